@@ -1,0 +1,55 @@
+# The two commands that matter: `make run` and `make test` (see README.md).
+JOBS      ?= $(shell nproc)
+BUILD     ?= build
+BACKEND   ?= headless
+CMAKE_ARGS ?=
+
+.PHONY: all deps build run test test-asan test-tsan bench scenario format clean
+
+all: build
+
+deps:
+	@./scripts/install-deps.sh
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) $(CMAKE_ARGS)
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Starts the program in a working directory of its own (git ignores it), so
+# Clanovi.sqlite and Sutrik.INI land there.
+run: build
+	mkdir -p run
+	cd run && ../$(BUILD)/app/clanovi
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Sanitizer builds of the whole test suite.
+test-asan: deps
+	cmake -S . -B build-asan -DCLANOVI_SANITIZE=address -DCMAKE_BUILD_TYPE=Debug
+	cmake --build build-asan -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+
+test-tsan: deps
+	cmake -S . -B build-tsan -DCLANOVI_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug
+	cmake --build build-tsan -j $(JOBS)
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS)
+
+bench: deps
+	cmake -S . -B build-bench -DCLANOVI_BENCH=ON -DCMAKE_BUILD_TYPE=Release
+	cmake --build build-bench -j $(JOBS)
+	./build-bench/bench/run-benchmarks
+
+# make scenario S=tests/scenarios/frame.scn [BACKEND=qt]
+scenario: build
+	$(BUILD)/tests/scenarios/scenario-runner --backend $(BACKEND) $(S)
+
+format:
+	find runtime framework core app tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build build-asan build-tsan build-bench

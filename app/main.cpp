@@ -1,0 +1,3 @@
+#include "core/startup/program.h"
+
+int main() { return runProgram(); }

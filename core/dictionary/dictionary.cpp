@@ -1,0 +1,5 @@
+#include "core/dictionary/dictionary.h"
+
+void DctInit() {}
+void DctKill() {}
+void installDictionaryComponents() {}

@@ -1,0 +1,3 @@
+#include "core/frame/main_frame.h"
+
+void Main() {}

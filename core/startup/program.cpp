@@ -1,0 +1,34 @@
+#include "core/startup/program.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include "core/dictionary/dictionary.h"
+#include "core/frame/main_frame.h"
+#include "framework/globals.h"
+#include "runtime/threads.h"
+
+void ProgramBody(const std::function<void()>& frame) {
+    GlobalErrors().Init(&GlobalErrorStatus);
+    INIMgr().Init(".\\Sutrik.INI", 0, 0);
+    DctInit();
+    frame();
+    if (!INIMgr().Kill())
+        std::fprintf(stderr, "Sutrik.INI could not be written: %s\n", INIMgr().FilePath().c_str());
+}
+
+void ProgramBody() { ProgramBody(Main); }
+
+void installComponents() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        installFrameworkComponents();
+        installDictionaryComponents();
+    });
+}
+
+int runProgram() {
+    installComponents();
+    rt::runProcess([] { ProgramBody(); });
+    return 0;
+}

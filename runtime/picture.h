@@ -1,0 +1,50 @@
+#pragma once
+// Pictures: how entries and list columns show and accept a value.
+//
+//   "@n_2" "@n_3" "@n_4" "@n_6" "@n_8"  whole number of that many positions
+//   "@n1B"                              one digit, blank when 0
+//   "@s<n>"                             text of n characters
+//   "@d6."                              day number as d.m.yyyy
+//   "@n-14.`2" "@n-15.`2" "@n-13.`2"    amount: leading minus, "." grouping, "," decimals
+//   "@n-14.2" "@n-15.2"                 amount: "," grouping, "." decimals
+//
+// Formatting and parsing work on Windows-1250 text (numbers are ASCII).
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "runtime/date.h"
+#include "runtime/money.h"
+
+namespace rt {
+
+struct Picture {
+    enum class Kind { Number, Text, Date, Amount };
+    Kind kind = Kind::Text;
+    int width = 0;           // positions (Number, Amount) or characters (Text)
+    int decimals = 0;        // Amount: places after the decimal separator
+    bool blankWhenZero = false;
+    bool leadingMinus = false;
+    char grouping = 0;       // Amount: '.' or ','; 0 for none
+    char decimalPoint = '.';
+    std::string source;      // the picture as written
+
+    // nullopt for a picture this system does not know.
+    static std::optional<Picture> parse(std::string_view picture);
+};
+
+// A value a picture shows: whole numbers and dates as integers, amounts in
+// hundredths, texts as bytes.
+std::string formatInteger(const Picture& p, std::int64_t value);
+std::string formatMoney(const Picture& p, Money value);
+std::string formatDate(const Picture& p, DayNumber value);
+std::string formatText(const Picture& p, std::string_view value);
+
+// Parsing what the user typed; nullopt when the picture refuses it.
+std::optional<std::int64_t> parseInteger(const Picture& p, std::string_view text);
+std::optional<Money> parseMoney(const Picture& p, std::string_view text);
+std::optional<DayNumber> parseDate(const Picture& p, std::string_view text);
+std::optional<std::string> parseText(const Picture& p, std::string_view text);
+
+}  // namespace rt

@@ -1,0 +1,67 @@
+#pragma once
+// Texts as the records hold them: fixed-width Windows-1250 bytes, padded with
+// blanks. Conversion to and from UTF-8 happens only at the display and report
+// boundary.
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace rt {
+
+// Windows-1250 bytes to UTF-8. Bytes that Windows-1250 leaves undefined
+// (0x81, 0x83, 0x88, 0x90, 0x98) become U+FFFD.
+std::string toUtf8(std::string_view cp1250);
+
+// UTF-8 to Windows-1250; nullopt when a character has no Windows-1250 byte or
+// the input is not valid UTF-8.
+std::optional<std::string> fromUtf8(std::string_view utf8);
+
+// The text without its trailing blanks.
+std::string_view trimRight(std::string_view text);
+// The text without leading and trailing blanks.
+std::string_view trim(std::string_view text);
+
+// Equal when they differ only by trailing blanks.
+bool equalPadded(std::string_view a, std::string_view b);
+
+// Writes src into a field of width bytes: cut to width, padded with blanks.
+void assignFixed(char* field, std::size_t width, std::string_view src);
+
+// Upper and lower case of a Windows-1250 byte, over the whole code page
+// (letters with diacritics included).
+unsigned char upperCp1250(unsigned char c);
+unsigned char lowerCp1250(unsigned char c);
+
+// A fixed-width text field of N bytes, as stored.
+template <std::size_t N>
+struct Text {
+    std::array<char, N> bytes;
+
+    Text() { bytes.fill(' '); }
+    Text(std::string_view s) { assign(s); }  // NOLINT: a text field takes a text
+
+    static constexpr std::size_t width = N;
+
+    void assign(std::string_view s) { assignFixed(bytes.data(), N, s); }
+    Text& operator=(std::string_view s) {
+        assign(s);
+        return *this;
+    }
+    void clear() { bytes.fill(' '); }
+
+    // The full width, blanks included.
+    std::string_view view() const { return {bytes.data(), N}; }
+    // Without trailing blanks.
+    std::string_view trimmed() const { return trimRight(view()); }
+    std::string str() const { return std::string(trimmed()); }
+    bool blank() const { return trimmed().empty(); }
+
+    friend bool operator==(const Text& a, const Text& b) { return a.bytes == b.bytes; }
+    // Trailing blanks are not significant when comparing with a plain text.
+    friend bool operator==(const Text& a, std::string_view b) { return equalPadded(a.view(), b); }
+};
+
+}  // namespace rt
