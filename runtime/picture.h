@@ -4,11 +4,32 @@
 //   "@n_2" "@n_3" "@n_4" "@n_6" "@n_8"  whole number of that many positions
 //   "@n1B"                              one digit, blank when 0
 //   "@s<n>"                             text of n characters
-//   "@d6."                              day number as d.m.yyyy
+//   "@d6."                              day number as dd.mm.yyyy
 //   "@n-14.`2" "@n-15.`2" "@n-13.`2"    amount: leading minus, "." grouping, "," decimals
 //   "@n-14.2" "@n-15.2"                 amount: "," grouping, "." decimals
 //
 // Formatting and parsing work on Windows-1250 text (numbers are ASCII).
+// Formatting never pads (the control aligns) and never cuts a number: a
+// value wider than its picture, or a negative code, is shown whole. Texts
+// are cut to the picture's width and shown without their trailing blanks.
+// Dates outside FirstDay..LastDay (0 among them) show blank; zero amounts
+// show "0,00" / "0.00".
+//
+// Parsing trims blanks around the input; empty input is 0 (no date, no
+// amount). Whole numbers take digits only (no sign), at most width of them
+// not counting leading zeros. Dates take d.m.yyyy with one or two digits for
+// day and month and two or four for the year; a two-digit year falls from
+// today's day 80 years back up to (not including) the same day 20 years
+// ahead. Amounts take an optional leading minus, grouping separators that
+// are either absent or right (groups of three), and at most two decimals;
+// more decimals, a value beyond DECIMAL(11,2) or one whose display would not
+// fit the width are refused. Texts take at most width characters, trailing
+// blanks not counted.
+//
+// Each function also takes a picture of another kind: a number in an "@s"
+// entry is up to width characters with an optional minus, a date held as an
+// integer goes through "@d6.", an amount in a whole-number picture shows its
+// whole part rounded half away from zero.
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -19,7 +19,7 @@ std::string toUtf8(std::string_view cp1250);
 // the input is not valid UTF-8.
 std::optional<std::string> fromUtf8(std::string_view utf8);
 
-// The text without its trailing blanks.
+// The text without its trailing blanks (spaces; tabs and the like are text).
 std::string_view trimRight(std::string_view text);
 // The text without leading and trailing blanks.
 std::string_view trim(std::string_view text);

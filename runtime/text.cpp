@@ -1,0 +1,152 @@
+#include "runtime/text.h"
+
+#include <errno.h>
+#include <iconv.h>
+
+#include <cstring>
+#include <stdexcept>
+
+namespace rt {
+namespace {
+
+// One conversion descriptor per thread and direction: iconv_t carries shift
+// state, so it must never be shared between threads.
+class Converter {
+  public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+            throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " +
+                                     to);
+        }
+    }
+    ~Converter() { iconv_close(cd_); }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    iconv_t get() {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+        return cd_;
+    }
+
+  private:
+    iconv_t cd_;
+};
+
+iconv_t toUtf8Converter() {
+    thread_local Converter c("UTF-8", "CP1250");
+    return c.get();
+}
+
+iconv_t fromUtf8Converter() {
+    thread_local Converter c("CP1250", "UTF-8");
+    return c.get();
+}
+
+constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
+
+struct CaseTables {
+    unsigned char upper[256];
+    unsigned char lower[256];
+};
+
+// Upper/lower pairs of Windows-1250 beyond ASCII. 0xDF (sharp s) and 0xB5
+// (micro sign) have no upper case in the code page and stay as they are.
+constexpr CaseTables makeCaseTables() {
+    CaseTables t{};
+    for (int i = 0; i < 256; ++i) {
+        t.upper[i] = static_cast<unsigned char>(i);
+        t.lower[i] = static_cast<unsigned char>(i);
+    }
+    auto pair = [&t](int up, int low) {
+        t.upper[low] = static_cast<unsigned char>(up);
+        t.lower[up] = static_cast<unsigned char>(low);
+    };
+    for (int c = 'A'; c <= 'Z'; ++c) pair(c, c + 32);
+    pair(0x8A, 0x9A);  // S caron
+    pair(0x8C, 0x9C);  // S acute
+    pair(0x8D, 0x9D);  // T caron
+    pair(0x8E, 0x9E);  // Z caron
+    pair(0x8F, 0x9F);  // Z acute
+    pair(0xA3, 0xB3);  // L stroke
+    pair(0xA5, 0xB9);  // A ogonek
+    pair(0xAA, 0xBA);  // S cedilla
+    pair(0xAF, 0xBF);  // Z dot above
+    pair(0xBC, 0xBE);  // L caron
+    for (int c = 0xC0; c <= 0xDE; ++c) {
+        if (c != 0xD7)
+            pair(c, c + 0x20);  // 0xD7 and 0xF7 are the multiplication and division signs
+    }
+    return t;
+}
+
+constexpr CaseTables kCase = makeCaseTables();
+
+}  // namespace
+
+std::string toUtf8(std::string_view cp1250) {
+    std::string out(cp1250.size() * 3, '\0');
+    iconv_t cd = toUtf8Converter();
+    char* in = const_cast<char*>(cp1250.data());
+    std::size_t inLeft = cp1250.size();
+    char* o = out.data();
+    std::size_t outLeft = out.size();
+    while (inLeft > 0) {
+        if (iconv(cd, &in, &inLeft, &o, &outLeft) != static_cast<std::size_t>(-1)) break;
+        if (errno != EILSEQ && errno != EINVAL) {
+            throw std::runtime_error("Windows-1250 to UTF-8 conversion failed");
+        }
+        // A byte Windows-1250 leaves undefined: shown, never dropped.
+        std::memcpy(o, kReplacement, 3);
+        o += 3;
+        outLeft -= 3;
+        ++in;
+        --inLeft;
+    }
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+std::optional<std::string> fromUtf8(std::string_view utf8) {
+    if (utf8.empty()) return std::string();
+    std::string out(utf8.size(), '\0');
+    iconv_t cd = fromUtf8Converter();
+    char* in = const_cast<char*>(utf8.data());
+    std::size_t inLeft = utf8.size();
+    char* o = out.data();
+    std::size_t outLeft = out.size();
+    if (iconv(cd, &in, &inLeft, &o, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0) {
+        return std::nullopt;  // not valid UTF-8, or a character Windows-1250 cannot hold
+    }
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+std::string_view trimRight(std::string_view text) {
+    std::size_t end = text.find_last_not_of(' ');
+    return end == std::string_view::npos ? text.substr(0, 0) : text.substr(0, end + 1);
+}
+
+std::string_view trim(std::string_view text) {
+    text = trimRight(text);
+    std::size_t begin = text.find_first_not_of(' ');
+    return begin == std::string_view::npos ? text.substr(0, 0) : text.substr(begin);
+}
+
+bool equalPadded(std::string_view a, std::string_view b) {
+    return trimRight(a) == trimRight(b);
+}
+
+void assignFixed(char* field, std::size_t width, std::string_view src) {
+    std::size_t n = std::min(width, src.size());
+    if (n > 0) std::memmove(field, src.data(), n);  // src may be a view of the field itself
+    std::memset(field + n, ' ', width - n);
+}
+
+unsigned char upperCp1250(unsigned char c) {
+    return kCase.upper[c];
+}
+unsigned char lowerCp1250(unsigned char c) {
+    return kCase.lower[c];
+}
+
+}  // namespace rt
