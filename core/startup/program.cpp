@@ -5,7 +5,9 @@
 
 #include "core/dictionary/dictionary.h"
 #include "core/frame/main_frame.h"
+#include "core/storage/storage.h"
 #include "framework/globals.h"
+#include "runtime/file/file.h"
 #include "runtime/threads.h"
 
 void ProgramBody(const std::function<void()>& frame) {
@@ -24,6 +26,10 @@ void installComponents() {
     std::call_once(once, [] {
         installFrameworkComponents();
         installDictionaryComponents();
+        // The files' storage, and the per-thread file structures and views
+        // closed at each thread's end.
+        storage::install();
+        rt::installFileComponents();
     });
 }
 

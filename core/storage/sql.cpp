@@ -1,0 +1,143 @@
+#include "core/storage/sql.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace storage {
+
+std::string columnType(const rt::FieldDef& f) {
+    switch (f.type) {
+        case rt::FieldType::Long:
+            return "INTEGER";
+        case rt::FieldType::Byte:
+            return "TINYINT";
+        case rt::FieldType::String:
+            return "CHAR(" + std::to_string(f.size) + ")";
+        case rt::FieldType::Decimal:
+            // The digits follow from the packed size: two per byte, less the sign.
+            return "NUMBER(" + std::to_string(f.size * 2 - 1) + "," + std::to_string(f.places) +
+                   ")";
+    }
+    return "";
+}
+
+std::string indexName(const rt::KeyDef& key) {
+    std::string s = key.label;
+    for (char& c : s) {
+        if (c == ':')
+            c = '_';
+        else
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return s;
+}
+
+std::string createTableSql(const rt::FileDef& def) {
+    std::string s = "CREATE TABLE ";
+    s += def.label;
+    s += " (";
+    for (std::size_t i = 0; i < def.fields.size(); ++i) {
+        if (i) s += ",";
+        s += def.fields[i].column;
+        s += " ";
+        s += columnType(def.fields[i]);
+    }
+    int pk = def.primaryKey();
+    if (pk >= 0) {
+        s += ", PRIMARY KEY(";
+        const auto& kf = def.keys[static_cast<std::size_t>(pk)].fields;
+        for (std::size_t i = 0; i < kf.size(); ++i) {
+            if (i) s += ",";
+            s += def.fields[static_cast<std::size_t>(kf[i])].column;
+            s += " ";
+        }
+        s += ")";
+    }
+    s += ")";
+    return s;
+}
+
+std::string createIndexSql(const rt::FileDef& def, const rt::KeyDef& key) {
+    std::string s = "CREATE";
+    if (key.unique) s += " UNIQUE";
+    s += " INDEX ";
+    s += indexName(key);
+    s += " ON ";
+    s += def.label;
+    s += " (";
+    for (std::size_t i = 0; i < key.fields.size(); ++i) {
+        if (i) s += ",";
+        s += def.fields[static_cast<std::size_t>(key.fields[i])].column;
+        s += key.noCase ? " COLLATE NOCASE " : " ";
+    }
+    s += ")";
+    return s;
+}
+
+std::vector<std::string> schemaSql(const rt::FileDef& def) {
+    std::vector<std::string> out{createTableSql(def)};
+    for (const rt::KeyDef& k : def.keys)
+        if (!k.primary) out.push_back(createIndexSql(def, k));
+    return out;
+}
+
+std::vector<OrderTerm> orderTerms(const rt::FileDef& def, int key) {
+    std::vector<OrderTerm> terms;
+    const rt::KeyDef& k = def.keys[static_cast<std::size_t>(key)];
+    for (int f : k.fields) terms.push_back({0, f, !k.primary && k.noCase});
+    int pk = def.primaryKey();
+    if (pk >= 0 && pk != key) {
+        for (int f : def.keys[static_cast<std::size_t>(pk)].fields) {
+            bool present = std::any_of(terms.begin(), terms.end(),
+                                       [&](const OrderTerm& t) { return t.field == f; });
+            if (!present) terms.push_back({0, f, false});
+        }
+    }
+    return terms;
+}
+
+std::string columnList(const rt::FileDef& def, const std::string& alias) {
+    std::string s;
+    for (std::size_t i = 0; i < def.fields.size(); ++i) {
+        if (i) s += ",";
+        if (!alias.empty()) s += alias + ".";
+        s += def.fields[i].column;
+    }
+    return s;
+}
+
+OrderSql orderSql(const rt::FileDef& def, const rt::ScanRequest& r, const std::string& alias) {
+    OrderSql out;
+    std::vector<OrderTerm> terms = orderTerms(def, r.key);
+    std::string prefix = alias.empty() ? "" : alias + ".";
+    for (std::size_t i = 0; i < terms.size(); ++i) {
+        if (i) out.orderBy += ", ";
+        out.orderBy += prefix + def.fields[static_cast<std::size_t>(terms[i].field)].column;
+        if (terms[i].noCase) out.orderBy += " COLLATE NOCASE";
+        if (!r.forward) out.orderBy += " DESC";
+    }
+    if (r.bound == rt::Bound::None) return out;
+    std::size_t n =
+        r.boundWithPrimary ? terms.size() : def.keys[static_cast<std::size_t>(r.key)].fields.size();
+    out.boundTerms.assign(terms.begin(), terms.begin() + static_cast<std::ptrdiff_t>(n));
+    const char* op = r.forward ? (r.bound == rt::Bound::Inclusive ? ">=" : ">")
+                               : (r.bound == rt::Bound::Inclusive ? "<=" : "<");
+    // The COLLATE goes on the value side: the column stays bare, so the
+    // index over it serves the range.
+    std::string cols, vals;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i) {
+            cols += ", ";
+            vals += ", ";
+        }
+        cols += prefix + def.fields[static_cast<std::size_t>(terms[i].field)].column;
+        vals += terms[i].noCase ? "? COLLATE NOCASE" : "?";
+    }
+    if (n == 1)
+        out.condition = cols + " " + op + " " + vals;
+    else
+        out.condition = "(" + cols + ") " + op + " (" + vals + ")";
+    return out;
+}
+
+}  // namespace storage

@@ -1,0 +1,47 @@
+#pragma once
+// The statements the storage issues, built from the file descriptors alone.
+#include <string>
+#include <vector>
+
+#include "runtime/file/driver.h"
+#include "runtime/file/file.h"
+
+namespace storage {
+
+// "INTEGER", "TINYINT", "CHAR(25)", "NUMBER(11,2)".
+std::string columnType(const rt::FieldDef& field);
+// "CLA:KeyM1_PRE" -> "CLA_KEYM1_PRE".
+std::string indexName(const rt::KeyDef& key);
+std::string createTableSql(const rt::FileDef& def);
+std::string createIndexSql(const rt::FileDef& def, const rt::KeyDef& key);
+// The CREATE TABLE statement, then one CREATE INDEX per non-primary key in
+// key order.
+std::vector<std::string> schemaSql(const rt::FileDef& def);
+
+// A column term in a statement: the column (with its alias), and whether its
+// comparisons and order carry COLLATE NOCASE.
+struct OrderTerm {
+    int file = 0;  // 0 the primary, then the joins (views)
+    int field = 0;
+    bool noCase = false;
+};
+
+// The columns a key orders by: its own, then the primary key's that it
+// lacks (the tie-breaker). A secondary case-insensitive key's terms carry
+// COLLATE NOCASE; the primary key's use the column's own collation.
+std::vector<OrderTerm> orderTerms(const rt::FileDef& def, int key);
+
+// The parts of an ordered read: the bound condition (without WHERE) and
+// the ORDER BY list; the bound's values are those of the first `count`
+// terms, returned in boundTerms.
+struct OrderSql {
+    std::string condition;
+    std::string orderBy;
+    std::vector<OrderTerm> boundTerms;
+};
+OrderSql orderSql(const rt::FileDef& def, const rt::ScanRequest& request, const std::string& alias);
+
+// The column list "A,B,C" (with "alias." when given).
+std::string columnList(const rt::FileDef& def, const std::string& alias = {});
+
+}  // namespace storage

@@ -1,0 +1,1049 @@
+#include "core/storage/storage.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <unordered_map>
+
+#include "core/storage/sql.h"
+#include "core/storage/sqlite_api.h"
+#include "framework/error.h"
+#include "runtime/dialogs.h"
+#include "runtime/file/driver.h"
+#include "runtime/text.h"
+
+namespace storage {
+
+// The framework shows these numbers by name; they must not drift apart.
+static_assert(rt::FileErr::NoFile == FileError::NoFile);
+static_assert(rt::FileErr::NoAccess == FileError::NoAccess);
+static_assert(rt::FileErr::NoMemory == FileError::NoMemory);
+static_assert(rt::FileErr::RecordNotAvailable == FileError::RecordNotAvailable);
+static_assert(rt::FileErr::DuplicateKey == FileError::DuplicateKey);
+static_assert(rt::FileErr::BadRecordDeclaration == FileError::BadRecordDeclaration);
+static_assert(rt::FileErr::FileSystemError == FileError::FileSystemError);
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using rt::FileErr::BadRecordDeclaration;
+using rt::FileErr::DuplicateKey;
+using rt::FileErr::FileSystemError;
+using rt::FileErr::NoAccess;
+using rt::FileErr::NoFile;
+using rt::FileErr::NoMemory;
+using rt::FileErr::RecordNotAvailable;
+
+constexpr auto BusyStep = std::chrono::milliseconds(30);
+
+std::string upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool startsWith(const char* s, const char* prefix) {
+    return s && std::strncmp(s, prefix, std::strlen(prefix)) == 0;
+}
+
+// ---------------------------------------------------------------------------
+// Trace (tests)
+
+std::mutex traceLock;
+std::shared_ptr<TraceFn> traceFn;
+std::atomic<bool> tracing{false};
+
+std::shared_ptr<TraceFn> currentTrace() {
+    if (!tracing.load(std::memory_order_relaxed)) return nullptr;
+    std::lock_guard<std::mutex> g(traceLock);
+    return traceFn;
+}
+
+// ---------------------------------------------------------------------------
+// Status helpers
+
+int setStatus(rt::FileStatus& st, int code, int fileErrorCode, std::string text) {
+    st.code = code;
+    st.fileErrorCode = fileErrorCode;
+    st.fileError = std::move(text);
+    return code;
+}
+
+int libraryFailure(rt::FileStatus& st) {
+    const LoadResult& lib = sqlite();
+    return setStatus(st, FileSystemError, lib.code, lib.text);
+}
+
+// The storage's number for an SQLite result, with the database's own text.
+// A database file that cannot be opened is "File Not Found" only when a
+// file is being opened; a write that cannot open its journal, or a create
+// that cannot make the file, is a file system error with the library's text.
+int mapResult(int rc, const char* message, rt::FileStatus& st, bool opening = false) {
+    int primary = rc & 0xff;
+    int code = FileSystemError;
+    switch (primary) {
+        case SQLITE_CANTOPEN:
+            if (opening) code = NoFile;
+            break;
+        case SQLITE_ERROR:
+            if (startsWith(message, "no such table")) code = NoFile;
+            break;
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            code = NoAccess;
+            break;
+        case SQLITE_NOMEM:
+            code = NoMemory;
+            break;
+        case SQLITE_CONSTRAINT:
+            code = DuplicateKey;
+            break;
+        default:
+            break;
+    }
+    return setStatus(st, code, -primary, resultText(primary));
+}
+
+// ---------------------------------------------------------------------------
+// Connections
+
+struct Connection {
+    std::string key;  // the absolute path, upper case
+    rt::OpenMode mode;
+    sqlite3* db = nullptr;
+    // Held for every statement; held from BEGIN to COMMIT or ROLLBACK by
+    // the thread whose transaction it is, so no other thread's statement
+    // falls inside it. Recursive: the owner's own statements pass.
+    std::recursive_mutex lock;
+    std::atomic<std::thread::id> owner{};  // the thread with an open transaction
+    std::chrono::milliseconds timeout{2000};
+    const void* txnHandle = nullptr;  // the handle whose BEGIN it was (owner's thread only)
+    bool dead = false;                // closed by closeAllConnections; guarded by lock
+
+    // By now every handle has finalised its statements.
+    ~Connection() {
+        if (db) sqlite().api->close(db);
+    }
+    bool ownedByMe() const { return owner.load() == std::this_thread::get_id(); }
+};
+
+std::mutex listLock;
+std::vector<std::weak_ptr<Connection>> connections;
+
+std::mutex marksLock;
+std::set<std::string> checkedFiles;  // connection key + "|" + table: checked this process
+
+std::string connectionKey(const std::string& name) {
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::absolute(name, ec);
+    return upper(ec ? name : p.lexically_normal().string());
+}
+
+// The shared connection for (name, mode); opened when there is none. With
+// allowCreate the read-write connection may create the database file.
+int connectionFor(const std::string& name, rt::OpenMode mode, bool allowCreate,
+                  std::shared_ptr<Connection>& out, rt::FileStatus& st) {
+    const SqliteApi& api = *sqlite().api;
+    std::string key = connectionKey(name);
+    std::lock_guard<std::mutex> g(listLock);
+    connections.erase(
+        std::remove_if(connections.begin(), connections.end(),
+                       [](const std::weak_ptr<Connection>& w) { return w.expired(); }),
+        connections.end());
+    for (auto& w : connections) {
+        auto c = w.lock();
+        if (c && c->key == key && c->mode == mode && !c->dead) {
+            out = c;
+            return setStatus(st, 0, 0, {});
+        }
+    }
+    int flags = mode == rt::OpenMode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    if (allowCreate && mode == rt::OpenMode::ReadWrite) flags |= SQLITE_OPEN_CREATE;
+    sqlite3* db = nullptr;
+    int rc = api.open_v2(name.c_str(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        int r = mapResult(rc, db ? api.errmsg(db) : nullptr, st, !allowCreate);
+        if (db) api.close(db);
+        return r;
+    }
+    // A file the process may not write opens read-only without a word:
+    // refuse it here so the framework can fall back to read-only openly.
+    if (mode == rt::OpenMode::ReadWrite && api.db_readonly(db, "main") == 1) {
+        api.close(db);
+        return setStatus(st, NoAccess, -SQLITE_READONLY, resultText(SQLITE_READONLY));
+    }
+    // A page cache large enough for the lists' working set (the name index
+    // and the rows a user pages through), so paging through a large table
+    // costs what it costs in a small one. Pages are taken as they are used.
+    std::string cache = "PRAGMA cache_size = -" + std::to_string(CacheKiB);
+    api.exec(db, cache.c_str(), nullptr, nullptr, nullptr);
+    auto c = std::make_shared<Connection>();
+    c->key = key;
+    c->mode = mode;
+    c->db = db;
+    connections.push_back(c);
+    out = std::move(c);
+    return setStatus(st, 0, 0, {});
+}
+
+// Runs a transaction statement, retrying while the database is busy.
+int execTransactionStatement(Connection& c, const char* sql, std::chrono::milliseconds timeout,
+                             rt::FileStatus& st) {
+    const SqliteApi& api = *sqlite().api;
+    if (auto t = currentTrace()) (*t)(sql, {});
+    auto start = Clock::now();
+    for (;;) {
+        int rc = api.exec(c.db, sql, nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) return setStatus(st, 0, 0, {});
+        if ((rc & 0xff) != SQLITE_BUSY || Clock::now() - start >= timeout)
+            return mapResult(rc, api.errmsg(c.db), st);
+        std::this_thread::sleep_for(BusyStep);
+    }
+}
+
+// Runs a statement without rows, failing at once on a busy database.
+int execPlain(Connection& c, const std::string& sql, rt::FileStatus& st) {
+    const SqliteApi& api = *sqlite().api;
+    if (auto t = currentTrace()) (*t)(sql, {});
+    int rc = api.exec(c.db, sql.c_str(), nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) return setStatus(st, 0, 0, {});
+    return mapResult(rc, api.errmsg(c.db), st);
+}
+
+// ---------------------------------------------------------------------------
+// Values
+
+void bindField(sqlite3_stmt* s, int at, const rt::FieldDef& f, const char* record,
+               std::vector<std::string>* trace) {
+    const SqliteApi& api = *sqlite().api;
+    const char* p = record + f.offset;
+    switch (f.type) {
+        case rt::FieldType::Long: {
+            std::int32_t v;
+            std::memcpy(&v, p, sizeof v);
+            api.bind_int(s, at, v);
+            if (trace) trace->push_back(std::to_string(v));
+            break;
+        }
+        case rt::FieldType::Byte: {
+            auto v = static_cast<unsigned char>(*p);
+            api.bind_int(s, at, v);
+            if (trace) trace->push_back(std::to_string(v));
+            break;
+        }
+        case rt::FieldType::String:
+            // All n bytes, trailing blanks included, unconverted.
+            api.bind_text(s, at, p, static_cast<int>(f.size), SQLITE_TRANSIENT);
+            if (trace) trace->push_back("'" + std::string(p, f.size) + "'");
+            break;
+        case rt::FieldType::Decimal: {
+            rt::Money m;
+            std::memcpy(&m, p, sizeof m);
+            api.bind_double(s, at, m.toDouble());
+            if (trace) trace->push_back(std::to_string(m.toDouble()));
+            break;
+        }
+    }
+}
+
+void bindValue(sqlite3_stmt* s, int at, const rt::FieldDef& f, const rt::Value& v,
+               std::vector<std::string>* trace) {
+    const SqliteApi& api = *sqlite().api;
+    if (const auto* n = std::get_if<std::int64_t>(&v)) {
+        if (f.type == rt::FieldType::Decimal) {
+            api.bind_double(s, at, static_cast<double>(*n) / 100.0);
+        } else {
+            api.bind_int64(s, at, *n);
+        }
+        if (trace) trace->push_back(std::to_string(*n));
+        return;
+    }
+    std::string text = std::get<std::string>(v);
+    if (f.type == rt::FieldType::String) {
+        text.resize(f.size, ' ');  // compared at full width, as stored
+    }
+    api.bind_text(s, at, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    if (trace) trace->push_back("'" + text + "'");
+}
+
+rt::Money moneyFrom(double d) {
+    return rt::Money{static_cast<std::int64_t>(std::llround(d * 100.0))};
+}
+
+// NULL (written by another program) reads as zero or blanks.
+void decodeField(sqlite3_stmt* s, int col, const rt::FieldDef& f, char* record) {
+    const SqliteApi& api = *sqlite().api;
+    char* p = record + f.offset;
+    bool null = api.column_type(s, col) == SQLITE_NULL;
+    switch (f.type) {
+        case rt::FieldType::Long: {
+            auto v = null ? 0 : static_cast<std::int32_t>(api.column_int64(s, col));
+            std::memcpy(p, &v, sizeof v);
+            break;
+        }
+        case rt::FieldType::Byte:
+            *p = null ? 0 : static_cast<char>(static_cast<unsigned char>(api.column_int64(s, col)));
+            break;
+        case rt::FieldType::String: {
+            std::memset(p, ' ', f.size);
+            if (!null) {
+                const auto* t = api.column_text(s, col);
+                std::size_t n = static_cast<std::size_t>(api.column_bytes(s, col));
+                if (t) std::memcpy(p, t, std::min(n, f.size));
+            }
+            break;
+        }
+        case rt::FieldType::Decimal: {
+            rt::Money m = null ? rt::Money{} : moneyFrom(api.column_double(s, col));
+            std::memcpy(p, &m, sizeof m);
+            break;
+        }
+    }
+}
+
+rt::Value decodeValue(sqlite3_stmt* s, int col, const rt::FieldDef& f) {
+    const SqliteApi& api = *sqlite().api;
+    if (f.type == rt::FieldType::String) {
+        std::string out(f.size, ' ');
+        if (api.column_type(s, col) != SQLITE_NULL) {
+            const auto* t = api.column_text(s, col);
+            std::size_t n = static_cast<std::size_t>(api.column_bytes(s, col));
+            if (t) std::memcpy(out.data(), t, std::min(n, f.size));
+        }
+        return out;
+    }
+    if (f.type == rt::FieldType::Decimal) return moneyFrom(api.column_double(s, col)).cents;
+    return static_cast<std::int64_t>(api.column_int64(s, col));
+}
+
+// ---------------------------------------------------------------------------
+// The per-thread, per-file handle
+
+class SqliteHandle final : public rt::StorageHandle {
+  public:
+    explicit SqliteHandle(std::shared_ptr<Connection> c) : conn_(std::move(c)) {}
+    ~SqliteHandle() override {
+        rt::FileStatus st;
+        close(st);
+    }
+
+    int close(rt::FileStatus& st) override {
+        if (!conn_) return setStatus(st, 0, 0, {});
+        {
+            std::unique_lock<std::recursive_mutex> g(conn_->lock);
+            const SqliteApi& api = *sqlite().api;
+            for (auto& [sql, s] : cache_) api.finalize(s);
+            cache_.clear();
+            // A transaction this handle began and nobody ended is rolled back:
+            // its thread is done with the file.
+            if (conn_->ownedByMe() && conn_->txnHandle == this) {
+                if (!conn_->dead) execTransactionStatement(*conn_, "ROLLBACK", conn_->timeout, st);
+                releaseTransaction();
+            }
+        }
+        conn_.reset();
+        return setStatus(st, 0, 0, {});
+    }
+
+    int fetch(const rt::FileDef& def, int key, const void* keyRecord, void* target,
+              rt::FileStatus& st) override {
+        std::string prefix = "SELECT " + columnList(def) + " FROM " + def.label + " WHERE ";
+        auto terms = orderTerms(def, key);
+        const auto& kf = def.keys[static_cast<std::size_t>(key)].fields;
+        std::string where;
+        for (std::size_t i = 0; i < kf.size(); ++i) {
+            if (i) where += " AND ";
+            where += std::string(def.fields[static_cast<std::size_t>(kf[i])].column) + " = ?";
+            if (terms[i].noCase) where += " COLLATE NOCASE";
+        }
+        std::string order;
+        for (std::size_t i = 0; i < terms.size(); ++i) {
+            if (i) order += ", ";
+            order += def.fields[static_cast<std::size_t>(terms[i].field)].column;
+            if (terms[i].noCase) order += " COLLATE NOCASE";
+        }
+        std::string sql = prefix + where + " ORDER BY " + order + " LIMIT 1";
+        auto g = lock();
+        sqlite3_stmt* s = nullptr;
+        if (int rc = prepare(sql, s, st)) return rc;
+        Exec ex(s, sql);
+        int at = 1;
+        for (int f : kf)
+            bindField(s, at++, def.fields[static_cast<std::size_t>(f)],
+                      static_cast<const char*>(keyRecord), ex.trace());
+        ex.run();
+        int rc = ex.step();
+        if (rc == SQLITE_ROW) {
+            for (std::size_t i = 0; i < def.fields.size(); ++i)
+                decodeField(s, static_cast<int>(i), def.fields[i], static_cast<char*>(target));
+            return setStatus(st, 0, 0, {});
+        }
+        if (rc == SQLITE_DONE) return setStatus(st, RecordNotAvailable, 0, {});
+        return failed(rc, st);
+    }
+
+    int scan(const rt::FileDef& def, const rt::ScanRequest& r, const std::function<void()>& onRow,
+             int& rows, rt::FileStatus& st) override {
+        rows = 0;
+        OrderSql o = orderSql(def, r, {});
+        std::string sql = "SELECT " + columnList(def) + " FROM " + def.label;
+        if (!o.condition.empty()) sql += " WHERE " + o.condition;
+        sql += " ORDER BY " + o.orderBy + " LIMIT ?";
+        auto g = lock();
+        sqlite3_stmt* s = nullptr;
+        if (int rc = prepare(sql, s, st)) return rc;
+        Exec ex(s, sql);
+        int at = 1;
+        for (const OrderTerm& t : o.boundTerms)
+            bindField(s, at++, def.fields[static_cast<std::size_t>(t.field)],
+                      static_cast<const char*>(r.boundRecord), ex.trace());
+        sqlite().api->bind_int(s, at, r.limit);
+        if (ex.trace()) ex.trace()->push_back(std::to_string(r.limit));
+        ex.run();
+        char* target = static_cast<char*>(r.targets.at(0));
+        for (;;) {
+            int rc = ex.step();
+            if (rc == SQLITE_DONE) break;
+            if (rc != SQLITE_ROW) return failed(rc, st);
+            for (std::size_t i = 0; i < def.fields.size(); ++i)
+                decodeField(s, static_cast<int>(i), def.fields[i], target);
+            ++rows;
+            onRow();
+        }
+        return setStatus(st, 0, 0, {});
+    }
+
+    int insert(const rt::FileDef& def, const void* record, rt::FileStatus& st) override {
+        std::string sql =
+            std::string("INSERT INTO ") + def.label + " (" + columnList(def) + ") VALUES (";
+        for (std::size_t i = 0; i < def.fields.size(); ++i) sql += i ? ",?" : "?";
+        sql += ")";
+        auto g = lock();
+        sqlite3_stmt* s = nullptr;
+        if (int rc = prepare(sql, s, st)) return rc;
+        Exec ex(s, sql);
+        for (std::size_t i = 0; i < def.fields.size(); ++i)
+            bindField(s, static_cast<int>(i + 1), def.fields[i], static_cast<const char*>(record),
+                      ex.trace());
+        ex.run();
+        int rc = ex.step();
+        if (rc != SQLITE_DONE) return failed(rc, st);
+        return setStatus(st, 0, 0, {});
+    }
+
+    int update(const rt::FileDef& def, const void* asRead, const void* record,
+               rt::FileStatus& st) override {
+        auto* before = static_cast<const char*>(asRead);
+        auto* now = static_cast<const char*>(record);
+        std::vector<std::size_t> changed;
+        for (std::size_t i = 0; i < def.fields.size(); ++i) {
+            const rt::FieldDef& f = def.fields[i];
+            if (std::memcmp(before + f.offset, now + f.offset, rt::memorySize(f)) != 0)
+                changed.push_back(i);
+        }
+        if (changed.empty()) return setStatus(st, 0, 0, {});
+        std::string sql = std::string("UPDATE ") + def.label + " SET ";
+        for (std::size_t i = 0; i < changed.size(); ++i) {
+            if (i) sql += ", ";
+            sql += std::string(def.fields[changed[i]].column) + " = ?";
+        }
+        sql += whereByPrimary(def);
+        auto g = lock();
+        sqlite3_stmt* s = nullptr;
+        if (int rc = prepare(sql, s, st)) return rc;
+        Exec ex(s, sql);
+        int at = 1;
+        for (std::size_t i : changed) bindField(s, at++, def.fields[i], now, ex.trace());
+        bindPrimary(def, s, at, before, ex.trace());
+        ex.run();
+        int rc = ex.step();
+        if (rc != SQLITE_DONE) return failed(rc, st);
+        // A change that reached no row is a failure, never a success.
+        if (sqlite().api->changes(conn_->db) == 0) return setStatus(st, RecordNotAvailable, 0, {});
+        return setStatus(st, 0, 0, {});
+    }
+
+    int remove(const rt::FileDef& def, const void* asRead, rt::FileStatus& st) override {
+        std::string sql = std::string("DELETE FROM ") + def.label + whereByPrimary(def);
+        auto g = lock();
+        sqlite3_stmt* s = nullptr;
+        if (int rc = prepare(sql, s, st)) return rc;
+        Exec ex(s, sql);
+        bindPrimary(def, s, 1, static_cast<const char*>(asRead), ex.trace());
+        ex.run();
+        int rc = ex.step();
+        if (rc != SQLITE_DONE) return failed(rc, st);
+        if (sqlite().api->changes(conn_->db) == 0) return setStatus(st, RecordNotAvailable, 0, {});
+        return setStatus(st, 0, 0, {});
+    }
+
+    int begin(std::chrono::milliseconds timeout, rt::FileStatus& st) override {
+        if (!conn_) return setStatus(st, FileSystemError, 0, "The file is not open");
+        // A second BEGIN inside the thread's own transaction does nothing.
+        if (conn_->ownedByMe()) return setStatus(st, 0, 0, {});
+        conn_->lock.lock();  // waits while another thread's transaction is open
+        if (conn_->dead) {
+            conn_->lock.unlock();
+            return setStatus(st, FileSystemError, -SQLITE_MISUSE, resultText(SQLITE_MISUSE));
+        }
+        int rc = execTransactionStatement(*conn_, "BEGIN", timeout, st);
+        if (rc != 0) {
+            conn_->lock.unlock();
+            return rc;
+        }
+        conn_->owner.store(std::this_thread::get_id());
+        conn_->timeout = timeout;
+        conn_->txnHandle = this;
+        return rc;
+    }
+
+    int commit(rt::FileStatus& st) override { return endTransaction("COMMIT", st); }
+    int rollback(rt::FileStatus& st) override { return endTransaction("ROLLBACK", st); }
+
+    int count(const rt::FileDef& def, std::int64_t& rows, rt::FileStatus& st) override {
+        std::string sql = std::string("SELECT COUNT(*) FROM ") + def.label;
+        auto g = lock();
+        sqlite3_stmt* s = nullptr;
+        if (int rc = prepare(sql, s, st)) return rc;
+        Exec ex(s, sql);
+        ex.run();
+        int rc = ex.step();
+        if (rc != SQLITE_ROW) return failed(rc, st);
+        rows = sqlite().api->column_int64(s, 0);
+        return setStatus(st, 0, 0, {});
+    }
+
+    // --- views
+
+    int viewScan(const rt::View& v, const rt::ScanRequest& r, const std::function<void()>& onRow,
+                 int& rows, rt::FileStatus& st) override {
+        rows = 0;
+        const rt::FileDef& pd = v.file(0)->def();
+        OrderSql o = orderSql(pd, r, "t0");
+        ViewSql q = viewSql(v);
+        std::string sql = q.select + q.from;
+        std::string where = q.where;
+        if (!o.condition.empty()) where += (where.empty() ? "" : " AND ") + o.condition;
+        if (!where.empty()) sql += " WHERE " + where;
+        sql += " ORDER BY " + o.orderBy + " LIMIT ?";
+        auto g = lock();
+        sqlite3_stmt* s = nullptr;
+        if (int rc = prepare(sql, s, st)) return rc;
+        Exec ex(s, sql);
+        int at = 1;
+        if (int rc = bindFilter(v, s, at, ex.trace(), st)) return rc;
+        for (const OrderTerm& t : o.boundTerms)
+            bindField(s, at++, pd.fields[static_cast<std::size_t>(t.field)],
+                      static_cast<const char*>(r.boundRecord), ex.trace());
+        sqlite().api->bind_int(s, at, r.limit);
+        if (ex.trace()) ex.trace()->push_back(std::to_string(r.limit));
+        ex.run();
+        for (;;) {
+            int rc = ex.step();
+            if (rc == SQLITE_DONE) break;
+            if (rc != SQLITE_ROW) return failed(rc, st);
+            decodeView(v, s, r.targets);
+            ++rows;
+            onRow();
+        }
+        return setStatus(st, 0, 0, {});
+    }
+
+    int viewReget(const rt::View& v, const void* pkRecord, const std::vector<void*>& targets,
+                  rt::FileStatus& st) override {
+        const rt::FileDef& pd = v.file(0)->def();
+        ViewSql q = viewSql(v);
+        std::string sql = q.select + q.from + whereByPrimary(pd, "t0.") + " LIMIT 1";
+        auto g = lock();
+        sqlite3_stmt* s = nullptr;
+        if (int rc = prepare(sql, s, st)) return rc;
+        Exec ex(s, sql);
+        bindPrimary(pd, s, 1, static_cast<const char*>(pkRecord), ex.trace());
+        ex.run();
+        int rc = ex.step();
+        if (rc == SQLITE_DONE) return setStatus(st, RecordNotAvailable, 0, {});
+        if (rc != SQLITE_ROW) return failed(rc, st);
+        decodeView(v, s, targets);
+        return setStatus(st, 0, 0, {});
+    }
+
+    int viewCount(const rt::View& v, std::int64_t& rows, rt::FileStatus& st) override {
+        ViewSql q = viewSql(v);
+        std::string sql = "SELECT COUNT(*)" + q.from;
+        if (!q.where.empty()) sql += " WHERE " + q.where;
+        auto g = lock();
+        sqlite3_stmt* s = nullptr;
+        if (int rc = prepare(sql, s, st)) return rc;
+        Exec ex(s, sql);
+        int at = 1;
+        if (int rc = bindFilter(v, s, at, ex.trace(), st)) return rc;
+        ex.run();
+        int rc = ex.step();
+        if (rc != SQLITE_ROW) return failed(rc, st);
+        rows = sqlite().api->column_int64(s, 0);
+        return setStatus(st, 0, 0, {});
+    }
+
+    int viewExtreme(const rt::View& v, int field, bool max, rt::Value& value,
+                    rt::FileStatus& st) override {
+        const rt::FileDef& pd = v.file(0)->def();
+        if (field < 0 || field >= static_cast<int>(pd.fields.size()))
+            return setStatus(st, FileSystemError, 0, "No such field");
+        const rt::FieldDef& f = pd.fields[static_cast<std::size_t>(field)];
+        // Ordering by the column and taking one row lets an index serve it.
+        bool noCase = collateNoCase(v, 0, field);
+        ViewSql q = viewSql(v);
+        std::string col = std::string("t0.") + f.column;
+        std::string sql = "SELECT " + col + q.from;
+        std::string where = q.where;
+        where += (where.empty() ? "" : " AND ") + col + " IS NOT NULL";
+        sql += " WHERE " + where + " ORDER BY " + col + (noCase ? " COLLATE NOCASE" : "") +
+               (max ? " DESC" : "") + " LIMIT 1";
+        auto g = lock();
+        sqlite3_stmt* s = nullptr;
+        if (int rc = prepare(sql, s, st)) return rc;
+        Exec ex(s, sql);
+        int at = 1;
+        if (int rc = bindFilter(v, s, at, ex.trace(), st)) return rc;
+        ex.run();
+        int rc = ex.step();
+        if (rc == SQLITE_DONE) return setStatus(st, RecordNotAvailable, 0, {});
+        if (rc != SQLITE_ROW) return failed(rc, st);
+        value = decodeValue(s, 0, f);
+        return setStatus(st, 0, 0, {});
+    }
+
+    Connection& connection() { return *conn_; }
+
+  private:
+    // One execution of a cached statement: reset and unbound when done, so
+    // no read stays open between calls.
+    class Exec {
+      public:
+        Exec(sqlite3_stmt* s, const std::string& sql) : s_(s), sql_(sql) {
+            trace_ = currentTrace();
+        }
+        ~Exec() {
+            sqlite().api->reset(s_);
+            sqlite().api->clear_bindings(s_);
+        }
+        std::vector<std::string>* trace() { return trace_ ? &values_ : nullptr; }
+        void run() {
+            if (trace_) (*trace_)(sql_, values_);
+        }
+        int step() { return sqlite().api->step(s_); }
+
+      private:
+        sqlite3_stmt* s_;
+        const std::string& sql_;
+        std::shared_ptr<TraceFn> trace_;
+        std::vector<std::string> values_;
+    };
+
+    struct ViewSql {
+        std::string select, from, where;
+    };
+
+    std::unique_lock<std::recursive_mutex> lock() {
+        return std::unique_lock<std::recursive_mutex>(conn_->lock);
+    }
+
+    int prepare(const std::string& sql, sqlite3_stmt*& out, rt::FileStatus& st) {
+        if (!conn_) return setStatus(st, FileSystemError, 0, "The file is not open");
+        if (conn_->dead)
+            return setStatus(st, FileSystemError, -SQLITE_MISUSE, resultText(SQLITE_MISUSE));
+        auto it = cache_.find(sql);
+        if (it != cache_.end()) {
+            out = it->second;
+            return 0;
+        }
+        const SqliteApi& api = *sqlite().api;
+        if (cache_.size() >= 128) {
+            for (auto& [q, s] : cache_) api.finalize(s);
+            cache_.clear();
+        }
+        sqlite3_stmt* s = nullptr;
+        int rc = api.prepare_v2(conn_->db, sql.c_str(), static_cast<int>(sql.size()), &s, nullptr);
+        if (rc != SQLITE_OK) {
+            if (s) api.finalize(s);
+            return failed(rc, st);
+        }
+        cache_.emplace(sql, s);
+        out = s;
+        return 0;
+    }
+
+    // Maps a failed result; a transaction that SQLite ended by itself on the
+    // failure is released, so it does not hold the connection any longer.
+    int failed(int rc, rt::FileStatus& st) {
+        int r = mapResult(rc, sqlite().api->errmsg(conn_->db), st);
+        if (conn_->ownedByMe() && sqlite().api->get_autocommit(conn_->db)) releaseTransaction();
+        return r;
+    }
+
+    void releaseTransaction() {
+        if (!conn_->ownedByMe()) return;
+        conn_->owner.store(std::thread::id{});
+        conn_->txnHandle = nullptr;
+        conn_->lock.unlock();
+    }
+
+    int endTransaction(const char* sql, rt::FileStatus& st) {
+        if (!conn_) return setStatus(st, FileSystemError, 0, "The file is not open");
+        if (!conn_->ownedByMe()) return setStatus(st, FileSystemError, 0, "No transaction is open");
+        if (conn_->dead) {
+            releaseTransaction();
+            return setStatus(st, FileSystemError, -SQLITE_MISUSE, resultText(SQLITE_MISUSE));
+        }
+        int rc = execTransactionStatement(*conn_, sql, conn_->timeout, st);
+        // Still inside the transaction (a COMMIT that stayed busy): keep the
+        // connection, so a ROLLBACK can follow without anyone between.
+        if (rc == 0 || sqlite().api->get_autocommit(conn_->db)) releaseTransaction();
+        return rc;
+    }
+
+    static std::string whereByPrimary(const rt::FileDef& def, const std::string& prefix = {}) {
+        std::string s = " WHERE ";
+        const auto& kf = def.keys[static_cast<std::size_t>(def.primaryKey())].fields;
+        for (std::size_t i = 0; i < kf.size(); ++i) {
+            if (i) s += " AND ";
+            s += prefix + def.fields[static_cast<std::size_t>(kf[i])].column + " = ?";
+        }
+        return s;
+    }
+
+    static void bindPrimary(const rt::FileDef& def, sqlite3_stmt* s, int at, const char* record,
+                            std::vector<std::string>* trace) {
+        for (int f : def.keys[static_cast<std::size_t>(def.primaryKey())].fields)
+            bindField(s, at++, def.fields[static_cast<std::size_t>(f)], record, trace);
+    }
+
+    // Whether comparisons of this field carry COLLATE NOCASE: as the view's
+    // order key has it when the field is one of its columns; plain for the
+    // primary key; NOCASE for a column of a case-insensitive secondary key
+    // (so its index serves the comparison).
+    static bool collateNoCase(const rt::View& v, int fileIndex, int field) {
+        const rt::FileDef& d = v.file(fileIndex)->def();
+        if (fileIndex == 0 && v.order() >= 0) {
+            const rt::KeyDef& ok = d.keys[static_cast<std::size_t>(v.order())];
+            if (std::find(ok.fields.begin(), ok.fields.end(), field) != ok.fields.end())
+                return !ok.primary && ok.noCase;
+        }
+        int pk = d.primaryKey();
+        if (pk >= 0) {
+            const auto& pf = d.keys[static_cast<std::size_t>(pk)].fields;
+            if (std::find(pf.begin(), pf.end(), field) != pf.end()) return false;
+        }
+        for (const rt::KeyDef& k : d.keys)
+            if (!k.primary && k.noCase &&
+                std::find(k.fields.begin(), k.fields.end(), field) != k.fields.end())
+                return true;
+        return false;
+    }
+
+    // "t0" the primary, "t1" ... the joins.
+    static std::string aliasOf(std::size_t i) {
+        std::string s = "t";
+        s += std::to_string(i);
+        return s;
+    }
+
+    static ViewSql viewSql(const rt::View& v) {
+        ViewSql q;
+        q.select = "SELECT ";
+        bool first = true;
+        for (std::size_t i = 0; i < v.readFields().size(); ++i) {
+            const rt::FileDef& d = v.file(static_cast<int>(i))->def();
+            for (int f : v.readFields()[i]) {
+                if (!first) q.select += ",";
+                first = false;
+                q.select += aliasOf(i);
+                q.select += ".";
+                q.select += d.fields[static_cast<std::size_t>(f)].column;
+            }
+        }
+        q.from = std::string(" FROM ") + v.file(0)->def().label + " t0";
+        for (std::size_t j = 0; j < v.joins().size(); ++j) {
+            const rt::View::Join& jn = v.joins()[j];
+            const rt::FileDef& jd = jn.file->def();
+            const rt::KeyDef& jk = jd.keys[static_cast<std::size_t>(jn.key)];
+            std::string alias = aliasOf(j + 1);
+            q.from += std::string(" LEFT OUTER JOIN ") + jd.label + " " + alias + " ON ";
+            for (std::size_t i = 0; i < jn.linking.size(); ++i) {
+                if (i) q.from += " AND ";
+                const rt::FieldRef& l = jn.linking[i];
+                int li = v.fileIndex(l.file);
+                q.from += alias + "." + jd.fields[static_cast<std::size_t>(jk.fields[i])].column +
+                          " = t" + std::to_string(li) + "." +
+                          l.file->def().fields[static_cast<std::size_t>(l.index)].column;
+                if (!jk.primary && jk.noCase) q.from += " COLLATE NOCASE";
+            }
+        }
+        auto term = [&](const rt::FieldRef& fr, rt::Compare op) {
+            int fi = v.fileIndex(fr.file);
+            std::string s = aliasOf(static_cast<std::size_t>(fi)) + "." +
+                            fr.file->def().fields[static_cast<std::size_t>(fr.index)].column;
+            s += op == rt::Compare::Equal          ? " = ?"
+                 : op == rt::Compare::GreaterEqual ? " >= ?"
+                                                   : " <= ?";
+            if (collateNoCase(v, fi, fr.index)) s += " COLLATE NOCASE";
+            return s;
+        };
+        for (const rt::View::Term& t : v.terms()) {
+            if (!q.where.empty()) q.where += " AND ";
+            q.where += term(t.field, t.op);
+        }
+        for (const rt::View::Range& r : v.ranges()) {
+            if (!q.where.empty()) q.where += " AND ";
+            q.where += term(r.field, r.op);
+        }
+        return q;
+    }
+
+    // Each bound variable contributes the value it has now.
+    static int bindFilter(const rt::View& v, sqlite3_stmt* s, int& at,
+                          std::vector<std::string>* trace, rt::FileStatus& st) {
+        for (const rt::View::Term& t : v.terms()) {
+            const rt::FieldDef& f =
+                t.field.file->def().fields[static_cast<std::size_t>(t.field.index)];
+            rt::Value val = t.literal;
+            if (!t.name.empty() && !rt::boundValue(t.name, val))
+                return setStatus(st, FileSystemError, 0, "Invalid filter: unbound name " + t.name);
+            bindValue(s, at++, f, val, trace);
+        }
+        for (const rt::View::Range& r : v.ranges()) {
+            const rt::FieldDef& f =
+                r.field.file->def().fields[static_cast<std::size_t>(r.field.index)];
+            bindValue(s, at++, f, r.value ? r.value() : rt::Value{std::int64_t{0}}, trace);
+        }
+        return 0;
+    }
+
+    static void decodeView(const rt::View& v, sqlite3_stmt* s, const std::vector<void*>& targets) {
+        int col = 0;
+        for (std::size_t i = 0; i < v.readFields().size(); ++i) {
+            const rt::FileDef& d = v.file(static_cast<int>(i))->def();
+            for (int f : v.readFields()[i])
+                decodeField(s, col++, d.fields[static_cast<std::size_t>(f)],
+                            static_cast<char*>(targets.at(i)));
+        }
+    }
+
+    std::shared_ptr<Connection> conn_;
+    std::unordered_map<std::string, sqlite3_stmt*> cache_;
+};
+
+// ---------------------------------------------------------------------------
+// The driver
+
+std::string databaseName(const rt::FileDef& def) {
+    if (!def.owner) return {};
+    return std::string(rt::trimRight(def.owner()));
+}
+
+// Every field needs a column of its name; other columns are ignored.
+int checkColumns(Connection& c, const rt::FileDef& def, rt::FileStatus& st) {
+    const SqliteApi& api = *sqlite().api;
+    std::string sql = std::string("SELECT * FROM ") + def.label + " WHERE 0 = 1";
+    if (auto t = currentTrace()) (*t)(sql, {});
+    sqlite3_stmt* s = nullptr;
+    int rc = api.prepare_v2(c.db, sql.c_str(), -1, &s, nullptr);
+    if (rc != SQLITE_OK) {
+        int r = mapResult(rc, api.errmsg(c.db), st, true);
+        if (s) api.finalize(s);
+        return r;
+    }
+    std::set<std::string> columns;
+    int n = api.column_count(s);
+    for (int i = 0; i < n; ++i) {
+        const char* name = api.column_name(s, i);
+        if (name) columns.insert(upper(name));
+    }
+    rc = api.step(s);
+    api.finalize(s);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) return mapResult(rc, api.errmsg(c.db), st, true);
+    for (const rt::FieldDef& f : def.fields)
+        if (!columns.count(upper(f.column)))
+            return setStatus(st, BadRecordDeclaration, 0,
+                             std::string("The field ") + f.label + " has no column " + f.column +
+                                 " in " + def.label);
+    return setStatus(st, 0, 0, {});
+}
+
+class SqliteDriver final : public rt::StorageDriver {
+  public:
+    int open(const rt::FileDef& def, rt::OpenMode mode, std::unique_ptr<rt::StorageHandle>& out,
+             rt::FileStatus& st) override {
+        if (sqlite().code != 0) return libraryFailure(st);
+        std::string name = databaseName(def);
+        if (name.empty())
+            return setStatus(st, FileSystemError, NoOwner, "No OWNER attribute specified");
+        std::shared_ptr<Connection> c;
+        if (int rc = connectionFor(name, mode, false, c, st)) return rc;
+        std::string mark = c->key + "|" + upper(def.label);
+        bool checked;
+        {
+            std::lock_guard<std::mutex> g(marksLock);
+            checked = checkedFiles.count(mark) != 0;
+        }
+        if (!checked) {
+            std::unique_lock<std::recursive_mutex> g(c->lock);
+            if (int rc = checkColumns(*c, def, st)) return rc;
+            std::lock_guard<std::mutex> m(marksLock);
+            checkedFiles.insert(mark);
+        }
+        out = std::make_unique<SqliteHandle>(std::move(c));
+        return setStatus(st, 0, 0, {});
+    }
+
+    int create(const rt::FileDef& def, rt::FileStatus& st) override {
+        if (sqlite().code != 0) return libraryFailure(st);
+        std::string name = databaseName(def);
+        if (name.empty())
+            return setStatus(st, FileSystemError, NoOwner, "No OWNER attribute specified");
+        std::shared_ptr<Connection> c;
+        if (int rc = connectionFor(name, rt::OpenMode::ReadWrite, true, c, st)) return rc;
+        const SqliteApi& api = *sqlite().api;
+        std::unique_lock<std::recursive_mutex> g(c->lock);
+        if (c->dead)
+            return setStatus(st, FileSystemError, -SQLITE_MISUSE, resultText(SQLITE_MISUSE));
+        // The table and its indexes are made together: a failure leaves no
+        // table without its indexes behind.
+        bool own = !c->ownedByMe();
+        if (own) {
+            if (int rc = execTransactionStatement(*c, "BEGIN", c->timeout, st)) return rc;
+        }
+        auto rollback = [&] {
+            if (own) {
+                rt::FileStatus ignored;
+                execTransactionStatement(*c, "ROLLBACK", c->timeout, ignored);
+            }
+        };
+        std::vector<std::string> statements = schemaSql(def);
+        int rc = execPlain(*c, statements[0], st);
+        if (rc != 0) {
+            bool exists = startsWith(api.errmsg(c->db), "table ") &&
+                          std::strstr(api.errmsg(c->db), "already exists");
+            rollback();
+            // Made meanwhile by another thread or program: used as it is.
+            if (exists) return setStatus(st, 0, 0, {});
+            return rc;
+        }
+        std::size_t index = 0;
+        for (const rt::KeyDef& k : def.keys) {
+            if (k.primary) continue;
+            const std::string& sql = statements[++index];
+            rc = execPlain(*c, sql, st);
+            if (rc != 0 && std::strstr(api.errmsg(c->db), "already exists")) {
+                execPlain(*c, "DROP INDEX " + indexName(k), st);
+                rc = execPlain(*c, sql, st);
+            }
+            if (rc != 0) {
+                rollback();
+                return rc;
+            }
+        }
+        if (own) {
+            rc = execTransactionStatement(*c, "COMMIT", c->timeout, st);
+            if (rc != 0) {
+                rt::FileStatus keep = st;
+                rollback();
+                st = keep;
+                return rc;
+            }
+        }
+        return setStatus(st, 0, 0, {});
+    }
+};
+
+}  // namespace
+
+void install() {
+    static std::once_flag once;
+    std::call_once(once, [] { rt::addFatalCleanup([] { closeAllConnections(); }); });
+    rt::setStorageDriver(std::make_shared<SqliteDriver>());
+}
+
+namespace {
+// (A plain try_lock loop: the timed lock is not seen by the thread checker.)
+bool tryLockFor(std::recursive_mutex& m, std::chrono::milliseconds limit) {
+    auto end = Clock::now() + limit;
+    while (!m.try_lock()) {
+        if (Clock::now() >= end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+}  // namespace
+
+void closeAllConnections() {
+    std::vector<std::shared_ptr<Connection>> live;
+    {
+        std::lock_guard<std::mutex> g(listLock);
+        for (auto& w : connections)
+            if (auto c = w.lock()) live.push_back(c);
+        connections.clear();
+    }
+    if (sqlite().code != 0) return;
+    const SqliteApi& api = *sqlite().api;
+    for (auto& c : live) {
+        // A connection another thread keeps in its transaction is left to
+        // the process's end: the journal undoes what it did not commit.
+        if (!tryLockFor(c->lock, std::chrono::milliseconds(500))) continue;
+        if (!c->dead) {
+            if (c->ownedByMe()) {
+                api.exec(c->db, "ROLLBACK", nullptr, nullptr, nullptr);
+                c->owner.store(std::thread::id{});
+                c->txnHandle = nullptr;
+                c->lock.unlock();  // the transaction's hold
+            }
+            // Statements still cached by handles are finalised by their
+            // owners; the connection closes when the last one is gone.
+            if (api.close(c->db) == SQLITE_OK) c->db = nullptr;
+            c->dead = true;
+        }
+        c->lock.unlock();
+    }
+}
+
+int openConnections() {
+    std::lock_guard<std::mutex> g(listLock);
+    int n = 0;
+    for (auto& w : connections)
+        if (auto c = w.lock())
+            if (!c->dead) ++n;
+    return n;
+}
+
+void setTrace(TraceFn trace) {
+    std::lock_guard<std::mutex> g(traceLock);
+    traceFn = trace ? std::make_shared<TraceFn>(std::move(trace)) : nullptr;
+    tracing.store(traceFn != nullptr);
+}
+
+int execOnConnection(const std::string& database, rt::OpenMode mode, const std::string& sql,
+                     rt::FileStatus& st) {
+    if (sqlite().code != 0) return libraryFailure(st);
+    std::string key = connectionKey(database);
+    std::shared_ptr<Connection> c;
+    {
+        std::lock_guard<std::mutex> g(listLock);
+        for (auto& w : connections) {
+            auto x = w.lock();
+            if (x && x->key == key && x->mode == mode && !x->dead) c = x;
+        }
+    }
+    if (!c) return setStatus(st, NoFile, 0, "No connection is open");
+    std::unique_lock<std::recursive_mutex> g(c->lock);
+    return execPlain(*c, sql, st);
+}
+
+}  // namespace storage
