@@ -1,0 +1,3 @@
+#pragma once
+// The splash window shown over the frame when the program starts.
+void SplashIt();

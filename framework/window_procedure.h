@@ -1,0 +1,55 @@
+#pragma once
+// The skeleton every window procedure follows: the procedure name pushed on
+// the error reporter, the request taken from GlobalRequest, the files opened
+// through their relation objects, the window opened and its state restored
+// from the INI file, the resizer, Enter acting as Tab; and in Kill the same
+// undone in reverse. A procedure derives its ThisWindow from this class and
+// adds its own steps through the hooks, at the points the hooks name.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/enter_by_tab.h"
+#include "framework/toolbar.h"
+#include "framework/window_manager.h"
+#include "framework/window_resize.h"
+
+class WindowProcedure : public WindowManager {
+  public:
+    WindowProcedure(std::string procedureName, rt::Window& window, EnterByTabClass& enterByTab,
+                    ToolbarClass* toolbar = nullptr, WindowResizeClass* resizer = nullptr);
+
+    // A file the procedure uses: opened in Init, in the order added, and
+    // closed in Kill in the same order.
+    void AddFile(std::function<void()> open, std::function<void()> close);
+
+    Level Init() override;
+    Level Kill() override;
+    Level TakeEvent() override;
+
+    const std::string& ProcedureName() const { return name_; }
+
+  protected:
+    // The inherited Init (step 3); a level other than benign ends Init there.
+    virtual Level InitBase() { return WindowManager::Init(); }
+    // The control that gets the focus when the window has opened (step 4).
+    virtual int ChooseFirstField() { return FirstField; }
+    // Step 7: the buttons that end the window with a response.
+    virtual void RegisterButtons() {}
+    // Between the state restored from the INI file and the alert keys.
+    virtual void AfterRestore() {}
+    // Whether Init clears GlobalRequest and GlobalResponse (not in reports).
+    bool clearsRequest_ = true;
+
+    rt::Window& window_;
+    EnterByTabClass& enterByTab_;
+    ToolbarClass* toolbar_;
+    WindowResizeClass* resizer_;
+
+  private:
+    std::string name_;
+    struct File {
+        std::function<void()> open, close;
+    };
+    std::vector<File> files_;
+};

@@ -1,0 +1,191 @@
+#pragma once
+// What a backend is given to draw, and what it reports back. A view is an
+// immutable snapshot of one window, made on the window's own thread after it
+// has handled its events; texts are UTF-8. Backends never see the model.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "runtime/dialogs.h"
+#include "runtime/threads.h"
+
+namespace rt {
+
+// Positions and sizes are in dialog units of the window's font.
+struct Rect {
+    int x = 0, y = 0, w = 0, h = 0;
+    friend bool operator==(const Rect&, const Rect&) = default;
+};
+
+struct Font {
+    std::string face = "MS Sans Serif";
+    int size = 8;  // points
+    bool bold = false, italic = false;
+    std::uint32_t color = 0;  // 0xRRGGBB
+    int charset = 0;          // 238 for East European
+    friend bool operator==(const Font&, const Font&) = default;
+};
+
+enum class ControlKind {
+    Prompt,  // a label; focusing it forwards the focus to the next control
+    String,  // display text, optionally bound to a variable
+    Entry,   // one-line edit bound to a variable through a picture
+    Text,    // multi-line edit box
+    Button,
+    Check,
+    Option,  // a box of radio buttons bound to one variable
+    Radio,   // one choice of an option box
+    Group,
+    List,
+    DropList,
+    Combo,
+    DropCombo,
+    Spin,
+    Sheet,  // a set of tabs
+    Tab,    // one page of a sheet; its controls have it as parent
+    Panel,
+    Image,
+    Line,
+    Box,
+    Menu,       // a menu of the frame's menu bar (or a sub-menu)
+    Item,       // a menu item
+    Separator,  // a line between menu items
+};
+
+enum class Align { Left, Right, Center, Decimal };
+
+struct Column {
+    std::string header;  // Windows-1250, as the layouts give it
+    int width = 0;
+    Align align = Align::Left;
+    int indent = 0;
+    Align headerAlign = Align::Left;
+    std::string picture;
+    bool rightBorder = true;
+    bool resizable = true;
+};
+
+struct ControlView {
+    int id = 0;
+    ControlKind kind = ControlKind::String;
+    std::string name;  // "?PLA:P1_NPD"
+    std::string text;  // what the control shows (an entry: its edit text)
+    Rect at;
+    int parent = 0;       // the tab, sheet, option, group or menu it lies in
+    bool visible = true;  // itself and every parent shown (a tab: its sheet's chosen one)
+    bool hidden = false;  // its own attribute
+    bool enabled = true;
+    bool focused = false;
+    bool isDefault = false;
+    bool readOnly = false;
+    bool checked = false;  // check box, radio
+    bool hasFont = false;
+    Font font;
+    Align align = Align::Left;
+    int indent = 0;
+    std::string msg, tip;
+    int bevelOuter = 0, bevelInner = 0, bevelStyle = 0;
+    std::uint32_t fill = 0xffffffff;  // background, 0xffffffff for the default
+    // lists
+    std::vector<Column> columns;
+    std::vector<std::vector<std::string>> rows;
+    int highlight = 0;  // 1-based, 0 for none
+    int thumb = -1;     // the scroll thumb, 0 (top) to 100 (bottom); -1 the list's own
+    // sheets: the chosen tab's control id
+    int selectedTab = 0;
+};
+
+enum class WindowKind { Frame, Child };
+
+struct WindowView {
+    int id = 0;
+    ThreadNumber thread = 0;
+    WindowKind kind = WindowKind::Child;
+    std::string title;
+    Rect at;       // position and size in the parent's client area
+    Rect minSize;  // w, h: the least size (0 for none)
+    bool maximized = false, minimized = false;
+    bool resizable = false, titleBar = true, border = true, systemMenu = true;
+    bool grey = false;
+    bool enabled = true;  // false while its thread waits on a nested window or a dialog
+    bool active = false;  // the frame's active child
+    bool tabBar = false;  // frame: the bar of tabs for the child windows
+    Font font;
+    std::vector<int> statusWidths;  // frame: widths of the status zones (-1 variable)
+    std::vector<std::string> status;
+    std::vector<ControlView> controls;
+    std::uint64_t serial = 0;  // grows with every new view of this window
+};
+
+using ViewPtr = std::shared_ptr<const WindowView>;
+
+// Dialogs the program asks for; the asking thread waits for the answer.
+struct FileDialogRequest {
+    std::string title;                                         // UTF-8
+    std::vector<std::pair<std::string, std::string>> filters;  // description, pattern
+    bool mustExist = true;
+};
+
+struct DialogRequest {
+    enum class Kind { Message, File, Popup, PrintSetup };
+    Kind kind = Kind::Message;
+    int window = 0;  // the window it belongs to (0: none)
+    ThreadNumber thread = 0;
+    MessageRequest message;
+    FileDialogRequest file;
+    std::vector<std::string> items;  // popup: UTF-8, "&" kept, "-" a separator
+};
+
+struct DialogAnswer {
+    Button button = ButtonOk;
+    std::string path;  // file dialog: empty when cancelled
+    int item = 0;      // popup: 1-based, 0 when dismissed
+};
+
+// Raw input a backend or the scenario driver reports; the window's own
+// thread turns it into the events of the window.
+struct Input {
+    enum class Kind {
+        Click,  // control (0: the window's surface), row for lists
+        DoubleClick,
+        RightClick,
+        Key,        // key: a key code of keys.h, into the focused control
+        Text,       // text: an entry's new edit text (typing), control
+        Menu,       // control: a menu item chosen
+        MenuHover,  // control: the highlighted menu item (0: none)
+        TabChosen,  // control: the tab chosen
+        Close,      // the close box
+        Placement,  // at, maximized, minimized: the user moved or sized it
+        Activate,   // the user brought the window to the front
+        Focus,      // control: clicked into without pressing it
+    };
+    Kind kind = Kind::Click;
+    int control = 0;
+    int row = 0;
+    int key = 0;
+    std::string text;
+    Rect at;
+    bool maximized = false, minimized = false;
+};
+
+// A display. Calls come from procedure threads (closed() with the window
+// layer's lock held); an implementation must return at once, never call
+// back into the window layer from these calls, and never call into it
+// while holding its own locks.
+class Backend {
+  public:
+    virtual ~Backend() = default;
+    virtual void show(ViewPtr view) = 0;  // opened or changed
+    virtual void closed(int window) = 0;
+    virtual void dialog(int id, const DialogRequest& request) = 0;
+    virtual void dialogClosed(int id) = 0;  // answered or dropped
+    virtual void beep() = 0;
+    // The frame's status bar: zone (1-based) now shows text.
+    virtual void status(int zone, const std::string& text) = 0;
+    // True when everything handed in has been drawn (the scenario runner
+    // waits for it).
+    virtual bool drawn() { return true; }
+};
+
+}  // namespace rt

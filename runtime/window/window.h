@@ -1,0 +1,345 @@
+#pragma once
+// The window model and its event loop.
+//
+// A window procedure builds a Window from its description, opens it and runs
+// its loop on its own thread: accept() hands out one event at a time and,
+// when asked for the next, carries out the default action of the last one
+// unless cycle() was called. All behaviour lives here (focus, tab order,
+// which event an input makes, alert keys, timers, the accept-all pass); a
+// backend only draws the views this layer publishes and reports raw input.
+//
+// A Window is used only by the thread that opened it. Other threads reach it
+// through postTo() with its id.
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <atomic>
+#include <limits>
+#include "runtime/picture.h"
+#include "runtime/window/keys.h"
+#include "runtime/window/view.h"
+
+namespace rt {
+
+enum class Event {
+    None,
+    Accepted,      // a control or menu item completed by the user (or the accept-all pass)
+    Selected,      // a control received the focus
+    NewSelection,  // a list's highlight or a sheet's tab changed
+    AlertKey,      // an alerted key was pressed
+    Rejected,      // an entry refused what was typed
+    Timer,
+    OpenWindow,
+    CloseWindow,  // the close box, Esc, the close item, or a posted close
+    CloseDown,    // the frame is closing
+    LoseFocus,    // the window stopped being the active child
+    GainFocus,    // it became the active child again
+    Completed,    // the accept-all pass has accepted every control
+    Sized,        // the user resized, maximized or restored the window
+    Moved,
+    ScrollUp,    // a list: the highlight tried to move above the first row
+    ScrollDown,  // ... below the last row
+    PageUp,
+    PageDown,
+    ScrollTop,
+    ScrollBottom,
+};
+
+// A control's binding to a variable: show gives the text the control shows
+// (Windows-1250, through its picture), take stores what the user typed and
+// says false when the picture refuses it.
+struct Binding {
+    std::function<std::string(const Picture*)> show;
+    std::function<bool(const Picture*, std::string_view)> take;
+    explicit operator bool() const { return static_cast<bool>(show); }
+};
+
+// Bindings for the kinds of variables the windows use.
+Binding bindInteger(std::function<std::int64_t()> get, std::function<bool(std::int64_t)> set);
+template <typename T>
+Binding bind(T& v) {
+    return bindInteger([&v] { return static_cast<std::int64_t>(v); },
+                       [&v](std::int64_t x) {
+                           if (x < static_cast<std::int64_t>(std::numeric_limits<T>::min()) ||
+                               x > static_cast<std::int64_t>(std::numeric_limits<T>::max()))
+                               return false;
+                           v = static_cast<T>(x);
+                           return true;
+                       });
+}
+Binding bindText(char* field, std::size_t width);  // a fixed-width text field
+Binding bindString(std::string& s);                // a free text (Windows-1250)
+Binding bindMoney(Money& m);
+Binding bindAtomic(std::atomic<std::int32_t>& v);
+
+// One control of a window. Fields are set before the window opens or by its
+// procedure while it runs; a change shows at the next redraw.
+struct Control {
+    ControlKind kind = ControlKind::String;
+    std::string name;  // as the layouts write it, "?PLA:P1_NPD"
+    std::string text;  // Windows-1250: prompt, button, tab, menu, string text
+    Rect at;
+    int parent = 0;
+    bool hidden = false, disabled = false, skip = false, isDefault = false;
+    bool readOnly = false;
+    bool hasFont = false;
+    Font font;
+    Align align = Align::Left;
+    int indent = 0;
+    std::string picture;
+    std::string msg, tip;  // Windows-1250
+    Binding value;
+    // check box: the values for checked and unchecked; radio: its value
+    std::string trueValue = "1", falseValue = "0";
+    std::string radioValue;
+    // lists: columns, and the rows the list shows now (cells formatted,
+    // Windows-1250)
+    std::vector<Column> columns;
+    std::function<int()> rowCount;
+    std::function<std::string(int row, int column)> cell;
+    int highlight = 0;
+    int thumb = -1;  // a list's scroll thumb set by its browse: 0 top to 100 bottom; -1 none
+    int selectedTab = 0;  // sheet: the chosen tab's id
+    // menu items: a standard action the window layer carries out itself
+    enum class Action { None, PrintSetup, Close } action = Action::None;
+    int bevelOuter = 0, bevelInner = 0, bevelStyle = 0;
+    std::uint32_t fill = 0xffffffff;
+    std::set<int> alerts;
+
+    // run-time state kept by the window
+    std::string edit;     // an entry's edit text (UTF-8)
+    bool edited = false;  // the user changed it since it was last shown
+};
+
+struct WindowDesc {
+    WindowKind kind = WindowKind::Child;
+    std::string title;  // Windows-1250
+    Rect at;            // x, y ignored when centred or not given
+    bool positioned = false;
+    bool centred = false;
+    bool maximized = false;
+    bool resizable = false;
+    bool titleBar = true, border = true, systemMenu = true;
+    bool grey = false;
+    Font font;
+    std::vector<int> statusWidths;
+};
+
+class Window {
+  public:
+    explicit Window(WindowDesc desc = {});
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    // Building: controls get numbers in creation order, from 1.
+    int add(Control c);
+    Control& control(int id);
+    const Control& control(int id) const;
+    int controlCount() const { return static_cast<int>(controls_.size()); }
+    // A control's number by its name ("?OK", "?Browse:1"; letter case ignored), 0 if none.
+    int find(std::string_view name) const;
+    WindowDesc& desc() { return desc_; }
+
+    void open();
+    bool opened() const { return opened_; }
+    bool closed() const { return closed_; }
+    // Closes at once (the default action of a close event).
+    void close();
+    int id() const { return id_; }
+
+    // The event loop.
+    bool accept();
+    void cycle() { cycled_ = true; }
+    Event event() const { return ev_.kind; }
+    int field() const { return ev_.control; }
+    int keyCode() const { return ev_.key; }
+    // Posts an event to this window, after those already waiting.
+    void post(Event e, int control = 0);
+    // Posts an event to any window, from any thread; false if it is gone.
+    static bool postTo(int window, Event e, int control = 0);
+
+    // Focus.
+    int focus() const { return focus_; }
+    void select(int control);
+    // Moves the focus as Tab (+1) or Shift+Tab (-1) does: the control that
+    // has the focus is accepted first.
+    void navigate(int direction);
+    // A click into target: the focused control is accepted first, then the
+    // focus moves there, and a button (check box, radio) is pressed.
+    void navigateTo(int target, bool press);
+    bool focusable(int control, bool byTab) const;
+    int nextFocusable(int from, int direction) const;
+
+    // The accept-all pass: every control accepted in tab order, then the
+    // completed event; a handler that moves the focus ends it.
+    void acceptAll();
+    bool inAcceptAllPass() const { return pass_.active; }
+
+    // Variables and display.
+    void display(int control = 0);  // redraw from the variables (0: all)
+    void update(int control = 0);   // store edited texts into the variables
+    void changed() { dirty_ = true; }
+    // Hands the display a fresh view now (the loop does it before it waits).
+    void refresh() {
+        dirty_ = true;
+        publish();
+    }
+    // Types text into the focused multi-line box (a new line for Shift+Enter).
+    void insertText(std::string_view utf8);
+
+    // Attributes at run time.
+    void setTitle(std::string cp1250);
+    const std::string& title() const { return desc_.title; }
+    void hide(int control, bool hidden = true);
+    void enable(int control, bool enabled = true);
+    void setDefault(int control);
+    void setHighlight(int list, int row);
+    void chooseTab(int tab);
+
+    // Timer in hundredths of a second (0: none), from the runtime's clock.
+    void setTimer(int cs);
+    int timer() const { return timerCs_; }
+
+    // Alert keys: on the window itself (control 0) or on a control.
+    void alert(int key) { windowAlerts_.insert(key); }
+    void alert(int control, int key) { this->control(control).alerts.insert(key); }
+    void clearAlerts();
+    bool alerted(int control, int key) const;
+
+    // Placement (dialog units).
+    struct Placement {
+        bool maximized = false, minimized = false, resizable = false;
+        int x = 0, y = 0, width = 0, height = 0;
+    };
+    Placement placement() const;
+    void setPosition(std::optional<int> x, std::optional<int> y, std::optional<int> w,
+                     std::optional<int> h);
+    void setMaximized(bool m);
+    bool maximized() const { return maximized_; }
+    bool minimized() const { return minimized_; }
+    Rect rect() const { return at_; }
+    void setMinSize(int w, int h);
+    Rect minSize() const { return minSize_; }
+
+    // Asks; the thread waits for the answer while its windows are disabled.
+    int popup(const std::vector<std::string>& itemsCp1250);
+
+  private:
+    struct Ev {
+        Event kind = Event::None;
+        int control = 0;
+        int key = 0;
+        bool navigation = false;  // an accepted event that a focus move waits on
+    };
+    friend struct Hub;
+
+    void queue(Ev e) { pending_.push_back(e); }
+    void finish();
+    void handleInput(const Input& in);
+    void handleKey(int k);
+    void handleClick(int control, int row, int key);
+    void moveFocus(int target);
+    bool acceptControl(int control, bool inPass);
+    void pressButton(int control);
+    bool stepPass();
+    void publish();
+    ViewPtr makeView() const;
+    std::string shown(const Control& c) const;
+    bool visibleInTree(int control) const;
+    void centre();
+
+    WindowDesc desc_;
+    std::vector<Control> controls_;
+    std::set<int> windowAlerts_;
+    std::deque<Ev> pending_;
+    Ev ev_;
+    bool cycled_ = true;
+    bool opened_ = false, closed_ = false, dirty_ = true;
+    int id_ = 0;
+    int focus_ = 0;
+    std::uint64_t selects_ = 0;  // grows with every programmatic focus change
+    struct PendingMove {
+        bool active = false;
+        int direction = 0;  // 0: to target
+        int from = 0;
+        int target = 0;
+        bool press = false;  // press target once there (a button click)
+        std::uint64_t selects = 0;
+    } move_;
+    struct Pass {
+        bool active = false;
+        int next = 0;
+        std::uint64_t selects = 0;
+    } pass_;
+    int timerCs_ = 0;
+    Rect at_;
+    Rect minSize_;
+    bool maximized_ = false, minimized_ = false;
+    std::uint64_t serial_ = 0;
+};
+
+// Thrown out of a waiting call when the program shuts its windows down.
+struct ShutDown {};
+
+// Installs the display. The runtime's message handler is installed with it:
+// message boxes go to the display and the asking thread waits.
+void setBackend(Backend* backend);
+Backend* backend();
+
+// Starts a window procedure on a new thread with the stack asked for.
+ThreadNumber startProcedure(std::function<void()> procedure, std::size_t stack = DefaultStack);
+
+// Raw input from a backend or the driver; never blocks.
+void input(int window, Input in);
+
+// Dialogs.
+DialogAnswer askDialog(DialogRequest request);
+void answerDialog(int dialog, DialogAnswer answer);
+struct OpenDialog {
+    int id;
+    DialogRequest request;
+};
+std::vector<OpenDialog> openDialogs();
+std::optional<std::string> fileDialog(const FileDialogRequest& request);  // nullopt: cancelled
+void printSetup();
+
+void beep();
+std::uint64_t beeps();
+
+// The frame's status bar, zones from 1; the first shows the help of the
+// highlighted menu item and the message of the focused control.
+void setStatusText(int zone, std::string_view cp1250);
+std::string statusText(int zone);  // UTF-8
+
+// The active child window of the frame (0: none).
+int activeWindow();
+
+// The open windows' latest views, oldest first.
+std::vector<ViewPtr> views();
+ViewPtr view(int window);
+int frameWindow();
+
+// The program body runs on thread 1; while it runs, thread 1 counts as busy
+// unless it waits in a window.
+void setBodyRunning(bool running);
+// Idle: every procedure thread waits for its next event or for a dialog,
+// and the display has drawn everything. Waits up to timeoutMs.
+bool waitIdle(int timeoutMs);
+// Ends every wait with ShutDown and drops the open dialogs.
+void shutDownWindows();
+// Back to the state before any window (tests).
+void resetWindows();
+
+// The area a frame's children are placed and centred in (dialog units).
+void setClientArea(Rect r);
+Rect clientArea();
+
+}  // namespace rt

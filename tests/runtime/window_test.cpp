@@ -1,0 +1,401 @@
+// The window layer driven as a user would: entries and their pictures, focus
+// moves, timers from the manual clock, dialogs, nested windows and the
+// frame's close.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <mutex>
+
+#include "runtime/clock.h"
+#include "runtime/threads.h"
+#include "tests/runtime/window_harness.h"
+
+using namespace windowtest;
+using rt::Event;
+
+namespace {
+
+struct NullBackend : rt::Backend {
+    void show(rt::ViewPtr) override {}
+    void closed(int) override {}
+    void dialog(int, const rt::DialogRequest&) override {}
+    void dialogClosed(int) override {}
+    void beep() override {}
+    void status(int, const std::string&) override {}
+};
+
+struct Seen {
+    Event ev;
+    int control;
+    friend bool operator==(const Seen&, const Seen&) = default;
+};
+
+std::ostream& operator<<(std::ostream& o, const Seen& s) {
+    return o << "(event " << static_cast<int>(s.ev) << ", control " << s.control << ")";
+}
+
+// What the window's thread saw, read by the test once the program is idle.
+class Log {
+  public:
+    void add(Event e, int c) {
+        std::lock_guard g(m_);
+        seen_.push_back({e, c});
+    }
+    std::vector<Seen> take(std::initializer_list<Event> kinds) {
+        std::lock_guard g(m_);
+        std::vector<Seen> r;
+        for (const auto& s : seen_)
+            for (Event k : kinds)
+                if (s.ev == k) r.push_back(s);
+        seen_.clear();
+        return r;
+    }
+
+  private:
+    std::mutex m_;
+    std::vector<Seen> seen_;
+};
+
+class WindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        rt::useManualClock(2024, 1, 15);
+        rt::setBackend(&backend_);
+    }
+    void TearDown() override {
+        rt::joinAllThreads();
+        rt::setBackend(nullptr);
+        rt::resetWindows();
+        rt::useSystemClock();
+    }
+    // Runs a window on a procedure thread: build fills it, handle sees each
+    // event after it is logged.
+    void run(std::string title, std::function<void(rt::Window&)> build,
+             std::function<void(rt::Window&)> handle = {}) {
+        rt::startProcedure([this, title, build, handle] {
+            rt::WindowDesc d;
+            d.title = title;
+            d.at = {0, 0, 200, 100};
+            rt::Window w(d);
+            build(w);
+            w.open();
+            while (w.accept()) {
+                log_.add(w.event(), w.field());
+                if (handle) handle(w);
+            }
+        });
+        auto v = waitWindow(title);
+        ASSERT_TRUE(v) << "window " << title << " did not open";
+        id_ = v->id;
+    }
+    void closeWindow() {
+        send(id_, rt::Input{rt::Input::Kind::Close});
+        rt::joinAllThreads();
+    }
+
+    NullBackend backend_;
+    Log log_;
+    int id_ = 0;
+};
+
+TEST_F(WindowTest, EntriesTakeWhatThePictureAcceptsAndRefuseTheRest) {
+    struct Case {
+        const char* picture;
+        const char* typed;
+        bool accepted;
+        const char* shownAfter;
+    };
+    // A refused text beeps, shows the old value again and keeps the focus.
+    const Case cases[] = {
+        {"@n_3", "12", true, "12"},
+        {"@n_3", "abc", false, "7"},
+        {"@s5", "Šuma", true, "Šuma"},
+        {"@s5", "abcdefgh", true, "abcde"},  // the entry takes no more than 5
+        {"@s5", "Ωmega", false, "old"},      // no Windows-1250 byte for Ω
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.picture) + " " + c.typed);
+        std::int32_t number = 7;
+        char text[5];
+        rt::assignFixed(text, sizeof text, "old");
+        const bool isText = c.picture[1] == 's';
+        run("Entry", [&](rt::Window& w) {
+            w.add(entry("?E1", isText ? rt::bindText(text, sizeof text) : rt::bind(number),
+                        c.picture));
+            w.add(button("?B", "B"));
+        });
+        click(id_, 1);
+        log_.take({});
+        const auto beeps = rt::beeps();
+        type(id_, 1, c.typed);
+        key(id_, rt::key::Tab);
+        auto v = now(id_);
+        EXPECT_EQ(textOf(v, 1), c.shownAfter);
+        if (c.accepted) {
+            EXPECT_EQ(log_.take({Event::Accepted, Event::Rejected, Event::Selected}),
+                      (std::vector<Seen>{{Event::Accepted, 1}, {Event::Selected, 2}}));
+            EXPECT_EQ(focusOf(v), 2);
+            EXPECT_EQ(rt::beeps(), beeps);
+        } else {
+            EXPECT_EQ(log_.take({Event::Accepted, Event::Rejected, Event::Selected}),
+                      (std::vector<Seen>{{Event::Rejected, 1}}));
+            EXPECT_EQ(focusOf(v), 1);
+            EXPECT_EQ(rt::beeps(), beeps + 1);
+        }
+        closeWindow();
+        if (!isText) {
+            EXPECT_EQ(number, c.accepted ? std::atoi(c.typed) : 7);
+        }
+    }
+}
+
+// A code wider than its picture is shown whole and survives any pass over
+// the entry that did not edit it.
+TEST_F(WindowTest, UneditedEntryWritesNothingBack) {
+    std::int32_t code = 100;
+    char name[30];
+    rt::assignFixed(name, sizeof name, "A name longer than fifteen chars");
+    run(
+        "Wide",
+        [&](rt::Window& w) {
+            w.add(entry("?CODE", rt::bind(code), "@n_2"));
+            w.add(entry("?NAME", rt::bindText(name, sizeof name), "@s15"));
+            w.add(button("?OK", "OK"));
+        },
+        [](rt::Window& w) {
+            if (w.event() == Event::Accepted && w.field() == 3) w.acceptAll();
+        });
+    auto v = now(id_);
+    EXPECT_EQ(textOf(v, 1), "100");
+    click(id_, 1);
+    key(id_, rt::key::Tab);
+    key(id_, rt::key::Tab);
+    click(id_, 3);
+    EXPECT_EQ(log_.take({Event::Completed}), (std::vector<Seen>{{Event::Completed, 0}}));
+    closeWindow();
+    EXPECT_EQ(code, 100);
+    EXPECT_EQ(std::string(name, sizeof name), "A name longer than fifteen cha");
+}
+
+// An accepted handler that puts the focus back on its own control cancels
+// the move the Tab asked for: the next control gets no selected event.
+TEST_F(WindowTest, HandlerThatRefocusesCancelsThePendingMove) {
+    for (bool refocus : {false, true}) {
+        SCOPED_TRACE(refocus ? "refocus" : "plain");
+        std::int32_t a = 0, b = 0;
+        run(
+            "Move",
+            [&](rt::Window& w) {
+                w.add(entry("?A", rt::bind(a), "@n_3"));
+                w.add(entry("?B", rt::bind(b), "@n_3"));
+            },
+            [refocus](rt::Window& w) {
+                if (refocus && w.event() == Event::Accepted && w.field() == 1) w.select(1);
+            });
+        click(id_, 1);
+        log_.take({});
+        type(id_, 1, "5");
+        key(id_, rt::key::Tab);
+        EXPECT_EQ(focusOf(now(id_)), refocus ? 1 : 2);
+        const auto seen = log_.take({Event::Accepted, Event::Selected});
+        if (refocus)
+            EXPECT_EQ(seen, (std::vector<Seen>{{Event::Accepted, 1}, {Event::Selected, 1}}));
+        else
+            EXPECT_EQ(seen, (std::vector<Seen>{{Event::Accepted, 1}, {Event::Selected, 2}}));
+        closeWindow();
+        EXPECT_EQ(a, 5);
+    }
+}
+
+TEST_F(WindowTest, TimerFiresOnlyWhenTheClockReachesIt) {
+    run("Timer", [](rt::Window& w) { w.setTimer(100); });
+    rt::advanceClock(999);
+    idle();
+    EXPECT_TRUE(log_.take({Event::Timer}).empty());
+    rt::advanceClock(1);
+    idle();
+    EXPECT_EQ(log_.take({Event::Timer}).size(), 1u);
+    // A long jump brings one timer event, not a burst.
+    rt::advanceClock(10000);
+    idle();
+    EXPECT_EQ(log_.take({Event::Timer}).size(), 1u);
+    closeWindow();
+}
+
+TEST_F(WindowTest, MessageBoxWaitsForItsAnswerAndTheThreadCountsAsIdle) {
+    std::atomic<int> answer{0};
+    rt::startProcedure([&] {
+        rt::MessageRequest m;
+        m.title = "Confirm Delete";
+        m.text = "Sure?";
+        m.buttons = rt::ButtonYes | rt::ButtonNo;
+        m.defaultButton = rt::ButtonYes;
+        answer = rt::showMessage(m);
+    });
+    idle();
+    auto open = rt::openDialogs();
+    ASSERT_EQ(open.size(), 1u);
+    EXPECT_EQ(open[0].request.message.title, "Confirm Delete");
+    EXPECT_EQ(answer.load(), 0);
+    rt::answerDialog(open[0].id, rt::DialogAnswer{rt::ButtonNo});
+    rt::joinAllThreads();
+    EXPECT_EQ(answer.load(), rt::ButtonNo);
+}
+
+// Shutting the windows down ends a thread that waits on a box; nothing hangs.
+TEST_F(WindowTest, ShutDownEndsAThreadWaitingOnABox) {
+    std::atomic<bool> returned{false};
+    rt::startProcedure([&] {
+        rt::MessageRequest m;
+        m.title = "T";
+        rt::showMessage(m);
+        returned = true;  // never reached: the wait throws
+    });
+    idle();
+    ASSERT_EQ(rt::openDialogs().size(), 1u);
+    rt::shutDownWindows();
+    rt::joinAllThreads();
+    EXPECT_FALSE(returned.load());
+    EXPECT_TRUE(rt::openDialogs().empty());
+}
+
+// While a window runs a nested window on its thread it takes no input;
+// afterwards it works again.
+TEST_F(WindowTest, NestedWindowDisablesItsCaller) {
+    std::atomic<int> innerId{0};
+    run(
+        "Outer", [](rt::Window& w) { w.add(button("?Call", "Call")); },
+        [&](rt::Window& w) {
+            if (w.event() == Event::Accepted && w.field() == 1) {
+                rt::WindowDesc d;
+                d.title = "Inner";
+                rt::Window inner(d);
+                inner.add(button("?X", "X"));
+                inner.open();
+                innerId = inner.id();
+                while (inner.accept()) {
+                }
+            }
+        });
+    click(id_, 1);
+    ASSERT_TRUE(waitWindow("Inner"));
+    EXPECT_FALSE(now(id_)->enabled);
+    log_.take({});
+    click(id_, 1);  // lost: the outer window is disabled
+    send(innerId, rt::Input{rt::Input::Kind::Close});
+    EXPECT_TRUE(now(id_)->enabled);
+    EXPECT_TRUE(log_.take({Event::Accepted}).empty());
+    const int first = innerId;
+    click(id_, 1);
+    EXPECT_EQ(log_.take({Event::Accepted}), (std::vector<Seen>{{Event::Accepted, 1}}));
+    ASSERT_TRUE(waitWindow("Inner"));
+    EXPECT_NE(innerId.load(), first);
+    send(innerId, rt::Input{rt::Input::Kind::Close});
+    closeWindow();
+}
+
+// Closing the frame first sends its children the close-down event; a child
+// that refuses keeps the frame open.
+TEST_F(WindowTest, FrameClosesAfterItsChildren) {
+    for (bool refuse : {true, false}) {
+        SCOPED_TRACE(refuse ? "child refuses" : "child closes");
+        std::atomic<bool> frameOpen{true};
+        rt::startProcedure([&] {
+            rt::WindowDesc d;
+            d.kind = rt::WindowKind::Frame;
+            d.title = "Frame";
+            rt::Window f(d);
+            f.open();
+            while (f.accept()) {
+            }
+            frameOpen = false;
+        });
+        ASSERT_TRUE(waitWindow("Frame"));
+        run(
+            "Child", [](rt::Window&) {},
+            [refuse](rt::Window& w) {
+                if (refuse && w.event() == Event::CloseDown) w.cycle();
+            });
+        send(rt::frameWindow(), rt::Input{rt::Input::Kind::Close});
+        EXPECT_EQ(log_.take({Event::CloseDown}), (std::vector<Seen>{{Event::CloseDown, 0}}));
+        EXPECT_EQ(frameOpen.load(), refuse);
+        if (refuse) {
+            EXPECT_TRUE(waitWindow("Child"));
+            send(id_, rt::Input{rt::Input::Kind::Close});
+            EXPECT_TRUE(frameOpen.load());
+            send(rt::frameWindow(), rt::Input{rt::Input::Kind::Close});
+        }
+        rt::joinAllThreads();
+        EXPECT_FALSE(frameOpen.load());
+    }
+}
+
+// The focused control's message goes to the frame's first status zone.
+TEST_F(WindowTest, FocusedControlsMessageShowsInTheStatusBar) {
+    std::int32_t a = 0, b = 0;
+    run("Msg", [&](rt::Window& w) {
+        rt::Control e1 = entry("?A", rt::bind(a), "@n_3");
+        e1.msg = "\x8aifra PS";  // Windows-1250
+        w.add(e1);
+        rt::Control e2 = entry("?B", rt::bind(b), "@n_3");
+        e2.msg = "Naziv";
+        w.add(e2);
+    });
+    click(id_, 1);
+    EXPECT_EQ(rt::statusText(1), "Šifra PS");
+    key(id_, rt::key::Tab);
+    EXPECT_EQ(rt::statusText(1), "Naziv");
+    closeWindow();
+}
+
+// A double click on a list row highlights that row before the alerted key
+// is reported, so the handler acts on the row the user pointed at.
+TEST_F(WindowTest, DoubleClickOnAListRowHighlightsItFirst) {
+    std::atomic<int> highlightAtAlert{-1};
+    run(
+        "List",
+        [](rt::Window& w) {
+            rt::Control l;
+            l.kind = rt::ControlKind::List;
+            l.name = "?Browse:1";
+            l.columns = {rt::Column{"Naziv", 50}};
+            l.rowCount = [] { return 3; };
+            l.cell = [](int r, int) { return std::string("row ") + std::to_string(r); };
+            l.highlight = 1;
+            const int id = w.add(l);
+            w.alert(id, rt::key::MouseLeft2);
+        },
+        [&](rt::Window& w) {
+            if (w.event() == Event::AlertKey && w.keyCode() == rt::key::MouseLeft2)
+                highlightAtAlert = w.control(1).highlight;
+        });
+    rt::Input dbl{rt::Input::Kind::DoubleClick, 1};
+    dbl.row = 2;
+    send(id_, dbl);
+    EXPECT_EQ(highlightAtAlert.load(), 2);
+    EXPECT_EQ(log_.take({Event::NewSelection, Event::AlertKey}),
+              (std::vector<Seen>{{Event::NewSelection, 1}, {Event::AlertKey, 1}}));
+    auto v = now(id_);
+    EXPECT_EQ(v->controls[0].highlight, 2);
+    EXPECT_EQ(v->controls[0].rows.at(1).at(0), "row 2");
+    closeWindow();
+}
+
+TEST(WindowKeys, NamesOfTheScenarioFiles) {
+    struct Case {
+        const char* name;
+        int code;
+    };
+    const Case cases[] = {{"Enter", rt::key::Enter},         {"Shift+Tab", rt::key::ShiftTab},
+                          {"ctrl+h", rt::key::CtrlH},        {"F1", rt::key::F1},
+                          {"F12", rt::key::F1 + 11},         {"a", 'a'},
+                          {"Ctrl+Enter", rt::key::CtrlEnter}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(rt::keyFromName(c.name), c.code) << c.name;
+        EXPECT_EQ(rt::keyFromName(rt::keyName(c.code)), c.code) << c.name;
+    }
+    EXPECT_FALSE(rt::keyFromName("F13"));
+    EXPECT_FALSE(rt::keyFromName("Hyper"));
+}
+
+}  // namespace

@@ -1,0 +1,32 @@
+#pragma once
+// How the scenario runner reaches the program: what the user sees (the open
+// windows, dialogs, the status bar) and how input gets in. The headless
+// driver talks to the window layer directly; the Qt driver goes through the
+// real widgets on the GUI thread.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "runtime/window/window.h"
+
+class Driver {
+  public:
+    virtual ~Driver() = default;
+    // The backend the program is to draw on.
+    virtual rt::Backend* backend() = 0;
+    // The open windows as the user sees them, oldest first.
+    virtual std::vector<rt::ViewPtr> windows() = 0;
+    virtual std::vector<rt::OpenDialog> dialogs() = 0;
+    virtual std::string status(int zone) = 0;
+    virtual void input(int window, rt::Input in) = 0;
+    virtual void answer(int dialog, rt::DialogAnswer a) = 0;
+    // The program has handled everything and the display has drawn it.
+    virtual bool idle(int timeoutMs) = 0;
+};
+
+std::unique_ptr<Driver> makeHeadlessDriver();
+#ifdef CLANOVI_WITH_QT
+// Runs fn on a thread of its own while the calling (main) thread runs the Qt
+// event loop; returns fn's result.
+int runWithQtDriver(int argc, char** argv, int (*fn)(Driver&, void*), void* arg);
+#endif

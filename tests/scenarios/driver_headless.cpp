@@ -1,0 +1,25 @@
+// The driver without a display: straight to the window layer.
+#include "runtime/backend/headless/headless.h"
+#include "tests/scenarios/driver.h"
+
+namespace {
+
+class HeadlessDriver : public Driver {
+  public:
+    rt::Backend* backend() override { return &backend_; }
+    std::vector<rt::ViewPtr> windows() override { return rt::views(); }
+    std::vector<rt::OpenDialog> dialogs() override { return rt::openDialogs(); }
+    std::string status(int zone) override { return rt::statusText(zone); }
+    void input(int window, rt::Input in) override { rt::input(window, std::move(in)); }
+    void answer(int dialog, rt::DialogAnswer a) override { rt::answerDialog(dialog, std::move(a)); }
+    bool idle(int timeoutMs) override { return rt::waitIdle(timeoutMs); }
+
+  private:
+    rt::HeadlessBackend backend_;
+};
+
+}  // namespace
+
+std::unique_ptr<Driver> makeHeadlessDriver() {
+    return std::make_unique<HeadlessDriver>();
+}

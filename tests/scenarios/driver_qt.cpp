@@ -1,0 +1,428 @@
+// The driver through the real widgets: input goes in as Qt events on the
+// widgets (mouse presses, key presses carrying their text, menu actions, the
+// close of a window), and what the checks read comes from the widgets as
+// they stand, on the GUI thread.
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabBar>
+#include <QTreeWidget>
+#include <atomic>
+#include <future>
+#include <thread>
+
+#include "runtime/backend/qt/qt_backend.h"
+#include "tests/scenarios/driver.h"
+
+namespace {
+
+std::string s(const QString& q) {
+    return q.toStdString();
+}
+
+class QtDriver : public Driver {
+  public:
+    explicit QtDriver(rt::QtBackend& b) : b_(b) {}
+
+    rt::Backend* backend() override { return &b_; }
+
+    template <typename F>
+    auto gui(F f) -> decltype(f()) {
+        using R = decltype(f());
+        std::promise<R> p;
+        auto fut = p.get_future();
+        b_.post([&] {
+            if constexpr (std::is_void_v<R>) {
+                f();
+                p.set_value();
+            } else {
+                p.set_value(f());
+            }
+        });
+        return fut.get();
+    }
+
+    std::vector<rt::ViewPtr> windows() override {
+        return gui([this] {
+            std::vector<rt::ViewPtr> out;
+            auto pr = b_.probe();
+            for (int id : pr.windows) {
+                rt::ViewPtr last = pr.lastView(id);
+                if (!last) continue;
+                auto v = std::make_shared<rt::WindowView>(*last);
+                read(pr, *v);
+                out.push_back(v);
+            }
+            return out;
+        });
+    }
+
+    std::vector<rt::OpenDialog> dialogs() override {
+        return gui([this] {
+            std::vector<rt::OpenDialog> out;
+            auto pr = b_.probe();
+            for (int id : pr.dialogs) {
+                QWidget* w = pr.dialogWidget(id);
+                if (!w || !w->isVisible()) continue;
+                rt::OpenDialog d{id, pr.dialogRequest(id)};
+                if (auto* box = qobject_cast<QMessageBox*>(w)) {
+                    d.request.message.title = s(box->windowTitle());
+                    d.request.message.text = s(box->text());
+                } else if (auto* fd = qobject_cast<QFileDialog*>(w)) {
+                    d.request.file.title = s(fd->windowTitle());
+                }
+                out.push_back(d);
+            }
+            return out;
+        });
+    }
+
+    std::string status(int zone) override {
+        return gui([this, zone] {
+            QLabel* l = b_.probe().statusLabel(zone);
+            return l ? s(l->text()) : std::string();
+        });
+    }
+
+    void input(int window, rt::Input in) override {
+        gui([&] { send(window, in); });
+    }
+
+    void answer(int dialog, rt::DialogAnswer a) override {
+        gui([&] {
+            auto pr = b_.probe();
+            QWidget* w = pr.dialogWidget(dialog);
+            if (auto* box = qobject_cast<QMessageBox*>(w)) {
+                for (QAbstractButton* btn : box->buttons())
+                    if (btn->property("rtButton").toUInt() == static_cast<unsigned>(a.button)) {
+                        btn->click();
+                        return;
+                    }
+            } else if (auto* m = qobject_cast<QMenu*>(w)) {
+                int i = 0;
+                for (QAction* act : m->actions()) {
+                    if (++i == a.item) {
+                        act->trigger();
+                        m->hide();
+                        return;
+                    }
+                }
+            } else if (auto* fd = qobject_cast<QFileDialog*>(w)) {
+                if (a.path.empty()) {
+                    fd->reject();
+                } else {
+                    fd->selectFile(QString::fromStdString(a.path));
+                    emit fd->fileSelected(QString::fromStdString(a.path));
+                }
+                return;
+            } else if (auto* pd = qobject_cast<QPrintDialog*>(w)) {
+                pd->done(a.button == rt::ButtonOk ? QDialog::Accepted : QDialog::Rejected);
+                return;
+            }
+            rt::answerDialog(dialog, a);
+        });
+    }
+
+    // Idle means the program settled and the GUI has drawn it; what the GUI
+    // turned into input meanwhile must settle too.
+    bool idle(int timeoutMs) override {
+        for (int round = 0; round < 4; ++round) {
+            if (!rt::waitIdle(timeoutMs)) return false;
+            gui([] {});
+        }
+        return rt::waitIdle(timeoutMs);
+    }
+
+  private:
+    void read(const rt::QtBackend::Probe& pr, rt::WindowView& v) {
+        QWidget* top = pr.top(v.id);
+        if (!top) return;
+        v.title = s(top->windowTitle());
+        v.maximized = top->isMaximized();
+        const rt::DialogUnits& u = b_.units();
+        if (v.kind == rt::WindowKind::Frame) {
+            for (auto& c : v.controls) {
+                QAction* a = pr.action(v.id, c.id);
+                if (!a) continue;
+                c.text = s(a->text());
+                c.hidden = !a->isVisible();
+                c.visible = a->isVisible();
+                c.enabled = a->isEnabled();
+            }
+            // A hidden menu hides its items.
+            for (auto& c : v.controls)
+                for (const auto& p : v.controls)
+                    if (c.parent == p.id && !p.visible) c.visible = false;
+            return;
+        }
+        QWidget* surface = pr.surface(v.id);
+        if (!v.maximized && surface) {
+            // where the sub-window stands, back in dialog units
+            v.at = {u.fromX(top->x()), u.fromY(top->y()), u.fromX(surface->width()),
+                    u.fromY(surface->height())};
+        }
+        if (surface) v.enabled = surface->isEnabled();
+        for (auto& c : v.controls) {
+            QWidget* w = pr.widget(v.id, c.id);
+            if (!w) continue;
+            if (c.kind == rt::ControlKind::Tab) continue;
+            c.enabled = surface ? w->isEnabledTo(surface) : w->isEnabled();
+            c.visible = surface ? w->isVisibleTo(surface) : w->isVisible();
+            if (auto* l = qobject_cast<QLabel*>(w))
+                c.text = s(l->text());
+            else if (auto* e = qobject_cast<QLineEdit*>(w))
+                c.text = s(e->text());
+            else if (auto* t = qobject_cast<QPlainTextEdit*>(w))
+                c.text = s(t->toPlainText());
+            else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+                c.text = s(b->text());
+                c.checked = b->isChecked();
+                if (auto* pb = qobject_cast<QPushButton*>(w)) c.isDefault = pb->isDefault();
+            } else if (auto* g = qobject_cast<QGroupBox*>(w))
+                c.text = s(g->title());
+            else if (auto* tree = qobject_cast<QTreeWidget*>(w)) {
+                c.rows.clear();
+                for (int r = 0; r < tree->topLevelItemCount(); ++r) {
+                    std::vector<std::string> cells;
+                    for (int col = 0; col < tree->columnCount(); ++col)
+                        cells.push_back(s(tree->topLevelItem(r)->text(col)));
+                    c.rows.push_back(cells);
+                }
+                QTreeWidgetItem* cur = tree->currentItem();
+                c.highlight = cur ? tree->indexOfTopLevelItem(cur) + 1 : 0;
+            }
+        }
+    }
+
+    QWidget* focusedWidget(const rt::QtBackend::Probe& pr, int window) {
+        rt::ViewPtr v = pr.lastView(window);
+        if (v)
+            for (const auto& c : v->controls)
+                if (c.focused) return pr.widget(window, c.id);
+        return pr.surface(window) ? pr.surface(window) : pr.top(window);
+    }
+
+    static void mouse(QWidget* w, QPoint p, QEvent::Type type, Qt::MouseButton button) {
+        QMouseEvent e(type, QPointF(p), w->mapToGlobal(QPointF(p)), button,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : button, Qt::NoModifier);
+        QApplication::sendEvent(w, &e);
+    }
+
+    // A double click arrives as the second half of one: the runner has
+    // sent its first click already.
+    static void click(QWidget* w, QPoint p, Qt::MouseButton button, bool second) {
+        mouse(w, p, second ? QEvent::MouseButtonDblClick : QEvent::MouseButtonPress, button);
+        mouse(w, p, QEvent::MouseButtonRelease, button);
+    }
+
+    static void keyEvent(QWidget* w, int rtKey) {
+        namespace k = rt::key;
+        int qk = 0;
+        Qt::KeyboardModifiers mods = Qt::NoModifier;
+        QString text;
+        switch (rtKey) {
+            case k::Tab:
+                qk = Qt::Key_Tab;
+                break;
+            case k::ShiftTab:
+                qk = Qt::Key_Backtab;
+                mods = Qt::ShiftModifier;
+                break;
+            case k::Enter:
+                qk = Qt::Key_Return;
+                break;
+            case k::ShiftEnter:
+                qk = Qt::Key_Return;
+                mods = Qt::ShiftModifier;
+                break;
+            case k::CtrlEnter:
+                qk = Qt::Key_Return;
+                mods = Qt::ControlModifier;
+                break;
+            case k::Up:
+                qk = Qt::Key_Up;
+                break;
+            case k::Down:
+                qk = Qt::Key_Down;
+                break;
+            case k::Left:
+                qk = Qt::Key_Left;
+                break;
+            case k::Right:
+                qk = Qt::Key_Right;
+                break;
+            case k::PageUp:
+                qk = Qt::Key_PageUp;
+                break;
+            case k::PageDown:
+                qk = Qt::Key_PageDown;
+                break;
+            case k::Home:
+                qk = Qt::Key_Home;
+                break;
+            case k::End:
+                qk = Qt::Key_End;
+                break;
+            case k::Insert:
+                qk = Qt::Key_Insert;
+                break;
+            case k::Delete:
+                qk = Qt::Key_Delete;
+                break;
+            case k::Esc:
+                qk = Qt::Key_Escape;
+                break;
+            case k::CtrlH:
+                qk = Qt::Key_H;
+                mods = Qt::ControlModifier;
+                break;
+            case k::Backspace:
+                qk = Qt::Key_Backspace;
+                break;
+            default:
+                if (rtKey >= k::F1 && rtKey < k::F1 + 12) {
+                    qk = Qt::Key_F1 + (rtKey - k::F1);
+                } else {
+                    const char32_t c = static_cast<char32_t>(rtKey);
+                    text = QString::fromUcs4(&c, 1);
+                    qk = text.size() == 1 && text[0].isLetterOrNumber()
+                             ? static_cast<int>(text[0].toUpper().unicode())
+                             : Qt::Key_unknown;
+                }
+        }
+        QKeyEvent press(QEvent::KeyPress, qk, mods, text);
+        QApplication::sendEvent(w, &press);
+        QKeyEvent release(QEvent::KeyRelease, qk, mods, text);
+        QApplication::sendEvent(w, &release);
+    }
+
+    void send(int window, const rt::Input& in) {
+        using K = rt::Input::Kind;
+        auto pr = b_.probe();
+        QWidget* top = pr.top(window);
+        if (!top) return;
+        switch (in.kind) {
+            case K::Menu:
+                if (QAction* a = pr.action(window, in.control)) a->trigger();
+                return;
+            case K::MenuHover:
+                if (QAction* a = pr.action(window, in.control)) a->hover();
+                return;
+            case K::Close:
+                top->close();
+                return;
+            case K::TabChosen: {
+                QWidget* w = pr.widget(window, in.control);
+                rt::ViewPtr v = pr.lastView(window);
+                if (auto* bar = qobject_cast<QTabBar*>(w); bar && v) {
+                    int index = 0;
+                    for (const auto& c : v->controls) {
+                        if (c.kind == rt::ControlKind::Tab && pr.widget(window, c.id) == bar) {
+                            if (c.id == in.control) break;
+                            ++index;
+                        }
+                    }
+                    bar->setCurrentIndex(index);
+                }
+                return;
+            }
+            case K::Key:
+                keyEvent(focusedWidget(pr, window), in.key);
+                return;
+            case K::Text: {
+                auto* e = qobject_cast<QLineEdit*>(pr.widget(window, in.control));
+                auto* t = qobject_cast<QPlainTextEdit*>(pr.widget(window, in.control));
+                if (e) e->selectAll();
+                if (t) t->selectAll();
+                QWidget* target = e ? static_cast<QWidget*>(e) : static_cast<QWidget*>(t);
+                if (!target) return;
+                if (in.text.empty()) {
+                    // Backspace over the selection clears the box
+                    keyEvent(target, rt::key::Backspace);
+                    return;
+                }
+                const QString text = QString::fromStdString(in.text);
+                for (char32_t c : text.toUcs4()) keyEvent(target, static_cast<int>(c));
+                return;
+            }
+            case K::Click:
+            case K::DoubleClick:
+            case K::RightClick:
+            case K::Focus: {
+                QWidget* surface = pr.surface(window);
+                QWidget* w = in.control ? pr.widget(window, in.control) : surface;
+                if (!w) return;
+                const bool edit = qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w);
+                if (in.kind == K::Focus && !edit) {
+                    rt::input(window, in);  // focusing a button without pressing it
+                    return;
+                }
+                QPoint p(2, 2);
+                QWidget* target = w;
+                if (auto* tree = qobject_cast<QTreeWidget*>(w)) {
+                    target = tree->viewport();
+                    if (in.row > 0 && in.row <= tree->topLevelItemCount())
+                        p = tree->visualItemRect(tree->topLevelItem(in.row - 1)).center();
+                } else if (auto* text = qobject_cast<QPlainTextEdit*>(w)) {
+                    target = text->viewport();
+                } else if (w == surface) {
+                    // the window's own surface: whatever lies under its corner
+                    if (QWidget* child = surface->childAt(p)) {
+                        target = child;
+                        p = child->mapFrom(surface, p);
+                    }
+                }
+                const Qt::MouseButton button =
+                    in.kind == K::RightClick ? Qt::RightButton : Qt::LeftButton;
+                click(target, p, button, in.kind == K::DoubleClick);
+                return;
+            }
+            case K::Placement:
+            case K::Activate:
+                rt::input(window, in);
+                return;
+        }
+    }
+
+    rt::QtBackend& b_;
+};
+
+}  // namespace
+
+int runWithQtDriver(int argc, char** argv, int (*fn)(Driver&, void*), void* arg) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    int status = 0;
+    {
+        rt::QtBackend backend;
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect g = screen->availableGeometry();
+            const rt::DialogUnits& u = backend.units();
+            rt::setClientArea({0, 0, u.fromX(g.width()), u.fromY(g.height()) - 40});
+        }
+        QtDriver driver(backend);
+        std::thread runner([&] {
+            status = fn(driver, arg);
+            backend.post([] { QApplication::quit(); });
+        });
+        app.exec();
+        runner.join();
+        backend.stop();
+        rt::setBackend(nullptr);
+    }
+    return status;
+}

@@ -1,0 +1,908 @@
+// The scenario runner: plays a *.scn file against the real program (see
+// README.md beside this file for the format and its additions).
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/procedures.h"
+#include "core/dictionary/files.h"
+#include "core/frame/procedures.h"
+#include "core/startup/program.h"
+#include "core/storage/sql.h"
+#include "framework/globals.h"
+#include "framework/ini.h"
+#include "framework/window_procedure.h"
+#include "runtime/clock.h"
+#include "runtime/text.h"
+#include "runtime/window/window.h"
+#include "tests/scenarios/driver.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kIdleMs = 10000;
+
+struct Failure {
+    std::string expected, saw;
+};
+
+std::string trimmed(std::string_view s) {
+    return std::string(rt::trim(s));
+}
+
+std::string withoutAmp(std::string_view s) {
+    std::string r;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '&') {
+            if (i + 1 < s.size() && s[i + 1] == '&') {
+                r += '&';
+                ++i;
+            }
+            continue;
+        }
+        r += s[i];
+    }
+    return r;
+}
+
+// '*' matches any run of characters.
+bool globMatch(std::string_view pat, std::string_view text) {
+    std::size_t p = 0, t = 0, star = std::string_view::npos, mark = 0;
+    while (t < text.size()) {
+        if (p < pat.size() && pat[p] == '*') {
+            star = p++;
+            mark = t;
+        } else if (p < pat.size() && pat[p] == text[t]) {
+            ++p;
+            ++t;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;
+            t = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (p < pat.size() && pat[p] == '*') ++p;
+    return p == pat.size();
+}
+
+bool textMatches(std::string_view expected, std::string_view shown) {
+    return globMatch(trimmed(expected), trimmed(shown));
+}
+
+std::string lowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// Words separated by blanks; double quotes hold blanks, \" and \\.
+std::optional<std::vector<std::string>> splitWords(const std::string& line, std::string& error) {
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
+        if (i >= line.size()) break;
+        std::string w;
+        if (line[i] == '"') {
+            ++i;
+            bool closed = false;
+            while (i < line.size()) {
+                if (line[i] == '\\' && i + 1 < line.size() &&
+                    (line[i + 1] == '"' || line[i + 1] == '\\')) {
+                    w += line[i + 1];
+                    i += 2;
+                } else if (line[i] == '"') {
+                    ++i;
+                    closed = true;
+                    break;
+                } else {
+                    w += line[i++];
+                }
+            }
+            if (!closed) {
+                error = "unterminated quote";
+                return std::nullopt;
+            }
+        } else {
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r')
+                w += line[i++];
+        }
+        words.push_back(w);
+    }
+    return words;
+}
+
+std::string sqlCell(sqlite3_stmt* st, int col) {
+    switch (sqlite3_column_type(st, col)) {
+        case SQLITE_NULL:
+            return "";
+        case SQLITE_INTEGER:
+            return std::to_string(sqlite3_column_int64(st, col));
+        default: {
+            const auto* p = static_cast<const char*>(sqlite3_column_blob(st, col));
+            const int n = sqlite3_column_bytes(st, col);
+            if (sqlite3_column_type(st, col) == SQLITE_FLOAT) {
+                p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+                return p ? std::string(p) : std::string();
+            }
+            return rt::toUtf8(std::string_view(p ? p : "", static_cast<std::size_t>(n)));
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+class Runner {
+  public:
+    Runner(Driver& d, std::string file) : d_(d), file_(std::move(file)) {}
+
+    int run();
+
+  private:
+    using Words = std::vector<std::string>;
+
+    void command(const Words& w);
+    void given(const Words& w);
+    void expect(const Words& w);
+    void settle(const std::string& what);
+    void checkNoUnexpectedBox(const Words& w);
+    rt::ViewPtr current();
+    rt::ViewPtr findWindow(const std::string& title, int n);
+    const rt::ControlView& control(const std::string& name);
+    int menuItem(const std::string& menu, const std::string& item, bool mustBeUsable);
+    std::optional<rt::OpenDialog> messageBox();
+    void start();
+    void quit();
+    std::string seen();
+    [[noreturn]] void fail(std::string expected, std::string saw = {});
+    void need(const Words& w, std::size_t n);
+    std::string ini(const std::string& section, const std::string& key, bool& present);
+
+    Driver& d_;
+    std::string file_;
+    fs::path dir_;
+    int line_ = 0;
+    std::string text_;
+    bool started_ = false;
+    std::thread program_;
+    std::atomic<bool> programDone_{false};
+    int window_ = 0;
+    std::uint64_t beeps_ = 0;
+    std::map<std::string, std::string> testWindows_;
+};
+
+[[noreturn]] void Runner::fail(std::string expected, std::string saw) {
+    if (saw.empty()) saw = seen();
+    throw Failure{std::move(expected), std::move(saw)};
+}
+
+void Runner::need(const Words& w, std::size_t n) {
+    if (w.size() < n) fail("a complete command", "too few words");
+}
+
+std::string Runner::seen() {
+    std::ostringstream o;
+    if (auto box = messageBox()) {
+        std::string text = box->request.message.text;
+        for (char& c : text)
+            if (c == '\n') c = '|';
+        o << "message box \"" << box->request.message.title << "\" \"" << text << "\"";
+        return o.str();
+    }
+    if (!started_) return "the program not started";
+    rt::ViewPtr v = current();
+    if (!v) return "no current window";
+    o << "window \"" << v->title << "\"";
+    for (const auto& c : v->controls)
+        if (c.focused) o << ", focus on " << (c.name.empty() ? "\"" + c.text + "\"" : c.name);
+    return o.str();
+}
+
+std::optional<rt::OpenDialog> Runner::messageBox() {
+    for (auto& dl : d_.dialogs())
+        if (dl.request.kind == rt::DialogRequest::Kind::Message) return dl;
+    return std::nullopt;
+}
+
+rt::ViewPtr Runner::current() {
+    for (auto& v : d_.windows())
+        if (v->id == window_) return v;
+    return nullptr;
+}
+
+rt::ViewPtr Runner::findWindow(const std::string& title, int n) {
+    std::vector<rt::ViewPtr> matches;
+    for (auto& v : d_.windows())
+        if (v->kind == rt::WindowKind::Child && textMatches(title, v->title)) matches.push_back(v);
+    if (matches.empty()) return nullptr;
+    if (n <= 0) return matches.back();
+    if (n > static_cast<int>(matches.size())) return nullptr;
+    return matches[static_cast<std::size_t>(n - 1)];
+}
+
+const rt::ControlView& Runner::control(const std::string& name) {
+    rt::ViewPtr v = current();
+    if (!v) fail("a current window");
+    static thread_local rt::ViewPtr keep;
+    keep = v;
+    if (!name.empty() && name[0] == '?') {
+        for (const auto& c : v->controls)
+            if (lowerAscii(c.name) == lowerAscii(name)) return c;
+    } else {
+        for (const auto& c : v->controls)
+            if (trimmed(withoutAmp(c.text)) == trimmed(withoutAmp(name)) &&
+                c.kind != rt::ControlKind::Menu && c.kind != rt::ControlKind::Item)
+                return c;
+    }
+    fail("control " + name);
+}
+
+int Runner::menuItem(const std::string& menu, const std::string& item, bool usable) {
+    rt::ViewPtr f;
+    for (auto& v : d_.windows())
+        if (v->kind == rt::WindowKind::Frame) f = v;
+    if (!f) fail("the frame");
+    int menuId = 0;
+    for (const auto& c : f->controls)
+        if (c.kind == rt::ControlKind::Menu && trimmed(withoutAmp(c.text)) == trimmed(menu)) {
+            menuId = c.id;
+            if (usable && (!c.visible || !c.enabled)) fail("menu \"" + menu + "\" usable");
+            break;
+        }
+    if (!menuId) fail("menu \"" + menu + "\"");
+    for (const auto& c : f->controls)
+        if (c.kind == rt::ControlKind::Item && c.parent == menuId &&
+            trimmed(withoutAmp(c.text)) == trimmed(item)) {
+            if (usable && (!c.visible || !c.enabled))
+                fail("item \"" + item + "\" shown and enabled", std::string("it is ") +
+                                                                    (c.visible ? "" : "hidden ") +
+                                                                    (c.enabled ? "" : "disabled"));
+            return c.id;
+        }
+    fail("item \"" + item + "\" in menu \"" + menu + "\"");
+}
+
+void Runner::settle(const std::string& what) {
+    if (!started_) return;
+    if (!d_.idle(kIdleMs)) fail(what + " to end within 10 seconds", "the program still busy");
+}
+
+std::string Runner::ini(const std::string& section, const std::string& key, bool& present) {
+    INIClass ini;
+    ini.Init(".\\Sutrik.INI", 0, 0);
+    auto v = ini.TryFetch(section, key);
+    present = v.has_value();
+    return v.value_or("");
+}
+
+void Runner::start() {
+    if (started_) fail("a program not yet started");
+    started_ = true;
+    rt::setBackend(d_.backend());
+    RegisterAllProcedures();
+    // Stand-in windows for procedures the program does not have yet.
+    for (const auto& [proc, title] : testWindows_) {
+        if (FindProcedure(proc)) continue;
+        const std::string name = proc, caption = title;
+        RegisterProcedure(proc, [name, caption] {
+            EnterByTabClass ebt;
+            rt::WindowDesc desc;
+            desc.title = rt::fromUtf8(caption).value_or(caption);
+            desc.at = {0, 0, 200, 100};
+            desc.centred = true;
+            desc.resizable = true;
+            rt::Window w(desc);
+            rt::Control ok;
+            ok.kind = rt::ControlKind::Button;
+            ok.name = "?Close";
+            ok.text = "Izlaz";
+            ok.at = {140, 80, 50, 14};
+            const int okId = w.add(ok);
+            ToolbarClass tb;
+            struct Test : WindowProcedure {
+                Test(std::string n, rt::Window& w, EnterByTabClass& e, ToolbarClass& t, int ok)
+                    : WindowProcedure(std::move(n), w, e, &t), ok_(ok) {}
+                void RegisterButtons() override { AddItem(ok_, ::Response::Cancelled); }
+                int ChooseFirstField() override { return ok_; }
+                int ok_;
+            } tw(name, w, ebt, tb, okId);
+            GlobalResponse = tw.Run();
+        });
+    }
+    rt::setBodyRunning(true);
+    program_ = std::thread([this] {
+        runProgram();
+        rt::setBodyRunning(false);
+        programDone_ = true;
+    });
+    settle("start");
+    for (int i = 0; i < 1000 && !rt::frameWindow() && !programDone_; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        settle("start");
+    }
+    window_ = rt::frameWindow();
+    if (!window_) fail("the frame to open", "no frame");
+}
+
+void Runner::quit() {
+    if (!started_ || programDone_) return;
+    const int frame = rt::frameWindow();
+    if (frame) d_.input(frame, rt::Input{rt::Input::Kind::Close});
+    for (int i = 0; i < kIdleMs / 10 && !programDone_; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (messageBox()) fail("the program to end", seen());
+    }
+    if (!programDone_) fail("the program to end within 10 seconds", "it still runs");
+    program_.join();
+}
+
+void Runner::checkNoUnexpectedBox(const Words& w) {
+    if (!messageBox()) return;
+    const std::string c = w[0];
+    if (c == "answer" || c == "choose" || c == "popup" || c == "quit") return;
+    if (c == "expect" && w.size() > 1 &&
+        (w[1] == "message" || w[1] == "filedialog" || w[1] == "nomessage"))
+        return;
+    fail("no message box", seen());
+}
+
+void Runner::given(const Words& w) {
+    need(w, 2);
+    const std::string& what = w[1];
+    if (started_ && what != "sql" && what != "file")
+        fail("given before start", "the program already started");
+    if (what == "today") {
+        need(w, 3);
+        int y = 0, m = 0, dd = 0;
+        if (std::sscanf(w[2].c_str(), "%d-%d-%d", &y, &m, &dd) != 3) fail("YYYY-MM-DD", w[2]);
+        rt::useManualClock(y, m, dd);
+    } else if (what == "ini") {
+        need(w, 5);
+        INIClass ini;
+        ini.Init(".\\Sutrik.INI", 0, 0);
+        if (!ini.Update(w[2], w[3], w[4])) fail("Sutrik.INI written", "it could not be written");
+    } else if (what == "file") {
+        need(w, 3);
+        const fs::path src = fs::path(file_).parent_path() / w[2];
+        const fs::path dest = w.size() > 3 ? fs::path(w[3]) : src.filename();
+        std::error_code ec;
+        fs::copy_file(src, dest, fs::copy_options::overwrite_existing, ec);
+        if (ec) fail("file " + src.string() + " copied", ec.message());
+    } else if (what == "sql" || what == "table") {
+        need(w, 3);
+        std::vector<std::string> statements;
+        if (what == "sql") {
+            auto cp = rt::fromUtf8(w[2]);
+            if (!cp) fail("a statement Windows-1250 can hold", w[2]);
+            statements.push_back(*cp);
+        } else {
+            bool found = false;
+            for (FileId id : DictionaryOrder) {
+                const rt::FileDef& def = fileDef(id);
+                if (lowerAscii(def.label) == lowerAscii(w[2])) {
+                    statements = storage::schemaSql(def);
+                    found = true;
+                }
+            }
+            if (!found) fail("a file named " + w[2]);
+        }
+        sqlite3* db = nullptr;
+        if (sqlite3_open("Clanovi.sqlite", &db) != SQLITE_OK) {
+            sqlite3_close(db);
+            fail("Clanovi.sqlite opened");
+        }
+        for (const auto& s : statements) {
+            char* err = nullptr;
+            if (sqlite3_exec(db, s.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+                std::string e = err ? err : "error";
+                sqlite3_free(err);
+                sqlite3_close(db);
+                fail("statement to run: " + rt::toUtf8(s), e);
+            }
+        }
+        sqlite3_close(db);
+    } else if (what == "window") {
+        // given window PROCEDURE "TITLE": a stand-in window (see README)
+        need(w, 4);
+        testWindows_[w[2]] = w[3];
+    } else {
+        fail("a known given command");
+    }
+}
+
+void Runner::expect(const Words& w) {
+    need(w, 2);
+    const std::string& what = w[1];
+    auto yesNo = [&](const std::string& s) {
+        if (s == "yes") return true;
+        if (s == "no") return false;
+        fail("yes or no", s);
+    };
+    if (what == "ini") {
+        need(w, 5);
+        bool present = false;
+        const std::string v = ini(w[2], w[3], present);
+        const std::string& want = w[4];
+        if (want == "present") {
+            if (!present) fail("[" + w[2] + "] " + w[3] + " present", "absent");
+        } else if (want == "absent") {
+            if (present) fail("[" + w[2] + "] " + w[3] + " absent", "\"" + v + "\"");
+        } else if (!present || !textMatches(want, v)) {
+            fail("[" + w[2] + "] " + w[3] + " = \"" + want + "\"",
+                 present ? "\"" + v + "\"" : "absent");
+        }
+        return;
+    }
+    if (what == "sql") {
+        need(w, 4);
+        if (w[3] != "=") fail("expect sql \"QUERY\" = ...");
+        std::vector<std::string> want(w.begin() + 4, w.end());
+        std::vector<std::string> got;
+        sqlite3* db = nullptr;
+        if (sqlite3_open_v2("Clanovi.sqlite", &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+            sqlite3_close(db);
+            fail("Clanovi.sqlite to open", "it does not");
+        }
+        auto cp = rt::fromUtf8(w[2]).value_or(w[2]);
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, cp.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+            std::string e = sqlite3_errmsg(db);
+            sqlite3_close(db);
+            fail("query to run: " + w[2], e);
+        }
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            std::string row;
+            for (int c = 0; c < sqlite3_column_count(st); ++c) {
+                if (c) row += '|';
+                row += sqlCell(st, c);
+            }
+            got.push_back(row);
+        }
+        std::string e = rc == SQLITE_DONE ? "" : sqlite3_errmsg(db);
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        if (!e.empty()) fail("query to run: " + w[2], e);
+        if (got != want) {
+            auto join = [](const std::vector<std::string>& v) {
+                std::string s;
+                for (const auto& r : v) s += " \"" + r + "\"";
+                return s.empty() ? std::string(" (no row)") : s;
+            };
+            fail("rows" + join(want), "rows" + join(got));
+        }
+        return;
+    }
+    if (what == "beep") {
+        if (rt::beeps() <= beeps_) fail("a beep", "none");
+        return;
+    }
+    if (!started_) fail("a started program");
+    if (what == "message") {
+        need(w, 4);
+        auto box = messageBox();
+        if (!box) fail("message box \"" + w[2] + "\" \"" + w[3] + "\"", "no message box");
+        std::string text = box->request.message.text;
+        for (char& c : text)
+            if (c == '\n') c = '|';
+        if (!(w[2] == "*" || textMatches(w[2], box->request.message.title)) ||
+            !textMatches(w[3], text))
+            fail("message box \"" + w[2] + "\" \"" + w[3] + "\"");
+        return;
+    }
+    if (what == "printsetup") {
+        for (auto& dl : d_.dialogs())
+            if (dl.request.kind == rt::DialogRequest::Kind::PrintSetup) return;
+        fail("the printer set-up dialog", "none");
+    }
+    if (what == "nomessage") {
+        if (messageBox()) fail("no message box");
+        return;
+    }
+    if (what == "filedialog") {
+        need(w, 3);
+        for (auto& dl : d_.dialogs())
+            if (dl.request.kind == rt::DialogRequest::Kind::File &&
+                textMatches(w[2], dl.request.file.title))
+                return;
+        fail("file dialog \"" + w[2] + "\"");
+    }
+    if (what == "title") {
+        need(w, 3);
+        rt::ViewPtr v = current();
+        if (!v || !textMatches(w[2], v->title)) fail("title \"" + w[2] + "\"");
+        return;
+    }
+    if (what == "window" || what == "nowindow") {
+        need(w, 3);
+        const bool open = findWindow(w[2], 0) != nullptr;
+        if (open != (what == "window"))
+            fail(std::string(open ? "no " : "") + "window \"" + w[2] + "\"",
+                 open ? "it is open" : "none");
+        return;
+    }
+    if (what == "status") {
+        need(w, 4);
+        const std::string s = d_.status(std::atoi(w[2].c_str()));
+        if (!textMatches(w[3], s)) fail("status " + w[2] + " \"" + w[3] + "\"", "\"" + s + "\"");
+        return;
+    }
+    if (what == "position") {
+        need(w, 4);
+        rt::ViewPtr v = current();
+        if (!v) fail("a current window");
+        std::ostringstream saw;
+        saw << v->at.x << " " << v->at.y << " " << v->at.w << " " << v->at.h
+            << (v->maximized ? " maximized" : "");
+        const bool ok =
+            std::to_string(v->at.x) == w[2] && std::to_string(v->at.y) == w[3] &&
+            (w.size() < 6 || (std::to_string(v->at.w) == w[4] && std::to_string(v->at.h) == w[5]));
+        if (!ok) fail("position " + w[2] + " " + w[3], saw.str());
+        return;
+    }
+    if (what == "maximized") {
+        need(w, 3);
+        rt::ViewPtr v = current();
+        if (!v || v->maximized != yesNo(w[2])) fail("maximized " + w[2]);
+        return;
+    }
+    if (what == "tab") {
+        need(w, 3);
+        rt::ViewPtr v = current();
+        if (!v) fail("a current window");
+        for (const auto& c : v->controls)
+            if (c.kind == rt::ControlKind::Sheet) {
+                for (const auto& t : v->controls)
+                    if (t.id == c.selectedTab && trimmed(withoutAmp(t.text)) == trimmed(w[2]))
+                        return;
+            }
+        fail("tab \"" + w[2] + "\"");
+    }
+    need(w, 3);
+    const rt::ControlView& c = control(w[2]);
+    if (what == "value") {
+        need(w, 4);
+        if (!textMatches(w[3], c.text))
+            fail(w[2] + " shows \"" + w[3] + "\"", "\"" + c.text + "\"");
+    } else if (what == "enabled") {
+        need(w, 4);
+        if (c.enabled != yesNo(w[3])) fail(w[2] + " enabled " + w[3]);
+    } else if (what == "visible") {
+        need(w, 4);
+        if (c.visible != yesNo(w[3])) fail(w[2] + " visible " + w[3]);
+    } else if (what == "focus") {
+        if (!c.focused) fail("focus on " + w[2]);
+    } else if (what == "default") {
+        if (!c.isDefault) fail(w[2] + " the default button");
+    } else if (what == "count") {
+        need(w, 4);
+        if (std::to_string(c.rows.size()) != w[3])
+            fail(w[2] + " shows " + w[3] + " rows", std::to_string(c.rows.size()) + " rows");
+    } else if (what == "row" || what == "current") {
+        const bool cur = what == "current";
+        need(w, cur ? 4 : 5);
+        const int row = cur ? c.highlight : std::atoi(w[3].c_str());
+        if (row < 1 || row > static_cast<int>(c.rows.size())) fail(w[2] + " row " + w[3], "none");
+        const auto& cells = c.rows[static_cast<std::size_t>(row - 1)];
+        std::string saw;
+        for (const auto& cell : cells) saw += " \"" + cell + "\"";
+        for (std::size_t i = cur ? 3 : 4, k = 0; i < w.size(); ++i, ++k)
+            if (k >= cells.size() || !textMatches(w[i], cells[k]))
+                fail(w[2] + " row " + std::to_string(row) + " cells as given", "cells" + saw);
+    } else if (what == "selected") {
+        need(w, 4);
+        if (std::to_string(c.highlight) != w[3])
+            fail(w[2] + " row " + w[3] + " highlighted", "row " + std::to_string(c.highlight));
+    } else {
+        fail("a known check");
+    }
+}
+
+void Runner::command(const Words& w) {
+    const std::string& c = w[0];
+    if (c == "given") return given(w);
+    if (c == "expect") {
+        if (w.size() > 2 && w[1] == "menu") {
+            // the items MENU shows, in order, separators left out
+            rt::ViewPtr f;
+            for (auto& v : d_.windows())
+                if (v->kind == rt::WindowKind::Frame) f = v;
+            if (!f) fail("the frame");
+            int menuId = 0;
+            for (const auto& k : f->controls)
+                if (k.kind == rt::ControlKind::Menu && trimmed(withoutAmp(k.text)) == trimmed(w[2]))
+                    menuId = k.id;
+            if (!menuId) fail("menu \"" + w[2] + "\"");
+            std::vector<std::string> shown;
+            for (const auto& k : f->controls)
+                if (k.kind == rt::ControlKind::Item && k.parent == menuId && k.visible)
+                    shown.push_back(trimmed(withoutAmp(k.text)));
+            std::vector<std::string> want;
+            for (std::size_t i = 3; i < w.size(); ++i) want.push_back(trimmed(w[i]));
+            if (shown != want) {
+                std::string s;
+                for (const auto& x : shown) s += " \"" + x + "\"";
+                fail("the items as given", "items" + s);
+            }
+            return;
+        }
+        return expect(w);
+    }
+    if (c == "start") return start();
+    if (c == "quit") return quit();
+    if (c == "clock") {
+        need(w, 2);
+        std::string a = w[1];
+        if (a.empty() || a[0] != '+') fail("clock +N(ms|s|min)", a);
+        std::size_t pos = 1;
+        while (pos < a.size() && std::isdigit(static_cast<unsigned char>(a[pos]))) ++pos;
+        const long long n = std::atoll(a.substr(1, pos - 1).c_str());
+        const std::string unit = a.substr(pos);
+        long long ms = unit == "ms" ? n : unit == "s" ? n * 1000 : unit == "min" ? n * 60000 : -1;
+        if (ms < 0 || pos == 1) fail("clock +N(ms|s|min)", a);
+        rt::advanceClock(ms);
+        return;
+    }
+    if (!started_) fail("a started program");
+    if (c == "window") {
+        need(w, 2);
+        if (w[1] == "frame") {
+            window_ = rt::frameWindow();
+            return;
+        }
+        const int n = w.size() > 2 ? std::atoi(w[2].c_str()) : 0;
+        for (int i = 0; i < kIdleMs / 10; ++i) {
+            if (auto v = findWindow(w[1], n)) {
+                window_ = v->id;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        fail("window \"" + w[1] + "\" open");
+    }
+    if (c == "menu" || c == "hover") {
+        need(w, 3);
+        const int item = menuItem(w[1], w[2], c == "menu");
+        d_.input(rt::frameWindow(),
+                 rt::Input{c == "menu" ? rt::Input::Kind::Menu : rt::Input::Kind::MenuHover, item});
+        return;
+    }
+    if (c == "answer") {
+        need(w, 2);
+        auto box = messageBox();
+        if (!box) {
+            // the printer set-up dialog is answered the same way
+            for (auto& dl : d_.dialogs())
+                if (dl.request.kind == rt::DialogRequest::Kind::PrintSetup &&
+                    (w[1] == "OK" || w[1] == "Cancel")) {
+                    rt::DialogAnswer a;
+                    a.button = w[1] == "OK" ? rt::ButtonOk : rt::ButtonCancel;
+                    d_.answer(dl.id, a);
+                    return;
+                }
+            fail("a message box to answer");
+        }
+        static const std::map<std::string, rt::Button> names = {{"Yes", rt::ButtonYes},
+                                                                {"No", rt::ButtonNo},
+                                                                {"Cancel", rt::ButtonCancel},
+                                                                {"OK", rt::ButtonOk}};
+        auto it = names.find(w[1]);
+        if (it == names.end()) fail("Yes, No, Cancel or OK", w[1]);
+        if (!(box->request.message.buttons & it->second)) fail("a box with " + w[1]);
+        rt::DialogAnswer a;
+        a.button = it->second;
+        d_.answer(box->id, a);
+        return;
+    }
+    if (c == "choose" || c == "popup") {
+        need(w, 2);
+        const auto kind =
+            c == "choose" ? rt::DialogRequest::Kind::File : rt::DialogRequest::Kind::Popup;
+        for (auto& dl : d_.dialogs()) {
+            if (dl.request.kind != kind) continue;
+            rt::DialogAnswer a;
+            if (c == "choose") {
+                if (w[1] != "cancel") a.path = w[1];
+            } else {
+                int i = 0;
+                for (const auto& item : dl.request.items) {
+                    ++i;
+                    if (trimmed(withoutAmp(item)) == trimmed(withoutAmp(w[1]))) a.item = i;
+                }
+                if (!a.item) fail("popup item \"" + w[1] + "\"");
+            }
+            d_.answer(dl.id, a);
+            return;
+        }
+        fail(c == "choose" ? "a file dialog" : "a popup menu");
+    }
+    if (c == "close") {
+        rt::ViewPtr v = current();
+        if (!v) fail("a current window");
+        d_.input(v->id, rt::Input{rt::Input::Kind::Close});
+        return;
+    }
+    if (c == "chars" || c == "key") {
+        need(w, 2);
+        rt::ViewPtr v = current();
+        if (!v) fail("a current window");
+        if (c == "key") {
+            auto k = rt::keyFromName(w[1]);
+            if (!k) fail("a known key", w[1]);
+            rt::Input in{rt::Input::Kind::Key};
+            in.key = *k;
+            d_.input(v->id, in);
+        } else {
+            const std::string& t = w[1];
+            for (std::size_t i = 0; i < t.size();) {
+                const unsigned char b = static_cast<unsigned char>(t[i]);
+                int len = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+                int cp = len == 1 ? b : b & (0x3F >> (len - 1));
+                for (int k = 1; k < len && i + k < t.size(); ++k)
+                    cp = (cp << 6) | (static_cast<unsigned char>(t[i + k]) & 0x3F);
+                i += static_cast<std::size_t>(len);
+                rt::Input in{rt::Input::Kind::Key};
+                in.key = cp;
+                d_.input(v->id, in);
+                settle("typing");
+            }
+        }
+        return;
+    }
+    if (c == "tab") {
+        need(w, 2);
+        const rt::ControlView& t = control(w[1]);
+        if (t.kind != rt::ControlKind::Tab) fail("a tab \"" + w[1] + "\"");
+        d_.input(current()->id, rt::Input{rt::Input::Kind::TabChosen, t.id});
+        return;
+    }
+    if (c == "type" || c == "press" || c == "focus" || c == "click" || c == "dblclick" ||
+        c == "rightclick") {
+        need(w, 2);
+        rt::ViewPtr v = current();
+        if (!v) fail("a current window");
+        int id = 0;
+        if (w[1] != "window") id = control(w[1]).id;
+        int row = 0;
+        if (w.size() > 3 && w[2] == "row") row = std::atoi(w[3].c_str());
+        using K = rt::Input::Kind;
+        if (c == "type") {
+            need(w, 3);
+            d_.input(v->id, rt::Input{K::Focus, id});
+            settle("focus");
+            rt::Input in{K::Text, id};
+            in.text = w[2];
+            d_.input(v->id, in);
+            return;
+        }
+        const K k = c == "focus"        ? K::Focus
+                    : c == "dblclick"   ? K::DoubleClick
+                    : c == "rightclick" ? K::RightClick
+                                        : K::Click;
+        if (k == K::Click && c == "press" && id == 0) fail("a control to press");
+        rt::Input in{k, id};
+        in.row = row;
+        if (k == K::DoubleClick) {
+            // a double click begins as a click
+            rt::Input first{K::Click, id};
+            first.row = row;
+            d_.input(v->id, first);
+            settle("the first click");
+        }
+        d_.input(v->id, in);
+        return;
+    }
+    fail("a known command");
+}
+
+int Runner::run() {
+    std::ifstream in(file_);
+    if (!in) {
+        std::fprintf(stderr, "%s: cannot be read\n", file_.c_str());
+        return 2;
+    }
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    file_ = fs::absolute(file_).string();
+    char tmpl[] = "/tmp/scenario-XXXXXX";
+    if (!mkdtemp(tmpl)) {
+        std::perror("mkdtemp");
+        return 2;
+    }
+    dir_ = tmpl;
+    fs::current_path(dir_);
+    rt::useManualClock(2024, 1, 15);
+    int status = 0;
+    try {
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            line_ = static_cast<int>(i + 1);
+            text_ = trimmed(lines[i]);
+            if (text_.empty() || text_[0] == '#') continue;
+            std::string err;
+            auto words = splitWords(text_, err);
+            if (!words) fail("a well-formed line", err);
+            if (words->empty()) continue;
+            if (started_) checkNoUnexpectedBox(*words);
+            beeps_ = rt::beeps();
+            command(*words);
+            settle(text_);
+        }
+        line_ = static_cast<int>(lines.size());
+        text_ = "(end of file: quit)";
+        quit();
+    } catch (const Failure& f) {
+        std::printf("%s:%d: %s\n  expected: %s\n  saw: %s\n", file_.c_str(), line_, text_.c_str(),
+                    f.expected.c_str(), f.saw.c_str());
+        std::fflush(stdout);
+        // Leave at once: the program may hang on what failed.
+        std::error_code ec;
+        fs::current_path("/", ec);
+        fs::remove_all(dir_, ec);
+        std::_Exit(1);
+    }
+    if (program_.joinable()) program_.join();
+    std::error_code ec;
+    fs::current_path("/", ec);
+    fs::remove_all(dir_, ec);
+    return status;
+}
+
+struct Args {
+    std::string backend = "headless";
+    std::vector<std::string> files;
+};
+
+int runAll(Driver& d, void* arg) {
+    auto* a = static_cast<Args*>(arg);
+    if (a->files.size() != 1) {
+        std::fprintf(stderr, "scenario-runner: one scenario file per run\n");
+        return 2;
+    }
+    Runner r(d, a->files[0]);
+    const int s = r.run();
+    if (s == 0) std::printf("%s: passed\n", a->files[0].c_str());
+    return s;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Args a;
+    for (int i = 1; i < argc; ++i) {
+        std::string s = argv[i];
+        if (s == "--backend" && i + 1 < argc)
+            a.backend = argv[++i];
+        else if (s.rfind("--backend=", 0) == 0)
+            a.backend = s.substr(10);
+        else
+            a.files.push_back(s);
+    }
+    for (auto& f : a.files) f = fs::absolute(f).string();
+    if (a.backend == "headless") {
+        auto d = makeHeadlessDriver();
+        return runAll(*d, &a);
+    }
+#ifdef CLANOVI_WITH_QT
+    if (a.backend == "qt") return runWithQtDriver(argc, argv, &runAll, &a);
+#endif
+    std::fprintf(stderr, "scenario-runner: unknown backend %s\n", a.backend.c_str());
+    return 2;
+}
