@@ -1,0 +1,876 @@
+#include "framework/browse.h"
+
+#include <algorithm>
+#include <climits>
+#include <set>
+
+#include "framework/file_manager.h"
+#include "framework/globals.h"
+#include "framework/relation_manager.h"
+#include "runtime/picture.h"
+#include "runtime/text.h"
+
+namespace {
+
+const rt::FieldDef& defOf(rt::FieldRef f) {
+    return f.file->def().fields[static_cast<std::size_t>(f.index)];
+}
+
+char* addressOf(rt::FieldRef f) {
+    return static_cast<char*>(f.file->record()) + defOf(f).offset;
+}
+
+// A field's "empty" value: codes and dates 0, texts blank, amounts 0.
+void clearField(const rt::FieldDef& d, char* p) {
+    switch (d.type) {
+        case rt::FieldType::String:
+            std::memset(p, ' ', d.size);
+            break;
+        case rt::FieldType::Decimal: {
+            const rt::Money zero{};
+            std::memcpy(p, &zero, sizeof zero);
+            break;
+        }
+        default:
+            std::memset(p, 0, rt::memorySize(d));
+            break;
+    }
+}
+
+std::int64_t integerAt(const rt::FieldDef& d, const char* p) {
+    if (d.type == rt::FieldType::Byte) return static_cast<unsigned char>(*p);
+    if (d.type == rt::FieldType::Decimal) {
+        rt::Money m;
+        std::memcpy(&m, p, sizeof m);
+        return m.cents;
+    }
+    std::int32_t v = 0;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// BrowseQueue
+
+std::int64_t BrowseQueue::Integer(int n, int field) const {
+    const rt::FieldDef& d = FieldDef(field);
+    const std::string& b = Get(n).Fields.at(static_cast<std::size_t>(field - 1));
+    if (d.type == rt::FieldType::String) return 0;
+    return integerAt(d, b.data());
+}
+
+std::string BrowseQueue::Text(int n, int field) const {
+    const rt::FieldDef& d = FieldDef(field);
+    const std::string& b = Get(n).Fields.at(static_cast<std::size_t>(field - 1));
+    if (d.type == rt::FieldType::String) return std::string(rt::trimRight(b));
+    return std::to_string(integerAt(d, b.data()));
+}
+
+rt::Money BrowseQueue::Amount(int n, int field) const {
+    const rt::FieldDef& d = FieldDef(field);
+    if (d.type != rt::FieldType::Decimal) return rt::Money{Integer(n, field) * 100};
+    rt::Money m;
+    std::memcpy(&m, Get(n).Fields.at(static_cast<std::size_t>(field - 1)).data(), sizeof m);
+    return m;
+}
+
+std::string BrowseQueue::Formatted(int n, int field, const std::string& picture) const {
+    if (n < 1 || n > Records() || field < 1 || field > Fields()) return {};
+    const rt::FieldDef& d = FieldDef(field);
+    const std::string& b = Get(n).Fields[static_cast<std::size_t>(field - 1)];
+    const auto pic = rt::Picture::parse(picture.empty() ? d.picture : picture);
+    if (!pic) {
+        return d.type == rt::FieldType::String ? std::string(rt::trimRight(b))
+                                               : std::to_string(integerAt(d, b.data()));
+    }
+    switch (d.type) {
+        case rt::FieldType::String:
+            return rt::formatText(*pic, b);
+        case rt::FieldType::Decimal:
+            return rt::formatMoney(*pic, Amount(n, field));
+        default: {
+            const std::int64_t v = integerAt(d, b.data());
+            if (pic->kind == rt::Picture::Kind::Date)
+                return rt::formatDate(*pic, static_cast<rt::DayNumber>(v));
+            return rt::formatInteger(*pic, v);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Set-up
+
+BrowseClass::~BrowseClass() = default;
+
+void BrowseClass::Init(int listControl, rt::Position& position, rt::View& view, BrowseQueue& queue,
+                       RelationManager& relationManager, WindowManager& windowManager) {
+    ViewManager::Init(view, relationManager);
+    ListControl = listControl;
+    position_ = &position;
+    Q = &queue;
+    Window = &windowManager;
+    sorts_.clear();
+    fields_.clear();
+    Q->defs_.clear();
+    Q->entries_.clear();
+    loaded_ = attached_ = killed_ = false;
+    current_ = 0;
+    windowManager.AddItem(*this);
+    Selecting = windowManager.Request == Request::Select;
+    rt::FileStructure& p = view.primary();
+    startImage_.assign(static_cast<const char*>(p.record()),
+                       static_cast<const char*>(p.record()) + p.def().recordSize);
+    if (Selecting && relationManager.Me) saveId_ = relationManager.Me->SaveBuffer();
+}
+
+void BrowseClass::Kill() {
+    if (killed_) return;
+    killed_ = true;
+    if (Selecting && Primary && Primary->Me && saveId_) {
+        // The choice travels back in the buffers; anything else puts the
+        // caller's buffer back exactly as it was.
+        if (Window && Window->Response == Response::Completed && Q && Q->Records() > 0) {
+            UpdateBuffer();
+            Primary->Me->RestoreBuffer(saveId_, false);
+        } else {
+            Primary->Me->RestoreBuffer(saveId_, true);
+        }
+    }
+    if (attached_ && Window && Window->Win) {
+        rt::Control& c = Window->Win->control(ListControl);
+        c.rowCount = nullptr;
+        c.cell = nullptr;
+    }
+    attached_ = false;
+    ViewManager::Kill();
+}
+
+int BrowseClass::AddSortOrder(StepClass* step, rt::KeyRef key) {
+    ViewManager::AddSortOrder(key);
+    sorts_.push_back(Sort{key, step, nullptr});
+    return static_cast<int>(sorts_.size());
+}
+
+void BrowseClass::AddLocator(LocatorClass& locator) {
+    if (!sorts_.empty()) sorts_.back().locator = &locator;
+}
+
+int BrowseClass::AddField(rt::FieldRef viewField) {
+    fields_.push_back(QueueField{viewField});
+    Q->defs_.push_back(&defOf(viewField));
+    return static_cast<int>(fields_.size());
+}
+
+void BrowseClass::AddResetField(rt::FieldRef field) {
+    addResetMemory(addressOf(field), rt::memorySize(defOf(field)));
+}
+
+void BrowseClass::addResetMemory(const void* p, std::size_t n) {
+    ResetField r;
+    r.read = [p, n] { return std::string(static_cast<const char*>(p), n); };
+    r.last = r.read();
+    resetFields_.push_back(std::move(r));
+}
+
+bool BrowseClass::resetFieldsChanged() {
+    for (auto& r : resetFields_)
+        if (r.read() != r.last) return true;
+    return false;
+}
+
+void BrowseClass::noteResetFields() {
+    for (auto& r : resetFields_) r.last = r.read();
+}
+
+bool BrowseClass::attach() {
+    if (attached_) return true;
+    if (killed_ || !Window || !Window->Win || !ListControl) return false;
+    rt::Window* w = Window->Win;
+    if (ListControl > w->controlCount()) return false;
+    rt::Control& c = w->control(ListControl);
+    c.rowCount = [this] { return Q ? Q->Records() : 0; };
+    c.cell = [this, w](int row, int column) -> std::string {
+        const rt::Control& k = w->control(ListControl);
+        if (column < 1 || column > static_cast<int>(k.columns.size())) return {};
+        return Q->Formatted(row, column, k.columns[static_cast<std::size_t>(column - 1)].picture);
+    };
+    attached_ = true;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Sort orders and resets
+
+LocatorClass* BrowseClass::CurrentLocator() const {
+    if (current_ < 1 || current_ > static_cast<int>(sorts_.size())) return nullptr;
+    return sorts_[static_cast<std::size_t>(current_ - 1)].locator;
+}
+
+StepClass* BrowseClass::CurrentStep() const {
+    if (current_ < 1 || current_ > static_cast<int>(sorts_.size())) return nullptr;
+    return sorts_[static_cast<std::size_t>(current_ - 1)].step;
+}
+
+bool BrowseClass::SetSort(int n, bool force) {
+    if (sorts_.empty()) return false;
+    if (n < 1 || n > static_cast<int>(sorts_.size())) n = static_cast<int>(sorts_.size());
+    const bool changed = n != current_;
+    current_ = n;
+    ViewManager::SetSort(n);
+    if (!attach()) return changed;
+    if (!loaded_) {
+        firstFill();
+        computeLimits();
+    } else if (changed || force) {
+        const int line = RetainRow ? std::max(1, Highlight()) : 1;
+        if (Q->Records() > 0) {
+            const BrowseQueue::Entry e = Q->Get(std::max(1, Highlight()));
+            fillAround(e.ViewPosition, e.Image, line);
+        } else {
+            firstFill(false);
+        }
+        computeLimits();
+    }
+    return changed;
+}
+
+bool BrowseClass::ResetSort(bool force) {
+    return SetSort(static_cast<int>(sorts_.size()), force);
+}
+
+void BrowseClass::Reset(bool force) {
+    if (!attach()) return;
+    if (resetFieldsChanged()) force = true;
+    if (resized_) {
+        resized_ = false;
+        // More rows fit (or fewer): the page is read again around the row,
+        // unless the whole table is already on it.
+        if (loaded_ && Q->Records() > 0 && Q->Records() != ItemsToFill() &&
+            !(atStart_ && atEnd_ && Q->Records() < ItemsToFill()))
+            force = true;
+    }
+    ResetSort(force || !loaded_);
+    // The window redraws right after this; a re-read done here must not ask
+    // for one more reset, which would redraw over what the user types next.
+    resetRequired_ = false;
+}
+
+bool BrowseClass::ResetRequired() {
+    const bool r = resetRequired_;
+    resetRequired_ = false;
+    return r;
+}
+
+// ---------------------------------------------------------------------------
+// Reading
+
+int BrowseClass::ItemsToFill() const {
+    if (!Window || !Window->Win || !ListControl || ListControl > Window->Win->controlCount())
+        return 10;
+    const rt::Control& c = Window->Win->control(ListControl);
+    int h = c.at.h;
+    bool header = false;
+    for (const auto& col : c.columns) header = header || !col.header.empty();
+    if (header) h -= LineHeight;
+    return std::max(1, h / std::max(1, LineHeight));
+}
+
+int BrowseClass::Highlight() const {
+    if (!Q || Q->Records() == 0) return 0;
+    int h = 1;
+    if (Window && Window->Win && attached_) h = Window->Win->control(ListControl).highlight;
+    return std::clamp(h, 1, Q->Records());
+}
+
+const void* BrowseClass::HighlightedImage() const {
+    const int h = Highlight();
+    return h ? Q->Get(h).Image.data() : nullptr;
+}
+
+void BrowseClass::SetQueueRecord() {
+    if (!Loading) return;
+    Loading->Fields.clear();
+    for (const QueueField& f : fields_)
+        Loading->Fields.emplace_back(addressOf(f.field), rt::memorySize(defOf(f.field)));
+}
+
+int BrowseClass::read(int rows, bool forward, Rows& out) {
+    rt::FileStructure& p = View->primary();
+    int n = 0;
+    const int rc = ReadPage(
+        rows, forward,
+        [&] {
+            BrowseQueue::Entry e;
+            e.ViewPosition = Position();
+            e.Image.assign(static_cast<const char*>(p.record()),
+                           static_cast<const char*>(p.record()) + p.def().recordSize);
+            Loading = &e;
+            SetQueueRecord();
+            Loading = nullptr;
+            out.push_back(std::move(e));
+        },
+        n);
+    if (rc != 0 && rc != rt::FileErr::RecordNotAvailable) {
+        // A read that failed is said so: an empty or short page would pass for
+        // the table's contents.
+        ErrorClass& errors = Window && Window->Errors ? *Window->Errors : GlobalErrors();
+        errors.SetErrors(rc, Status().fileErrorCode, Status().fileError);
+        errors.ThrowFile(Msg::ViewOpenFailed,
+                         Primary && Primary->Me ? Primary->Me->FileNameValue : p.def().label);
+    }
+    return rc;
+}
+
+void BrowseClass::firstFill(bool fromBuffer) {
+    loaded_ = true;
+    if (fromBuffer && Selecting && !startImage_.empty()) {
+        // The caller put its code into the buffer: the list opens there.
+        fillAround({}, startImage_, 1);
+        return;
+    }
+    Rows rows;
+    if (SetFromStart() == 0) read(ItemsToFill(), true, rows);
+    atStart_ = true;
+    atEnd_ = static_cast<int>(rows.size()) < ItemsToFill();
+    setPage(std::move(rows), 1);
+}
+
+void BrowseClass::fillAround(const rt::Position& position, const std::vector<char>& image,
+                             int line) {
+    loaded_ = true;
+    const int n = ItemsToFill();
+    line = std::clamp(line, 1, n);
+    // By position when the row is still there; by its key values otherwise
+    // (then rows of equal key may come twice: they are dropped below).
+    bool exact = false;
+    if (!position.empty() && SetAt(position) == 0) {
+        exact = true;
+    } else if (image.empty() || SetFromRecord(image.data()) != 0) {
+        Rows none;
+        setPage(std::move(none), 0);
+        return;
+    }
+    Rows after;
+    const int rc = read(n - (line - 1), true, after);
+    if (rc != 0 && rc != rt::FileErr::RecordNotAvailable) return;  // reported; the page stays
+    Rows before;
+    const int wanted = n - static_cast<int>(after.size());
+    if (wanted > 0) {
+        // A backward read from a row's key values starts with rows of that
+        // value, which the forward read may have had already: one more.
+        const int rc2 = exact ? SetAt(position) : SetFromRecord(image.data());
+        if (rc2 == 0) read(wanted + (exact ? 0 : 1), false, before);
+    }
+    std::set<rt::Position> seen;
+    for (const auto& e : after) seen.insert(e.ViewPosition);
+    Rows rows;
+    int readBefore = 0;
+    for (auto it = before.rbegin(); it != before.rend(); ++it) {
+        if (seen.count(it->ViewPosition)) continue;
+        ++readBefore;
+        rows.push_back(std::move(*it));
+    }
+    if (static_cast<int>(rows.size()) > wanted)
+        rows.erase(rows.begin(), rows.begin() + (static_cast<int>(rows.size()) - wanted));
+    const int above = static_cast<int>(rows.size());
+    atStart_ = wanted > 0 && readBefore < wanted;
+    atEnd_ = static_cast<int>(after.size()) < n - (line - 1);
+    for (auto& e : after) rows.push_back(std::move(e));
+    const int highlight = after.empty() ? static_cast<int>(rows.size()) : above + 1;
+    setPage(std::move(rows), highlight);
+}
+
+BrowseClass::Rows BrowseClass::readBeside(const BrowseQueue::Entry& e, int count, bool forward) {
+    Rows got;
+    if (count <= 0) return got;
+    if (SetAt(e.ViewPosition) != 0 && SetFromRecord(e.Image.data()) != 0) return got;
+    read(count + 1, forward, got);
+    std::set<rt::Position> onPage;
+    for (const auto& q : Q->entries_) onPage.insert(q.ViewPosition);
+    Rows out;
+    for (auto& r : got)
+        if (!onPage.count(r.ViewPosition) && static_cast<int>(out.size()) < count)
+            out.push_back(std::move(r));
+    return out;
+}
+
+void BrowseClass::setPage(Rows rows, int highlight) {
+    Q->entries_.assign(std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    if (Window && Window->Win && attached_)
+        Window->Win->setHighlight(ListControl,
+                                  Q->Records() ? std::clamp(highlight, 1, Q->Records()) : 0);
+    noteResetFields();
+    afterMove();
+    setButtons();
+}
+
+void BrowseClass::scroll(rt::Event ev) {
+    const int n = ItemsToFill();
+    const int rows = Q->Records();
+    if (rows == 0) {
+        if (ev == rt::Event::ScrollTop || ev == rt::Event::ScrollBottom) firstFill(false);
+        return;
+    }
+    const int h = Highlight();
+    switch (ev) {
+        case rt::Event::ScrollDown:
+            MoveHighlight(true);
+            return;
+        case rt::Event::ScrollUp:
+            MoveHighlight(false);
+            return;
+        case rt::Event::ScrollTop:
+            ScrollTop();
+            return;
+        case rt::Event::ScrollBottom:
+            ScrollEnd();
+            return;
+        case rt::Event::PageDown: {
+            Rows more = readBeside(Q->Get(rows), n, true);
+            if (more.empty()) {
+                atEnd_ = true;
+                Window->Win->setHighlight(ListControl, rows);
+                afterMove();
+                return;
+            }
+            atStart_ = false;
+            atEnd_ = static_cast<int>(more.size()) < n;
+            Rows page(Q->entries_.begin(), Q->entries_.end());
+            for (auto& e : more) page.push_back(std::move(e));
+            if (static_cast<int>(page.size()) > n)
+                page.erase(page.begin(), page.begin() + (static_cast<int>(page.size()) - n));
+            setPage(std::move(page), h);
+            return;
+        }
+        case rt::Event::PageUp: {
+            Rows more = readBeside(Q->Get(1), n, false);
+            if (more.empty()) {
+                atStart_ = true;
+                Window->Win->setHighlight(ListControl, 1);
+                afterMove();
+                return;
+            }
+            atEnd_ = false;
+            atStart_ = static_cast<int>(more.size()) < n;
+            Rows page;
+            for (auto it = more.rbegin(); it != more.rend(); ++it) page.push_back(std::move(*it));
+            for (auto& e : Q->entries_) page.push_back(e);
+            if (static_cast<int>(page.size()) > n) page.resize(static_cast<std::size_t>(n));
+            setPage(std::move(page), h);
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+void BrowseClass::MoveHighlight(bool down) {
+    if (!attach() || !Q || Q->Records() == 0) return;
+    const int rows = Q->Records();
+    const int h = Highlight();
+    if (down && h < rows) {
+        Window->Win->setHighlight(ListControl, h + 1);
+        afterMove();
+        return;
+    }
+    if (!down && h > 1) {
+        Window->Win->setHighlight(ListControl, h - 1);
+        afterMove();
+        return;
+    }
+    Rows more = readBeside(Q->Get(down ? rows : 1), 1, down);
+    if (more.empty()) {
+        (down ? atEnd_ : atStart_) = true;
+        return;
+    }
+    Rows page(Q->entries_.begin(), Q->entries_.end());
+    if (down) {
+        page.push_back(std::move(more.front()));
+        if (static_cast<int>(page.size()) > ItemsToFill()) page.erase(page.begin());
+        atStart_ = false;
+        setPage(std::move(page), static_cast<int>(page.size()));
+    } else {
+        page.insert(page.begin(), std::move(more.front()));
+        if (static_cast<int>(page.size()) > ItemsToFill()) page.pop_back();
+        atEnd_ = false;
+        setPage(std::move(page), 1);
+    }
+}
+
+void BrowseClass::ScrollEnd() {
+    if (!attach()) return;
+    loaded_ = true;
+    Rows rows;
+    if (SetFromEnd() == 0) read(ItemsToFill(), false, rows);
+    std::reverse(rows.begin(), rows.end());
+    atEnd_ = true;
+    atStart_ = static_cast<int>(rows.size()) < ItemsToFill();
+    const int last = static_cast<int>(rows.size());
+    setPage(std::move(rows), last);
+    resetRequired_ = true;
+}
+
+void BrowseClass::ScrollTop() {
+    if (!attach()) return;
+    firstFill(false);
+    resetRequired_ = true;
+}
+
+void BrowseClass::LocateRecord(const void* image) {
+    if (!attach() || !image) return;
+    const std::size_t size = View->primary().def().recordSize;
+    std::vector<char> img(static_cast<const char*>(image), static_cast<const char*>(image) + size);
+    fillAround({}, img, 1);
+    resetRequired_ = true;
+}
+
+void BrowseClass::computeLimits() {
+    StepClass* step = CurrentStep();
+    if (!step || current_ < 1) {
+        setThumb();
+        return;
+    }
+    const rt::KeyRef key = sorts_[static_cast<std::size_t>(current_ - 1)].key;
+    const rt::KeyDef& kd = key.file->def().keys[static_cast<std::size_t>(key.index)];
+    if (kd.fields.empty()) return;
+    rt::Value low, high;
+    if (Extreme(kd.fields[0], false, low) == 0 && Extreme(kd.fields[0], true, high) == 0)
+        step->SetLimit(low, high);
+    else
+        step->SetLimit(rt::Value{std::int64_t{0}}, rt::Value{std::int64_t{0}});
+    setThumb();
+}
+
+void BrowseClass::setThumb() {
+    computeThumb();
+    if (attached_ && Window && Window->Win) {
+        rt::Control& c = Window->Win->control(ListControl);
+        if (c.thumb != thumb_) {
+            c.thumb = thumb_;
+            Window->Win->changed();
+        }
+    }
+}
+
+void BrowseClass::computeThumb() {
+    const int h = Highlight();
+    if (h == 0) {
+        thumb_ = 0;
+        return;
+    }
+    StepClass* step = CurrentStep();
+    if (!step) {
+        // The fixed thumb: top on the first page, bottom on the last.
+        if (atStart_ && h == 1)
+            thumb_ = 0;
+        else if (atEnd_ && h == Q->Records())
+            thumb_ = 100;
+        else
+            thumb_ = 50;
+        return;
+    }
+    const rt::KeyRef key = sorts_[static_cast<std::size_t>(current_ - 1)].key;
+    const rt::FileDef& fd = key.file->def();
+    const int fi = fd.keys[static_cast<std::size_t>(key.index)].fields.at(0);
+    const rt::FieldDef& d = fd.fields[static_cast<std::size_t>(fi)];
+    const char* p = Q->Get(h).Image.data() + d.offset;
+    rt::Value v;
+    if (d.type == rt::FieldType::String)
+        v = std::string(rt::trimRight(std::string_view(p, d.size)));
+    else
+        v = integerAt(d, p);
+    thumb_ = step->GetPercentile(v);
+}
+
+void BrowseClass::afterMove() {
+    const int h = Highlight();
+    if (h) {
+        Q->ViewPosition = Q->Get(h).ViewPosition;
+        Q->Mark = Q->Get(h).Mark;
+    } else {
+        Q->ViewPosition.clear();
+        Q->Mark = 0;
+    }
+    if (position_) *position_ = Q->ViewPosition;
+    UpdateBuffer();
+    setThumb();
+    if (Window && Window->Win) Window->Win->changed();
+    resetRequired_ = true;
+}
+
+void BrowseClass::UpdateBuffer() {
+    if (!Q) return;
+    const int h = Highlight();
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        const rt::FieldRef f = fields_[i].field;
+        const rt::FieldDef& d = defOf(f);
+        char* p = addressOf(f);
+        if (h)
+            std::memcpy(p, Q->Get(h).Fields[i].data(), rt::memorySize(d));
+        else
+            clearField(d, p);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Buttons
+
+bool BrowseClass::enabled(int control) const {
+    if (!control || !Window || !Window->Win || control > Window->Win->controlCount()) return false;
+    return !Window->Win->control(control).disabled;
+}
+
+void BrowseClass::setButtons() {
+    if (!Window || !Window->Win) return;
+    rt::Window& w = *Window->Win;
+    const bool rows = Q && Q->Records() > 0;
+    auto set = [&](int c, bool on) {
+        if (c && c <= w.controlCount()) w.enable(c, on);
+    };
+    set(InsertControl, true);
+    set(ChangeControl, rows);
+    set(DeleteControl, rows);
+    set(ViewControl, rows);
+    if (SelectControl && SelectControl <= w.controlCount()) {
+        if (Selecting) {
+            w.hide(SelectControl, false);
+            w.enable(SelectControl, rows);
+            if (rows) w.setDefault(SelectControl);
+        } else {
+            w.enable(SelectControl, false);
+            if (HideSelect) w.hide(SelectControl, true);
+        }
+    }
+}
+
+void BrowseClass::press(int control) {
+    if (enabled(control)) Window->Win->post(rt::Event::Accepted, control);
+}
+
+void BrowseClass::ask(std::uint8_t request) {
+    if (!Window || !Primary) return;
+    Window->Update();
+    if (request == Request::Insert) {
+        if (!Primary->Me || Primary->Me->PrimeRecord() != Level::Benign) return;
+    } else if (!UpdateViewRecord()) {
+        return;
+    }
+    const std::uint8_t response = Window->Run(AskProcedure, request);
+    ResetFromAsk(request, response);
+}
+
+void BrowseClass::choose() {
+    if (!Selecting || !Q || Q->Records() == 0 || !Window || !Window->Win) return;
+    Window->Response = Response::Completed;
+    Window->Win->post(rt::Event::CloseWindow);
+}
+
+bool BrowseClass::UpdateViewRecord() {
+    const int h = Highlight();
+    if (!h) return false;
+    const BrowseQueue::Entry e = Q->Get(h);
+    int rc = Reget(e.ViewPosition);
+    rt::FileStatus st = Status();
+    // The whole row into the primary buffer, as read: the form changes or
+    // deletes exactly this row.
+    if (rc == 0) {
+        rc = View->primary().reget(e.ViewPosition);
+        st = View->primary().status();
+    }
+    if (rc == 0) return true;
+    ErrorClass& errors = Window && Window->Errors ? *Window->Errors : GlobalErrors();
+    errors.SetErrors(rc, st.fileErrorCode, st.fileError);
+    errors.ThrowFile(Msg::RecordChanged, Primary && Primary->Me
+                                             ? Primary->Me->FileNameValue
+                                             : std::string(View->primary().def().label));
+    fillAround(e.ViewPosition, e.Image, RetainRow ? h : 1);
+    computeLimits();
+    if (Window && Window->Win) Window->Win->select(ListControl);
+    return false;
+}
+
+void BrowseClass::ResetFromAsk(std::uint8_t request, std::uint8_t response) {
+    if (!attach()) return;
+    const int h = Highlight();
+    const int line = RetainRow ? std::max(1, h) : 1;
+    rt::FileStructure& p = View->primary();
+    if (response == Response::Completed &&
+        (request == Request::Insert || request == Request::Change)) {
+        // The row the form left in the buffer, highlighted.
+        std::vector<char> image(static_cast<const char*>(p.record()),
+                                static_cast<const char*>(p.record()) + p.def().recordSize);
+        fillAround(p.position(), image, line);
+    } else if (h) {
+        const BrowseQueue::Entry e = Q->Get(h);
+        if (response == Response::Completed && request == Request::Delete) {
+            Q->entries_.erase(Q->entries_.begin() + (h - 1));
+            // Around the place the row had: the row after it (or before it).
+            fillAround({}, e.Image, line);
+        } else {
+            fillAround(e.ViewPosition, e.Image, line);
+        }
+    } else {
+        firstFill(false);
+    }
+    computeLimits();
+    setButtons();
+    if (Window && Window->Win) Window->Win->select(ListControl);
+    resetRequired_ = true;
+}
+
+// ---------------------------------------------------------------------------
+// Events
+
+void BrowseClass::SetAlerts() {
+    if (!attach()) return;
+    rt::Window& w = *Window->Win;
+    // Every character of the code page, for the locators.
+    for (int b = 0x20; b <= 0xff; ++b) {
+        const std::string u = rt::toUtf8(std::string(1, static_cast<char>(b)));
+        // Decode the one UTF-8 character into its code point.
+        const auto* s = reinterpret_cast<const unsigned char*>(u.data());
+        int cp = 0;
+        if (u.size() == 1)
+            cp = s[0];
+        else if (u.size() == 2)
+            cp = ((s[0] & 0x1f) << 6) | (s[1] & 0x3f);
+        else if (u.size() == 3)
+            cp = ((s[0] & 0x0f) << 12) | ((s[1] & 0x3f) << 6) | (s[2] & 0x3f);
+        if (cp == 0xfffd || !rt::key::printable(cp)) continue;
+        w.alert(ListControl, cp);
+    }
+    w.alert(ListControl, rt::key::MouseLeft2);
+    w.alert(ListControl, rt::key::MouseRight);
+    w.alert(ListControl, rt::key::AppsKey);
+    if (EditViaPopup && !Selecting) {
+        w.alert(ListControl, rt::key::Insert);
+        w.alert(ListControl, rt::key::CtrlEnter);
+        w.alert(ListControl, rt::key::Delete);
+    }
+    if (ViewControl && !Selecting) w.alert(ListControl, rt::key::ShiftEnter);
+    setButtons();
+}
+
+bool BrowseClass::TakeKey() {
+    const int k = Window->Win->keyCode();
+    if (rt::key::printable(k)) {
+        if (LocatorClass* l = CurrentLocator()) return l->TakeKey(k);
+        return false;
+    }
+    switch (k) {
+        case rt::key::Insert:
+            if (EditViaPopup && !Selecting) press(InsertControl);
+            return true;
+        case rt::key::CtrlEnter:
+            if (EditViaPopup && !Selecting) press(ChangeControl);
+            return true;
+        case rt::key::Delete:
+            if (EditViaPopup && !Selecting) press(DeleteControl);
+            return true;
+        case rt::key::ShiftEnter:
+            if (!Selecting) press(ViewControl);
+            return true;
+        case rt::key::MouseLeft2:
+            if (Selecting)
+                press(SelectControl);
+            else
+                press(ChangeControl);
+            return true;
+        case rt::key::MouseRight:
+        case rt::key::AppsKey:
+            popup();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void BrowseClass::popup() {
+    std::vector<std::string> items;
+    std::vector<int> controls;
+    if (Selecting) {
+        if (SelectControl) {
+            items.push_back("&Select");
+            controls.push_back(SelectControl);
+        }
+    } else if (EditViaPopup) {
+        const std::pair<const char*, int> all[] = {{"&Insert", InsertControl},
+                                                   {"&Change", ChangeControl},
+                                                   {"&Delete", DeleteControl},
+                                                   {"&View", ViewControl}};
+        for (const auto& [text, control] : all) {
+            if (!control) continue;
+            items.push_back(text);
+            controls.push_back(control);
+        }
+    }
+    if (items.empty()) return;
+    const int chosen = Window->Win->popup(items);
+    if (chosen >= 1 && chosen <= static_cast<int>(controls.size()))
+        press(controls[static_cast<std::size_t>(chosen - 1)]);
+}
+
+bool BrowseClass::TakeEvent() {
+    if (!attach()) return false;
+    rt::Window& w = *Window->Win;
+    const int f = w.field();
+    switch (w.event()) {
+        case rt::Event::OpenWindow:
+            if (!loaded_) Reset(true);
+            resetRequired_ = true;
+            return false;
+        case rt::Event::Sized:
+            // The resizer lays the list out after this; the reset that
+            // follows the event fits the page to the new size.
+            resized_ = true;
+            resetRequired_ = true;
+            return false;
+        case rt::Event::Accepted:
+            if (!f) return false;
+            if (f == SelectControl && Selecting) {
+                choose();
+                return true;
+            }
+            if (f == InsertControl) {
+                ask(Request::Insert);
+                return true;
+            }
+            if (f == ChangeControl) {
+                ask(Request::Change);
+                return true;
+            }
+            if (f == DeleteControl) {
+                ask(Request::Delete);
+                return true;
+            }
+            if (f == ViewControl) {
+                ask(Request::View);
+                return true;
+            }
+            if (LocatorClass* l = CurrentLocator()) return l->TakeAccepted(f);
+            return false;
+        case rt::Event::NewSelection:
+            if (f == ListControl) {
+                afterMove();
+                return true;
+            }
+            if (f && w.control(f).kind == rt::ControlKind::Sheet) resetRequired_ = true;
+            return false;
+        case rt::Event::ScrollUp:
+        case rt::Event::ScrollDown:
+        case rt::Event::PageUp:
+        case rt::Event::PageDown:
+        case rt::Event::ScrollTop:
+        case rt::Event::ScrollBottom:
+            if (f != ListControl) return false;
+            scroll(w.event());
+            return true;
+        case rt::Event::AlertKey:
+            if (f != ListControl) return false;
+            return TakeKey();
+        default:
+            return false;
+    }
+}
