@@ -43,6 +43,7 @@ bench: deps
 	cmake -S . -B build-bench -DCLANOVI_BENCH=ON -DCMAKE_BUILD_TYPE=Release
 	cmake --build build-bench -j $(JOBS)
 	./build-bench/bench/run-benchmarks
+	if [ -x ./build-bench/bench/run-codelist-benchmarks ]; then ./build-bench/bench/run-codelist-benchmarks; fi
 
 # make scenario S=tests/scenarios/frame.scn [BACKEND=qt]
 scenario: build

@@ -110,6 +110,7 @@ Level WindowManager::TakeAccepted() {
             break;
         }
     }
+    if (IsForm()) return TakeFormAccepted(field);
     return Level::Benign;
 }
 
@@ -124,12 +125,14 @@ Level WindowManager::TakeNewSelection() {
 }
 
 Level WindowManager::TakeCompleted() {
+    if (IsForm()) return TakeFormCompleted();
     Response = ::Response::Completed;
     Win->post(rt::Event::CloseWindow);
     return Level::Benign;
 }
 
 Level WindowManager::TakeCloseEvent() {
+    if (IsForm()) return TakeFormCloseEvent();
     return Level::Benign;
 }
 Level WindowManager::TakeFieldEvent() {

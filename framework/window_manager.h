@@ -10,6 +10,20 @@
 #include "framework/ini.h"
 #include "runtime/window/window.h"
 
+class FileManager;
+class RelationManager;
+namespace rt {
+class FileStructure;
+}
+
+// ===== form side: what a form does with each request (window_manager_form.cpp)
+namespace FormAction {
+constexpr std::uint8_t Leave = 0;    // CancelAction: leave without asking
+constexpr std::uint8_t None = 1;     // the request does nothing (view mode)
+constexpr std::uint8_t Default = 2;  // store (or delete) and close; leaving asks first
+}  // namespace FormAction
+// ===== end of form side
+
 // Something registered with a window manager with AddItem: it sees the
 // window's events and takes part in resets.
 class WindowComponent {
@@ -69,7 +83,8 @@ class WindowManager {
     virtual void Reset(bool force = false);
     virtual void Update();
     virtual void SetAlerts();
-    virtual void RestoreField(int /*control*/) {}
+    // The history key in a control (forms: the form side below).
+    virtual void RestoreField(int control);
 
     void AddItem(WindowComponent& component);
     // A button that sets Response and closes the window when pressed.
@@ -78,6 +93,61 @@ class WindowManager {
 
     rt::Window* Win = nullptr;
     bool InAcceptAllPass() const { return Win && Win->inAcceptAllPass(); }
+
+    // ===== form side (update forms; defined in window_manager_form.cpp) =====
+    // A window becomes a form with AddUpdateFile. Its OkControl starts the
+    // accept-all pass; the completed event stores the record (insert over the
+    // reserved row, or a change of the changed columns); leaving asks
+    // "Changes will be lost!" when the buffer differs from Saved and removes
+    // an insert's reserved row; the delete request deletes in PrimeUpdate
+    // without opening the window.
+    std::uint8_t InsertAction = FormAction::Default;
+    std::uint8_t ChangeAction = FormAction::Default;
+    std::uint8_t DeleteAction = FormAction::Default;
+    std::uint8_t CancelAction = FormAction::Default;
+    RelationManager* Primary = nullptr;  // the relation object of the updated file
+    std::vector<char> Saved;             // the record buffer as primed
+
+    // The access object of the file the form updates.
+    void AddUpdateFile(FileManager& file);
+    // A record buffer and its history record (same layout); the fields added
+    // next with AddHistoryField belong to it.
+    void AddHistoryFile(rt::FileStructure& file, void* history);
+    // The history key in control restores field (1-based) of the last
+    // history file added.
+    void AddHistoryField(int control, int field);
+    // Insert: PrimeFields, the outcome cancelled until a store succeeds.
+    // Delete: asks and deletes; returns Fatal (the window is not opened).
+    // Insert and change: Saved taken. Benign otherwise.
+    Level PrimeUpdate();
+    // Field defaults of a new record; setting Response to cancelled here
+    // stops the insert.
+    virtual void PrimeFields() {}
+    // True when the primary record buffer differs from Saved.
+    bool ChangedSinceSaved() const;
+    bool IsForm() const { return updateFile_ != nullptr; }
+
+  protected:
+    // Called by the inherited handlers when IsForm().
+    Level TakeFormAccepted(int control);
+    Level TakeFormCompleted();
+    Level TakeFormCloseEvent();
+
+  private:
+    ErrorClass& formErrors();
+    FileManager* updateFile_ = nullptr;
+    struct HistoryFile {
+        rt::FileStructure* file;
+        void* history;
+    };
+    struct HistoryField {
+        int control;
+        std::size_t file;  // index into historyFiles_
+        int field;         // 1-based
+    };
+    std::vector<HistoryFile> historyFiles_;
+    std::vector<HistoryField> historyFields_;
+    // ===== end of form side =====
 
   protected:
     std::vector<WindowComponent*> components_;

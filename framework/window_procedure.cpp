@@ -32,6 +32,7 @@ Level WindowProcedure::Init() {
     for (auto& f : files_)
         if (f.open) f.open();
     FilesOpened = true;
+    if (const Level l = AfterFilesOpened(); l != Level::Benign) return l;
     Open(window_);
     if (resizer_) {
         resizer_->Init(window_, 2, true, false);

@@ -36,6 +36,9 @@ class WindowProcedure : public WindowManager {
     virtual int ChooseFirstField() { return FirstField; }
     // Step 7: the buttons that end the window with a response.
     virtual void RegisterButtons() {}
+    // After the files are open, before the window opens (a form primes its
+    // record here); a level other than benign ends Init there, unopened.
+    virtual Level AfterFilesOpened() { return Level::Benign; }
     // Between the state restored from the INI file and the alert keys.
     virtual void AfterRestore() {}
     // Whether Init clears GlobalRequest and GlobalResponse (not in reports).

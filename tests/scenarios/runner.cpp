@@ -32,6 +32,9 @@
 #include "runtime/text.h"
 #include "runtime/window/window.h"
 #include "tests/scenarios/driver.h"
+#ifdef CLANOVI_TEST_WINDOWS
+#include "tests/scenarios/test_windows.h"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -298,6 +301,9 @@ void Runner::start() {
     started_ = true;
     rt::setBackend(d_.backend());
     RegisterAllProcedures();
+#ifdef CLANOVI_TEST_WINDOWS
+    RegisterTestProcedures();  // test-only windows, started by `open`
+#endif
     // Stand-in windows for procedures the program does not have yet.
     for (const auto& [proc, title] : testWindows_) {
         if (FindProcedure(proc)) continue;
@@ -677,6 +683,14 @@ void Runner::command(const Words& w) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         fail("window \"" + w[1] + "\" open");
+    }
+    if (c == "open") {
+        // A registered procedure on a new thread, as a menu item starts it.
+        need(w, 2);
+        ProcedureFn p = FindProcedure(w[1]);
+        if (!p) fail("a procedure named \"" + w[1] + "\"", "none registered");
+        rt::startProcedure(std::move(p), rt::DefaultStack);
+        return;
     }
     if (c == "menu" || c == "hover") {
         need(w, 3);

@@ -384,6 +384,18 @@ QFrame::Shadow shadowOf(int bevel) {
     return bevel < 0 ? QFrame::Sunken : QFrame::Raised;
 }
 
+// A list column's alignment; a decimal column lines its numbers up on the
+// right, since they are formatted to the same number of places.
+Qt::Alignment columnAlignment(Align a) {
+    switch (a) {
+        case Align::Right:
+        case Align::Decimal: return Qt::AlignRight | Qt::AlignVCenter;
+        case Align::Center: return Qt::AlignHCenter | Qt::AlignVCenter;
+        case Align::Left: break;
+    }
+    return Qt::AlignLeft | Qt::AlignVCenter;
+}
+
 }  // namespace
 
 void QtBackend::State::create(Win& w, const WindowView& v) {
@@ -581,8 +593,11 @@ void QtBackend::State::create(Win& w, const WindowView& v) {
                 QStringList headers;
                 for (const auto& col : c.columns) headers << q(col.header);
                 t->setHeaderLabels(headers);
-                for (std::size_t i = 0; i < c.columns.size(); ++i)
+                for (std::size_t i = 0; i < c.columns.size(); ++i) {
                     t->setColumnWidth(static_cast<int>(i), w.units.x(c.columns[i].width));
+                    t->headerItem()->setTextAlignment(static_cast<int>(i),
+                                                      columnAlignment(c.columns[i].headerAlign));
+                }
                 widget = t;
                 inputTarget = t->viewport();
                 break;
@@ -658,9 +673,12 @@ void QtBackend::State::create(Win& w, const WindowView& v) {
         }
         if (!c.tip.empty()) widget->setToolTip(q(c.tip));
     }
-    // Panels are drawn first so the texts stay over them.
+    // Panels are drawn first so the texts stay over them; so are sheets, whose
+    // area the window's own lists and buttons lie over.
     for (const ControlView& c : v.controls)
-        if ((c.kind == ControlKind::Panel || c.kind == ControlKind::Box) && w.widgets.count(c.id))
+        if ((c.kind == ControlKind::Panel || c.kind == ControlKind::Box ||
+             c.kind == ControlKind::Sheet) &&
+            w.widgets.count(c.id))
             w.widgets[c.id]->lower();
     QMdiArea* area = mdiArea();
     if (area) {
@@ -785,7 +803,11 @@ void QtBackend::State::update(Win& w, const WindowView& v) {
                     for (const auto& row : c.rows) {
                         QStringList cells;
                         for (const auto& cell : row) cells << q(cell);
-                        t->addTopLevelItem(new QTreeWidgetItem(cells));
+                        auto* item = new QTreeWidgetItem(cells);
+                        for (std::size_t i = 0; i < c.columns.size() && i < row.size(); ++i)
+                            item->setTextAlignment(static_cast<int>(i),
+                                                   columnAlignment(c.columns[i].align));
+                        t->addTopLevelItem(item);
                     }
                 }
                 if (c.highlight > 0 && c.highlight <= t->topLevelItemCount())
