@@ -36,7 +36,7 @@ test-asan: deps
 test-tsan: deps
 	cmake -S . -B build-tsan -DCLANOVI_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug
 	cmake --build build-tsan -j $(JOBS)
-	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ignore_noninstrumented_modules=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS)
 
 bench: deps
