@@ -292,12 +292,14 @@ const void* BrowseClass::HighlightedImage() const {
 void BrowseClass::SetQueueRecord() {
     if (!Loading) return;
     Loading->Fields.clear();
+    Loading->Fields.reserve(fields_.size());
     for (const QueueField& f : fields_)
         Loading->Fields.emplace_back(addressOf(f.field), rt::memorySize(defOf(f.field)));
 }
 
 int BrowseClass::read(int rows, bool forward, Rows& out) {
     rt::FileStructure& p = View->primary();
+    out.reserve(out.size() + static_cast<std::size_t>(std::max(rows, 0)));
     int n = 0;
     const int rc = ReadPage(
         rows, forward,
@@ -385,13 +387,25 @@ void BrowseClass::fillAround(const rt::Position& position, const std::vector<cha
 BrowseClass::Rows BrowseClass::readBeside(const BrowseQueue::Entry& e, int count, bool forward) {
     Rows got;
     if (count <= 0) return got;
-    if (SetAt(e.ViewPosition) != 0 && SetFromRecord(e.Image.data()) != 0) return got;
-    read(count + 1, forward, got);
-    std::set<rt::Position> onPage;
-    for (const auto& q : Q->entries_) onPage.insert(q.ViewPosition);
+    // From the edge row's key values as the queue holds them: one statement,
+    // and a continuation even when that row was changed or deleted meanwhile.
+    if (e.Image.size() == View->primary().def().recordSize) {
+        if (SetBeside(e.Image.data()) != 0) return got;
+        read(count, forward, got);
+    } else {
+        if (SetAt(e.ViewPosition) != 0 && SetFromRecord(e.Image.data()) != 0) return got;
+        read(count + 1, forward, got);
+    }
+    // A row already on the page (its key changed meanwhile) is not shown twice.
+    // The page holds a screenful: a linear look is cheaper than building a set.
+    auto onPage = [this](const rt::Position& p) {
+        return std::any_of(Q->entries_.begin(), Q->entries_.end(),
+                           [&p](const BrowseQueue::Entry& q) { return q.ViewPosition == p; });
+    };
     Rows out;
+    out.reserve(got.size());
     for (auto& r : got)
-        if (!onPage.count(r.ViewPosition) && static_cast<int>(out.size()) < count)
+        if (static_cast<int>(out.size()) < count && !onPage(r.ViewPosition))
             out.push_back(std::move(r));
     return out;
 }
@@ -437,10 +451,13 @@ void BrowseClass::scroll(rt::Event ev) {
             }
             atStart_ = false;
             atEnd_ = static_cast<int>(more.size()) < n;
-            Rows page(Q->entries_.begin(), Q->entries_.end());
+            // The last rows of the page stay above the new ones when fewer
+            // than a page came; only those are copied.
+            const int keep = std::clamp(n - static_cast<int>(more.size()), 0, rows);
+            Rows page;
+            page.reserve(static_cast<std::size_t>(keep) + more.size());
+            page.insert(page.end(), Q->entries_.end() - keep, Q->entries_.end());
             for (auto& e : more) page.push_back(std::move(e));
-            if (static_cast<int>(page.size()) > n)
-                page.erase(page.begin(), page.begin() + (static_cast<int>(page.size()) - n));
             setPage(std::move(page), h);
             return;
         }
@@ -454,9 +471,11 @@ void BrowseClass::scroll(rt::Event ev) {
             }
             atEnd_ = false;
             atStart_ = static_cast<int>(more.size()) < n;
+            const int keep = std::clamp(n - static_cast<int>(more.size()), 0, rows);
             Rows page;
+            page.reserve(more.size() + static_cast<std::size_t>(keep));
             for (auto it = more.rbegin(); it != more.rend(); ++it) page.push_back(std::move(*it));
-            for (auto& e : Q->entries_) page.push_back(e);
+            page.insert(page.end(), Q->entries_.begin(), Q->entries_.begin() + keep);
             if (static_cast<int>(page.size()) > n) page.resize(static_cast<std::size_t>(n));
             setPage(std::move(page), h);
             return;

@@ -113,6 +113,11 @@ int ViewManager::SetAt(const rt::Position& position) {
     return View->setAt(position);
 }
 
+int ViewManager::SetBeside(const void* image) {
+    if (int rc = ensureOpen()) return rc;
+    return View->setBeside(image);
+}
+
 int ViewManager::ReadPage(int rows, bool forward, const std::function<void()>& onRow, int& read) {
     read = 0;
     if (int rc = ensureOpen()) return rc;

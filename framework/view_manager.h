@@ -62,6 +62,10 @@ class ViewManager {
     // At a row: a forward read starts with that row, a backward read with
     // the row before it. 33 when the row is gone.
     int SetAt(const rt::Position& position);
+    // Beside a row already read, from its key values in image (the primary
+    // record as it was read): a forward read starts after it, a backward read
+    // before it. Issues no statement; the row may be gone meanwhile.
+    int SetBeside(const void* image);
     // Up to rows rows from the position, one statement; onRow runs after
     // each row has been put into the record buffers.
     int ReadPage(int rows, bool forward, const std::function<void()>& onRow, int& read);

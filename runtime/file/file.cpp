@@ -865,6 +865,15 @@ int View::setAt(const Position& position) {
     return 0;
 }
 
+int View::setBeside(const void* image) {
+    if (!open_) return fail(FileErr::FileSystemError, 0, "The view is not open");
+    state_->pos.atValues(order_, image, primary_->def().recordSize, true, Bound::Exclusive,
+                         Bound::Exclusive);
+    state_->ahead.drop();
+    status_ = FileStatus{};
+    return 0;
+}
+
 namespace {
 struct ViewReader {
     View& view;

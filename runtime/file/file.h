@@ -354,6 +354,11 @@ class View {
     // Position at a row (by its position): next() reads that row first,
     // previous() the row before it.
     int setAt(const Position& position);
+    // Beside a row already read, from the order key's and the primary key's
+    // values in image (a primary record as the row was read), without reading
+    // it again: next() reads the row after it, previous() the row before it.
+    // The row itself need not exist any more.
+    int setBeside(const void* image);
     // One row; 33 past the end.
     int next();
     int previous();
