@@ -57,22 +57,7 @@ void EnterByTabClass::Init(rt::Window& window, bool flag) {
             }
         }
         // Tab and Shift+Tab on every control that can take the focus.
-        switch (kind) {
-            case ControlKind::Entry:
-            case ControlKind::Text:
-            case ControlKind::Button:
-            case ControlKind::Check:
-            case ControlKind::Radio:
-            case ControlKind::List:
-            case ControlKind::DropList:
-            case ControlKind::Combo:
-            case ControlKind::DropCombo:
-            case ControlKind::Spin:
-                any = true;
-                break;
-            default:
-                break;
-        }
+        if (rt::takesFocus(kind)) any = true;
         if (any) {
             window.alert(c, key::Tab);
             window.alert(c, key::ShiftTab);

@@ -11,22 +11,14 @@
 #include <vector>
 
 #include "runtime/dialogs.h"
+#include "runtime/file/errors.h"
 #include "runtime/threads.h"
 
 // Levels returned by the framework's operations.
 enum class Level : int { Benign = 0, User = 1, Program = 2, Fatal = 3, Cancel = 4, Notify = 5 };
 
 // File error numbers of the storage layer.
-namespace FileError {
-constexpr int NoError = 0;
-constexpr int NoFile = 2;                 // File Not Found
-constexpr int NoAccess = 5;               // Access Denied
-constexpr int NoMemory = 8;               // Insufficient Memory
-constexpr int RecordNotAvailable = 33;    // Record Not Available
-constexpr int DuplicateKey = 40;          // Creates Duplicate Key
-constexpr int BadRecordDeclaration = 47;  // Invalid Record Declaration
-constexpr int FileSystemError = 90;       // File System Error: see the file error
-}  // namespace FileError
+namespace FileError = rt::FileErr;
 
 // The name of a file error number ("File Not Found" ...); "" for 0.
 std::string fileErrorName(int errorCode);

@@ -10,16 +10,9 @@
 #include <fstream>
 #include <sstream>
 
-namespace {
+#include "runtime/text.h"
 
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
+namespace {
 
 std::string trimmed(std::string_view s) {
     auto b = s.find_first_not_of(" \t\r");
@@ -121,7 +114,7 @@ namespace {
 template <typename Doc>
 auto findSection(Doc& doc, const std::string& name) -> decltype(&doc[0]) {
     for (auto& s : doc)
-        if (!s.name.empty() && sameName(s.name, name)) return &s;
+        if (!s.name.empty() && rt::equalIgnoringCase(s.name, name)) return &s;
     return nullptr;
 }
 
@@ -136,7 +129,7 @@ void INIClass::Init(const std::string& fileName, int /*mode*/, int /*other*/) {
         const Section* s = findSection(doc, SectorsSection);
         if (!s) return std::nullopt;
         for (const auto& e : s->entries)
-            if (!e.key.empty() && sameName(e.key, key)) return e.value;
+            if (!e.key.empty() && rt::equalIgnoringCase(e.key, key)) return e.value;
         return std::nullopt;
     };
     const int n = asInt(fetch(SectorsKey)).value_or(0);
@@ -166,7 +159,7 @@ bool INIClass::Kill() {
             s = &doc.back();
         }
         for (auto& e : s->entries)
-            if (!e.key.empty() && sameName(e.key, key)) {
+            if (!e.key.empty() && rt::equalIgnoringCase(e.key, key)) {
                 e.value = value;
                 return;
             }
@@ -187,7 +180,7 @@ std::optional<std::string> INIClass::TryFetch(const std::string& section, const 
     const Section* s = findSection(doc, section);
     if (!s) return std::nullopt;
     for (const auto& e : s->entries)
-        if (!e.key.empty() && sameName(e.key, key)) return e.value;
+        if (!e.key.empty() && rt::equalIgnoringCase(e.key, key)) return e.value;
     return std::nullopt;
 }
 
@@ -207,7 +200,7 @@ bool INIClass::Update(const std::string& section, const std::string& key, const 
     }
     bool found = false;
     for (auto& e : s->entries)
-        if (!e.key.empty() && sameName(e.key, key)) {
+        if (!e.key.empty() && rt::equalIgnoringCase(e.key, key)) {
             e.value = value;
             found = true;
             break;
@@ -224,7 +217,7 @@ bool INIClass::DeleteKey(const std::string& section, const std::string& key) {
     auto& es = s->entries;
     const auto before = es.size();
     es.erase(std::remove_if(es.begin(), es.end(),
-                            [&](const Entry& e) { return !e.key.empty() && sameName(e.key, key); }),
+                            [&](const Entry& e) { return !e.key.empty() && rt::equalIgnoringCase(e.key, key); }),
              es.end());
     if (es.size() == before) return true;
     return store(doc);
@@ -238,13 +231,13 @@ WindowPlacementFetch INIClass::FetchWindow(const std::string& procedure, bool re
     if (!s) return out;
     auto get = [&](const char* key) -> std::optional<std::string> {
         for (const auto& e : s->entries)
-            if (!e.key.empty() && sameName(e.key, key)) return e.value;
+            if (!e.key.empty() && rt::equalIgnoringCase(e.key, key)) return e.value;
         return std::nullopt;
     };
     const auto maximize = get("Maximize");
-    if (!maximize || !(sameName(*maximize, "Yes") || sameName(*maximize, "No"))) return out;
+    if (!maximize || !(rt::equalIgnoringCase(*maximize, "Yes") || rt::equalIgnoringCase(*maximize, "No"))) return out;
     out.apply = true;
-    out.maximize = sameName(*maximize, "Yes");
+    out.maximize = rt::equalIgnoringCase(*maximize, "Yes");
     out.x = asInt(get("XPos"));
     out.y = asInt(get("YPos"));
     if (resizable) {
@@ -264,7 +257,7 @@ bool INIClass::UpdateWindow(const std::string& procedure, const WindowPlacement&
     }
     auto set = [&](const std::string& key, const std::string& value) {
         for (auto& e : s->entries)
-            if (!e.key.empty() && sameName(e.key, key)) {
+            if (!e.key.empty() && rt::equalIgnoringCase(e.key, key)) {
                 e.value = value;
                 return;
             }
@@ -273,7 +266,7 @@ bool INIClass::UpdateWindow(const std::string& procedure, const WindowPlacement&
     auto remove = [&](const std::string& key) {
         auto& es = s->entries;
         es.erase(std::remove_if(es.begin(), es.end(),
-                                [&](const Entry& e) { return !e.key.empty() && sameName(e.key, key); }),
+                                [&](const Entry& e) { return !e.key.empty() && rt::equalIgnoringCase(e.key, key); }),
                  es.end());
     };
     set("Maximize", p.maximized ? "Yes" : "No");

@@ -1,5 +1,7 @@
 #include "runtime/text.h"
 
+#include <cctype>
+
 #include <errno.h>
 #include <iconv.h>
 
@@ -147,6 +149,15 @@ unsigned char upperCp1250(unsigned char c) {
 }
 unsigned char lowerCp1250(unsigned char c) {
     return kCase.lower[c];
+}
+
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
 }
 
 }  // namespace rt

@@ -27,6 +27,10 @@ std::string_view trim(std::string_view text);
 // Equal when they differ only by trailing blanks.
 bool equalPadded(std::string_view a, std::string_view b);
 
+// Equal without regard to the case of ASCII letters (names of keys, INI
+// sections and the like).
+bool equalIgnoringCase(std::string_view a, std::string_view b);
+
 // Writes src into a field of width bytes: cut to width, padded with blanks.
 void assignFixed(char* field, std::size_t width, std::string_view src);
 

@@ -22,15 +22,6 @@
 
 namespace storage {
 
-// The framework shows these numbers by name; they must not drift apart.
-static_assert(rt::FileErr::NoFile == FileError::NoFile);
-static_assert(rt::FileErr::NoAccess == FileError::NoAccess);
-static_assert(rt::FileErr::NoMemory == FileError::NoMemory);
-static_assert(rt::FileErr::RecordNotAvailable == FileError::RecordNotAvailable);
-static_assert(rt::FileErr::DuplicateKey == FileError::DuplicateKey);
-static_assert(rt::FileErr::BadRecordDeclaration == FileError::BadRecordDeclaration);
-static_assert(rt::FileErr::FileSystemError == FileError::FileSystemError);
-
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -25,22 +25,10 @@
 #include <vector>
 
 #include "runtime/money.h"
+#include "runtime/file/errors.h"
 #include "runtime/text.h"
 
 namespace rt {
-
-// File error numbers. The framework's FileError namespace (framework/error.h)
-// carries the same numbers; the storage checks that they stay equal.
-namespace FileErr {
-constexpr int NoError = 0;
-constexpr int NoFile = 2;                 // File Not Found
-constexpr int NoAccess = 5;               // Access Denied
-constexpr int NoMemory = 8;               // Insufficient Memory
-constexpr int RecordNotAvailable = 33;    // Record Not Available
-constexpr int DuplicateKey = 40;          // Creates Duplicate Key
-constexpr int BadRecordDeclaration = 47;  // Invalid Record Declaration
-constexpr int FileSystemError = 90;       // File System Error: see fileError
-}  // namespace FileErr
 
 // What the last operation left behind.
 struct FileStatus {

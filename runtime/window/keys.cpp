@@ -4,6 +4,8 @@
 #include <cctype>
 #include <string>
 
+#include "runtime/text.h"
+
 namespace rt {
 namespace {
 
@@ -38,20 +40,11 @@ constexpr std::array<Named, 23> kNames{{
     {"Space", ' '},
 }};
 
-bool sameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 }  // namespace
 
 std::optional<int> keyFromName(std::string_view name) {
     for (const auto& n : kNames)
-        if (sameIgnoringCase(name, n.name)) return n.code;
+        if (equalIgnoringCase(name, n.name)) return n.code;
     if (name.size() >= 2 && (name[0] == 'F' || name[0] == 'f')) {
         int n = 0;
         for (char c : name.substr(1)) {

@@ -718,10 +718,8 @@ bool Window::visibleInTree(int c) const {
     return true;
 }
 
-bool Window::focusable(int c, bool byTab) const {
-    if (c <= 0 || c > controlCount()) return false;
-    const Control& k = control(c);
-    switch (k.kind) {
+bool takesFocus(ControlKind kind) {
+    switch (kind) {
         case ControlKind::Entry:
         case ControlKind::Text:
         case ControlKind::Button:
@@ -732,10 +730,16 @@ bool Window::focusable(int c, bool byTab) const {
         case ControlKind::Combo:
         case ControlKind::DropCombo:
         case ControlKind::Spin:
-            break;
+            return true;
         default:
             return false;
     }
+}
+
+bool Window::focusable(int c, bool byTab) const {
+    if (c <= 0 || c > controlCount()) return false;
+    const Control& k = control(c);
+    if (!takesFocus(k.kind)) return false;
     if (k.disabled || !visibleInTree(c)) return false;
     for (int p = k.parent, guard = 0; p > 0 && guard < 64; p = control(p).parent, ++guard)
         if (control(p).disabled) return false;

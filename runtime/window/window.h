@@ -118,6 +118,9 @@ struct Control {
     bool edited = false;  // the user changed it since it was last shown
 };
 
+// The kinds of control that can take the focus at all.
+bool takesFocus(ControlKind kind);
+
 struct WindowDesc {
     WindowKind kind = WindowKind::Child;
     std::string title;  // Windows-1250
