@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "codelists/procedures.h"
 #include "codelists/tables.h"
 #include "core/dictionary/dictionary.h"
@@ -57,7 +58,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-std::map<std::string, double> micros;  // median per benchmark name
 
 // The browse-level harness's window: never drawn, so the display ignores it.
 const char* const HarnessTitle = "codelist-bench browse harness";
@@ -160,31 +160,9 @@ std::string firstRow(const rt::WindowView& v) {
 }
 
 // --- the raw baseline: a connection of its own with the same page cache.
-class Raw {
+class Raw : public bench::RawConnection {
   public:
-    explicit Raw(const std::string& path) : api_(*storage::sqlite().api) {
-        if (api_.open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-            std::cerr << "cannot open " << path << "\n";
-            std::exit(2);
-        }
-        std::string cache = "PRAGMA cache_size = -" + std::to_string(storage::CacheKiB);
-        api_.exec(db_, cache.c_str(), nullptr, nullptr, nullptr);
-    }
-    ~Raw() {
-        for (auto& [sql, s] : stmts_) api_.finalize(s);
-        api_.close(db_);
-    }
-    sqlite3_stmt* stmt(const std::string& sql) {
-        auto it = stmts_.find(sql);
-        if (it != stmts_.end()) return it->second;
-        sqlite3_stmt* s = nullptr;
-        if (api_.prepare_v2(db_, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
-            std::cerr << "cannot prepare " << sql << ": " << api_.errmsg(db_) << "\n";
-            std::exit(2);
-        }
-        stmts_[sql] = s;
-        return s;
-    }
+    using RawConnection::RawConnection;
     // Steps through every row, touching each column; resets; the row count.
     int run(sqlite3_stmt* s, std::string* lastName = nullptr, std::int64_t* lastCode = nullptr) {
         int rows = 0;
@@ -200,12 +178,6 @@ class Raw {
         api_.reset(s);
         return rows;
     }
-    const storage::SqliteApi& api() const { return api_; }
-
-  private:
-    const storage::SqliteApi& api_;
-    sqlite3* db_ = nullptr;
-    std::map<std::string, sqlite3_stmt*> stmts_;
 };
 
 // Every column of the list, in declaration order (code first, name second).
@@ -565,19 +537,6 @@ void rawPageDown(benchmark::State& state, Case* c, bool byName) {
     }
 }
 
-class Collector : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs) {
-            if (r.run_type == Run::RT_Iteration && r.iterations > 0)
-                micros[r.run_name.function_name] = r.GetAdjustedRealTime();
-            if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
-                micros[r.run_name.function_name] = r.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 const char* const Figures[] = {"open_list", "locate_code_order", "page_down_code_order",
                                "locate_name_order", "page_down_name_order"};
 // The browse-level figures: each is figure + "_browse", beside figure's raw baseline.
@@ -632,18 +591,7 @@ void registerCase(Case* c) {
 }
 
 bool makeFixture(const std::string& dir, int clubs) {
-    const fs::path db = fs::path(dir) / "Clanovi.sqlite";
-    if (fs::exists(db)) return true;
-    fs::create_directories(dir);
-    const fs::path tmp = fs::path(dir) / "Clanovi.sqlite.part";
-    fs::remove(tmp);
-    const std::string cmd = std::string("python3 '") + CLANOVI_MAKE_DB + "' '" + tmp.string() +
-                            "' --members 1000 --clubs " + std::to_string(clubs) +
-                            " --years 1 --activities 1 >&2";
-    std::cerr << "making " << db << " ...\n";
-    if (std::system(cmd.c_str()) != 0) return false;
-    fs::rename(tmp, db);
-    return true;
+    return bench::makeDatabase(dir, 1000, clubs);
 }
 
 std::unique_ptr<Case> makeCase(const std::string& dir, int size) {
@@ -692,15 +640,7 @@ int main(int argc, char** argv) {
         cases.push_back(makeCase(large, 100000));
         for (auto& c : cases) registerCase(c.get());
 
-        std::vector<char*> args(argv, argv + argc);
-        bool repetitions = false;
-        for (char* a : args) repetitions |= std::strncmp(a, "--benchmark_repetitions", 23) == 0;
-        std::string defaultRepetitions = "--benchmark_repetitions=3";
-        if (!repetitions) args.push_back(defaultRepetitions.data());
-        int count = static_cast<int>(args.size());
-        benchmark::Initialize(&count, args.data());
-        Collector collector;
-        benchmark::RunSpecifiedBenchmarks(&collector);
+        bench::runRegistered(argc, argv);
         if (current && current->window) closeWindow(current);
         rt::joinAllThreads();
         storage::closeAllConnections();
@@ -714,38 +654,27 @@ int main(int argc, char** argv) {
     for (auto& c : cases)
         for (const char* fig : Figures) {
             const std::string name = std::string("PLAND_") + fig + "_" + std::to_string(c->size);
-            auto o = micros.find(name + "/ours"), r = micros.find(name + "/raw");
-            if (o == micros.end() || r == micros.end()) continue;
-            std::printf("bench %s ours=%.2f raw=%.2f ratio=%.2f\n", name.c_str(), o->second,
-                        r->second, o->second / r->second);
+            bench::printRatio(name, name + "/ours", name + "/raw");
         }
     for (auto& c : cases)
         for (const char* fig : BrowseFigures) {
             const std::string size = "_" + std::to_string(c->size);
             const std::string name = std::string("PLAND_") + fig + "_browse" + size;
-            auto o = micros.find(name + "/ours");
-            auto r = micros.find(std::string("PLAND_") + fig + size + "/raw");
-            if (o == micros.end() || r == micros.end()) continue;
-            std::printf("bench %s ours=%.2f raw=%.2f ratio=%.2f\n", name.c_str(), o->second,
-                        r->second, o->second / r->second);
+            bench::printRatio(name, name + "/ours", std::string("PLAND_") + fig + size + "/raw");
         }
     for (auto& c : cases) {
         const std::string name = "PLAND_window_round_trip_" + std::to_string(c->size) + "/ours";
-        if (auto o = micros.find(name); o != micros.end())
+        if (auto o = bench::micros().find(name); o != bench::micros().end())
             std::printf("bench %s ours=%.2f (the window layer alone: input to display)\n",
                         name.substr(0, name.size() - 5).c_str(), o->second);
     }
     for (const char* fig : Figures) {
         const std::string name = std::string("PLAND_") + fig;
-        auto lo = micros.find(name + "_1000/ours"), hi = micros.find(name + "_100000/ours");
-        if (lo == micros.end() || hi == micros.end()) continue;
-        std::printf("growth %s %.2f\n", name.c_str(), hi->second / lo->second);
+        bench::printGrowth(name, name + "_1000/ours", name + "_100000/ours");
     }
     for (const char* fig : BrowseFigures) {
         const std::string name = std::string("PLAND_") + fig + "_browse";
-        auto lo = micros.find(name + "_1000/ours"), hi = micros.find(name + "_100000/ours");
-        if (lo == micros.end() || hi == micros.end()) continue;
-        std::printf("growth %s %.2f\n", name.c_str(), hi->second / lo->second);
+        bench::printGrowth(name, name + "_1000/ours", name + "_100000/ours");
     }
     cases.clear();
     benchmark::Shutdown();

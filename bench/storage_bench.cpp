@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "core/dictionary/files.h"
 #include "core/storage/sqlite_api.h"
 #include "core/storage/storage.h"
@@ -40,49 +41,13 @@ std::string fixtureDir(const Fixture& f) {
 }
 
 bool makeFixture(const Fixture& f) {
-    fs::path dir = fixtureDir(f);
-    fs::path db = dir / "Clanovi.sqlite";
-    if (fs::exists(db)) return true;
-    fs::create_directories(dir);
-    fs::path tmp = dir / "Clanovi.sqlite.part";
-    fs::remove(tmp);
-    std::string cmd = std::string("python3 '") + CLANOVI_MAKE_DB + "' '" + tmp.string() +
-                      "' --members " + std::to_string(f.members) + " --clubs " +
-                      std::to_string(f.clubs) + " --years 1 --activities 1 >&2";
-    std::cerr << "making " << db << " ...\n";
-    if (std::system(cmd.c_str()) != 0) return false;
-    fs::rename(tmp, db);
-    return true;
+    return bench::makeDatabase(fixtureDir(f), f.members, f.clubs);
 }
 
 // A raw connection with the baseline statements.
-class Raw {
+class Raw : public bench::RawConnection {
   public:
-    explicit Raw(const std::string& path) : api_(*storage::sqlite().api) {
-        if (api_.open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-            std::cerr << "cannot open " << path << "\n";
-            std::exit(2);
-        }
-        // The same page cache as the storage's connections: the baseline
-        // differs only in what the file layer adds.
-        std::string cache = "PRAGMA cache_size = -" + std::to_string(storage::CacheKiB);
-        api_.exec(db_, cache.c_str(), nullptr, nullptr, nullptr);
-    }
-    ~Raw() {
-        for (auto& [sql, s] : stmts_) api_.finalize(s);
-        api_.close(db_);
-    }
-    sqlite3_stmt* stmt(const std::string& sql) {
-        auto it = stmts_.find(sql);
-        if (it != stmts_.end()) return it->second;
-        sqlite3_stmt* s = nullptr;
-        if (api_.prepare_v2(db_, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
-            std::cerr << "cannot prepare " << sql << ": " << api_.errmsg(db_) << "\n";
-            std::exit(2);
-        }
-        stmts_[sql] = s;
-        return s;
-    }
+    using RawConnection::RawConnection;
     // Steps every row, copying each column's value out as a reader must.
     int run(sqlite3_stmt* s) {
         int rows = 0;
@@ -101,12 +66,8 @@ class Raw {
         }
         return rows;
     }
-    const storage::SqliteApi& api() { return api_; }
 
   private:
-    const storage::SqliteApi& api_;
-    sqlite3* db_ = nullptr;
-    std::map<std::string, sqlite3_stmt*> stmts_;
     char buffer_[8192];
     std::int64_t values_[64];
 };
@@ -129,7 +90,6 @@ struct Case {
 };
 
 std::vector<std::unique_ptr<Case>> cases;
-std::map<std::string, double> micros;  // benchmark name -> µs per iteration
 
 void setText(Case& c, int field, const std::string& bytes) {
     const rt::FieldDef& f = c.def->fields[static_cast<std::size_t>(field)];
@@ -361,21 +321,6 @@ void rawFetch(benchmark::State& state, Case* c) {
 }
 
 // Keeps each run's time per iteration, in µs, by name.
-class Collector : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        // With repetitions the median stands for the figure (it is reported
-        // after the single runs).
-        for (const Run& r : runs) {
-            if (r.run_type == Run::RT_Iteration && r.iterations > 0)
-                micros[r.run_name.str()] = r.GetAdjustedRealTime();
-            if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
-                micros[r.run_name.str()] = r.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 const char* const Figures[] = {"first_page_code_order", "first_page_name_order",
                                "position_middle_name_order", "next_page_name_order", "keyed_fetch"};
 
@@ -427,35 +372,21 @@ int main(int argc, char** argv) {
     cases.push_back(makeCase("CLANOVI", 20000, manyMembers));
     for (auto& c : cases) registerCase(c.get());
 
-    // Three repetitions by default: the median is steadier on a busy machine.
-    std::vector<char*> args(argv, argv + argc);
-    bool repetitions = false;
-    for (char* a : args) repetitions |= std::strncmp(a, "--benchmark_repetitions", 23) == 0;
-    std::string defaultRepetitions = "--benchmark_repetitions=3";
-    if (!repetitions) args.push_back(defaultRepetitions.data());
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
-    Collector collector;
-    benchmark::RunSpecifiedBenchmarks(&collector);
+    bench::runRegistered(argc, argv);
 
     std::printf("\n");
     for (auto& c : cases)
         for (const char* fig : Figures) {
             std::string name = c->file + "_" + fig + "_" + std::to_string(c->size);
-            auto o = micros.find(name + "/ours"), r = micros.find(name + "/raw");
-            if (o == micros.end() || r == micros.end()) continue;
-            std::printf("bench %s ours=%.2f raw=%.2f ratio=%.2f\n", name.c_str(), o->second,
-                        r->second, o->second / r->second);
+            bench::printRatio(name, name + "/ours", name + "/raw");
         }
     const std::pair<const char*, std::pair<int, int>> sizes[] = {{"PLAND", {1000, 100000}},
                                                                  {"CLANOVI", {1000, 20000}}};
     for (auto& [file, sz] : sizes)
         for (const char* fig : Figures) {
             std::string name = std::string(file) + "_" + fig;
-            auto lo = micros.find(name + "_" + std::to_string(sz.first) + "/ours");
-            auto hi = micros.find(name + "_" + std::to_string(sz.second) + "/ours");
-            if (lo == micros.end() || hi == micros.end()) continue;
-            std::printf("growth %s %.2f\n", name.c_str(), hi->second / lo->second);
+            bench::printGrowth(name, name + "_" + std::to_string(sz.first) + "/ours",
+                               name + "_" + std::to_string(sz.second) + "/ours");
         }
     cases.clear();
     benchmark::Shutdown();
