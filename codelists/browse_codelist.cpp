@@ -18,30 +18,6 @@ struct ListControls {
     int entry[2] = {0, 0};
 };
 
-rt::WindowDesc ListDescription(const ListLayout& l) {
-    rt::WindowDesc d;
-    d.kind = rt::WindowKind::Child;
-    d.title = Cp1250(l.title);
-    d.at = {0, 0, l.width, l.height};
-    d.centred = true;
-    d.resizable = true;
-    d.grey = true;
-    d.font = rt::Font{"MS Sans Serif", 8};
-    return d;
-}
-
-rt::Control Button(const char* name, const char* text, rt::Rect at, const char* tip,
-                   const char* msg) {
-    rt::Control c;
-    c.kind = rt::ControlKind::Button;
-    c.name = name;
-    c.text = Cp1250(text);
-    c.at = at;
-    c.tip = Cp1250(tip);
-    c.msg = Cp1250(msg);
-    return c;
-}
-
 // The controls in creation order: the list, ("Izbor"), the three buttons,
 // the sheet with its tabs (and their locator entries), the close button.
 ListControls BuildList(const CodeTable& t, rt::Window& w) {
@@ -68,15 +44,15 @@ ListControls BuildList(const CodeTable& t, rt::Window& w) {
 
     if (l.selectButton) {
         rt::Control sel =
-            Button("?Select:2", "Izbor", l.selectAt, "Select the Record", "Select the Record");
+            PushButton("?Select:2", "Izbor", l.selectAt, "Select the Record", "Select the Record");
         sel.hidden = true;
         ids.select = w.add(sel);
     }
     // With "Izbor" in front the action buttons are numbered one higher.
     const std::string n = l.selectButton ? "3" : "2";
     auto action = [&](const char* name, const char* text, Point at, int width, const char* tip) {
-        rt::Control b = Button(("?" + std::string(name) + ":" + n).c_str(), text,
-                               {at.x, at.y, width, 14}, tip, tip);
+        rt::Control b = PushButton(("?" + std::string(name) + ":" + n).c_str(), text,
+                                   {at.x, at.y, width, 14}, tip, tip);
         b.skip = true;
         return w.add(b);
     };
@@ -115,8 +91,8 @@ ListControls BuildList(const CodeTable& t, rt::Window& w) {
         }
     }
     w.control(ids.sheet).selectedTab = ids.tab[0];
-    ids.close = w.add(
-        Button("?Close", l.closeText, {l.close.x, l.close.y, 49, 14}, "Close Window", "Zatvori"));
+    ids.close = w.add(PushButton("?Close", l.closeText, {l.close.x, l.close.y, 49, 14}, "Zatvori",
+                                 "Close Window"));
     return ids;
 }
 
@@ -219,7 +195,8 @@ class CodeListWindow : public WindowProcedure {
 
 void BrowseCodeList(const CodeTable& table) {
     EnterByTabClass EnterByTabManager;
-    rt::Window QuickWindow(ListDescription(table.list));
+    rt::Window QuickWindow(
+        CodeListWindowDesc(table.list.width, table.list.height, table.list.title));
     const ListControls ids = BuildList(table, QuickWindow);
     ToolbarClass Toolbar;
     WindowResizeClass Resizer;

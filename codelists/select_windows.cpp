@@ -4,6 +4,8 @@
 // the code order alone.
 #include "codelists/select_windows.h"
 
+#include "codelists/tables.h"
+
 #include <array>
 #include <string>
 #include <vector>
@@ -122,31 +124,6 @@ struct Controls {
     int list = 0, select = 0, sheet = 0, tab1 = 0, tab2 = 0, close = 0;
 };
 
-rt::WindowDesc Describe(const SelectDef& d) {
-    rt::WindowDesc w;
-    w.kind = rt::WindowKind::Child;
-    w.title = Cp1250(d.title);
-    w.at = {0, 0, d.width, d.height};
-    w.centred = true;
-    w.resizable = true;
-    w.systemMenu = true;
-    w.grey = true;
-    w.font = rt::Font{"MS Sans Serif", 8};
-    return w;
-}
-
-rt::Control Button(const char* name, const char* text, rt::Rect at, const char* msg,
-                   const char* tip) {
-    rt::Control c;
-    c.kind = rt::ControlKind::Button;
-    c.name = name;
-    c.text = Cp1250(text);
-    c.at = at;
-    c.msg = Cp1250(msg);
-    c.tip = Cp1250(tip);
-    return c;
-}
-
 Controls Build(rt::Window& w, const SelectDef& d) {
     Controls c;
     rt::Control list;
@@ -165,8 +142,8 @@ Controls Build(rt::Window& w, const SelectDef& d) {
         list.columns.push_back(std::move(col));
     }
     c.list = w.add(std::move(list));
-    c.select = w.add(Button("?Select:2", "Izbor", {d.selectX, d.selectY, 49, 14},
-                            "Select the Record", "Select the Record"));
+    c.select = w.add(codelists::PushButton("?Select:2", "Izbor", {d.selectX, d.selectY, 49, 14},
+                                           "Select the Record", "Select the Record"));
     rt::Control sheet;
     sheet.kind = rt::ControlKind::Sheet;
     sheet.name = "?CurrentTab";
@@ -183,8 +160,8 @@ Controls Build(rt::Window& w, const SelectDef& d) {
     c.tab1 = tab("?Tab:2", d.tab1);
     if (d.tab2) c.tab2 = tab("?Tab:3", d.tab2);
     w.control(c.sheet).selectedTab = c.tab1;
-    c.close =
-        w.add(Button("?Close", "Zatvori", {d.closeX, d.closeY, 49, 14}, "Zatvori", "Close Window"));
+    c.close = w.add(codelists::PushButton("?Close", "Zatvori", {d.closeX, d.closeY, 49, 14},
+                                          "Zatvori", "Close Window"));
     return c;
 }
 
@@ -263,7 +240,7 @@ class SelectWindow : public WindowProcedure {
 
 void RunSelect(const SelectDef& d) {
     EnterByTabClass EnterByTabManager;
-    rt::Window QuickWindow(Describe(d));
+    rt::Window QuickWindow(codelists::CodeListWindowDesc(d.width, d.height, d.title));
     const Controls c = Build(QuickWindow, d);
     ToolbarClass Toolbar;
     WindowResizeClass Resizer;

@@ -1,5 +1,7 @@
 #include "codelists/tables.h"
 
+#include "core/frame/cp1250.h"
+
 #include <deque>
 #include <stdexcept>
 #include <string_view>
@@ -503,6 +505,31 @@ rt::Binding BindField(rt::FileStructure& file, int field) {
 
 std::string BrowsingMessage(const CodeTable& table) {
     return std::string("Browsing the ") + fileDef(table.file).label + " file";
+}
+
+rt::WindowDesc CodeListWindowDesc(int width, int height, const char* title) {
+    rt::WindowDesc d;
+    d.kind = rt::WindowKind::Child;
+    d.title = Cp1250(title);
+    d.at = {0, 0, width, height};
+    d.centred = true;
+    d.resizable = true;
+    d.systemMenu = true;
+    d.grey = true;
+    d.font = rt::Font{"MS Sans Serif", 8};
+    return d;
+}
+
+rt::Control PushButton(const char* name, const char* text, rt::Rect at, const char* msg,
+                       const char* tip) {
+    rt::Control c;
+    c.kind = rt::ControlKind::Button;
+    c.name = name;
+    c.text = Cp1250(text);
+    c.at = at;
+    c.msg = Cp1250(msg);
+    c.tip = Cp1250(tip);
+    return c;
 }
 
 }  // namespace codelists

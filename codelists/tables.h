@@ -110,6 +110,14 @@ const CodeTable& CodeTableOf(FileId file);
 // "Browsing the PLAND file": the list's status-bar message.
 std::string BrowsingMessage(const CodeTable& table);
 
+// What every code-list window is: a resizable MDI child, centred, grey, in
+// "MS Sans Serif" 8. The title is UTF-8 (empty for a form, which sets its own).
+rt::WindowDesc CodeListWindowDesc(int width, int height, const char* title = "");
+
+// A push button with its status-bar message and tip (texts UTF-8).
+rt::Control PushButton(const char* name, const char* text, rt::Rect at, const char* msg,
+                       const char* tip);
+
 // A control's binding to field (0-based) of the calling thread's record
 // buffer of file: codes and dates as integers, texts at their width, money.
 rt::Binding BindField(rt::FileStructure& file, int field);

@@ -16,17 +16,6 @@ struct FormControls {
     std::vector<int> entries;  // one per field, in declaration order
 };
 
-rt::WindowDesc FormDescription(const FormLayout& f) {
-    rt::WindowDesc d;
-    d.kind = rt::WindowKind::Child;
-    d.at = {0, 0, f.width, f.height};
-    d.centred = true;
-    d.resizable = true;
-    d.grey = true;
-    d.font = rt::Font{"MS Sans Serif", 8};
-    return d;
-}
-
 // The prompt without its closing colon: the entry's message and tip.
 std::string TipOf(const FormField& f) {
     if (f.tip) return f.tip;
@@ -181,7 +170,7 @@ class CodeFormWindow : public WindowProcedure {
 
 void UpdateCodeList(const CodeTable& table) {
     EnterByTabClass EnterByTabManager;
-    rt::Window QuickWindow(FormDescription(table.form));
+    rt::Window QuickWindow(CodeListWindowDesc(table.form.width, table.form.height));
     const FormControls ids = BuildForm(table, QuickWindow);
     ToolbarClass Toolbar;
     WindowResizeClass Resizer;
