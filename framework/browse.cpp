@@ -80,7 +80,8 @@ std::string BrowseQueue::Formatted(int n, int field, const std::string& picture)
     if (n < 1 || n > Records() || field < 1 || field > Fields()) return {};
     const rt::FieldDef& d = FieldDef(field);
     const std::string& b = Get(n).Fields[static_cast<std::size_t>(field - 1)];
-    const auto pic = rt::Picture::parse(picture.empty() ? d.picture : picture);
+    const std::optional<rt::Picture>& pic =
+        rt::Picture::cached(picture.empty() ? std::string_view(d.picture) : picture);
     if (!pic) {
         return d.type == rt::FieldType::String ? std::string(rt::trimRight(b))
                                                : std::to_string(integerAt(d, b.data()));

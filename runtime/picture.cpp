@@ -1,5 +1,8 @@
 #include "runtime/picture.h"
 
+#include <functional>
+#include <unordered_map>
+
 #include <limits>
 
 #include "runtime/text.h"
@@ -165,6 +168,18 @@ std::optional<Picture> Picture::parse(std::string_view picture) {
         return p;
     }
     return std::nullopt;
+}
+
+const std::optional<Picture>& Picture::cached(std::string_view picture) {
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view v) const { return std::hash<std::string_view>{}(v); }
+    };
+    thread_local std::unordered_map<std::string, std::optional<Picture>, Hash, std::equal_to<>>
+        parsed;
+    auto it = parsed.find(picture);
+    if (it == parsed.end()) it = parsed.emplace(std::string(picture), parse(picture)).first;
+    return it->second;
 }
 
 std::string formatInteger(const Picture& p, std::int64_t value) {

@@ -53,6 +53,8 @@ struct Picture {
 
     // nullopt for a picture this system does not know.
     static std::optional<Picture> parse(std::string_view picture);
+    // The same, parsed once per thread: every redraw formats every cell.
+    static const std::optional<Picture>& cached(std::string_view picture);
 };
 
 // A value a picture shows: whole numbers and dates as integers, amounts in

@@ -34,11 +34,6 @@ class Converter {
     iconv_t cd_;
 };
 
-iconv_t toUtf8Converter() {
-    thread_local Converter c("UTF-8", "CP1250");
-    return c.get();
-}
-
 iconv_t fromUtf8Converter() {
     thread_local Converter c("CP1250", "UTF-8");
     return c.get();
@@ -85,27 +80,58 @@ constexpr CaseTables kCase = makeCaseTables();
 
 }  // namespace
 
-std::string toUtf8(std::string_view cp1250) {
-    std::string out(cp1250.size() * 3, '\0');
-    iconv_t cd = toUtf8Converter();
-    char* in = const_cast<char*>(cp1250.data());
-    std::size_t inLeft = cp1250.size();
-    char* o = out.data();
-    std::size_t outLeft = out.size();
-    while (inLeft > 0) {
-        if (iconv(cd, &in, &inLeft, &o, &outLeft) != static_cast<std::size_t>(-1)) break;
-        if (errno != EILSEQ && errno != EINVAL) {
-            throw std::runtime_error("Windows-1250 to UTF-8 conversion failed");
+namespace {
+
+// Windows-1250 is one byte per character without shift states, so each
+// byte's UTF-8 form is converted once, by iconv, and then looked up.
+struct Utf8Table {
+    char bytes[256][4];
+    unsigned char size[256];
+    Utf8Table() {
+        Converter c("UTF-8", "CP1250");
+        for (int b = 0; b < 256; ++b) {
+            char from = static_cast<char>(b);
+            char* in = &from;
+            std::size_t inLeft = 1;
+            char* o = bytes[b];
+            std::size_t outLeft = sizeof bytes[b];
+            if (iconv(c.get(), &in, &inLeft, &o, &outLeft) == static_cast<std::size_t>(-1)) {
+                if (errno != EILSEQ && errno != EINVAL)
+                    throw std::runtime_error("Windows-1250 to UTF-8 conversion failed");
+                // A byte Windows-1250 leaves undefined: shown, never dropped.
+                std::memcpy(bytes[b], kReplacement, 3);
+                outLeft = sizeof bytes[b] - 3;
+            }
+            size[b] = static_cast<unsigned char>(sizeof bytes[b] - outLeft);
         }
-        // A byte Windows-1250 leaves undefined: shown, never dropped.
-        std::memcpy(o, kReplacement, 3);
-        o += 3;
-        outLeft -= 3;
-        ++in;
-        --inLeft;
     }
-    out.resize(out.size() - outLeft);
+};
+
+const Utf8Table& utf8Table() {
+    static const Utf8Table t;
+    return t;
+}
+
+}  // namespace
+
+std::string toUtf8(std::string_view cp1250) {
+    const Utf8Table& t = utf8Table();
+    std::string out;
+    out.reserve(cp1250.size() + cp1250.size() / 2);
+    for (const char ch : cp1250) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b < 0x80)
+            out.push_back(ch);
+        else
+            out.append(t.bytes[b], t.size[b]);
+    }
     return out;
+}
+
+bool isAscii(std::string_view text) {
+    for (const char ch : text)
+        if (static_cast<unsigned char>(ch) >= 0x80) return false;
+    return true;
 }
 
 std::optional<std::string> fromUtf8(std::string_view utf8) {

@@ -4,16 +4,27 @@
 // boundary.
 #include <algorithm>
 #include <array>
+#include <concepts>
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace rt {
 
 // Windows-1250 bytes to UTF-8. Bytes that Windows-1250 leaves undefined
 // (0x81, 0x83, 0x88, 0x90, 0x98) become U+FFFD.
 std::string toUtf8(std::string_view cp1250);
+bool isAscii(std::string_view text);
+// The same for a string given away (only an rvalue std::string chooses this):
+// a text that is plain ASCII is handed back as it is, uncopied.
+template <typename S>
+    requires std::same_as<S, std::string>
+std::string toUtf8(S&& cp1250) {
+    if (isAscii(cp1250)) return std::move(cp1250);
+    return toUtf8(std::string_view(cp1250));
+}
 
 // UTF-8 to Windows-1250; nullopt when a character has no Windows-1250 byte or
 // the input is not valid UTF-8.
