@@ -1,6 +1,7 @@
 #include "runtime/window/window.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -30,8 +31,15 @@ struct Loop {
     std::deque<Item> items;
     std::vector<Window*> stack;  // the thread's open windows, innermost last
     std::condition_variable cv;
+    // Grows with every item queued and with the shut-down, so a thread that
+    // looks for work without the lock sees that something came.
+    std::atomic<std::uint64_t> posted{0};
     bool waiting = false;  // blocked for input or in a dialog
     bool inDialog = false;
+    void wake() {
+        posted.fetch_add(1, std::memory_order_release);
+        cv.notify_all();
+    }
 };
 
 struct Entry {
@@ -91,7 +99,7 @@ struct Hub {
         item.control = control;
         l.items.push_back(std::move(item));
         if (isTop(l, window) && !l.inDialog) l.waiting = false;
-        l.cv.notify_all();
+        l.wake();
         return true;
     }
     void fireTimers(std::int64_t now, Loop* only) {
@@ -573,6 +581,43 @@ void Window::close() {
 // ---------------------------------------------------------------------------
 // The loop
 
+namespace {
+
+// A control's picture (nullptr when it has none or one this system does not know).
+const Picture* pictureOf(const Control& c) {
+    if (c.picture.empty()) return nullptr;
+    const std::optional<Picture>& p = Picture::cached(c.picture);
+    return p ? &*p : nullptr;
+}
+
+// How long a thread that has run out of events keeps looking before it
+// sleeps. Events come in bursts (a key, then the typed text, then Enter; a
+// handler's reply to a notice), and waking a sleeping thread costs the
+// scheduler tens of microseconds, more than most events take to handle.
+constexpr auto LookBeforeSleep = std::chrono::microseconds(100);
+
+inline void cpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    asm volatile("yield");
+#endif
+}
+
+// Returns when posted moves past seen, or after LookBeforeSleep.
+void awaitPost(const std::atomic<std::uint64_t>& posted, std::uint64_t seen) {
+    const auto until = std::chrono::steady_clock::now() + LookBeforeSleep;
+    for (;;) {
+        for (int i = 0; i < 64; ++i) {
+            if (posted.load(std::memory_order_acquire) != seen) return;
+            cpuRelax();
+        }
+        if (std::chrono::steady_clock::now() >= until) return;
+    }
+}
+
+}  // namespace
+
 bool Window::accept() {
     if (!opened_) open();
     finish();
@@ -595,6 +640,7 @@ bool Window::accept() {
         Item item;
         {
             std::unique_lock g(h.m);
+            bool looked = false;  // looked for work without sleeping, once per wait
             for (;;) {
                 if (h.stopping) throw ShutDown{};
                 bool found = false;
@@ -621,6 +667,14 @@ bool Window::accept() {
                     for (auto& [wid, e] : h.windows)
                         if (e.loop == &l && e.period > 0 && (nextDue < 0 || e.due < nextDue))
                             nextDue = e.due;
+                }
+                if (!looked) {
+                    looked = true;
+                    const std::uint64_t seen = l.posted.load(std::memory_order_acquire);
+                    g.unlock();
+                    awaitPost(l.posted, seen);
+                    g.lock();
+                    continue;  // look at the queue again, whatever came meanwhile
                 }
                 if (nextDue >= 0) {
                     const std::int64_t wait = std::max<std::int64_t>(0, nextDue - nowMs());
@@ -797,9 +851,7 @@ bool Window::acceptControl(int c, bool) {
     bool ok = false;
     if (auto cp = fromUtf8(k.edit)) {
         if (k.value) {
-            std::optional<Picture> pic;
-            if (!k.picture.empty()) pic = Picture::parse(k.picture);
-            ok = k.value.take(pic ? &*pic : nullptr, *cp);
+            ok = k.value.take(pictureOf(k), *cp);
         } else {
             k.text = *cp;
             ok = true;
@@ -895,9 +947,9 @@ void Window::handleInput(const Input& in) {
             Control& k = control(in.control);
             if (!hasValueEdit(k.kind) || k.readOnly || k.disabled) break;
             std::string text = in.text;
-            if (auto pic = Picture::parse(k.picture); pic && pic->kind == Picture::Kind::Text &&
-                                                      pic->width > 0 &&
-                                                      utf8Length(text) > std::size_t(pic->width))
+            if (const Picture* pic = pictureOf(k); pic && pic->kind == Picture::Kind::Text &&
+                                                   pic->width > 0 &&
+                                                   utf8Length(text) > std::size_t(pic->width))
                 text = utf8Prefix(text, static_cast<std::size_t>(pic->width));
             k.edit = text;
             k.edited = true;
@@ -1153,11 +1205,7 @@ bool Window::stepPass() {
 // Display
 
 std::string Window::shown(const Control& c) const {
-    if (c.value) {
-        std::optional<Picture> pic;
-        if (!c.picture.empty()) pic = Picture::parse(c.picture);
-        return c.value.show(pic ? &*pic : nullptr);
-    }
+    if (c.value) return c.value.show(pictureOf(c));
     return c.text;
 }
 
@@ -1179,9 +1227,7 @@ void Window::update(int c) {
     auto one = [this](Control& k) {
         if (!hasValueEdit(k.kind) || !k.edited || !k.value) return;
         if (auto cp = fromUtf8(k.edit)) {
-            std::optional<Picture> pic;
-            if (!k.picture.empty()) pic = Picture::parse(k.picture);
-            if (k.value.take(pic ? &*pic : nullptr, *cp)) k.edited = false;
+            if (k.value.take(pictureOf(k), *cp)) k.edited = false;
         }
     };
     if (c == 0)
@@ -1257,9 +1303,12 @@ ViewPtr Window::makeView() const {
             cv.columns = c.columns;
             for (auto& col : cv.columns) col.header = toUtf8(col.header);
             const int rows = c.rowCount ? c.rowCount() : 0;
+            const int columns = static_cast<int>(c.columns.size());
+            cv.rows.reserve(static_cast<std::size_t>(rows));
             for (int r = 1; r <= rows; ++r) {
                 std::vector<std::string> cells;
-                for (int col = 1; col <= static_cast<int>(c.columns.size()); ++col)
+                cells.reserve(static_cast<std::size_t>(columns));
+                for (int col = 1; col <= columns; ++col)
                     cells.push_back(c.cell ? toUtf8(c.cell(r, col)) : std::string());
                 cv.rows.push_back(std::move(cells));
             }
@@ -1351,7 +1400,7 @@ void input(int window, Input in) {
     item.in = std::move(in);
     l.items.push_back(std::move(item));
     l.waiting = false;
-    l.cv.notify_all();
+    l.wake();
 }
 
 DialogAnswer askDialog(DialogRequest request) {
@@ -1534,7 +1583,7 @@ void shutDownWindows() {
         dialogs.swap(h.dialogs);
         for (Loop* l : h.loops) {
             l->waiting = false;
-            l->cv.notify_all();
+            l->wake();
         }
     }
     for (auto& [id, d] : dialogs) d.promise.set_exception(std::make_exception_ptr(ShutDown{}));
