@@ -54,16 +54,22 @@ std::int64_t integerAt(const rt::FieldDef& d, const char* p) {
 // ---------------------------------------------------------------------------
 // BrowseQueue
 
+std::string_view BrowseQueue::Bytes(int n, int field) const {
+    const auto f = static_cast<std::size_t>(field - 1);
+    const std::size_t from = offsets_.at(f);
+    return std::string_view(Get(n).Fields).substr(from, offsets_.at(f + 1) - from);
+}
+
 std::int64_t BrowseQueue::Integer(int n, int field) const {
     const rt::FieldDef& d = FieldDef(field);
-    const std::string& b = Get(n).Fields.at(static_cast<std::size_t>(field - 1));
+    const std::string_view b = Bytes(n, field);
     if (d.type == rt::FieldType::String) return 0;
     return integerAt(d, b.data());
 }
 
 std::string BrowseQueue::Text(int n, int field) const {
     const rt::FieldDef& d = FieldDef(field);
-    const std::string& b = Get(n).Fields.at(static_cast<std::size_t>(field - 1));
+    const std::string_view b = Bytes(n, field);
     if (d.type == rt::FieldType::String) return std::string(rt::trimRight(b));
     return std::to_string(integerAt(d, b.data()));
 }
@@ -72,16 +78,25 @@ rt::Money BrowseQueue::Amount(int n, int field) const {
     const rt::FieldDef& d = FieldDef(field);
     if (d.type != rt::FieldType::Decimal) return rt::Money{Integer(n, field) * 100};
     rt::Money m;
-    std::memcpy(&m, Get(n).Fields.at(static_cast<std::size_t>(field - 1)).data(), sizeof m);
+    std::memcpy(&m, Bytes(n, field).data(), sizeof m);
     return m;
 }
 
 std::string BrowseQueue::Formatted(int n, int field, const std::string& picture) const {
+    if (field < 1 || field > Fields()) return {};
+    return Formatted(n, field, ColumnPicture(field, picture));
+}
+
+const std::optional<rt::Picture>& BrowseQueue::ColumnPicture(int field,
+                                                            const std::string& picture) const {
+    return rt::Picture::cached(picture.empty() ? std::string_view(FieldDef(field).picture)
+                                               : std::string_view(picture));
+}
+
+std::string BrowseQueue::Formatted(int n, int field, const std::optional<rt::Picture>& pic) const {
     if (n < 1 || n > Records() || field < 1 || field > Fields()) return {};
     const rt::FieldDef& d = FieldDef(field);
-    const std::string& b = Get(n).Fields[static_cast<std::size_t>(field - 1)];
-    const std::optional<rt::Picture>& pic =
-        rt::Picture::cached(picture.empty() ? std::string_view(d.picture) : picture);
+    const std::string_view b = Bytes(n, field);
     if (!pic) {
         return d.type == rt::FieldType::String ? std::string(rt::trimRight(b))
                                                : std::to_string(integerAt(d, b.data()));
@@ -115,6 +130,7 @@ void BrowseClass::Init(int listControl, rt::Position& position, rt::View& view, 
     sorts_.clear();
     fields_.clear();
     Q->defs_.clear();
+    Q->offsets_.assign(1, 0);
     Q->entries_.clear();
     loaded_ = attached_ = killed_ = false;
     current_ = 0;
@@ -161,6 +177,7 @@ void BrowseClass::AddLocator(LocatorClass& locator) {
 int BrowseClass::AddField(rt::FieldRef viewField) {
     fields_.push_back(QueueField{viewField});
     Q->defs_.push_back(&defOf(viewField));
+    Q->offsets_.push_back(Q->offsets_.back() + rt::memorySize(defOf(viewField)));
     return static_cast<int>(fields_.size());
 }
 
@@ -194,8 +211,19 @@ bool BrowseClass::attach() {
     c.rowCount = [this] { return Q ? Q->Records() : 0; };
     c.cell = [this, w](int row, int column) -> std::string {
         const rt::Control& k = w->control(ListControl);
-        if (column < 1 || column > static_cast<int>(k.columns.size())) return {};
-        return Q->Formatted(row, column, k.columns[static_cast<std::size_t>(column - 1)].picture);
+        if (column < 1 || column > static_cast<int>(k.columns.size()) || column > Q->Fields())
+            return {};
+        // Each redraw asks for every cell: the columns' pictures are looked up
+        // once, and again only when a column's picture changes.
+        const auto i = static_cast<std::size_t>(column - 1);
+        const std::string& picture = k.columns[i].picture;
+        if (columnPictures_.size() < k.columns.size()) columnPictures_.resize(k.columns.size());
+        ColumnFormat& cp = columnPictures_[i];
+        if (!cp.parsed || cp.source != picture) {
+            cp.source = picture;
+            cp.parsed = &Q->ColumnPicture(column, picture);
+        }
+        return Q->Formatted(row, column, *cp.parsed);
     };
     attached_ = true;
     return true;
@@ -293,9 +321,9 @@ const void* BrowseClass::HighlightedImage() const {
 void BrowseClass::SetQueueRecord() {
     if (!Loading) return;
     Loading->Fields.clear();
-    Loading->Fields.reserve(fields_.size());
+    Loading->Fields.reserve(Q->offsets_.back());
     for (const QueueField& f : fields_)
-        Loading->Fields.emplace_back(addressOf(f.field), rt::memorySize(defOf(f.field)));
+        Loading->Fields.append(addressOf(f.field), rt::memorySize(defOf(f.field)));
 }
 
 int BrowseClass::read(int rows, bool forward, Rows& out) {
@@ -367,8 +395,10 @@ void BrowseClass::fillAround(const rt::Position& position, const std::vector<cha
         if (rc2 == 0) read(wanted + (exact ? 0 : 1), false, before);
     }
     std::set<rt::Position> seen;
-    for (const auto& e : after) seen.insert(e.ViewPosition);
+    if (!before.empty())
+        for (const auto& e : after) seen.insert(e.ViewPosition);
     Rows rows;
+    rows.reserve(before.size() + after.size());
     int readBefore = 0;
     for (auto it = before.rbegin(); it != before.rend(); ++it) {
         if (seen.count(it->ViewPosition)) continue;
@@ -628,7 +658,7 @@ void BrowseClass::UpdateBuffer() {
         const rt::FieldDef& d = defOf(f);
         char* p = addressOf(f);
         if (h)
-            std::memcpy(p, Q->Get(h).Fields[i].data(), rt::memorySize(d));
+            std::memcpy(p, Q->Bytes(h, static_cast<int>(i + 1)).data(), rt::memorySize(d));
         else
             clearField(d, p);
     }

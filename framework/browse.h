@@ -32,6 +32,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -48,7 +49,9 @@ class RelationManager;
 class BrowseQueue {
   public:
     struct Entry {
-        std::vector<std::string> Fields;  // each queue field's bytes, as the record holds them
+        // The queue fields' bytes as the records hold them, one after another
+        // (one block per row: a page is read often and must be cheap to fill).
+        std::string Fields;
         std::uint8_t Mark = 0;
         rt::Position ViewPosition;
         std::vector<char> Image;  // the primary record as the row was read (its key values)
@@ -64,6 +67,8 @@ class BrowseQueue {
     const rt::FieldDef& FieldDef(int field) const {
         return *defs_.at(static_cast<std::size_t>(field - 1));
     }
+    // A queue field's bytes in entry n (fields and entries from 1).
+    std::string_view Bytes(int n, int field) const;
 
     // A queue field of entry n, decoded (fields and entries from 1).
     std::int64_t Integer(int n, int field) const;
@@ -71,10 +76,15 @@ class BrowseQueue {
     rt::Money Amount(int n, int field) const;
     // As a column picture shows it (the field's own picture when empty).
     std::string Formatted(int n, int field, const std::string& picture) const;
+    // The same with the picture parsed (see ColumnPicture).
+    std::string Formatted(int n, int field, const std::optional<rt::Picture>& picture) const;
+    // The picture a column of field shows it with (the field's own when empty).
+    const std::optional<rt::Picture>& ColumnPicture(int field, const std::string& picture) const;
 
   private:
     friend class BrowseClass;
     std::vector<const rt::FieldDef*> defs_;
+    std::vector<std::size_t> offsets_;  // where each field starts in Entry::Fields; then the end
     std::deque<Entry> entries_;
 };
 
@@ -219,6 +229,11 @@ class BrowseClass : public ViewManager, public WindowComponent {
     std::vector<Sort> sorts_;
     std::vector<QueueField> fields_;
     std::vector<ResetField> resetFields_;
+    struct ColumnFormat {
+        std::string source;                             // the column's picture as written
+        const std::optional<rt::Picture>* parsed = nullptr;  // from the thread's cache
+    };
+    std::vector<ColumnFormat> columnPictures_;
     int current_ = 0;  // the current sort (1-based), 0 before the first
     bool loaded_ = false;
     bool attached_ = false;
