@@ -8,6 +8,7 @@
 #include <future>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "runtime/clock.h"
 #include "runtime/text.h"
@@ -596,24 +597,14 @@ const Picture* pictureOf(const Control& c) {
 // scheduler tens of microseconds, more than most events take to handle.
 constexpr auto LookBeforeSleep = std::chrono::microseconds(100);
 
-inline void cpuRelax() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#elif defined(__aarch64__)
-    asm volatile("yield");
-#endif
-}
-
-// Returns when posted moves past seen, or after LookBeforeSleep.
+// Returns when posted moves past seen, or after LookBeforeSleep. It yields
+// between looks, so a thread that shares the processor (the one about to post,
+// perhaps) still runs.
 void awaitPost(const std::atomic<std::uint64_t>& posted, std::uint64_t seen) {
     const auto until = std::chrono::steady_clock::now() + LookBeforeSleep;
-    for (;;) {
-        for (int i = 0; i < 64; ++i) {
-            if (posted.load(std::memory_order_acquire) != seen) return;
-            cpuRelax();
-        }
-        if (std::chrono::steady_clock::now() >= until) return;
-    }
+    while (posted.load(std::memory_order_acquire) == seen &&
+           std::chrono::steady_clock::now() < until)
+        std::this_thread::yield();
 }
 
 }  // namespace
@@ -1328,11 +1319,12 @@ void Window::publish() {
     ViewPtr v = makeView();
     Hub& h = hub();
     Backend* b;
+    ViewPtr old;  // let go only once the display has the new one
     {
         std::lock_guard g(h.m);
         auto it = h.windows.find(id_);
         if (it == h.windows.end()) return;
-        it->second.view = v;
+        old = std::exchange(it->second.view, v);
         b = h.backend;
     }
     if (b) b->show(v);
