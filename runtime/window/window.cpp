@@ -595,7 +595,7 @@ const Picture* pictureOf(const Control& c) {
 // sleeps. Events come in bursts (a key, then the typed text, then Enter; a
 // handler's reply to a notice), and waking a sleeping thread costs the
 // scheduler tens of microseconds, more than most events take to handle.
-constexpr auto LookBeforeSleep = std::chrono::microseconds(100);
+constexpr auto LookBeforeSleep = std::chrono::microseconds(500);
 
 // Returns when posted moves past seen, or after LookBeforeSleep. It yields
 // between looks, so a thread that shares the processor (the one about to post,
