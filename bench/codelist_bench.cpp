@@ -418,7 +418,7 @@ struct Harness {
 
 // Runs body with a fresh harness on a procedure thread and waits for it.
 void onHarness(Case* c, const std::function<void(Harness&)>& body) {
-    enter(c);
+    ensureOpen(c);  // the list window tells the page height the harness must fill
     rt::waitIdle(10000);
     std::promise<void> done;
     rt::startProcedure(
