@@ -37,6 +37,8 @@ TEST(Text, KnownCharactersConvertBothWays) {
     for (const Case& c : cases) {
         const std::string utf8 = c.utf8;
         EXPECT_EQ(toUtf8(byte(c.cp1250)), utf8) << "byte " << c.cp1250;
+        // A string given away takes the path that hands plain ASCII back as it is.
+        EXPECT_EQ(toUtf8("ab" + byte(c.cp1250)), "ab" + utf8) << "byte " << c.cp1250;
         EXPECT_EQ(fromUtf8(utf8), byte(c.cp1250)) << "byte " << c.cp1250;
     }
     // An embedded NUL is a character like any other.
