@@ -158,7 +158,7 @@ void BrowseClass::Kill() {
     if (attached_ && Window && Window->Win) {
         rt::Control& c = Window->Win->control(ListControl);
         c.rowCount = nullptr;
-        c.cell = nullptr;
+        c.row = nullptr;
     }
     attached_ = false;
     ViewManager::Kill();
@@ -209,21 +209,24 @@ bool BrowseClass::attach() {
     if (ListControl > w->controlCount()) return false;
     rt::Control& c = w->control(ListControl);
     c.rowCount = [this] { return Q ? Q->Records() : 0; };
-    c.cell = [this, w](int row, int column) -> std::string {
+    c.row = [this, w](int row, std::vector<std::string>& cells) {
         const rt::Control& k = w->control(ListControl);
-        if (column < 1 || column > static_cast<int>(k.columns.size()) || column > Q->Fields())
-            return {};
+        // Column n shows queue field n; columns beyond the fields stay empty.
+        const int shown = std::min(static_cast<int>(k.columns.size()), Q->Fields());
         // Each redraw asks for every cell: the columns' pictures are looked up
         // once, and again only when a column's picture changes.
-        const auto i = static_cast<std::size_t>(column - 1);
-        const std::string& picture = k.columns[i].picture;
-        if (columnPictures_.size() < k.columns.size()) columnPictures_.resize(k.columns.size());
-        ColumnFormat& cp = columnPictures_[i];
-        if (!cp.parsed || cp.source != picture) {
-            cp.source = picture;
-            cp.parsed = &Q->ColumnPicture(column, picture);
+        if (columnPictures_.size() < static_cast<std::size_t>(shown))
+            columnPictures_.resize(static_cast<std::size_t>(shown));
+        for (int column = 1; column <= shown; ++column) {
+            const auto i = static_cast<std::size_t>(column - 1);
+            const std::string& picture = k.columns[i].picture;
+            ColumnFormat& cp = columnPictures_[i];
+            if (!cp.parsed || cp.source != picture) {
+                cp.source = picture;
+                cp.parsed = &Q->ColumnPicture(column, picture);
+            }
+            cells.push_back(Q->Formatted(row, column, *cp.parsed));
         }
-        return Q->Formatted(row, column, *cp.parsed);
     };
     attached_ = true;
     return true;

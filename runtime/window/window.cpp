@@ -1299,8 +1299,9 @@ ViewPtr Window::makeView() const {
             for (int r = 1; r <= rows; ++r) {
                 std::vector<std::string> cells;
                 cells.reserve(static_cast<std::size_t>(columns));
-                for (int col = 1; col <= columns; ++col)
-                    cells.push_back(c.cell ? toUtf8(c.cell(r, col)) : std::string());
+                if (c.row) c.row(r, cells);
+                cells.resize(static_cast<std::size_t>(columns));  // one cell per column
+                for (std::string& cell : cells) cell = toUtf8(std::move(cell));
                 cv.rows.push_back(std::move(cells));
             }
             cv.highlight = c.highlight;
