@@ -79,10 +79,6 @@ constexpr CaseTables makeCaseTables() {
 
 constexpr CaseTables kCase = makeCaseTables();
 
-}  // namespace
-
-namespace {
-
 // Windows-1250 is one byte per character without shift states, so each
 // byte's UTF-8 form is converted once, by iconv, and then looked up.
 struct Utf8Table {
