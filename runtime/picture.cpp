@@ -30,13 +30,19 @@ std::optional<int> smallNumber(std::string_view s, std::size_t maxDigits) {
 }
 
 // Digits of a magnitude; unsigned so that the smallest int64 has one too.
-std::string digitsOf(std::uint64_t v) {
-    std::string s;
+// Writes the decimal digits of v so that they end at end; their start.
+char* digitsBefore(char* end, std::uint64_t v) {
     do {
-        s.insert(s.begin(), static_cast<char>('0' + v % 10));
+        *--end = static_cast<char>('0' + v % 10);
         v /= 10;
     } while (v != 0);
-    return s;
+    return end;
+}
+
+std::string digitsOf(std::uint64_t v) {
+    char buf[20];
+    char* end = buf + sizeof buf;
+    return std::string(digitsBefore(end, v), end);
 }
 
 std::uint64_t magnitude(std::int64_t v) {
@@ -44,7 +50,11 @@ std::uint64_t magnitude(std::int64_t v) {
 }
 
 std::string plainInteger(std::int64_t v) {
-    return (v < 0 ? "-" : "") + digitsOf(magnitude(v));
+    char buf[21];
+    char* end = buf + sizeof buf;
+    char* p = digitsBefore(end, magnitude(v));
+    if (v < 0) *--p = '-';
+    return std::string(p, end);
 }
 
 // The value of a run of digits when it has at most maxDigits significant
@@ -173,7 +183,9 @@ std::optional<Picture> Picture::parse(std::string_view picture) {
 const std::optional<Picture>& Picture::cached(std::string_view picture) {
     struct Hash {
         using is_transparent = void;
-        std::size_t operator()(std::string_view v) const { return std::hash<std::string_view>{}(v); }
+        std::size_t operator()(std::string_view v) const {
+            return std::hash<std::string_view>{}(v);
+        }
     };
     thread_local std::unordered_map<std::string, std::optional<Picture>, Hash, std::equal_to<>>
         parsed;
@@ -220,21 +232,26 @@ std::string formatDate(const Picture& p, DayNumber value) {
     if (p.kind != Picture::Kind::Date) return formatInteger(p, value);
     std::optional<CivilDate> c = civilDate(value);
     if (!c) return "";  // 0 and anything out of range is no date
-    std::string out;
-    out += static_cast<char>('0' + c->day / 10);
-    out += static_cast<char>('0' + c->day % 10);
-    out += '.';
-    out += static_cast<char>('0' + c->month / 10);
-    out += static_cast<char>('0' + c->month % 10);
-    out += '.';
-    out += digitsOf(static_cast<std::uint64_t>(c->year));
-    return out;
+    char buf[32];
+    char* end = buf + sizeof buf;
+    char* at = digitsBefore(end, static_cast<std::uint64_t>(c->year));
+    *--at = '.';
+    *--at = static_cast<char>('0' + c->month % 10);
+    *--at = static_cast<char>('0' + c->month / 10);
+    *--at = '.';
+    *--at = static_cast<char>('0' + c->day % 10);
+    *--at = static_cast<char>('0' + c->day / 10);
+    return std::string(at, end);
 }
 
 std::string formatText(const Picture& p, std::string_view value) {
-    if (p.kind != Picture::Kind::Text) return std::string(trimRight(value));
+    return std::string(textShown(p, value));
+}
+
+std::string_view textShown(const Picture& p, std::string_view value) {
+    if (p.kind != Picture::Kind::Text) return trimRight(value);
     // Windows-1250 has one byte per character, so cutting bytes cuts characters.
-    return std::string(trimRight(value.substr(0, static_cast<std::size_t>(p.width))));
+    return trimRight(value.substr(0, static_cast<std::size_t>(p.width)));
 }
 
 std::optional<std::int64_t> parseInteger(const Picture& p, std::string_view text) {

@@ -63,6 +63,8 @@ std::string formatInteger(const Picture& p, std::int64_t value);
 std::string formatMoney(const Picture& p, Money value);
 std::string formatDate(const Picture& p, DayNumber value);
 std::string formatText(const Picture& p, std::string_view value);
+// The part of value that formatText shows, without copying it.
+std::string_view textShown(const Picture& p, std::string_view value);
 
 // Parsing what the user typed; nullopt when the picture refuses it.
 std::optional<std::int64_t> parseInteger(const Picture& p, std::string_view text);

@@ -112,17 +112,32 @@ const Utf8Table& utf8Table() {
 }  // namespace
 
 std::string toUtf8(std::string_view cp1250) {
-    const Utf8Table& t = utf8Table();
     std::string out;
-    out.reserve(cp1250.size() + cp1250.size() / 2);
+    appendUtf8(out, cp1250);
+    return out;
+}
+
+void appendUtf8(std::string& out, std::string_view cp1250) {
+    if (isAscii(cp1250)) {
+        out.append(cp1250);
+        return;
+    }
+    // Sized first, then written in place: no growth while converting.
+    const Utf8Table& t = utf8Table();
+    std::size_t size = 0;
+    for (const char ch : cp1250) size += t.size[static_cast<unsigned char>(ch)];
+    const std::size_t at = out.size();
+    out.resize(at + size);
+    char* o = out.data() + at;
     for (const char ch : cp1250) {
         const auto b = static_cast<unsigned char>(ch);
-        if (b < 0x80)
-            out.push_back(ch);
-        else
-            out.append(t.bytes[b], t.size[b]);
+        if (b < 0x80) {
+            *o++ = ch;
+        } else {
+            std::memcpy(o, t.bytes[b], t.size[b]);
+            o += t.size[b];
+        }
     }
-    return out;
 }
 
 bool isAscii(std::string_view text) {
@@ -154,8 +169,17 @@ std::optional<std::string> fromUtf8(std::string_view utf8) {
 }
 
 std::string_view trimRight(std::string_view text) {
-    std::size_t end = text.find_last_not_of(' ');
-    return end == std::string_view::npos ? text.substr(0, 0) : text.substr(0, end + 1);
+    // Fields are blank-padded to their width: skip the padding eight bytes at a time.
+    constexpr std::uint64_t blanks = 0x2020202020202020ull;
+    std::size_t end = text.size();
+    while (end >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + end - 8, sizeof word);
+        if (word != blanks) break;
+        end -= 8;
+    }
+    while (end > 0 && text[end - 1] == ' ') --end;
+    return text.substr(0, end);
 }
 
 std::string_view trim(std::string_view text) {

@@ -16,6 +16,8 @@ namespace rt {
 // Windows-1250 bytes to UTF-8. Bytes that Windows-1250 leaves undefined
 // (0x81, 0x83, 0x88, 0x90, 0x98) become U+FFFD.
 std::string toUtf8(std::string_view cp1250);
+// The same, appended to out.
+void appendUtf8(std::string& out, std::string_view cp1250);
 bool isAscii(std::string_view text);
 // The same for a string given away (only an rvalue std::string chooses this):
 // a text that is plain ASCII is handed back as it is, uncopied.
