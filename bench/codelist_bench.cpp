@@ -58,7 +58,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-
 // The browse-level harness's window: never drawn, so the display ignores it.
 const char* const HarnessTitle = "codelist-bench browse harness";
 
@@ -141,7 +140,7 @@ const rt::ControlView* listOf(const rt::WindowView& v) {
     return nullptr;
 }
 
-std::string trimmed(const std::string& s) {
+std::string trimmed(std::string_view s) {
     return std::string(rt::trim(s));
 }
 
@@ -156,7 +155,7 @@ std::string highlighted(const rt::WindowView& v, int column) {
 std::string firstRow(const rt::WindowView& v) {
     const rt::ControlView* l = listOf(v);
     if (!l || l->rows.empty()) return {};
-    return l->rows[0][0] + "|" + l->rows[0][1];
+    return std::string(l->rows[0][0]) + "|" + std::string(l->rows[0][1]);
 }
 
 // --- the raw baseline: a connection of its own with the same page cache.

@@ -88,31 +88,42 @@ std::string BrowseQueue::Formatted(int n, int field, const std::string& picture)
 }
 
 const std::optional<rt::Picture>& BrowseQueue::ColumnPicture(int field,
-                                                            const std::string& picture) const {
+                                                             const std::string& picture) const {
     return rt::Picture::cached(picture.empty() ? std::string_view(FieldDef(field).picture)
                                                : std::string_view(picture));
 }
 
 std::string BrowseQueue::Formatted(int n, int field, const std::optional<rt::Picture>& pic) const {
     if (n < 1 || n > Records() || field < 1 || field > Fields()) return {};
-    const rt::FieldDef& d = FieldDef(field);
-    const std::string_view b = Bytes(n, field);
-    if (!pic) {
-        return d.type == rt::FieldType::String ? std::string(rt::trimRight(b))
-                                               : std::to_string(integerAt(d, b.data()));
+    return format(FieldDef(field), Bytes(n, field), pic);
+}
+
+std::string BrowseQueue::format(const rt::FieldDef& d, std::string_view b,
+                                const std::optional<rt::Picture>& pic) {
+    if (d.type == rt::FieldType::String) return std::string(shownText(b, pic));
+    if (!pic) return std::to_string(integerAt(d, b.data()));
+    if (d.type == rt::FieldType::Decimal) {
+        rt::Money m;
+        std::memcpy(&m, b.data(), sizeof m);
+        return rt::formatMoney(*pic, m);
     }
-    switch (d.type) {
-        case rt::FieldType::String:
-            return rt::formatText(*pic, b);
-        case rt::FieldType::Decimal:
-            return rt::formatMoney(*pic, Amount(n, field));
-        default: {
-            const std::int64_t v = integerAt(d, b.data());
-            if (pic->kind == rt::Picture::Kind::Date)
-                return rt::formatDate(*pic, static_cast<rt::DayNumber>(v));
-            return rt::formatInteger(*pic, v);
-        }
-    }
+    const std::int64_t v = integerAt(d, b.data());
+    if (pic->kind == rt::Picture::Kind::Date)
+        return rt::formatDate(*pic, static_cast<rt::DayNumber>(v));
+    return rt::formatInteger(*pic, v);
+}
+
+std::string_view BrowseQueue::shownText(std::string_view b, const std::optional<rt::Picture>& pic) {
+    return pic ? rt::textShown(*pic, b) : rt::trimRight(b);
+}
+
+void BrowseQueue::appendShown(std::string& out, const rt::FieldDef& d, std::string_view b,
+                              const std::optional<rt::Picture>& pic) {
+    // A text is converted straight from the row's bytes: no copy of its own.
+    if (d.type == rt::FieldType::String)
+        rt::appendUtf8(out, shownText(b, pic));
+    else
+        rt::appendUtf8(out, format(d, b, pic));
 }
 
 // ---------------------------------------------------------------------------
@@ -175,7 +186,8 @@ void BrowseClass::AddLocator(LocatorClass& locator) {
 }
 
 int BrowseClass::AddField(rt::FieldRef viewField) {
-    fields_.push_back(QueueField{viewField});
+    fields_.push_back(
+        QueueField{viewField, addressOf(viewField), rt::memorySize(defOf(viewField))});
     Q->defs_.push_back(&defOf(viewField));
     Q->offsets_.push_back(Q->offsets_.back() + rt::memorySize(defOf(viewField)));
     return static_cast<int>(fields_.size());
@@ -209,27 +221,46 @@ bool BrowseClass::attach() {
     if (ListControl > w->controlCount()) return false;
     rt::Control& c = w->control(ListControl);
     c.rowCount = [this] { return Q ? Q->Records() : 0; };
-    c.row = [this, w](int row, std::vector<std::string>& cells) {
-        const rt::Control& k = w->control(ListControl);
-        // Column n shows queue field n; columns beyond the fields stay empty.
-        const int shown = std::min(static_cast<int>(k.columns.size()), Q->Fields());
-        // Each redraw asks for every cell: the columns' pictures are looked up
-        // once, and again only when a column's picture changes.
-        if (columnPictures_.size() < static_cast<std::size_t>(shown))
-            columnPictures_.resize(static_cast<std::size_t>(shown));
-        for (int column = 1; column <= shown; ++column) {
-            const auto i = static_cast<std::size_t>(column - 1);
-            const std::string& picture = k.columns[i].picture;
-            ColumnFormat& cp = columnPictures_[i];
-            if (!cp.parsed || cp.source != picture) {
-                cp.source = picture;
-                cp.parsed = &Q->ColumnPicture(column, picture);
-            }
-            cells.push_back(Q->Formatted(row, column, *cp.parsed));
-        }
-    };
+    c.row = [this](int row) { return shownRow(row); };
     attached_ = true;
     return true;
+}
+
+rt::ListRow BrowseClass::shownRow(int n) {
+    const rt::Control& k = Window->Win->control(ListControl);
+    // Column n shows queue field n; columns beyond the fields stay empty.
+    const std::size_t columns = k.columns.size();
+    const std::size_t shown = std::min(columns, static_cast<std::size_t>(Q->Fields()));
+    // Each redraw asks for every row: the columns' pictures are looked up
+    // once, and again (with every row formatted anew) only when one changes.
+    if (columnPictures_.size() != columns) {
+        columnPictures_.resize(columns);
+        ++format_;
+    }
+    for (std::size_t i = 0; i < shown; ++i) {
+        const std::string& picture = k.columns[i].picture;
+        ColumnFormat& cp = columnPictures_[i];
+        if (!cp.parsed || cp.source != picture) {
+            cp.source = picture;
+            cp.parsed = &Q->ColumnPicture(static_cast<int>(i + 1), picture);
+            ++format_;
+        }
+    }
+    const BrowseQueue::Entry& e = Q->Get(n);
+    if (e.ShownFormat == format_) return e.Shown;
+    rowBuilder_.clear();
+    for (std::size_t i = 0; i < columns; ++i) {
+        if (i < shown) {
+            const std::size_t from = Q->offsets_[i];
+            const std::string_view bytes(e.Fields.data() + from, Q->offsets_[i + 1] - from);
+            BrowseQueue::appendShown(rowBuilder_.text(), *Q->defs_[i], bytes,
+                                     *columnPictures_[i].parsed);
+        }
+        rowBuilder_.endCell();
+    }
+    e.Shown = rowBuilder_.build();
+    e.ShownFormat = format_;
+    return e.Shown;
 }
 
 // ---------------------------------------------------------------------------
@@ -323,10 +354,13 @@ const void* BrowseClass::HighlightedImage() const {
 
 void BrowseClass::SetQueueRecord() {
     if (!Loading) return;
-    Loading->Fields.clear();
-    Loading->Fields.reserve(Q->offsets_.back());
-    for (const QueueField& f : fields_)
-        Loading->Fields.append(addressOf(f.field), rt::memorySize(defOf(f.field)));
+    // Every row of every page comes here: one block, filled field by field.
+    Loading->Fields.resize(Q->offsets_.back());
+    char* to = Loading->Fields.data();
+    for (const QueueField& f : fields_) {
+        std::memcpy(to, f.at, f.size);
+        to += f.size;
+    }
 }
 
 int BrowseClass::read(int rows, bool forward, Rows& out) {

@@ -55,6 +55,10 @@ class BrowseQueue {
         std::uint8_t Mark = 0;
         rt::Position ViewPosition;
         std::vector<char> Image;  // the primary record as the row was read (its key values)
+        // The row as the list shows it, made at its first redraw and kept
+        // while the columns' pictures stay as they were (ShownFormat).
+        mutable rt::ListRow Shown;
+        mutable std::uint32_t ShownFormat = 0;
     };
 
     // The highlighted entry's mark and position (empty when the list is empty).
@@ -83,6 +87,14 @@ class BrowseQueue {
 
   private:
     friend class BrowseClass;
+    static std::string format(const rt::FieldDef& d, std::string_view bytes,
+                              const std::optional<rt::Picture>& picture);
+    // A text field's bytes as its column shows them (Windows-1250).
+    static std::string_view shownText(std::string_view bytes,
+                                      const std::optional<rt::Picture>& picture);
+    // The cell as its column shows it, appended in UTF-8.
+    static void appendShown(std::string& out, const rt::FieldDef& d, std::string_view bytes,
+                            const std::optional<rt::Picture>& picture);
     std::vector<const rt::FieldDef*> defs_;
     std::vector<std::size_t> offsets_;  // where each field starts in Entry::Fields; then the end
     std::deque<Entry> entries_;
@@ -189,6 +201,8 @@ class BrowseClass : public ViewManager, public WindowComponent {
     };
     struct QueueField {
         rt::FieldRef field;
+        char* at = nullptr;    // the field in its file's record buffer (this thread's)
+        std::size_t size = 0;  // its bytes there
     };
     struct ResetField {
         std::function<std::string()> read;
@@ -217,6 +231,8 @@ class BrowseClass : public ViewManager, public WindowComponent {
     void setButtons();
     void setThumb();  // computes it and shows it on the list
     void computeThumb();
+    // Row n of the queue as the list shows it (formatted once, then shared).
+    rt::ListRow shownRow(int n);
 
     // Actions
     void ask(std::uint8_t request);
@@ -230,11 +246,13 @@ class BrowseClass : public ViewManager, public WindowComponent {
     std::vector<QueueField> fields_;
     std::vector<ResetField> resetFields_;
     struct ColumnFormat {
-        std::string source;                             // the column's picture as written
+        std::string source;                                  // the column's picture as written
         const std::optional<rt::Picture>* parsed = nullptr;  // from the thread's cache
     };
     std::vector<ColumnFormat> columnPictures_;
-    int current_ = 0;  // the current sort (1-based), 0 before the first
+    std::uint32_t format_ = 1;  // grows when a column's picture changes: rows are formatted again
+    rt::ListRow::Builder rowBuilder_;  // kept: its buffers serve every row formatted
+    int current_ = 0;                  // the current sort (1-based), 0 before the first
     bool loaded_ = false;
     bool attached_ = false;
     bool resetRequired_ = false;

@@ -2,9 +2,12 @@
 // What a backend is given to draw, and what it reports back. A view is an
 // immutable snapshot of one window, made on the window's own thread after it
 // has handled its events; texts are UTF-8. Backends never see the model.
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/dialogs.h"
@@ -66,6 +69,74 @@ struct Column {
     bool resizable = true;
 };
 
+// One row of a list as the display shows it: its cells, UTF-8, one per
+// column. A row is one shared block (the cells' ends, then their texts), made
+// once and never changed: a list keeps the rows it has formatted, and every
+// view that shows them again holds the same block, so a redraw copies no text.
+class ListRow {
+  public:
+    ListRow() = default;
+    ListRow(const std::vector<std::string>& cells);
+    ListRow(std::initializer_list<std::string_view> cells);
+
+    std::size_t size() const;
+    bool empty() const { return size() == 0; }
+    std::string_view operator[](std::size_t i) const;
+    std::string_view at(std::size_t i) const;  // throws std::out_of_range
+
+    class const_iterator {
+      public:
+        using value_type = std::string_view;
+        using difference_type = std::ptrdiff_t;
+        const_iterator() = default;
+        const_iterator(const ListRow* row, std::size_t i) : row_(row), i_(i) {}
+        std::string_view operator*() const { return (*row_)[i_]; }
+        const_iterator& operator++() {
+            ++i_;
+            return *this;
+        }
+        const_iterator operator++(int) {
+            const_iterator old = *this;
+            ++i_;
+            return old;
+        }
+        friend bool operator==(const const_iterator& a, const const_iterator& b) {
+            return a.i_ == b.i_;
+        }
+
+      private:
+        const ListRow* row_ = nullptr;
+        std::size_t i_ = 0;
+    };
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, size()}; }
+
+    // The same cells (the same block, or equal texts).
+    friend bool operator==(const ListRow& a, const ListRow& b);
+
+    // Puts a row together cell by cell: append a cell's text to text(), then
+    // endCell(); build() packs what was added into a row. Reusable after clear().
+    class Builder {
+      public:
+        std::string& text() { return text_; }
+        void endCell() { ends_.push_back(static_cast<std::uint32_t>(text_.size())); }
+        std::size_t cells() const { return ends_.size(); }
+        ListRow build() const;
+        void clear() {
+            text_.clear();
+            ends_.clear();
+        }
+
+      private:
+        std::string text_;
+        std::vector<std::uint32_t> ends_;
+    };
+
+  private:
+    // [cell count][end of each cell's text][the texts], one allocation.
+    std::shared_ptr<const char[]> block_;
+};
+
 struct ControlView {
     int id = 0;
     ControlKind kind = ControlKind::String;
@@ -89,7 +160,7 @@ struct ControlView {
     std::uint32_t fill = 0xffffffff;  // background, 0xffffffff for the default
     // lists
     std::vector<Column> columns;
-    std::vector<std::vector<std::string>> rows;
+    std::vector<ListRow> rows;
     int highlight = 0;  // 1-based, 0 for none
     int thumb = -1;     // the scroll thumb, 0 (top) to 100 (bottom); -1 the list's own
     // sheets: the chosen tab's control id

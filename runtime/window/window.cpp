@@ -1297,12 +1297,17 @@ ViewPtr Window::makeView() const {
             const int columns = static_cast<int>(c.columns.size());
             cv.rows.reserve(static_cast<std::size_t>(rows));
             for (int r = 1; r <= rows; ++r) {
-                std::vector<std::string> cells;
-                cells.reserve(static_cast<std::size_t>(columns));
-                if (c.row) c.row(r, cells);
-                cells.resize(static_cast<std::size_t>(columns));  // one cell per column
-                for (std::string& cell : cells) cell = toUtf8(std::move(cell));
-                cv.rows.push_back(std::move(cells));
+                ListRow row = c.row ? c.row(r) : ListRow{};
+                if (row.size() != static_cast<std::size_t>(columns)) {
+                    // One cell per column: missing cells are empty, extra ones dropped.
+                    ListRow::Builder b;
+                    for (std::size_t i = 0; i < static_cast<std::size_t>(columns); ++i) {
+                        if (i < row.size()) b.text() += row[i];
+                        b.endCell();
+                    }
+                    row = b.build();
+                }
+                cv.rows.push_back(std::move(row));
             }
             cv.highlight = c.highlight;
             cv.thumb = c.thumb;

@@ -99,12 +99,12 @@ struct Control {
     // check box: the values for checked and unchecked; radio: its value
     std::string trueValue = "1", falseValue = "0";
     std::string radioValue;
-    // lists: columns, and the rows the list shows now: row(r, cells) appends
-    // row r's cells, formatted, Windows-1250, one per column (a whole row in
-    // one call: every redraw asks for every cell)
+    // lists: columns, and the rows the list shows now: row(r) gives row r's
+    // cells, formatted, UTF-8, one per column. Every redraw asks for every
+    // row, so a list hands back the same shared row while it is unchanged.
     std::vector<Column> columns;
     std::function<int()> rowCount;
-    std::function<void(int row, std::vector<std::string>& cells)> row;
+    std::function<ListRow(int row)> row;
     int highlight = 0;
     int thumb = -1;  // a list's scroll thumb set by its browse: 0 top to 100 bottom; -1 none
     int selectedTab = 0;  // sheet: the chosen tab's id

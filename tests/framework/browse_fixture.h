@@ -70,6 +70,8 @@ struct Options {
     std::function<void()> before;
     // Runs on the list's thread after it returned.
     std::function<void(std::uint8_t response)> after;
+    // Runs on the list's thread when the Floor button is pressed.
+    std::function<void(rt::Window&)> floorPressed;
 };
 
 inline rt::Column column(const char* header, int width, const char* picture) {
@@ -168,6 +170,7 @@ class ClubList : public WindowProcedure {
     Level TakeAccepted() override {
         const Level l = WindowProcedure::TakeAccepted();
         if (window_.field() == Floor) {
+            if (o_.floorPressed) o_.floorPressed(window_);
             floorCode = 5;
             Reset(false);  // not forced: only the reset field makes it read
         }
@@ -332,14 +335,15 @@ class BrowseTest : public ::testing::Test {
         std::vector<int> out;
         auto v = now(win_);
         if (!v) return out;
-        for (const auto& r : v->controls.at(List - 1).rows) out.push_back(std::stoi(r.at(0)));
+        for (const auto& r : v->controls.at(List - 1).rows)
+            out.push_back(std::stoi(std::string(r.at(0))));
         return out;
     }
     std::vector<std::string> names() {
         std::vector<std::string> out;
         auto v = now(win_);
         if (!v) return out;
-        for (const auto& r : v->controls.at(List - 1).rows) out.push_back(r.at(1));
+        for (const auto& r : v->controls.at(List - 1).rows) out.emplace_back(r.at(1));
         return out;
     }
     int highlighted() {
@@ -347,7 +351,7 @@ class BrowseTest : public ::testing::Test {
         if (!v) return -1;
         const auto& c = v->controls.at(List - 1);
         if (c.highlight < 1 || c.highlight > static_cast<int>(c.rows.size())) return 0;
-        return std::stoi(c.rows[static_cast<std::size_t>(c.highlight - 1)].at(0));
+        return std::stoi(std::string(c.rows[static_cast<std::size_t>(c.highlight - 1)].at(0)));
     }
     bool enabledOf(int control) { return now(win_)->controls.at(control - 1).enabled; }
     bool hiddenOf(int control) { return now(win_)->controls.at(control - 1).hidden; }

@@ -252,6 +252,36 @@ TEST_F(BrowseTest, ResetFieldChangeMakesAResetReadAgain) {
     close();
 }
 
+// Rows are formatted once and shown again as they are, but a column whose
+// picture changes shows every row anew, without reading the list again.
+TEST_F(BrowseTest, ChangedColumnPictureReformatsTheRowsShown) {
+    addClubs(range(1, 5), [](int code) { return "Planinarski klub " + std::to_string(code); });
+    Options o;
+    o.floorPressed = [](rt::Window& w) { w.control(List).columns[1].picture = "@s11"; };
+    std::mutex m;
+    std::size_t selects = 0;
+    storage::setTrace([&](const std::string& sql, const std::vector<std::string>&) {
+        std::lock_guard g(m);
+        if (sql.rfind("SELECT", 0) == 0) ++selects;
+    });
+    ASSERT_TRUE(start(o));
+    press(Down);  // a redraw of the same rows
+    EXPECT_EQ(names().front(), "Planinarski klub 1");
+    std::size_t before;
+    {
+        std::lock_guard g(m);
+        before = selects;
+    }
+    click(win_, Floor);
+    EXPECT_EQ(names(), std::vector<std::string>(5, "Planinarski"));
+    EXPECT_EQ(codes(), (std::vector<int>{1, 2, 3, 4, 5}));
+    {
+        std::lock_guard g(m);
+        EXPECT_EQ(selects, before);
+    }
+    close();
+}
+
 // Entry locators: a key typed in the list goes into the current tab's entry;
 // accepting it finds the first row at or after the value, case ignored.
 TEST_F(BrowseTest, EntryLocatorFindsTheFirstRowAtOrAfterTheValue) {

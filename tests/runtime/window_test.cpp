@@ -360,9 +360,7 @@ TEST_F(WindowTest, DoubleClickOnAListRowHighlightsItFirst) {
             l.name = "?Browse:1";
             l.columns = {rt::Column{"Naziv", 50}};
             l.rowCount = [] { return 3; };
-            l.row = [](int r, std::vector<std::string>& cells) {
-                cells.push_back("row " + std::to_string(r));
-            };
+            l.row = [](int r) { return rt::ListRow({"row " + std::to_string(r)}); };
             l.highlight = 1;
             const int id = w.add(l);
             w.alert(id, rt::key::MouseLeft2);

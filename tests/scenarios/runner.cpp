@@ -609,7 +609,7 @@ void Runner::expect(const Words& w) {
         if (row < 1 || row > static_cast<int>(c.rows.size())) fail(w[2] + " row " + w[3], "none");
         const auto& cells = c.rows[static_cast<std::size_t>(row - 1)];
         std::string saw;
-        for (const auto& cell : cells) saw += " \"" + cell + "\"";
+        for (const auto& cell : cells) saw.append(" \"").append(cell).append("\"");
         for (std::size_t i = cur ? 3 : 4, k = 0; i < w.size(); ++i, ++k)
             if (k >= cells.size() || !textMatches(w[i], cells[k]))
                 fail(w[2] + " row " + std::to_string(row) + " cells as given", "cells" + saw);

@@ -66,7 +66,7 @@ std::string qtFontFace(const std::string& face) {
 
 namespace {
 
-QString q(const std::string& s) {
+QString q(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
 }
 
