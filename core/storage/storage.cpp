@@ -112,7 +112,8 @@ struct Connection {
     sqlite3* db = nullptr;
     // Held for every statement; held from BEGIN to COMMIT or ROLLBACK by
     // the thread whose transaction it is, so no other thread's statement
-    // falls inside it. Recursive: the owner's own statements pass.
+    // falls inside it. Recursive: the owner's own statements pass. Nothing
+    // touches db or its statements without it (decodeText relies on that).
     std::recursive_mutex lock;
     std::atomic<std::thread::id> owner{};  // the thread with an open transaction
     std::chrono::milliseconds timeout{2000};
@@ -269,12 +270,30 @@ rt::Money moneyFrom(double d) {
     return rt::Money{static_cast<std::int64_t>(std::llround(d * 100.0))};
 }
 
+// The column's text, cut or padded with blanks to size bytes; NULL is all
+// blanks. One call that takes the connection's mutex (column_value) and two
+// that take none, where column_text and column_bytes would take it twice.
+// The value is SQLite's "unprotected" kind, safe to read only while no other
+// thread uses the connection: that holds because every use of a
+// connection's statements, from prepare to reset and finalize, runs under
+// Connection::lock.
+void decodeText(const SqliteApi& api, sqlite3_stmt* s, int col, char* p, std::size_t size) {
+    sqlite3_value* v = api.column_value(s, col);
+    std::size_t n = 0;
+    // The text first, then its length (the length of the text form).
+    if (const auto* t = api.value_text(v)) {
+        n = std::min(static_cast<std::size_t>(api.value_bytes(v)), size);
+        std::memcpy(p, t, n);
+    }
+    std::memset(p + n, ' ', size - n);
+}
+
 // NULL (written by another program) reads as zero or blanks. Every page
 // decodes every column of every row, so a column costs as few calls into
 // SQLite as it can: SQLite reads a NULL as 0, 0.0 and a null text pointer,
 // which are what a NULL stands for here anyway.
-void decodeField(sqlite3_stmt* s, int col, const rt::FieldDef& f, char* record) {
-    const SqliteApi& api = *sqlite().api;
+void decodeField(const SqliteApi& api, sqlite3_stmt* s, int col, const rt::FieldDef& f,
+                 char* record) {
     char* p = record + f.offset;
     switch (f.type) {
         case rt::FieldType::Long: {
@@ -285,14 +304,9 @@ void decodeField(sqlite3_stmt* s, int col, const rt::FieldDef& f, char* record) 
         case rt::FieldType::Byte:
             *p = static_cast<char>(static_cast<unsigned char>(api.column_int64(s, col)));
             break;
-        case rt::FieldType::String: {
-            std::memset(p, ' ', f.size);
-            if (const auto* t = api.column_text(s, col)) {
-                std::size_t n = static_cast<std::size_t>(api.column_bytes(s, col));
-                std::memcpy(p, t, std::min(n, f.size));
-            }
+        case rt::FieldType::String:
+            decodeText(api, s, col, p, f.size);
             break;
-        }
         case rt::FieldType::Decimal: {
             rt::Money m = moneyFrom(api.column_double(s, col));
             std::memcpy(p, &m, sizeof m);
@@ -305,11 +319,7 @@ rt::Value decodeValue(sqlite3_stmt* s, int col, const rt::FieldDef& f) {
     const SqliteApi& api = *sqlite().api;
     if (f.type == rt::FieldType::String) {
         std::string out(f.size, ' ');
-        if (api.column_type(s, col) != SQLITE_NULL) {
-            const auto* t = api.column_text(s, col);
-            std::size_t n = static_cast<std::size_t>(api.column_bytes(s, col));
-            if (t) std::memcpy(out.data(), t, std::min(n, f.size));
-        }
+        decodeText(api, s, col, out.data(), f.size);
         return out;
     }
     if (f.type == rt::FieldType::Decimal) return moneyFrom(api.column_double(s, col)).cents;
@@ -374,8 +384,9 @@ class SqliteHandle final : public rt::StorageHandle {
         ex.run();
         int rc = ex.step();
         if (rc == SQLITE_ROW) {
+            const SqliteApi& api = *sqlite().api;
             for (std::size_t i = 0; i < def.fields.size(); ++i)
-                decodeField(s, static_cast<int>(i), def.fields[i], static_cast<char*>(target));
+                decodeField(api, s, static_cast<int>(i), def.fields[i], static_cast<char*>(target));
             return setStatus(st, 0, 0, {});
         }
         if (rc == SQLITE_DONE) return setStatus(st, RecordNotAvailable, 0, {});
@@ -401,12 +412,13 @@ class SqliteHandle final : public rt::StorageHandle {
         if (ex.trace()) ex.trace()->push_back(std::to_string(r.limit));
         ex.run();
         char* target = static_cast<char*>(r.targets.at(0));
+        const SqliteApi& api = *sqlite().api;
         for (;;) {
             int rc = ex.step();
             if (rc == SQLITE_DONE) break;
             if (rc != SQLITE_ROW) return failed(rc, st);
             for (std::size_t i = 0; i < def.fields.size(); ++i)
-                decodeField(s, static_cast<int>(i), def.fields[i], target);
+                decodeField(api, s, static_cast<int>(i), def.fields[i], target);
             ++rows;
             onRow();
         }
@@ -535,14 +547,15 @@ class SqliteHandle final : public rt::StorageHandle {
         for (const OrderTerm& t : o.boundTerms)
             bindField(s, at++, pd.fields[static_cast<std::size_t>(t.field)],
                       static_cast<const char*>(r.boundRecord), ex.trace());
-        sqlite().api->bind_int(s, at, r.limit);
+        const SqliteApi& api = *sqlite().api;
+        api.bind_int(s, at, r.limit);
         if (ex.trace()) ex.trace()->push_back(std::to_string(r.limit));
         ex.run();
         for (;;) {
             int rc = ex.step();
             if (rc == SQLITE_DONE) break;
             if (rc != SQLITE_ROW) return failed(rc, st);
-            decodeView(v, s, r.targets);
+            decodeView(api, v, s, r.targets);
             ++rows;
             onRow();
         }
@@ -563,7 +576,7 @@ class SqliteHandle final : public rt::StorageHandle {
         int rc = ex.step();
         if (rc == SQLITE_DONE) return setStatus(st, RecordNotAvailable, 0, {});
         if (rc != SQLITE_ROW) return failed(rc, st);
-        decodeView(v, s, targets);
+        decodeView(*sqlite().api, v, s, targets);
         return setStatus(st, 0, 0, {});
     }
 
@@ -620,20 +633,21 @@ class SqliteHandle final : public rt::StorageHandle {
     // no read stays open between calls.
     class Exec {
       public:
-        Exec(sqlite3_stmt* s, const std::string& sql) : s_(s), sql_(sql) {
+        Exec(sqlite3_stmt* s, const std::string& sql) : api_(*sqlite().api), s_(s), sql_(sql) {
             trace_ = currentTrace();
         }
         ~Exec() {
-            sqlite().api->reset(s_);
-            sqlite().api->clear_bindings(s_);
+            api_.reset(s_);
+            api_.clear_bindings(s_);
         }
         std::vector<std::string>* trace() { return trace_ ? &values_ : nullptr; }
         void run() {
             if (trace_) (*trace_)(sql_, values_);
         }
-        int step() { return sqlite().api->step(s_); }
+        int step() { return api_.step(s_); }
 
       private:
+        const SqliteApi& api_;
         sqlite3_stmt* s_;
         const std::string& sql_;
         std::shared_ptr<TraceFn> trace_;
@@ -819,12 +833,13 @@ class SqliteHandle final : public rt::StorageHandle {
         return 0;
     }
 
-    static void decodeView(const rt::View& v, sqlite3_stmt* s, const std::vector<void*>& targets) {
+    static void decodeView(const SqliteApi& api, const rt::View& v, sqlite3_stmt* s,
+                           const std::vector<void*>& targets) {
         int col = 0;
         for (std::size_t i = 0; i < v.readFields().size(); ++i) {
             const rt::FileDef& d = v.file(static_cast<int>(i))->def();
             for (int f : v.readFields()[i])
-                decodeField(s, col++, d.fields[static_cast<std::size_t>(f)],
+                decodeField(api, s, col++, d.fields[static_cast<std::size_t>(f)],
                             static_cast<char*>(targets.at(i)));
         }
     }

@@ -435,3 +435,51 @@ TEST_F(ReadTest, PlansUseTheKeysIndexesWithoutSortingOrScanning) {
     EXPECT_EQ(p.find("TEMP B-TREE"), std::string::npos) << p;
     rt::unbindAll();
 }
+
+// What another program left NULL reads as zero or blanks, whichever way the
+// row is read, over whatever the buffer held.
+TEST_F(StorageTest, EveryReadTakesNullAsZeroOrBlanks) {
+    Club c;
+    rt::FileStructure clubs(clubDef(), &c);
+    ASSERT_EQ(openOrCreate(clubs), 0);
+    {
+        RawDb raw(databasePath());
+        ASSERT_EQ(raw.exec("INSERT INTO PLAND (P1_SIP, P1_NPD, P1_TEL, P1_DAR) VALUES (3, "
+                           "'PD Bor', NULL, NULL)"),
+                  SQLITE_OK);
+    }
+    rt::View v(clubs);  // every field
+    ASSERT_EQ(v.open(), 0);
+    struct Read {
+        const char* what;
+        std::function<int()> read;
+    } reads[] = {
+        {"keyed fetch", [&] { return clubs.get(0); }},
+        {"ordered read",
+         [&] {
+             EXPECT_EQ(clubs.set(0, rt::SetFrom::Buffer), 0);
+             return clubs.next();
+         }},
+        {"view page",
+         [&] {
+             EXPECT_EQ(v.set(rt::SetFrom::Start), 0);
+             int n = 0;
+             int rc = v.page(5, true, {}, &n);
+             EXPECT_EQ(n, 1);
+             return rc;
+         }},
+        {"view re-read", [&] { return v.reget(clubs.position()); }},
+    };
+    for (const Read& r : reads) {
+        c.P1_SIP = 3;
+        c.P1_ADR = "old";
+        c.P1_TEL = "old";
+        c.P1_DAR = 99;
+        ASSERT_EQ(r.read(), 0) << r.what;
+        EXPECT_EQ(c.P1_SIP, 3) << r.what;
+        EXPECT_EQ(c.P1_NPD.view(), "PD Bor" + std::string(44, ' ')) << r.what;
+        EXPECT_TRUE(c.P1_ADR.blank()) << r.what;
+        EXPECT_TRUE(c.P1_TEL.blank()) << r.what;
+        EXPECT_EQ(c.P1_DAR, 0) << r.what;
+    }
+}
