@@ -600,7 +600,13 @@ void View::keepLast(const void* primaryRecord) {
 }
 
 View::View(FileStructure& primary) : primary_(&primary), state_(std::make_unique<State>()) {
+    newShape();
     threadViews().push_back(this);
+}
+
+void View::newShape() {
+    static std::atomic<std::uint64_t> serial{0};
+    shape_ = serial.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 View::~View() {
@@ -627,32 +633,41 @@ int View::fail(int code, int fileErrorCode, std::string fileError) {
     return code;
 }
 
+// A change of shape counts at once, even on an open view (a range added to
+// an open view limits its next read): each takes a new shape number.
 void View::project(FieldRef field) {
     projected_.push_back(field);
+    newShape();
 }
 
 void View::project(FileStructure& f, std::string_view name) {
     projected_.push_back({&f, f.def().fieldIndex(name)});
+    newShape();
 }
 
 void View::join(FileStructure& joined, int joinKey, std::vector<FieldRef> linking) {
     joins_.push_back({&joined, joinKey, std::move(linking)});
+    newShape();
 }
 
 void View::setFilter(std::string expression) {
     filter_ = std::move(expression);
+    newShape();
 }
 
 void View::addRange(FieldRef field, Compare op, ValueSource value) {
     ranges_.push_back({field, op, std::move(value)});
+    newShape();
 }
 
 void View::clearRanges() {
     ranges_.clear();
+    newShape();
 }
 
 void View::setOrder(int key) {
     order_ = key;
+    newShape();
     state_->positionFields = positionFields(primary_->def(), key);
     state_->pos = ReadPosition{};
     state_->ahead.drop();
@@ -822,6 +837,7 @@ int View::open() {
     state_->ahead.drop();
     state_->last.clear();
     state_->positionFields = positionFields(pd, order_);
+    newShape();
     open_ = true;
     status_ = FileStatus{};
     return 0;
