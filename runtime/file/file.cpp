@@ -588,6 +588,7 @@ struct View::State {
     std::vector<std::vector<char>> scratch;  // one image per file
     std::vector<char> last;                  // the primary image of the last row read
     std::vector<int> positionFields;         // the order key's and primary key's fields
+    std::vector<void*> targets;              // page(): the buffers, kept for their storage
 };
 
 void View::keepLast(const void* primaryRecord) {
@@ -959,21 +960,28 @@ int View::page(int rows, bool forward, const std::function<void()>& onRow, int* 
     }
     r.limit = rows;
     // Rows go straight into the buffers: only the fields the view reads change.
+    // (The list of buffers keeps its storage from page to page.)
+    r.targets.swap(state_->targets);
+    r.targets.clear();
     for (int i = 0; i <= static_cast<int>(joins_.size()); ++i)
         r.targets.push_back(file(i)->record());
-    // The bound image must not change while the statement runs.
-    std::vector<char> bound = state_->pos.image;
-    if (r.boundRecord) r.boundRecord = bound.data();
+    // The position moves past the last row once the statement is done: the
+    // bound image (r.boundRecord) stays as it is while the statement runs.
+    // The last row's position fields are in state_->last by then, taken
+    // before onRow could change the buffer.
+    bool any = false;
     int n = 0;
     FileStatus st;
     int rc = primary_->handle()->viewScan(
         *this, r,
         [&] {
+            any = true;
             keepLast(primary_->record());
-            state_->pos.after(primary_->def(), state_->positionFields, primary_->record());
             if (onRow) onRow();
         },
         n, st);
+    if (any) state_->pos.after(primary_->def(), state_->positionFields, state_->last.data());
+    state_->targets.swap(r.targets);
     status_ = st;
     if (rowsRead) *rowsRead = n;
     return rc;

@@ -438,6 +438,48 @@ TEST_F(ReadTest, PlansUseTheKeysIndexesWithoutSortingOrScanning) {
     rt::unbindAll();
 }
 
+TEST_F(ReadTest, PagesContinueAfterTheRowsAsReadWhateverOnRowDoes) {
+    rt::View v(members);
+    v.project(members, "CLA:M1_PRE");
+    v.setOrder(2);
+    ASSERT_EQ(v.open(), 0);
+    auto positionOf = [&](std::int32_t code) {
+        Member keep = m;
+        m.M1_SIF = code;
+        rt::Position p = members.position();
+        m = keep;
+        return p;
+    };
+    std::vector<std::int32_t> got;
+    // The row's position is there while onRow runs; what onRow then does to
+    // the buffer (a list may reuse it) does not move where the next page starts.
+    auto onRow = [&] {
+        got.push_back(m.M1_SIF);
+        EXPECT_EQ(v.position(), members.position()) << m.M1_SIF;
+        m.M1_PRE = "zzz";
+        m.M1_SIF = 0;
+    };
+    ASSERT_EQ(v.set(rt::SetFrom::Start), 0);
+    int n = 0;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(v.page(7, true, onRow, &n), 0);
+        EXPECT_EQ(n, 7);
+    }
+    std::vector<std::int32_t> want;
+    for (std::size_t i = 0; i < 21; ++i) want.push_back(expected[i].second);
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(v.position(), positionOf(expected[20].second));
+
+    got.clear();
+    ASSERT_EQ(v.page(4, false, onRow, &n), 0);
+    EXPECT_EQ(got, (std::vector<std::int32_t>{expected[19].second, expected[18].second,
+                                              expected[17].second, expected[16].second}));
+    EXPECT_EQ(v.position(), positionOf(expected[16].second));
+    // One row at a time from there goes on the same way.
+    ASSERT_EQ(v.next(), 0);
+    EXPECT_EQ(m.M1_SIF, expected[17].second);
+}
+
 // The statement a view reads with belongs to its shape: a view reopened
 // with another filter or order, a range added to or cleared from an open
 // view, two views of one file asking alike, and a view made where another
