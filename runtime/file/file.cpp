@@ -634,24 +634,30 @@ int View::fail(int code, int fileErrorCode, std::string fileError) {
     return code;
 }
 
-// A change of shape counts at once, even on an open view (a range added to
-// an open view limits its next read): each takes a new shape number.
+// Every change of shape takes a new shape number. Fields, joins, the filter
+// and the order are worked out by open(): changing one closes an open view,
+// so nothing reads with what was worked out for the old shape. Ranges count
+// at once, open or not (a range added to an open view limits its next read).
 void View::project(FieldRef field) {
+    close();
     projected_.push_back(field);
     newShape();
 }
 
 void View::project(FileStructure& f, std::string_view name) {
+    close();
     projected_.push_back({&f, f.def().fieldIndex(name)});
     newShape();
 }
 
 void View::join(FileStructure& joined, int joinKey, std::vector<FieldRef> linking) {
+    close();
     joins_.push_back({&joined, joinKey, std::move(linking)});
     newShape();
 }
 
 void View::setFilter(std::string expression) {
+    close();
     filter_ = std::move(expression);
     newShape();
 }
@@ -667,6 +673,7 @@ void View::clearRanges() {
 }
 
 void View::setOrder(int key) {
+    close();
     order_ = key;
     newShape();
     state_->positionFields = positionFields(primary_->def(), key);
