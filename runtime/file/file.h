@@ -398,8 +398,9 @@ class View {
     int fileIndex(const FileStructure* file) const;
     // A number, unique in the process, for the view's statement shape (its
     // joins, read fields, filter terms, ranges and order). It is taken anew
-    // at every open and at every call above that changes the shape, open or
-    // not, so a driver may keep what it built for a shape under this number.
+    // when the view is made, at every open and at every call above that
+    // changes the shape, so a driver may keep what it built for a shape under
+    // this number.
     std::uint64_t shape() const { return shape_; }
 
   private:
