@@ -34,6 +34,9 @@ struct SqliteApi {
     decltype(&::sqlite3_column_double) column_double = nullptr;
     decltype(&::sqlite3_column_text) column_text = nullptr;
     decltype(&::sqlite3_column_bytes) column_bytes = nullptr;
+    decltype(&::sqlite3_column_value) column_value = nullptr;
+    decltype(&::sqlite3_value_text) value_text = nullptr;
+    decltype(&::sqlite3_value_bytes) value_bytes = nullptr;
     decltype(&::sqlite3_reset) reset = nullptr;
     decltype(&::sqlite3_clear_bindings) clear_bindings = nullptr;
     decltype(&::sqlite3_finalize) finalize = nullptr;

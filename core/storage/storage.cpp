@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -112,7 +113,8 @@ struct Connection {
     sqlite3* db = nullptr;
     // Held for every statement; held from BEGIN to COMMIT or ROLLBACK by
     // the thread whose transaction it is, so no other thread's statement
-    // falls inside it. Recursive: the owner's own statements pass.
+    // falls inside it. Recursive: the owner's own statements pass. Nothing
+    // touches db or its statements without it (decodeText relies on that).
     std::recursive_mutex lock;
     std::atomic<std::thread::id> owner{};  // the thread with an open transaction
     std::chrono::milliseconds timeout{2000};
@@ -269,12 +271,30 @@ rt::Money moneyFrom(double d) {
     return rt::Money{static_cast<std::int64_t>(std::llround(d * 100.0))};
 }
 
+// The column's text, cut or padded with blanks to size bytes; NULL is all
+// blanks. One call that takes the connection's mutex (column_value) and two
+// that take none, where column_text and column_bytes would take it twice.
+// The value is SQLite's "unprotected" kind, safe to read only while no other
+// thread uses the connection: that holds because every use of a
+// connection's statements, from prepare to reset and finalize, runs under
+// Connection::lock.
+void decodeText(const SqliteApi& api, sqlite3_stmt* s, int col, char* p, std::size_t size) {
+    sqlite3_value* v = api.column_value(s, col);
+    std::size_t n = 0;
+    // The text first, then its length (the length of the text form).
+    if (const auto* t = api.value_text(v)) {
+        n = std::min(static_cast<std::size_t>(api.value_bytes(v)), size);
+        std::memcpy(p, t, n);
+    }
+    std::memset(p + n, ' ', size - n);
+}
+
 // NULL (written by another program) reads as zero or blanks. Every page
 // decodes every column of every row, so a column costs as few calls into
 // SQLite as it can: SQLite reads a NULL as 0, 0.0 and a null text pointer,
 // which are what a NULL stands for here anyway.
-void decodeField(sqlite3_stmt* s, int col, const rt::FieldDef& f, char* record) {
-    const SqliteApi& api = *sqlite().api;
+void decodeField(const SqliteApi& api, sqlite3_stmt* s, int col, const rt::FieldDef& f,
+                 char* record) {
     char* p = record + f.offset;
     switch (f.type) {
         case rt::FieldType::Long: {
@@ -285,14 +305,9 @@ void decodeField(sqlite3_stmt* s, int col, const rt::FieldDef& f, char* record) 
         case rt::FieldType::Byte:
             *p = static_cast<char>(static_cast<unsigned char>(api.column_int64(s, col)));
             break;
-        case rt::FieldType::String: {
-            std::memset(p, ' ', f.size);
-            if (const auto* t = api.column_text(s, col)) {
-                std::size_t n = static_cast<std::size_t>(api.column_bytes(s, col));
-                std::memcpy(p, t, std::min(n, f.size));
-            }
+        case rt::FieldType::String:
+            decodeText(api, s, col, p, f.size);
             break;
-        }
         case rt::FieldType::Decimal: {
             rt::Money m = moneyFrom(api.column_double(s, col));
             std::memcpy(p, &m, sizeof m);
@@ -305,11 +320,7 @@ rt::Value decodeValue(sqlite3_stmt* s, int col, const rt::FieldDef& f) {
     const SqliteApi& api = *sqlite().api;
     if (f.type == rt::FieldType::String) {
         std::string out(f.size, ' ');
-        if (api.column_type(s, col) != SQLITE_NULL) {
-            const auto* t = api.column_text(s, col);
-            std::size_t n = static_cast<std::size_t>(api.column_bytes(s, col));
-            if (t) std::memcpy(out.data(), t, std::min(n, f.size));
-        }
+        decodeText(api, s, col, out.data(), f.size);
         return out;
     }
     if (f.type == rt::FieldType::Decimal) return moneyFrom(api.column_double(s, col)).cents;
@@ -331,9 +342,7 @@ class SqliteHandle final : public rt::StorageHandle {
         if (!conn_) return setStatus(st, 0, 0, {});
         {
             std::unique_lock<std::recursive_mutex> g(conn_->lock);
-            const SqliteApi& api = *sqlite().api;
-            for (auto& [sql, s] : cache_) api.finalize(s);
-            cache_.clear();
+            finalizeAll();
             // A transaction this handle began and nobody ended is rolled back:
             // its thread is done with the file.
             if (conn_->ownedByMe() && conn_->txnHandle == this) {
@@ -374,8 +383,9 @@ class SqliteHandle final : public rt::StorageHandle {
         ex.run();
         int rc = ex.step();
         if (rc == SQLITE_ROW) {
+            const SqliteApi& api = *sqlite().api;
             for (std::size_t i = 0; i < def.fields.size(); ++i)
-                decodeField(s, static_cast<int>(i), def.fields[i], static_cast<char*>(target));
+                decodeField(api, s, static_cast<int>(i), def.fields[i], static_cast<char*>(target));
             return setStatus(st, 0, 0, {});
         }
         if (rc == SQLITE_DONE) return setStatus(st, RecordNotAvailable, 0, {});
@@ -401,12 +411,13 @@ class SqliteHandle final : public rt::StorageHandle {
         if (ex.trace()) ex.trace()->push_back(std::to_string(r.limit));
         ex.run();
         char* target = static_cast<char*>(r.targets.at(0));
+        const SqliteApi& api = *sqlite().api;
         for (;;) {
             int rc = ex.step();
             if (rc == SQLITE_DONE) break;
             if (rc != SQLITE_ROW) return failed(rc, st);
             for (std::size_t i = 0; i < def.fields.size(); ++i)
-                decodeField(s, static_cast<int>(i), def.fields[i], target);
+                decodeField(api, s, static_cast<int>(i), def.fields[i], target);
             ++rows;
             onRow();
         }
@@ -519,30 +530,37 @@ class SqliteHandle final : public rt::StorageHandle {
                  int& rows, rt::FileStatus& st) override {
         rows = 0;
         const rt::FileDef& pd = v.file(0)->def();
-        OrderSql o = orderSql(pd, r, "t0");
-        ViewSql q = viewSql(v);
-        std::string sql = q.select + q.from;
-        std::string where = q.where;
-        if (!o.condition.empty()) where += (where.empty() ? "" : " AND ") + o.condition;
-        if (!where.empty()) sql += " WHERE " + where;
-        sql += " ORDER BY " + o.orderBy + " LIMIT ?";
+        auto build = [&](ViewStatement& e) {
+            OrderSql o = orderSql(pd, r, "t0");
+            ViewSql q = viewSql(v);
+            e.sql = q.select + q.from;
+            std::string where = q.where;
+            if (!o.condition.empty()) where += (where.empty() ? "" : " AND ") + o.condition;
+            if (!where.empty()) e.sql += " WHERE " + where;
+            e.sql += " ORDER BY " + o.orderBy + " LIMIT ?";
+            e.boundTerms = std::move(o.boundTerms);
+        };
         auto g = lock();
-        sqlite3_stmt* s = nullptr;
-        if (int rc = prepare(sql, s, st)) return rc;
-        Exec ex(s, sql);
+        const ViewStatement* vs = nullptr;
+        if (int rc = viewStatement(v, {false, r.key, r.forward, r.bound, r.boundWithPrimary}, build,
+                                   vs, st))
+            return rc;
+        sqlite3_stmt* s = vs->stmt;
+        Exec ex(s, vs->sql);
         int at = 1;
         if (int rc = bindFilter(v, s, at, ex.trace(), st)) return rc;
-        for (const OrderTerm& t : o.boundTerms)
+        for (const OrderTerm& t : vs->boundTerms)
             bindField(s, at++, pd.fields[static_cast<std::size_t>(t.field)],
                       static_cast<const char*>(r.boundRecord), ex.trace());
-        sqlite().api->bind_int(s, at, r.limit);
+        const SqliteApi& api = *sqlite().api;
+        api.bind_int(s, at, r.limit);
         if (ex.trace()) ex.trace()->push_back(std::to_string(r.limit));
         ex.run();
         for (;;) {
             int rc = ex.step();
             if (rc == SQLITE_DONE) break;
             if (rc != SQLITE_ROW) return failed(rc, st);
-            decodeView(v, s, r.targets);
+            decodeView(api, *vs, s, r.targets);
             ++rows;
             onRow();
         }
@@ -552,18 +570,22 @@ class SqliteHandle final : public rt::StorageHandle {
     int viewReget(const rt::View& v, const void* pkRecord, const std::vector<void*>& targets,
                   rt::FileStatus& st) override {
         const rt::FileDef& pd = v.file(0)->def();
-        ViewSql q = viewSql(v);
-        std::string sql = q.select + q.from + whereByPrimary(pd, "t0.") + " LIMIT 1";
+        auto build = [&](ViewStatement& e) {
+            ViewSql q = viewSql(v);
+            e.sql = q.select + q.from + whereByPrimary(pd, "t0.") + " LIMIT 1";
+        };
         auto g = lock();
-        sqlite3_stmt* s = nullptr;
-        if (int rc = prepare(sql, s, st)) return rc;
-        Exec ex(s, sql);
+        const ViewStatement* vs = nullptr;
+        if (int rc = viewStatement(v, {true, -1, true, rt::Bound::None, false}, build, vs, st))
+            return rc;
+        sqlite3_stmt* s = vs->stmt;
+        Exec ex(s, vs->sql);
         bindPrimary(pd, s, 1, static_cast<const char*>(pkRecord), ex.trace());
         ex.run();
         int rc = ex.step();
         if (rc == SQLITE_DONE) return setStatus(st, RecordNotAvailable, 0, {});
         if (rc != SQLITE_ROW) return failed(rc, st);
-        decodeView(v, s, targets);
+        decodeView(*sqlite().api, *vs, s, targets);
         return setStatus(st, 0, 0, {});
     }
 
@@ -620,20 +642,21 @@ class SqliteHandle final : public rt::StorageHandle {
     // no read stays open between calls.
     class Exec {
       public:
-        Exec(sqlite3_stmt* s, const std::string& sql) : s_(s), sql_(sql) {
+        Exec(sqlite3_stmt* s, const std::string& sql) : api_(*sqlite().api), s_(s), sql_(sql) {
             trace_ = currentTrace();
         }
         ~Exec() {
-            sqlite().api->reset(s_);
-            sqlite().api->clear_bindings(s_);
+            api_.reset(s_);
+            api_.clear_bindings(s_);
         }
         std::vector<std::string>* trace() { return trace_ ? &values_ : nullptr; }
         void run() {
             if (trace_) (*trace_)(sql_, values_);
         }
-        int step() { return sqlite().api->step(s_); }
+        int step() { return api_.step(s_); }
 
       private:
+        const SqliteApi& api_;
         sqlite3_stmt* s_;
         const std::string& sql_;
         std::shared_ptr<TraceFn> trace_;
@@ -644,24 +667,53 @@ class SqliteHandle final : public rt::StorageHandle {
         std::string select, from, where;
     };
 
+    // What a view's statement depends on besides the view's shape.
+    struct ViewRequest {
+        bool reget = false;  // the re-read by primary key; else an ordered read
+        int key = -1;
+        bool forward = true;
+        rt::Bound bound = rt::Bound::None;
+        bool boundWithPrimary = false;
+        bool operator==(const ViewRequest&) const = default;
+    };
+    struct ViewStatement {
+        std::uint64_t shape = 0;  // rt::View::shape()
+        ViewRequest request;
+        sqlite3_stmt* stmt = nullptr;  // owned by cache_
+        std::string sql;               // for the trace
+        std::vector<OrderTerm> boundTerms;
+        std::vector<std::vector<const rt::FieldDef*>> columns;  // per file, in column order
+    };
+    static constexpr std::size_t ViewStatements = 16;
+
     std::unique_lock<std::recursive_mutex> lock() {
         return std::unique_lock<std::recursive_mutex>(conn_->lock);
     }
 
-    int prepare(const std::string& sql, sqlite3_stmt*& out, rt::FileStatus& st) {
+    // Whether statements may run: the handle open, its connection alive.
+    int usable(rt::FileStatus& st) {
         if (!conn_) return setStatus(st, FileSystemError, 0, "The file is not open");
         if (conn_->dead)
             return setStatus(st, FileSystemError, -SQLITE_MISUSE, resultText(SQLITE_MISUSE));
+        return 0;
+    }
+
+    void finalizeAll() {
+        const SqliteApi& api = *sqlite().api;
+        views_.clear();
+        for (auto& [sql, s] : cache_) api.finalize(s);
+        cache_.clear();
+    }
+
+    int prepare(const std::string& sql, sqlite3_stmt*& out, rt::FileStatus& st) {
+        if (int rc = usable(st)) return rc;
         auto it = cache_.find(sql);
         if (it != cache_.end()) {
             out = it->second;
             return 0;
         }
         const SqliteApi& api = *sqlite().api;
-        if (cache_.size() >= 128) {
-            for (auto& [q, s] : cache_) api.finalize(s);
-            cache_.clear();
-        }
+        if (cache_.size() >= 128) finalizeAll();
         sqlite3_stmt* s = nullptr;
         int rc = api.prepare_v2(conn_->db, sql.c_str(), static_cast<int>(sql.size()), &s, nullptr);
         if (rc != SQLITE_OK) {
@@ -819,18 +871,55 @@ class SqliteHandle final : public rt::StorageHandle {
         return 0;
     }
 
-    static void decodeView(const rt::View& v, sqlite3_stmt* s, const std::vector<void*>& targets) {
+    // A row of a view's statement into the buffers: the columns in the
+    // order of the view's read fields, file by file.
+    static void decodeView(const SqliteApi& api, const ViewStatement& vs, sqlite3_stmt* s,
+                           const std::vector<void*>& targets) {
         int col = 0;
-        for (std::size_t i = 0; i < v.readFields().size(); ++i) {
-            const rt::FileDef& d = v.file(static_cast<int>(i))->def();
-            for (int f : v.readFields()[i])
-                decodeField(s, col++, d.fields[static_cast<std::size_t>(f)],
-                            static_cast<char*>(targets.at(i)));
+        for (std::size_t i = 0; i < vs.columns.size(); ++i) {
+            if (vs.columns[i].empty()) continue;
+            auto* target = static_cast<char*>(targets.at(i));
+            for (const rt::FieldDef* f : vs.columns[i]) decodeField(api, s, col++, *f, target);
         }
     }
 
+    // The statement of a view's request, found by the view's shape number
+    // and the request's shape; on a miss build makes the text (and the
+    // bound's terms), and it is prepared through the statement cache.
+    template <class Build>
+    int viewStatement(const rt::View& v, const ViewRequest& request, Build build,
+                      const ViewStatement*& out, rt::FileStatus& st) {
+        if (int rc = usable(st)) return rc;
+        for (const ViewStatement& e : views_)
+            if (e.shape == v.shape() && e.request == request) {
+                out = &e;
+                return 0;
+            }
+        ViewStatement e;
+        e.shape = v.shape();
+        e.request = request;
+        build(e);
+        e.columns.resize(v.readFields().size());
+        for (std::size_t i = 0; i < v.readFields().size(); ++i) {
+            const rt::FileDef& d = v.file(static_cast<int>(i))->def();
+            for (int f : v.readFields()[i])
+                e.columns[i].push_back(&d.fields[static_cast<std::size_t>(f)]);
+        }
+        if (int rc = prepare(e.sql, e.stmt, st)) return rc;
+        if (views_.size() >= ViewStatements) views_.pop_front();
+        views_.push_back(std::move(e));
+        out = &views_.back();
+        return 0;
+    }
+
     std::shared_ptr<Connection> conn_;
+    // Every statement of the handle by its text; finalised all together when
+    // full and when the handle closes.
     std::unordered_map<std::string, sqlite3_stmt*> cache_;
+    // The views' statements by shape (a few per list: each direction, each
+    // kind of bound, the re-read). Each points into cache_ and is dropped
+    // whenever cache_ finalises.
+    std::deque<ViewStatement> views_;
 };
 
 // ---------------------------------------------------------------------------

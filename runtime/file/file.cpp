@@ -588,6 +588,7 @@ struct View::State {
     std::vector<std::vector<char>> scratch;  // one image per file
     std::vector<char> last;                  // the primary image of the last row read
     std::vector<int> positionFields;         // the order key's and primary key's fields
+    std::vector<void*> targets;              // page(): the buffers, kept for their storage
 };
 
 void View::keepLast(const void* primaryRecord) {
@@ -600,7 +601,13 @@ void View::keepLast(const void* primaryRecord) {
 }
 
 View::View(FileStructure& primary) : primary_(&primary), state_(std::make_unique<State>()) {
+    newShape();
     threadViews().push_back(this);
+}
+
+void View::newShape() {
+    static std::atomic<std::uint64_t> serial{0};
+    shape_ = serial.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 View::~View() {
@@ -627,32 +634,48 @@ int View::fail(int code, int fileErrorCode, std::string fileError) {
     return code;
 }
 
+// Every change of shape takes a new shape number. Fields, joins, the filter
+// and the order are worked out by open(): changing one closes an open view,
+// so nothing reads with what was worked out for the old shape. Ranges count
+// at once, open or not (a range added to an open view limits its next read).
 void View::project(FieldRef field) {
+    close();
     projected_.push_back(field);
+    newShape();
 }
 
 void View::project(FileStructure& f, std::string_view name) {
+    close();
     projected_.push_back({&f, f.def().fieldIndex(name)});
+    newShape();
 }
 
 void View::join(FileStructure& joined, int joinKey, std::vector<FieldRef> linking) {
+    close();
     joins_.push_back({&joined, joinKey, std::move(linking)});
+    newShape();
 }
 
 void View::setFilter(std::string expression) {
+    close();
     filter_ = std::move(expression);
+    newShape();
 }
 
 void View::addRange(FieldRef field, Compare op, ValueSource value) {
     ranges_.push_back({field, op, std::move(value)});
+    newShape();
 }
 
 void View::clearRanges() {
     ranges_.clear();
+    newShape();
 }
 
 void View::setOrder(int key) {
+    close();
     order_ = key;
+    newShape();
     state_->positionFields = positionFields(primary_->def(), key);
     state_->pos = ReadPosition{};
     state_->ahead.drop();
@@ -822,6 +845,7 @@ int View::open() {
     state_->ahead.drop();
     state_->last.clear();
     state_->positionFields = positionFields(pd, order_);
+    newShape();
     open_ = true;
     status_ = FileStatus{};
     return 0;
@@ -943,21 +967,28 @@ int View::page(int rows, bool forward, const std::function<void()>& onRow, int* 
     }
     r.limit = rows;
     // Rows go straight into the buffers: only the fields the view reads change.
+    // (The list of buffers keeps its storage from page to page.)
+    r.targets.swap(state_->targets);
+    r.targets.clear();
     for (int i = 0; i <= static_cast<int>(joins_.size()); ++i)
         r.targets.push_back(file(i)->record());
-    // The bound image must not change while the statement runs.
-    std::vector<char> bound = state_->pos.image;
-    if (r.boundRecord) r.boundRecord = bound.data();
+    // The position moves past the last row once the statement is done: the
+    // bound image (r.boundRecord) stays as it is while the statement runs.
+    // The last row's position fields are in state_->last by then, taken
+    // before onRow could change the buffer.
+    bool any = false;
     int n = 0;
     FileStatus st;
     int rc = primary_->handle()->viewScan(
         *this, r,
         [&] {
+            any = true;
             keepLast(primary_->record());
-            state_->pos.after(primary_->def(), state_->positionFields, primary_->record());
             if (onRow) onRow();
         },
         n, st);
+    if (any) state_->pos.after(primary_->def(), state_->positionFields, state_->last.data());
+    state_->targets.swap(r.targets);
     status_ = st;
     if (rowsRead) *rowsRead = n;
     return rc;

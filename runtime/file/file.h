@@ -396,11 +396,18 @@ class View {
     // The view's file of that index (0 the primary); the index of a file (-1).
     FileStructure* file(int index) const;
     int fileIndex(const FileStructure* file) const;
+    // A number, unique in the process, for the view's statement shape (its
+    // joins, read fields, filter terms, ranges and order). It is taken anew
+    // when the view is made, at every open and at every call above that
+    // changes the shape, so a driver may keep what it built for a shape under
+    // this number.
+    std::uint64_t shape() const { return shape_; }
 
   private:
     struct State;
     int fail(int code, int fileErrorCode = 0, std::string fileError = {});
     void keepLast(const void* primaryRecord);
+    void newShape();
     FileStructure* primary_;
     std::vector<Join> joins_;
     std::vector<FieldRef> projected_;
@@ -410,6 +417,7 @@ class View {
     std::vector<std::vector<int>> readFields_;
     int order_ = -1;
     bool open_ = false;
+    std::uint64_t shape_ = 0;
     std::unique_ptr<State> state_;
     FileStatus status_;
 };

@@ -2,7 +2,9 @@
 // filters with bound variables, pages, and the plans SQLite picks for them.
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <mutex>
+#include <optional>
 
 #include "storage_fixture.h"
 
@@ -65,6 +67,7 @@ class ReadTest : public StorageTest {
             m.M1_PRE = names[i % 12];
             ASSERT_EQ(members.add(), 0);
             expected.emplace_back(std::string(m.M1_PRE.view()), m.M1_SIF);
+            federationOf[m.M1_SIF] = m.M1_SPS;
         }
         std::sort(expected.begin(), expected.end(), [](auto& a, auto& b) {
             if (lessNoCase(a.first, b.first)) return true;
@@ -75,6 +78,7 @@ class ReadTest : public StorageTest {
     Member m;
     rt::FileStructure members{memberDef(), &m};
     std::vector<std::pair<std::string, std::int32_t>> expected;  // in name order
+    std::map<std::int32_t, std::int32_t> federationOf;           // code -> M1_SPS
 };
 
 }  // namespace
@@ -434,4 +438,327 @@ TEST_F(ReadTest, PlansUseTheKeysIndexesWithoutSortingOrScanning) {
         << p;
     EXPECT_EQ(p.find("TEMP B-TREE"), std::string::npos) << p;
     rt::unbindAll();
+}
+
+TEST_F(ReadTest, PagesContinueAfterTheRowsAsReadWhateverOnRowDoes) {
+    rt::View v(members);
+    v.project(members, "CLA:M1_PRE");
+    v.setOrder(2);
+    ASSERT_EQ(v.open(), 0);
+    auto positionOf = [&](std::int32_t code) {
+        Member keep = m;
+        m.M1_SIF = code;
+        rt::Position p = members.position();
+        m = keep;
+        return p;
+    };
+    std::vector<std::int32_t> got;
+    // The row's position is there while onRow runs; what onRow then does to
+    // the buffer (a list may reuse it) does not move where the next page starts.
+    auto onRow = [&] {
+        got.push_back(m.M1_SIF);
+        EXPECT_EQ(v.position(), members.position()) << m.M1_SIF;
+        m.M1_PRE = "zzz";
+        m.M1_SIF = 0;
+    };
+    ASSERT_EQ(v.set(rt::SetFrom::Start), 0);
+    int n = 0;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(v.page(7, true, onRow, &n), 0);
+        EXPECT_EQ(n, 7);
+    }
+    std::vector<std::int32_t> want;
+    for (std::size_t i = 0; i < 21; ++i) want.push_back(expected[i].second);
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(v.position(), positionOf(expected[20].second));
+
+    got.clear();
+    ASSERT_EQ(v.page(4, false, onRow, &n), 0);
+    EXPECT_EQ(got, (std::vector<std::int32_t>{expected[19].second, expected[18].second,
+                                              expected[17].second, expected[16].second}));
+    EXPECT_EQ(v.position(), positionOf(expected[16].second));
+    // One row at a time from there goes on the same way.
+    ASSERT_EQ(v.next(), 0);
+    EXPECT_EQ(m.M1_SIF, expected[17].second);
+}
+
+// What open() works out from the fields, joins, filter and order is not
+// changed under an open view: changing one closes the view, reads fail until
+// it is opened again, and then follow the new shape. (A new order on an open
+// view used to page on with key fields it never read: rows were skipped.)
+TEST_F(ReadTest, ChangingWhatOpenWorksOutClosesTheView) {
+    Member other;
+    rt::FileStructure second(memberDef(), &other);
+    std::vector<std::int32_t> byName, federationOne;
+    for (std::size_t i = 0; i < 15; ++i) byName.push_back(expected[i].second);
+    for (int code = 1; federationOne.size() < 15; ++code)
+        if (federationOf.at(code) == 1) federationOne.push_back(code);
+    struct Change {
+        const char* what;
+        std::function<void(rt::View&)> change;
+        std::vector<std::int32_t> rows;  // the first 15 after the change
+        std::function<void()> perRow;    // more to check on each row
+    } changes[] = {
+        {"order", [](rt::View& v) { v.setOrder(2); }, byName, [] {}},
+        {"filter", [](rt::View& v) { v.setFilter("CLA:M1_SPS = 1"); }, federationOne, [] {}},
+        {"projection",
+         [&](rt::View& v) { v.project(members, "CLA:M1_PRE"); },
+         {},
+         [&] {
+             EXPECT_NE(m.M1_PRE, "unread");
+             m.M1_PRE = "unread";
+         }},
+        {"join",
+         [&](rt::View& v) { v.join(second, 1, {members.field(2)}); },
+         {},
+         [&] { EXPECT_EQ(other.M1_SIF, m.M1_SIF); }},
+    };
+    for (const Change& c : changes) {
+        rt::View v(members);
+        v.project(members, "CLA:M1_IME");
+        ASSERT_EQ(v.open(), 0) << c.what;
+        ASSERT_EQ(v.set(rt::SetFrom::Start), 0);
+        ASSERT_EQ(v.page(5, true, {}), 0);
+        c.change(v);
+        EXPECT_FALSE(v.isOpen()) << c.what;
+        EXPECT_EQ(v.page(5, true, {}), rt::FileErr::FileSystemError) << c.what;
+        ASSERT_EQ(v.open(), 0) << c.what << ": " << v.status().fileError;
+        m.M1_PRE = "unread";
+        other.M1_SIF = -1;
+        std::vector<std::int32_t> got;
+        ASSERT_EQ(v.set(rt::SetFrom::Start), 0);
+        for (int page = 0; page < 3; ++page)
+            ASSERT_EQ(v.page(5, true,
+                             [&] {
+                                 got.push_back(m.M1_SIF);
+                                 c.perRow();
+                             }),
+                      0)
+                << c.what;
+        if (c.rows.empty()) {
+            EXPECT_EQ(
+                got, (std::vector<std::int32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}))
+                << c.what;
+        } else {
+            EXPECT_EQ(got, c.rows) << c.what;
+        }
+    }
+}
+
+// The statement a view reads with belongs to its shape: a view reopened
+// with another filter or order, a range added to or cleared from an open
+// view, two views of one file asking alike, and a view made where another
+// one was, each read with statements of their own.
+TEST_F(ReadTest, EachViewShapeReadsWithItsOwnStatement) {
+    using Pass = std::function<bool(std::int32_t)>;
+    const Pass all = [](std::int32_t) { return true; };
+    auto federation = [&](std::int32_t sps) -> Pass {
+        return [this, sps](std::int32_t code) { return federationOf.at(code) == sps; };
+    };
+    // The first rows that pass, in name or in code order.
+    auto firstRows = [&](bool byName, const Pass& pass) {
+        std::vector<std::int32_t> out;
+        for (std::size_t i = 0; i < 240 && out.size() < 6; ++i) {
+            std::int32_t code = byName ? expected[i].second : static_cast<std::int32_t>(i + 1);
+            if (pass(code)) out.push_back(code);
+        }
+        return out;
+    };
+
+    rt::View a(members), b(members);
+    a.project(members, "CLA:M1_PRE");
+    a.setOrder(2);
+    b.project(members, "CLA:M1_IME");
+    b.setOrder(2);
+    b.setFilter("CLA:M1_SPS = 2");
+    ASSERT_EQ(a.open(), 0);
+    ASSERT_EQ(b.open(), 0);
+    std::optional<rt::View> c;  // made again in the same place
+    auto remakeC = [&](const char* filter) {
+        c.reset();
+        c.emplace(members);
+        c->project(members, "CLA:M1_PRE");
+        c->setOrder(2);
+        c->setFilter(filter);
+        ASSERT_EQ(c->open(), 0);
+    };
+
+    SqlLog log;
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        std::function<rt::View&()> view;
+        bool byName;
+        Pass pass;
+        const char* sqlHas;
+        const char* sqlLacks;  // nullptr: nothing to miss
+    } steps[] = {
+        {"a by name", [] {}, [&]() -> rt::View& { return a; }, true, all,
+         "ORDER BY t0.M1_PRE COLLATE NOCASE", "WHERE"},
+        {"b, same file and request", [] {}, [&]() -> rt::View& { return b; }, true, federation(2),
+         "t0.M1_SPS = ?", nullptr},
+        {"a again", [] {}, [&]() -> rt::View& { return a; }, true, all, "t0.M1_PRE", "M1_SPS"},
+        {"a reopened with a filter",
+         [&] {
+             a.close();
+             a.setFilter("CLA:M1_SPS = 1");
+             ASSERT_EQ(a.open(), 0);
+         },
+         [&]() -> rt::View& { return a; }, true, federation(1), "t0.M1_SPS = ?", "M1_IME"},
+        {"a reopened in code order",
+         [&] {
+             a.close();
+             a.setOrder(1);
+             ASSERT_EQ(a.open(), 0);
+         },
+         [&]() -> rt::View& { return a; }, false, federation(1), "ORDER BY t0.M1_SIF",
+         "ORDER BY t0.M1_PRE"},
+        {"a range added to the open view",
+         [&] {
+             a.addRange(members.field(2), rt::Compare::LessEqual,
+                        [] { return rt::Value{std::int64_t{30}}; });
+         },
+         [&]() -> rt::View& { return a; }, false,
+         [this](std::int32_t code) { return code <= 30 && federationOf.at(code) == 1; },
+         "t0.M1_SIF <= ?", nullptr},
+        {"the range cleared", [&] { a.clearRanges(); }, [&]() -> rt::View& { return a; }, false,
+         federation(1), "t0.M1_SPS = ?", "<= ?"},
+        {"c made", [&] { remakeC(""); }, [&]() -> rt::View& { return *c; }, true, all,
+         "ORDER BY t0.M1_PRE", "WHERE"},
+        {"c made again in its place, filtered", [&] { remakeC("CLA:M1_SPS = 2"); },
+         [&]() -> rt::View& { return *c; }, true, federation(2), "t0.M1_SPS = ?", nullptr},
+        {"b after all that", [] {}, [&]() -> rt::View& { return b; }, true, federation(2),
+         "t0.M1_IME", nullptr},
+    };
+    for (const Step& s : steps) {
+        s.change();
+        rt::View& v = s.view();
+        std::vector<std::int32_t> got;
+        ASSERT_EQ(v.set(rt::SetFrom::Start), 0) << s.what;
+        ASSERT_EQ(v.page(6, true, [&] { got.push_back(m.M1_SIF); }), 0)
+            << s.what << ": " << v.status().fileError;
+        EXPECT_EQ(got, firstRows(s.byName, s.pass)) << s.what;
+        EXPECT_NE(log.last().find(s.sqlHas), std::string::npos) << s.what << ": " << log.last();
+        if (s.sqlLacks) {
+            EXPECT_EQ(log.last().find(s.sqlLacks), std::string::npos)
+                << s.what << ": " << log.last();
+        }
+    }
+
+    // The re-reads differ by what each view reads: a leaves the first name
+    // alone, b reads it (blank in every row).
+    m.M1_SIF = expected[10].second;
+    rt::Position pos = members.position();
+    m.M1_IME = "kept";
+    ASSERT_EQ(a.reget(pos), 0);
+    EXPECT_EQ(m.M1_IME, "kept");
+    EXPECT_EQ(log.last().find("M1_IME"), std::string::npos) << log.last();
+    ASSERT_EQ(b.reget(pos), 0);
+    EXPECT_TRUE(m.M1_IME.blank());
+    EXPECT_EQ(m.M1_PRE.view(), expected[10].first);
+    EXPECT_NE(log.last().find("t0.M1_IME"), std::string::npos) << log.last();
+}
+
+// A handle finalises its statements all at once when it holds 128; a view
+// then prepares its statement again instead of running one already gone.
+TEST_F(StorageTest, ViewsReadOnAfterTheStatementCacheIsEmptied) {
+    Club c;
+    rt::FileStructure clubs(clubDef(), &c);
+    ASSERT_EQ(openOrCreate(clubs), 0);
+    for (int code = 1; code <= 3; ++code) {
+        c = Club{};
+        c.P1_SIP = code;
+        c.P1_NPD = "club " + std::to_string(code);
+        ASSERT_EQ(clubs.add(), 0);
+    }
+    rt::View v(clubs);
+    v.project(clubs, "PLA:P1_NPD");
+    v.project(clubs, "PLA:P1_TEL");
+    v.setOrder(1);
+    ASSERT_EQ(v.open(), 0);
+    SqlLog log;
+    auto rows = [&] {
+        std::vector<std::string> got;
+        EXPECT_EQ(v.set(rt::SetFrom::Start), 0);
+        EXPECT_EQ(v.page(10, true, [&] { got.push_back(c.P1_NPD.str() + "|" + c.P1_TEL.str()); }),
+                  0)
+            << v.status().fileError;
+        EXPECT_NE(log.last().find("FROM PLAND t0"), std::string::npos) << log.last();
+        return got;
+    };
+    EXPECT_EQ(rows(), (std::vector<std::string>{"club 1|", "club 2|", "club 3|"}));
+
+    // Club 1 written 140 times, each time another set of its columns: each
+    // write is an UPDATE of its own, more than the cache holds.
+    c.P1_SIP = 1;
+    ASSERT_EQ(clubs.get(0), 0);
+    for (int set = 1; set <= 140; ++set) {
+        const std::string text = "s" + std::to_string(set);
+        if (set & 1) c.P1_NPD = text;
+        if (set & 2) c.P1_ADR = text;
+        if (set & 4) c.P1_SJD = text;
+        if (set & 8) c.P1_BRG = text;
+        if (set & 16) c.P1_DAR = set;
+        if (set & 32) c.P1_TEL = text;
+        if (set & 64) c.P1_FAX = text;
+        if (set & 128) c.P1_WEB = text;
+        ASSERT_EQ(clubs.put(), 0) << set << ": " << clubs.status().fileError;
+    }
+    ASSERT_EQ(c.P1_NPD, "s139");
+    ASSERT_EQ(c.P1_TEL, "s127");
+    EXPECT_EQ(rows(), (std::vector<std::string>{"club 2|", "club 3|", "s139|s127"}));
+    c.P1_SIP = 1;
+    rt::Position first = clubs.position();
+    c = Club{};
+    ASSERT_EQ(v.reget(first), 0) << v.status().fileError;
+    EXPECT_EQ(c.P1_NPD, "s139");
+    EXPECT_EQ(c.P1_TEL, "s127");
+}
+
+// What another program left NULL reads as zero or blanks, whichever way the
+// row is read, over whatever the buffer held.
+TEST_F(StorageTest, EveryReadTakesNullAsZeroOrBlanks) {
+    Club c;
+    rt::FileStructure clubs(clubDef(), &c);
+    ASSERT_EQ(openOrCreate(clubs), 0);
+    {
+        RawDb raw(databasePath());
+        ASSERT_EQ(raw.exec("INSERT INTO PLAND (P1_SIP, P1_NPD, P1_TEL, P1_DAR) VALUES (3, "
+                           "'PD Bor', NULL, NULL)"),
+                  SQLITE_OK);
+    }
+    rt::View v(clubs);  // every field
+    ASSERT_EQ(v.open(), 0);
+    struct Read {
+        const char* what;
+        std::function<int()> read;
+    } reads[] = {
+        {"keyed fetch", [&] { return clubs.get(0); }},
+        {"ordered read",
+         [&] {
+             EXPECT_EQ(clubs.set(0, rt::SetFrom::Buffer), 0);
+             return clubs.next();
+         }},
+        {"view page",
+         [&] {
+             EXPECT_EQ(v.set(rt::SetFrom::Start), 0);
+             int n = 0;
+             int rc = v.page(5, true, {}, &n);
+             EXPECT_EQ(n, 1);
+             return rc;
+         }},
+        {"view re-read", [&] { return v.reget(clubs.position()); }},
+    };
+    for (const Read& r : reads) {
+        c.P1_SIP = 3;
+        c.P1_ADR = "old";
+        c.P1_TEL = "old";
+        c.P1_DAR = 99;
+        ASSERT_EQ(r.read(), 0) << r.what;
+        EXPECT_EQ(c.P1_SIP, 3) << r.what;
+        EXPECT_EQ(c.P1_NPD.view(), "PD Bor" + std::string(44, ' ')) << r.what;
+        EXPECT_TRUE(c.P1_ADR.blank()) << r.what;
+        EXPECT_TRUE(c.P1_TEL.blank()) << r.what;
+        EXPECT_EQ(c.P1_DAR, 0) << r.what;
+    }
 }
