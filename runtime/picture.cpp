@@ -248,11 +248,6 @@ std::string formatText(const Picture& p, std::string_view value) {
     return std::string(textShown(p, value));
 }
 
-std::string_view textShown(const Picture& p, std::string_view value) {
-    if (p.kind != Picture::Kind::Text) return trimRight(value);
-    // Windows-1250 has one byte per character, so cutting bytes cuts characters.
-    return trimRight(value.substr(0, static_cast<std::size_t>(p.width)));
-}
 
 std::optional<std::int64_t> parseInteger(const Picture& p, std::string_view text) {
     std::string_view t = trim(text);

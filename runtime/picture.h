@@ -35,6 +35,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/text.h"
+
 #include "runtime/date.h"
 #include "runtime/money.h"
 
@@ -64,7 +66,11 @@ std::string formatMoney(const Picture& p, Money value);
 std::string formatDate(const Picture& p, DayNumber value);
 std::string formatText(const Picture& p, std::string_view value);
 // The part of value that formatText shows, without copying it.
-std::string_view textShown(const Picture& p, std::string_view value);
+inline std::string_view textShown(const Picture& p, std::string_view value) {
+    if (p.kind != Picture::Kind::Text) return trimRight(value);
+    // Windows-1250 has one byte per character, so cutting bytes cuts characters.
+    return trimRight(value.substr(0, static_cast<std::size_t>(p.width)));
+}
 
 // Parsing what the user typed; nullopt when the picture refuses it.
 std::optional<std::int64_t> parseInteger(const Picture& p, std::string_view text);

@@ -117,11 +117,7 @@ std::string toUtf8(std::string_view cp1250) {
     return out;
 }
 
-void appendUtf8(std::string& out, std::string_view cp1250) {
-    if (isAscii(cp1250)) {
-        out.append(cp1250);
-        return;
-    }
+void appendNonAscii(std::string& out, std::string_view cp1250) {
     // Sized first, then written in place: no growth while converting.
     const Utf8Table& t = utf8Table();
     std::size_t size = 0;
@@ -140,18 +136,6 @@ void appendUtf8(std::string& out, std::string_view cp1250) {
     }
 }
 
-bool isAscii(std::string_view text) {
-    // Eight bytes at a time: every list cell of every redraw comes here.
-    std::size_t i = 0;
-    for (; i + 8 <= text.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + i, sizeof word);
-        if (word & 0x8080808080808080ull) return false;
-    }
-    for (; i < text.size(); ++i)
-        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
-    return true;
-}
 
 std::optional<std::string> fromUtf8(std::string_view utf8) {
     if (utf8.empty()) return std::string();
@@ -168,19 +152,6 @@ std::optional<std::string> fromUtf8(std::string_view utf8) {
     return out;
 }
 
-std::string_view trimRight(std::string_view text) {
-    // Fields are blank-padded to their width: skip the padding eight bytes at a time.
-    constexpr std::uint64_t blanks = 0x2020202020202020ull;
-    std::size_t end = text.size();
-    while (end >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + end - 8, sizeof word);
-        if (word != blanks) break;
-        end -= 8;
-    }
-    while (end > 0 && text[end - 1] == ' ') --end;
-    return text.substr(0, end);
-}
 
 std::string_view trim(std::string_view text) {
     text = trimRight(text);

@@ -6,6 +6,8 @@
 #include <array>
 #include <concepts>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,12 +15,25 @@
 
 namespace rt {
 
+// Every cell of every list row passes isAscii, appendUtf8 and trimRight:
+// they are inline.
+
+inline bool isAscii(std::string_view text) {
+    // Eight bytes at a time.
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        if (word & 0x8080808080808080ull) return false;
+    }
+    for (; i < text.size(); ++i)
+        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+    return true;
+}
+
 // Windows-1250 bytes to UTF-8. Bytes that Windows-1250 leaves undefined
 // (0x81, 0x83, 0x88, 0x90, 0x98) become U+FFFD.
 std::string toUtf8(std::string_view cp1250);
-// The same, appended to out.
-void appendUtf8(std::string& out, std::string_view cp1250);
-bool isAscii(std::string_view text);
 // The same for a string given away (only an rvalue std::string chooses this):
 // a text that is plain ASCII is handed back as it is, uncopied.
 template <typename S>
@@ -27,13 +42,34 @@ std::string toUtf8(S&& cp1250) {
     if (isAscii(cp1250)) return std::move(cp1250);
     return toUtf8(std::string_view(cp1250));
 }
+// The same, appended to out.
+void appendNonAscii(std::string& out, std::string_view cp1250);
+inline void appendUtf8(std::string& out, std::string_view cp1250) {
+    if (isAscii(cp1250))
+        out.append(cp1250);
+    else
+        appendNonAscii(out, cp1250);
+}
 
 // UTF-8 to Windows-1250; nullopt when a character has no Windows-1250 byte or
 // the input is not valid UTF-8.
 std::optional<std::string> fromUtf8(std::string_view utf8);
 
 // The text without its trailing blanks (spaces; tabs and the like are text).
-std::string_view trimRight(std::string_view text);
+inline std::string_view trimRight(std::string_view text) {
+    // Fields are blank-padded to their width: skip the padding eight bytes at a time.
+    constexpr std::uint64_t blanks = 0x2020202020202020ull;
+    std::size_t end = text.size();
+    while (end >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + end - 8, sizeof word);
+        if (word != blanks) break;
+        end -= 8;
+    }
+    while (end > 0 && text[end - 1] == ' ') --end;
+    return text.substr(0, end);
+}
+
 // The text without leading and trailing blanks.
 std::string_view trim(std::string_view text);
 
