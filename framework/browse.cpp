@@ -220,21 +220,27 @@ bool BrowseClass::attach() {
     rt::Window* w = Window->Win;
     if (ListControl > w->controlCount()) return false;
     rt::Control& c = w->control(ListControl);
-    c.rowCount = [this] { return Q ? Q->Records() : 0; };
+    // A redraw asks for the count first, then for every row: the columns'
+    // pictures are checked once per redraw, with the count.
+    c.rowCount = [this] {
+        checkColumnPictures();
+        return Q ? Q->Records() : 0;
+    };
     c.row = [this](int row) { return shownRow(row); };
     attached_ = true;
     return true;
 }
 
-rt::ListRow BrowseClass::shownRow(int n) {
+void BrowseClass::checkColumnPictures() {
+    if (!Q) return;
     const rt::Control& k = Window->Win->control(ListControl);
     // Column n shows queue field n; columns beyond the fields stay empty.
     const std::size_t columns = k.columns.size();
     const std::size_t shown = std::min(columns, static_cast<std::size_t>(Q->Fields()));
-    // Each redraw asks for every row: the columns' pictures are looked up
-    // once, and again (with every row formatted anew) only when one changes.
+    // The pictures are looked up once, and again (with every row formatted
+    // anew) only when one changes.
     if (columnPictures_.size() != columns) {
-        columnPictures_.resize(columns);
+        columnPictures_.assign(columns, ColumnFormat{});
         ++format_;
     }
     for (std::size_t i = 0; i < shown; ++i) {
@@ -246,11 +252,16 @@ rt::ListRow BrowseClass::shownRow(int n) {
             ++format_;
         }
     }
+}
+
+rt::ListRow BrowseClass::shownRow(int n) {
     const BrowseQueue::Entry& e = Q->Get(n);
     if (e.ShownFormat == format_) return e.Shown;
+    const std::size_t columns = columnPictures_.size();
+    const std::size_t shown = std::min(columns, static_cast<std::size_t>(Q->Fields()));
     rowBuilder_.clear();
     for (std::size_t i = 0; i < columns; ++i) {
-        if (i < shown) {
+        if (i < shown && columnPictures_[i].parsed) {
             const std::size_t from = Q->offsets_[i];
             const std::string_view bytes(e.Fields.data() + from, Q->offsets_[i + 1] - from);
             BrowseQueue::appendShown(rowBuilder_.text(), *Q->defs_[i], bytes,

@@ -231,7 +231,10 @@ class BrowseClass : public ViewManager, public WindowComponent {
     void setButtons();
     void setThumb();  // computes it and shows it on the list
     void computeThumb();
-    // Row n of the queue as the list shows it (formatted once, then shared).
+    // The columns' pictures as the list control has them now.
+    void checkColumnPictures();
+    // Row n of the queue as the list shows it (formatted once, then shared),
+    // with the pictures found by the last checkColumnPictures.
     rt::ListRow shownRow(int n);
 
     // Actions

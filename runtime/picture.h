@@ -45,13 +45,13 @@ namespace rt {
 struct Picture {
     enum class Kind { Number, Text, Date, Amount };
     Kind kind = Kind::Text;
-    int width = 0;           // positions (Number, Amount) or characters (Text)
-    int decimals = 0;        // Amount: places after the decimal separator
+    int width = 0;     // positions (Number, Amount) or characters (Text)
+    int decimals = 0;  // Amount: places after the decimal separator
     bool blankWhenZero = false;
     bool leadingMinus = false;
-    char grouping = 0;       // Amount: '.' or ','; 0 for none
+    char grouping = 0;  // Amount: '.' or ','; 0 for none
     char decimalPoint = '.';
-    std::string source;      // the picture as written
+    std::string source;  // the picture as written
 
     // nullopt for a picture this system does not know.
     static std::optional<Picture> parse(std::string_view picture);

@@ -118,24 +118,24 @@ std::string toUtf8(std::string_view cp1250) {
 }
 
 void appendNonAscii(std::string& out, std::string_view cp1250) {
-    // Sized first, then written in place: no growth while converting.
+    // Room for the longest form of every byte (three UTF-8 bytes, and one
+    // more: a table row is copied whole), written in place, then cut to what
+    // was written.
     const Utf8Table& t = utf8Table();
-    std::size_t size = 0;
-    for (const char ch : cp1250) size += t.size[static_cast<unsigned char>(ch)];
     const std::size_t at = out.size();
-    out.resize(at + size);
+    out.resize(at + 3 * cp1250.size() + 1);
     char* o = out.data() + at;
     for (const char ch : cp1250) {
         const auto b = static_cast<unsigned char>(ch);
         if (b < 0x80) {
             *o++ = ch;
         } else {
-            std::memcpy(o, t.bytes[b], t.size[b]);
+            std::memcpy(o, t.bytes[b], sizeof t.bytes[b]);
             o += t.size[b];
         }
     }
+    out.resize(static_cast<std::size_t>(o - out.data()));
 }
-
 
 std::optional<std::string> fromUtf8(std::string_view utf8) {
     if (utf8.empty()) return std::string();
@@ -151,7 +151,6 @@ std::optional<std::string> fromUtf8(std::string_view utf8) {
     out.resize(out.size() - outLeft);
     return out;
 }
-
 
 std::string_view trim(std::string_view text) {
     text = trimRight(text);

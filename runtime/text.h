@@ -37,8 +37,7 @@ std::string toUtf8(std::string_view cp1250);
 // The same for a string given away (only an rvalue std::string chooses this):
 // a text that is plain ASCII is handed back as it is, uncopied.
 template <typename S>
-    requires std::same_as<S, std::string>
-std::string toUtf8(S&& cp1250) {
+requires std::same_as<S, std::string> std::string toUtf8(S&& cp1250) {
     if (isAscii(cp1250)) return std::move(cp1250);
     return toUtf8(std::string_view(cp1250));
 }

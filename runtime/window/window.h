@@ -100,8 +100,9 @@ struct Control {
     std::string trueValue = "1", falseValue = "0";
     std::string radioValue;
     // lists: columns, and the rows the list shows now: row(r) gives row r's
-    // cells, formatted, UTF-8, one per column. Every redraw asks for every
-    // row, so a list hands back the same shared row while it is unchanged.
+    // cells, formatted, UTF-8, one per column. Every redraw asks for
+    // rowCount() and then for every row, so a list hands back the same
+    // shared row while it is unchanged.
     std::vector<Column> columns;
     std::function<int()> rowCount;
     std::function<ListRow(int row)> row;
