@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "runtime/dialogs.h"
@@ -67,6 +69,7 @@ struct Column {
     std::string picture;
     bool rightBorder = true;
     bool resizable = true;
+    friend bool operator==(const Column&, const Column&) = default;
 };
 
 // One row of a list as the display shows it: its cells, UTF-8, one per
@@ -167,6 +170,77 @@ struct ControlView {
     int selectedTab = 0;
 };
 
+// The controls of a view, in control order (control n at n - 1). A window
+// shares each control's view with its next views for as long as the control
+// stays as it was, so a redraw makes anew only the controls that changed.
+// Reads look like a vector's; a change through the non-const accessors first
+// copies that control, so the views that share it keep theirs.
+class ControlList {
+  public:
+    using Ptr = std::shared_ptr<const ControlView>;
+
+    template <bool Const>
+    class Iterator {
+      public:
+        using value_type = ControlView;
+        using difference_type = std::ptrdiff_t;
+        using reference = std::conditional_t<Const, const ControlView&, ControlView&>;
+        using List = std::conditional_t<Const, const ControlList, ControlList>;
+        Iterator() = default;
+        Iterator(List* list, std::size_t i) : list_(list), i_(i) {}
+        reference operator*() const { return (*list_)[i_]; }
+        auto* operator->() const { return &**this; }
+        Iterator& operator++() {
+            ++i_;
+            return *this;
+        }
+        Iterator operator++(int) {
+            Iterator old = *this;
+            ++i_;
+            return old;
+        }
+        friend bool operator==(const Iterator& a, const Iterator& b) { return a.i_ == b.i_; }
+
+      private:
+        List* list_ = nullptr;
+        std::size_t i_ = 0;
+    };
+    using const_iterator = Iterator<true>;
+    using iterator = Iterator<false>;
+
+    std::size_t size() const { return items_.size(); }
+    bool empty() const { return items_.empty(); }
+    const ControlView& operator[](std::size_t i) const { return *items_[i]; }
+    const ControlView& at(std::size_t i) const { return *items_.at(i); }
+    ControlView& operator[](std::size_t i) { return own(i); }
+    ControlView& at(std::size_t i) { return own(checked(i)); }
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, size()}; }
+    iterator begin() { return {this, 0}; }
+    iterator end() { return {this, size()}; }
+
+    void reserve(std::size_t n) { items_.reserve(n); }
+    void push_back(ControlView c) { items_.push_back(std::make_shared<ControlView>(std::move(c))); }
+    void push_back(Ptr p) { items_.push_back(std::move(p)); }
+    // Control i's view as shared (to be shown again by a later view).
+    const Ptr& shared(std::size_t i) const { return items_[i]; }
+
+  private:
+    std::size_t checked(std::size_t i) const {
+        if (i >= items_.size()) throw std::out_of_range("ControlList::at");
+        return i;
+    }
+    // Copies control i when another view shares it. Every control view is
+    // made non-const (make_shared<ControlView>), so changing the one this
+    // list alone holds is allowed.
+    ControlView& own(std::size_t i) {
+        if (items_[i].use_count() > 1) items_[i] = std::make_shared<ControlView>(*items_[i]);
+        return const_cast<ControlView&>(*items_[i]);
+    }
+
+    std::vector<Ptr> items_;
+};
+
 enum class WindowKind { Frame, Child };
 
 struct WindowView {
@@ -185,7 +259,7 @@ struct WindowView {
     Font font;
     std::vector<int> statusWidths;  // frame: widths of the status zones (-1 variable)
     std::vector<std::string> status;
-    std::vector<ControlView> controls;
+    ControlList controls;
     std::uint64_t serial = 0;  // grows with every new view of this window
 };
 

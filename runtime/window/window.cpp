@@ -1227,6 +1227,27 @@ void Window::update(int c) {
         one(control(c));
 }
 
+std::vector<ListRow> Window::listRows(const Control& c) const {
+    std::vector<ListRow> out;
+    const int rows = c.rowCount ? c.rowCount() : 0;
+    const std::size_t columns = c.columns.size();
+    out.reserve(static_cast<std::size_t>(std::max(rows, 0)));
+    for (int r = 1; r <= rows; ++r) {
+        ListRow row = c.row ? c.row(r) : ListRow{};
+        if (row.size() != columns) {
+            // One cell per column: missing cells are empty, extra ones dropped.
+            ListRow::Builder b;
+            for (std::size_t i = 0; i < columns; ++i) {
+                if (i < row.size()) b.text() += row[i];
+                b.endCell();
+            }
+            row = b.build();
+        }
+        out.push_back(std::move(row));
+    }
+    return out;
+}
+
 ViewPtr Window::makeView() const {
     auto v = std::make_shared<WindowView>();
     v->id = id_;
@@ -1253,66 +1274,92 @@ ViewPtr Window::makeView() const {
         if (desc_.kind == WindowKind::Frame) v->status = h.status;
     }
     v->serial = serial_;
+    shown_.resize(controls_.size());
     v->controls.reserve(controls_.size());
     for (int i = 1; i <= controlCount(); ++i) {
         const Control& c = control(i);
-        ControlView cv;
-        cv.id = i;
-        cv.kind = c.kind;
-        cv.name = toUtf8(c.name);
-        cv.at = c.at;
-        cv.parent = c.parent;
-        cv.hidden = c.hidden;
-        cv.visible = visibleInTree(i);
+        // What may change without the control itself changing: its place in
+        // the tree, the focus, a bound value, a list's rows.
+        const bool visible = visibleInTree(i);
         bool enabled = !c.disabled;
         for (int p = c.parent, guard = 0; p > 0 && guard < 64; p = control(p).parent, ++guard)
             if (control(p).disabled) enabled = false;
-        cv.enabled = enabled;
-        cv.focused = focus_ == i;
-        cv.isDefault = c.isDefault;
-        cv.readOnly = c.readOnly;
-        cv.hasFont = c.hasFont;
-        cv.font = c.font;
-        cv.align = c.align;
-        cv.indent = c.indent;
-        cv.msg = toUtf8(c.msg);
-        cv.tip = toUtf8(c.tip);
-        cv.bevelOuter = c.bevelOuter;
-        cv.bevelInner = c.bevelInner;
-        cv.bevelStyle = c.bevelStyle;
-        cv.fill = c.fill;
-        if (hasValueEdit(c.kind))
-            cv.text = c.edit;
-        else
-            cv.text = toUtf8(shown(c));
-        if (c.kind == ControlKind::Check && c.value)
-            cv.checked = std::string(trim(c.value.show(nullptr))) == c.trueValue;
-        if (c.kind == ControlKind::Radio && c.parent && control(c.parent).value)
-            cv.checked = std::string(trim(control(c.parent).value.show(nullptr))) ==
-                         std::string(trim(c.radioValue));
-        if (c.kind == ControlKind::List) {
-            cv.columns = c.columns;
-            for (auto& col : cv.columns) col.header = toUtf8(col.header);
-            const int rows = c.rowCount ? c.rowCount() : 0;
-            const int columns = static_cast<int>(c.columns.size());
-            cv.rows.reserve(static_cast<std::size_t>(rows));
-            for (int r = 1; r <= rows; ++r) {
-                ListRow row = c.row ? c.row(r) : ListRow{};
-                if (row.size() != static_cast<std::size_t>(columns)) {
-                    // One cell per column: missing cells are empty, extra ones dropped.
-                    ListRow::Builder b;
-                    for (std::size_t i = 0; i < static_cast<std::size_t>(columns); ++i) {
-                        if (i < row.size()) b.text() += row[i];
-                        b.endCell();
-                    }
-                    row = b.build();
-                }
-                cv.rows.push_back(std::move(row));
-            }
-            cv.highlight = c.highlight;
-            cv.thumb = c.thumb;
+        const bool focused = focus_ == i;
+        // The text shown before conversion (an entry's edit text is UTF-8 already).
+        std::string bound;
+        const std::string* text = &c.text;
+        if (hasValueEdit(c.kind)) {
+            text = &c.edit;
+        } else if (c.value) {
+            bound = c.value.show(pictureOf(c));
+            text = &bound;
         }
-        cv.selectedTab = c.selectedTab;
+        bool checked = false;
+        if (c.kind == ControlKind::Check && c.value)
+            checked = std::string(trim(c.value.show(nullptr))) == c.trueValue;
+        if (c.kind == ControlKind::Radio && c.parent && control(c.parent).value)
+            checked = std::string(trim(control(c.parent).value.show(nullptr))) ==
+                      std::string(trim(c.radioValue));
+        std::vector<ListRow> rows;
+        if (c.kind == ControlKind::List) rows = listRows(c);
+
+        Shown& m = shown_[static_cast<std::size_t>(i - 1)];
+        if (m.view) {
+            const ControlView& o = *m.view;
+            const bool list = c.kind != ControlKind::List ||
+                              (o.highlight == c.highlight && o.thumb == c.thumb &&
+                               o.rows == rows && m.columns == c.columns);
+            if (list && o.kind == c.kind && o.at == c.at && o.parent == c.parent &&
+                o.hidden == c.hidden && o.visible == visible && o.enabled == enabled &&
+                o.focused == focused && o.isDefault == c.isDefault && o.readOnly == c.readOnly &&
+                o.hasFont == c.hasFont && o.font == c.font && o.align == c.align &&
+                o.indent == c.indent && o.bevelOuter == c.bevelOuter &&
+                o.bevelInner == c.bevelInner && o.bevelStyle == c.bevelStyle && o.fill == c.fill &&
+                o.checked == checked && o.selectedTab == c.selectedTab && m.name == c.name &&
+                m.text == *text && m.msg == c.msg && m.tip == c.tip) {
+                v->controls.push_back(m.view);
+                continue;
+            }
+        }
+
+        auto cv = std::make_shared<ControlView>();
+        cv->id = i;
+        cv->kind = c.kind;
+        cv->name = toUtf8(c.name);
+        cv->at = c.at;
+        cv->parent = c.parent;
+        cv->hidden = c.hidden;
+        cv->visible = visible;
+        cv->enabled = enabled;
+        cv->focused = focused;
+        cv->isDefault = c.isDefault;
+        cv->readOnly = c.readOnly;
+        cv->hasFont = c.hasFont;
+        cv->font = c.font;
+        cv->align = c.align;
+        cv->indent = c.indent;
+        cv->msg = toUtf8(c.msg);
+        cv->tip = toUtf8(c.tip);
+        cv->bevelOuter = c.bevelOuter;
+        cv->bevelInner = c.bevelInner;
+        cv->bevelStyle = c.bevelStyle;
+        cv->fill = c.fill;
+        cv->text = hasValueEdit(c.kind) ? *text : toUtf8(*text);
+        cv->checked = checked;
+        if (c.kind == ControlKind::List) {
+            cv->columns = c.columns;
+            for (auto& col : cv->columns) col.header = toUtf8(col.header);
+            cv->rows = std::move(rows);
+            cv->highlight = c.highlight;
+            cv->thumb = c.thumb;
+        }
+        cv->selectedTab = c.selectedTab;
+        m.view = cv;
+        m.name = c.name;
+        m.text = *text;
+        m.msg = c.msg;
+        m.tip = c.tip;
+        m.columns = c.columns;
         v->controls.push_back(std::move(cv));
     }
     return v;

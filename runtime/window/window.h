@@ -257,6 +257,7 @@ class Window {
     bool stepPass();
     void publish();
     ViewPtr makeView() const;
+    std::vector<ListRow> listRows(const Control& list) const;
     std::string shown(const Control& c) const;
     bool visibleInTree(int control) const;
     void centre();
@@ -289,6 +290,14 @@ class Window {
     Rect minSize_;
     bool maximized_ = false, minimized_ = false;
     std::uint64_t serial_ = 0;
+    // Each control's last view and what it was made from (the texts before
+    // conversion), so a redraw shares the views of unchanged controls.
+    struct Shown {
+        ControlList::Ptr view;
+        std::string name, text, msg, tip;
+        std::vector<Column> columns;
+    };
+    mutable std::vector<Shown> shown_;
 };
 
 // Thrown out of a waiting call when the program shuts its windows down.

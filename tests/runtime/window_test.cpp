@@ -399,3 +399,50 @@ TEST(WindowKeys, NamesOfTheScenarioFiles) {
 }
 
 }  // namespace
+
+// A redraw makes anew only what changed: a bound value that changed, a
+// control under a group that was disabled, the button that took the focus.
+// A control nothing touched is the very view shown before.
+TEST_F(WindowTest, RedrawRemakesWhatChangedAndSharesTheRest) {
+    static std::atomic<std::int32_t> count{0};
+    count = 0;
+    enum { Group = 1, Inside, Count, Go, Label };
+    run(
+        "Redraw",
+        [](rt::Window& w) {
+            rt::Control g;
+            g.kind = rt::ControlKind::Group;
+            g.name = "?Group";
+            w.add(g);
+            rt::Control inside = button("?Inside", "Unutra");
+            inside.parent = Group;
+            w.add(inside);
+            rt::Control shown;
+            shown.kind = rt::ControlKind::String;
+            shown.name = "?Count";
+            shown.value = rt::bindAtomic(count);
+            w.add(shown);
+            w.add(button("?Go", "Dalje"));
+            rt::Control label;
+            label.kind = rt::ControlKind::Prompt;
+            label.name = "?Label";
+            label.text = "Broj:";
+            w.add(label);
+        },
+        [](rt::Window& w) {
+            if (w.event() == Event::Accepted && w.field() == Go) {
+                ++count;
+                w.control(Group).disabled = true;
+            }
+        });
+    const rt::ViewPtr before = now(id_);
+    ASSERT_TRUE(before->controls.at(Inside - 1).enabled);
+    click(id_, Go);
+    const rt::ViewPtr after = now(id_);
+    EXPECT_EQ(textOf(after, Count), "1");
+    EXPECT_FALSE(after->controls.at(Inside - 1).enabled);
+    EXPECT_TRUE(after->controls.at(Go - 1).focused);
+    EXPECT_EQ(after->controls.shared(Label - 1), before->controls.shared(Label - 1));
+    EXPECT_NE(after->controls.shared(Count - 1), before->controls.shared(Count - 1));
+    closeWindow();
+}
