@@ -381,7 +381,7 @@ int BrowseClass::read(int rows, bool forward, Rows& out) {
     const int rc = ReadPage(
         rows, forward,
         [&] {
-            BrowseQueue::Entry e;
+            BrowseQueue::Entry e = spareEntry();
             e.ViewPosition = Position();
             e.Image.assign(static_cast<const char*>(p.record()),
                            static_cast<const char*>(p.record()) + p.def().recordSize);
@@ -489,7 +489,23 @@ BrowseClass::Rows BrowseClass::readBeside(const BrowseQueue::Entry& e, int count
     return out;
 }
 
+BrowseQueue::Entry BrowseClass::spareEntry() {
+    if (spare_.empty()) return {};
+    BrowseQueue::Entry e = std::move(spare_.back());
+    spare_.pop_back();
+    e.Mark = 0;
+    return e;
+}
+
 void BrowseClass::setPage(Rows rows, int highlight) {
+    // The rows leaving the page lend their buffers to the rows read next.
+    const std::size_t keep = 2 * static_cast<std::size_t>(ItemsToFill());
+    for (auto& e : Q->entries_) {
+        if (spare_.size() >= keep) break;
+        e.Shown = {};
+        e.ShownFormat = 0;
+        spare_.push_back(std::move(e));
+    }
     Q->entries_.assign(std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
     if (Window && Window->Win && attached_)
         Window->Win->setHighlight(ListControl,
@@ -531,11 +547,12 @@ void BrowseClass::scroll(rt::Event ev) {
             atStart_ = false;
             atEnd_ = static_cast<int>(more.size()) < n;
             // The last rows of the page stay above the new ones when fewer
-            // than a page came; only those are copied.
+            // than a page came; only those are kept.
             const int keep = std::clamp(n - static_cast<int>(more.size()), 0, rows);
             Rows page;
             page.reserve(static_cast<std::size_t>(keep) + more.size());
-            page.insert(page.end(), Q->entries_.end() - keep, Q->entries_.end());
+            page.insert(page.end(), std::make_move_iterator(Q->entries_.end() - keep),
+                        std::make_move_iterator(Q->entries_.end()));
             for (auto& e : more) page.push_back(std::move(e));
             setPage(std::move(page), h);
             return;
@@ -554,7 +571,8 @@ void BrowseClass::scroll(rt::Event ev) {
             Rows page;
             page.reserve(more.size() + static_cast<std::size_t>(keep));
             for (auto it = more.rbegin(); it != more.rend(); ++it) page.push_back(std::move(*it));
-            page.insert(page.end(), Q->entries_.begin(), Q->entries_.begin() + keep);
+            page.insert(page.end(), std::make_move_iterator(Q->entries_.begin()),
+                        std::make_move_iterator(Q->entries_.begin() + keep));
             if (static_cast<int>(page.size()) > n) page.resize(static_cast<std::size_t>(n));
             setPage(std::move(page), h);
             return;
@@ -583,12 +601,14 @@ void BrowseClass::MoveHighlight(bool down) {
         (down ? atEnd_ : atStart_) = true;
         return;
     }
-    Rows page(Q->entries_.begin(), Q->entries_.end());
+    Rows page(std::make_move_iterator(Q->entries_.begin()),
+              std::make_move_iterator(Q->entries_.end()));
     if (down) {
         page.push_back(std::move(more.front()));
         if (static_cast<int>(page.size()) > ItemsToFill()) page.erase(page.begin());
         atStart_ = false;
-        setPage(std::move(page), static_cast<int>(page.size()));
+        const int last = static_cast<int>(page.size());
+        setPage(std::move(page), last);
     } else {
         page.insert(page.begin(), std::move(more.front()));
         if (static_cast<int>(page.size()) > ItemsToFill()) page.pop_back();

@@ -225,6 +225,8 @@ class BrowseClass : public ViewManager, public WindowComponent {
     // Rows next to an entry of the page, not already on it.
     Rows readBeside(const BrowseQueue::Entry& e, int count, bool forward);
     void setPage(Rows rows, int highlight);
+    // An entry to fill with a row read: one the page let go when there is one.
+    BrowseQueue::Entry spareEntry();
     void scroll(rt::Event e);
     void computeLimits();
     void afterMove();
@@ -255,6 +257,7 @@ class BrowseClass : public ViewManager, public WindowComponent {
     std::vector<ColumnFormat> columnPictures_;
     std::uint32_t format_ = 1;  // grows when a column's picture changes: rows are formatted again
     rt::ListRow::Builder rowBuilder_;  // kept: its buffers serve every row formatted
+    Rows spare_;                       // entries a page let go, kept for their buffers
     int current_ = 0;                  // the current sort (1-based), 0 before the first
     bool loaded_ = false;
     bool attached_ = false;

@@ -138,7 +138,8 @@ void appendNonAscii(std::string& out, std::string_view cp1250) {
 }
 
 std::optional<std::string> fromUtf8(std::string_view utf8) {
-    if (utf8.empty()) return std::string();
+    // Windows-1250 holds ASCII as it is: only other texts need iconv.
+    if (isAscii(utf8)) return std::string(utf8);
     std::string out(utf8.size(), '\0');
     iconv_t cd = fromUtf8Converter();
     char* in = const_cast<char*>(utf8.data());
