@@ -119,9 +119,15 @@ std::string_view BrowseQueue::shownText(std::string_view b, const std::optional<
 
 void BrowseQueue::appendShown(std::string& out, const rt::FieldDef& d, std::string_view b,
                               const std::optional<rt::Picture>& pic) {
-    // A text is converted straight from the row's bytes: no copy of its own.
+    // A text is converted straight from the row's bytes, a code or a date
+    // written straight into out (its digits and dots are the same in UTF-8):
+    // no string of their own.
+    using Kind = rt::Picture::Kind;
     if (d.type == rt::FieldType::String)
         rt::appendUtf8(out, shownText(b, pic));
+    else if (pic && d.type != rt::FieldType::Decimal &&
+             (pic->kind == Kind::Number || pic->kind == Kind::Date))
+        rt::appendInteger(out, *pic, integerAt(d, b.data()));
     else
         rt::appendUtf8(out, format(d, b, pic));
 }

@@ -194,25 +194,50 @@ const std::optional<Picture>& Picture::cached(std::string_view picture) {
     return it->second;
 }
 
-std::string formatInteger(const Picture& p, std::int64_t value) {
+void appendInteger(std::string& out, const Picture& p, std::int64_t value) {
     switch (p.kind) {
-        case Picture::Kind::Number:
-            if (p.blankWhenZero && value == 0) return "";
+        case Picture::Kind::Number: {
+            if (p.blankWhenZero && value == 0) return;
             // A value wider than the picture, or negative, is shown whole:
             // cutting it would show another number.
-            return plainInteger(value);
-        case Picture::Kind::Text:
-            return formatText(p, plainInteger(value));
-        case Picture::Kind::Date:
+            char buf[21];
+            char* end = buf + sizeof buf;
+            char* at = digitsBefore(end, magnitude(value));
+            if (value < 0) *--at = '-';
+            out.append(at, end);
+            return;
+        }
+        case Picture::Kind::Date: {
             if (value < std::numeric_limits<DayNumber>::min() ||
-                value > std::numeric_limits<DayNumber>::max()) {
-                return "";
-            }
-            return formatDate(p, static_cast<DayNumber>(value));
+                value > std::numeric_limits<DayNumber>::max())
+                return;
+            std::optional<CivilDate> c = civilDate(static_cast<DayNumber>(value));
+            if (!c) return;  // 0 and anything out of range is no date
+            char buf[32];
+            char* end = buf + sizeof buf;
+            char* at = digitsBefore(end, static_cast<std::uint64_t>(c->year));
+            *--at = '.';
+            *--at = static_cast<char>('0' + c->month % 10);
+            *--at = static_cast<char>('0' + c->month / 10);
+            *--at = '.';
+            *--at = static_cast<char>('0' + c->day % 10);
+            *--at = static_cast<char>('0' + c->day / 10);
+            out.append(at, end);
+            return;
+        }
+        case Picture::Kind::Text:
+            out += formatText(p, plainInteger(value));
+            return;
         case Picture::Kind::Amount:
-            return amountText(p, value < 0, magnitude(value), 0);
+            out += amountText(p, value < 0, magnitude(value), 0);
+            return;
     }
-    return "";
+}
+
+std::string formatInteger(const Picture& p, std::int64_t value) {
+    std::string out;
+    appendInteger(out, p, value);
+    return out;
 }
 
 std::string formatMoney(const Picture& p, Money value) {
@@ -229,25 +254,12 @@ std::string formatMoney(const Picture& p, Money value) {
 }
 
 std::string formatDate(const Picture& p, DayNumber value) {
-    if (p.kind != Picture::Kind::Date) return formatInteger(p, value);
-    std::optional<CivilDate> c = civilDate(value);
-    if (!c) return "";  // 0 and anything out of range is no date
-    char buf[32];
-    char* end = buf + sizeof buf;
-    char* at = digitsBefore(end, static_cast<std::uint64_t>(c->year));
-    *--at = '.';
-    *--at = static_cast<char>('0' + c->month % 10);
-    *--at = static_cast<char>('0' + c->month / 10);
-    *--at = '.';
-    *--at = static_cast<char>('0' + c->day % 10);
-    *--at = static_cast<char>('0' + c->day / 10);
-    return std::string(at, end);
+    return formatInteger(p, value);
 }
 
 std::string formatText(const Picture& p, std::string_view value) {
     return std::string(textShown(p, value));
 }
-
 
 std::optional<std::int64_t> parseInteger(const Picture& p, std::string_view text) {
     std::string_view t = trim(text);

@@ -62,6 +62,8 @@ struct Picture {
 // A value a picture shows: whole numbers and dates as integers, amounts in
 // hundredths, texts as bytes.
 std::string formatInteger(const Picture& p, std::int64_t value);
+// The same, appended to out (every list cell of a number or a date comes here).
+void appendInteger(std::string& out, const Picture& p, std::int64_t value);
 std::string formatMoney(const Picture& p, Money value);
 std::string formatDate(const Picture& p, DayNumber value);
 std::string formatText(const Picture& p, std::string_view value);
