@@ -597,14 +597,37 @@ const Picture* pictureOf(const Control& c) {
 // scheduler tens of microseconds, more than most events take to handle.
 constexpr auto LookBeforeSleep = std::chrono::microseconds(500);
 
-// Returns when posted moves past seen, or after LookBeforeSleep. It yields
-// between looks, so a thread that shares the processor (the one about to post,
-// perhaps) still runs.
+// The first stretch of that look is a plain spin: the next event of a burst
+// (the reply to a key) most often comes within it, and a yield costs a call
+// into the kernel each time.
+constexpr auto SpinBeforeYield = std::chrono::microseconds(20);
+
+void cpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
+// Returns when posted moves past seen, or after LookBeforeSleep. After the
+// first SpinBeforeYield it yields between looks, so a thread that shares the
+// processor (the one about to post, perhaps) still runs.
 void awaitPost(const std::atomic<std::uint64_t>& posted, std::uint64_t seen) {
-    const auto until = std::chrono::steady_clock::now() + LookBeforeSleep;
-    while (posted.load(std::memory_order_acquire) == seen &&
-           std::chrono::steady_clock::now() < until)
-        std::this_thread::yield();
+    const auto start = std::chrono::steady_clock::now();
+    const auto spinUntil = start + SpinBeforeYield;
+    const auto until = start + LookBeforeSleep;
+    bool yielding = false;
+    for (unsigned n = 0;; ++n) {
+        if (posted.load(std::memory_order_acquire) != seen) return;
+        if (yielding || n % 64 == 0) {  // the clock is read now and then while spinning
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= until) return;
+            yielding = now >= spinUntil;
+        }
+        if (yielding)
+            std::this_thread::yield();
+        else
+            cpuRelax();
+    }
 }
 
 }  // namespace
