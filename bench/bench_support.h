@@ -34,13 +34,15 @@ inline bool makeDatabase(const std::filesystem::path& dir, int members, int club
     return true;
 }
 
-// A raw connection with prepared statements kept by their text. It asks for
-// the same page cache as the storage's connections, so a baseline differs
-// only in what the file layer adds.
+// A raw connection with prepared statements kept by their text. It is
+// opened as the storage opens its connections (no SQLite mutex) and asks for
+// the same page cache, so a baseline differs only in what the file layer
+// adds.
 class RawConnection {
   public:
     explicit RawConnection(const std::string& path) : api_(*storage::sqlite().api) {
-        if (api_.open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        if (api_.open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | storage::NoMutexFlag,
+                         nullptr) != SQLITE_OK) {
             std::cerr << "cannot open " << path << "\n";
             std::exit(2);
         }

@@ -10,11 +10,21 @@
 // thread wakes up, so they hold the window layer, the browse and the
 // storage, and nothing of the benchmark's own waiting.
 //
+// Each time a page of ours is timed, the raw statement of the same figure
+// runs once at that moment on that same thread (the display's hook runs on
+// the window's thread), and that is its baseline. So both sides of a ratio
+// meet the same processor, the same caches and the same moment: this
+// machine's speed for memory-bound work changes by half between stretches of
+// time and between threads, far beyond the differences measured here. The
+// same statements also run alone in a tight loop (the "raw_loop" figures),
+// where their data and code never leave the processor's nearest caches.
+//
 // The "_browse" figures time the same locate and page down one layer down:
 // a browse set up as the list window sets it up, on a procedure thread of
 // its own, called directly, from the call until its queue holds the page.
-// Beside the same raw baselines, they show what the browse and the storage
-// cost without the window layer's trip from the input to the display.
+// Beside the same raw statements (again once per call, on that thread),
+// they show what the browse and the storage cost without the window layer's
+// trip from the input to the display.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -77,6 +87,7 @@ class Display : public rt::Backend {
         last_ = v;
         if (test_ && !hit_ && test_(*v)) {
             hit_ = t;
+            if (paired_) paired_();  // the baseline, on this thread, now
             cv_.notify_all();
         }
     }
@@ -98,6 +109,11 @@ class Display : public rt::Backend {
         std::lock_guard g(m_);
         test_ = std::move(t);
         hit_.reset();
+    }
+    // Runs on the window's thread each time an armed view arrives.
+    void pair(std::function<void()> f) {
+        std::lock_guard g(m_);
+        paired_ = std::move(f);
     }
     // The time the armed view arrived.
     Clock::time_point wait() {
@@ -126,6 +142,7 @@ class Display : public rt::Backend {
     std::mutex m_;
     std::condition_variable cv_;
     Test test_;
+    std::function<void()> paired_;
     std::optional<Clock::time_point> hit_;
     rt::ViewPtr last_;
     int closed_ = 0;
@@ -192,7 +209,88 @@ struct Case {
     int list = 0, codeEntry = 0, nameEntry = 0, nameTab = 0, codeTab = 0;
     std::string names[2];  // two names to locate, Windows-1250 as stored
     int closedBefore = 0;
+    // The raw page-down walk, per order (code, name): the last row read.
+    std::string lastName[2];
+    std::int64_t lastCode[2] = {0, 0};
+    bool walking[2] = {false, false};
 };
+
+// --- the raw statements of the figures, each run once, its time in µs.
+double micros(Clock::time_point t0) {
+    return std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
+}
+
+// The first page in the code order.
+double rawFirstPage(Case* c) {
+    sqlite3_stmt* s =
+        c->raw->stmt(std::string("SELECT ") + Columns + " FROM PLAND ORDER BY P1_SIP LIMIT " +
+                     std::to_string(c->pageRows));
+    const auto t0 = Clock::now();
+    if (c->raw->run(s) != c->pageRows) std::exit(3);
+    return micros(t0);
+}
+
+// The page from the n-th value the locate figures locate (the same values).
+double rawLocate(Case* c, bool byName, int n) {
+    const std::string order = byName ? "P1_NPD COLLATE NOCASE, P1_SIP" : "P1_SIP";
+    const std::string where = byName ? "P1_NPD >= ? COLLATE NOCASE" : "P1_SIP >= ?";
+    sqlite3_stmt* s = c->raw->stmt(std::string("SELECT ") + Columns + " FROM PLAND WHERE " + where +
+                                   " ORDER BY " + order + " LIMIT " + std::to_string(c->pageRows));
+    const auto& api = c->raw->api();
+    const auto t0 = Clock::now();
+    if (byName)
+        api.bind_text(s, 1, c->names[n].data(), static_cast<int>(c->names[n].size()),
+                      SQLITE_STATIC);
+    else
+        api.bind_int(s, 1, n ? 250 : 500);
+    if (c->raw->run(s) != c->pageRows) std::exit(3);
+    return micros(t0);
+}
+
+// The next page of the raw walk in the order (from the top after the end).
+double rawNextPage(Case* c, bool byName) {
+    const int o = byName ? 1 : 0;
+    const std::string cols = std::string("SELECT ") + Columns + " FROM PLAND ";
+    const std::string limit = " LIMIT " + std::to_string(c->pageRows);
+    sqlite3_stmt* first = c->raw->stmt(
+        cols + "ORDER BY " + (byName ? "P1_NPD COLLATE NOCASE, P1_SIP" : "P1_SIP") + limit);
+    sqlite3_stmt* next = c->raw->stmt(
+        byName ? cols +
+                     "WHERE (P1_NPD, P1_SIP) > (? COLLATE NOCASE, ?) ORDER BY P1_NPD COLLATE "
+                     "NOCASE, P1_SIP" +
+                     limit
+               : cols + "WHERE P1_SIP > ? ORDER BY P1_SIP" + limit);
+    if (!c->walking[o]) {
+        c->raw->run(first, &c->lastName[o], &c->lastCode[o]);
+        c->walking[o] = true;
+    }
+    const auto& api = c->raw->api();
+    const auto t0 = Clock::now();
+    if (byName) {
+        api.bind_text(next, 1, c->lastName[o].data(), static_cast<int>(c->lastName[o].size()),
+                      SQLITE_TRANSIENT);
+        api.bind_int64(next, 2, c->lastCode[o]);
+    } else {
+        api.bind_int64(next, 1, c->lastCode[o]);
+    }
+    const int rows = c->raw->run(next, &c->lastName[o], &c->lastCode[o]);
+    const double us = micros(t0);
+    if (rows < c->pageRows) c->walking[o] = false;  // the end: the top again
+    return us;
+}
+
+// --- the samples of each figure: ours and its paired raw run, in µs.
+struct Samples {
+    std::vector<double> ours, raw;
+};
+std::map<std::string, Samples> samples;
+
+double median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const std::size_t m = v.size() / 2;
+    return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
+}
 
 std::vector<std::unique_ptr<Case>> cases;
 Case* current = nullptr;  // the case whose directory is the current one
@@ -289,21 +387,41 @@ rt::Input key(int k) {
 }
 
 // --- ours
-void oursOpen(benchmark::State& state, Case* c) {
-    enter(c);
-    if (c->window) closeWindow(c);
-    for (auto _ : state) {
-        state.SetIterationTime(openWindow(c));
-        closeWindow(c);
-    }
+// Each timed page of ours also counts as one sample with its paired raw run.
+void sample(benchmark::State& state, Samples& into, double seconds, const double& raw) {
+    state.SetIterationTime(seconds);
+    into.ours.push_back(seconds * 1e6);
+    into.raw.push_back(raw);
 }
 
-void oursLocate(benchmark::State& state, Case* c, bool byName) {
+void oursOpen(benchmark::State& state, Case* c, Samples& into) {
+    enter(c);
+    if (c->window) closeWindow(c);
+    double raw = 0;
+    // pageRows is known from the first opening on: the pairing starts there.
+    display.pair([c, &raw] {
+        if (c->pageRows) raw = rawFirstPage(c);
+    });
+    for (auto _ : state) {
+        const double t = openWindow(c);
+        if (raw > 0)
+            sample(state, into, t, raw);
+        else
+            state.SetIterationTime(t);
+        closeWindow(c);
+    }
+    display.pair(nullptr);
+}
+
+void oursLocate(benchmark::State& state, Case* c, bool byName, Samples& into) {
     ensureOpen(c);
     chooseTab(c, byName);
     int i = 0;
+    int n = 0;
+    double raw = 0;
+    display.pair([c, byName, &n, &raw] { raw = rawLocate(c, byName, n); });
     for (auto _ : state) {
-        const int n = i++ % 2;
+        n = i++ % 2;
         std::string want;
         if (byName) {
             typeInto(c, c->nameEntry, trimmed(c->names[n]));
@@ -313,24 +431,31 @@ void oursLocate(benchmark::State& state, Case* c, bool byName) {
             typeInto(c, c->codeEntry, want);
         }
         const int column = byName ? 1 : 0;
-        state.SetIterationTime(timed(
+        const double t = timed(
             c, [want, column](const rt::WindowView& v) { return highlighted(v, column) == want; },
-            key(rt::key::Enter)));
+            key(rt::key::Enter));
+        sample(state, into, t, raw);
     }
+    display.pair(nullptr);
 }
 
-void oursPageDown(benchmark::State& state, Case* c, bool byName) {
+void oursPageDown(benchmark::State& state, Case* c, bool byName, Samples& into) {
     ensureOpen(c);
     chooseTab(c, byName);
     send(c, rt::Input{rt::Input::Kind::Focus, c->list});
     send(c, key(rt::key::Home));
     rt::waitIdle(10000);
+    c->walking[byName ? 1 : 0] = false;  // the raw walk from the top too: the same pages
+    double raw = 0;
+    display.pair([c, byName, &raw] { raw = rawNextPage(c, byName); });
     for (auto _ : state) {
         const std::string before = firstRow(*display.last());
-        state.SetIterationTime(timed(
+        const double t = timed(
             c, [before](const rt::WindowView& v) { return firstRow(v) != before; },
-            key(rt::key::PageDown)));
+            key(rt::key::PageDown));
+        sample(state, into, t, raw);
     }
+    display.pair(nullptr);
 }
 
 // The window layer's own share: a focus change, which reads nothing, from
@@ -435,7 +560,7 @@ void onHarness(Case* c, const std::function<void(Harness&)>& body) {
     done.get_future().wait();
 }
 
-void browseLocate(benchmark::State& state, Case* c, bool byName) {
+void browseLocate(benchmark::State& state, Case* c, bool byName, Samples& into) {
     onHarness(c, [&](Harness& h) {
         h.browse.SetSort(byName ? 2 : 1, true);
         BenchLocator& locator = byName ? h.nameLocator : h.codeLocator;
@@ -446,7 +571,8 @@ void browseLocate(benchmark::State& state, Case* c, bool byName) {
             const auto t0 = Clock::now();
             locator.Locate(value);
             const auto t1 = Clock::now();
-            state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+            sample(state, into, std::chrono::duration<double>(t1 - t0).count(),
+                   rawLocate(c, byName, n));
             if (h.queue.Records() != c->pageRows) {
                 std::cerr << "the located page is short\n";
                 std::exit(3);
@@ -455,85 +581,32 @@ void browseLocate(benchmark::State& state, Case* c, bool byName) {
     });
 }
 
-void browsePageDown(benchmark::State& state, Case* c, bool byName) {
+void browsePageDown(benchmark::State& state, Case* c, bool byName, Samples& into) {
     onHarness(c, [&](Harness& h) {
         h.browse.SetSort(byName ? 2 : 1, true);
         h.browse.ScrollTop();
+        c->walking[byName ? 1 : 0] = false;
         for (auto _ : state) {
             const rt::Position first = h.queue.Get(1).ViewPosition;
             const auto t0 = Clock::now();
             h.pageDown();
             const auto t1 = Clock::now();
-            state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
-            if (h.queue.Get(1).ViewPosition == first)
+            sample(state, into, std::chrono::duration<double>(t1 - t0).count(),
+                   rawNextPage(c, byName));
+            if (h.queue.Get(1).ViewPosition == first) {
                 h.browse.ScrollTop();  // the end: the top again
+                c->walking[byName ? 1 : 0] = false;
+            }
         }
     });
 }
 
-// --- raw
-void rawOpen(benchmark::State& state, Case* c) {
+// --- raw, alone in a tight loop (a page-down walk from the top, as ours)
+void rawLoop(benchmark::State& state, Case* c, const std::function<double(int)>& run) {
     ensureOpen(c);
-    sqlite3_stmt* s =
-        c->raw->stmt(std::string("SELECT ") + Columns + " FROM PLAND ORDER BY P1_SIP LIMIT " +
-                     std::to_string(c->pageRows));
-    for (auto _ : state) {
-        const auto t0 = Clock::now();
-        if (c->raw->run(s) != c->pageRows) std::exit(3);
-        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - t0).count());
-    }
-}
-
-void rawLocate(benchmark::State& state, Case* c, bool byName) {
-    ensureOpen(c);
-    const std::string order = byName ? "P1_NPD COLLATE NOCASE, P1_SIP" : "P1_SIP";
-    const std::string where = byName ? "P1_NPD >= ? COLLATE NOCASE" : "P1_SIP >= ?";
-    sqlite3_stmt* s = c->raw->stmt(std::string("SELECT ") + Columns + " FROM PLAND WHERE " + where +
-                                   " ORDER BY " + order + " LIMIT " + std::to_string(c->pageRows));
-    const auto& api = c->raw->api();
+    c->walking[0] = c->walking[1] = false;
     int i = 0;
-    for (auto _ : state) {
-        const int n = i++ % 2;
-        const auto t0 = Clock::now();
-        if (byName)
-            api.bind_text(s, 1, c->names[n].data(), static_cast<int>(c->names[n].size()),
-                          SQLITE_STATIC);
-        else
-            api.bind_int(s, 1, n ? 250 : 500);
-        if (c->raw->run(s) != c->pageRows) std::exit(3);
-        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - t0).count());
-    }
-}
-
-void rawPageDown(benchmark::State& state, Case* c, bool byName) {
-    ensureOpen(c);
-    const std::string cols = std::string("SELECT ") + Columns + " FROM PLAND ";
-    const std::string limit = " LIMIT " + std::to_string(c->pageRows);
-    sqlite3_stmt* first = c->raw->stmt(
-        cols + "ORDER BY " + (byName ? "P1_NPD COLLATE NOCASE, P1_SIP" : "P1_SIP") + limit);
-    sqlite3_stmt* next = c->raw->stmt(
-        byName ? cols +
-                     "WHERE (P1_NPD, P1_SIP) > (? COLLATE NOCASE, ?) ORDER BY P1_NPD COLLATE "
-                     "NOCASE, P1_SIP" +
-                     limit
-               : cols + "WHERE P1_SIP > ? ORDER BY P1_SIP" + limit);
-    const auto& api = c->raw->api();
-    std::string lastName;
-    std::int64_t lastCode = 0;
-    c->raw->run(first, &lastName, &lastCode);
-    for (auto _ : state) {
-        const auto t0 = Clock::now();
-        if (byName) {
-            api.bind_text(next, 1, lastName.data(), static_cast<int>(lastName.size()),
-                          SQLITE_TRANSIENT);
-            api.bind_int64(next, 2, lastCode);
-        } else {
-            api.bind_int64(next, 1, lastCode);
-        }
-        const int rows = c->raw->run(next, &lastName, &lastCode);
-        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - t0).count());
-        if (rows < c->pageRows) c->raw->run(first, &lastName, &lastCode);  // the end: the top again
-    }
+    for (auto _ : state) state.SetIterationTime(run(i++) / 1e6);
 }
 
 const char* const Figures[] = {"open_list", "locate_code_order", "page_down_code_order",
@@ -544,49 +617,51 @@ const char* const BrowseFigures[] = {"locate_code_order", "page_down_code_order"
 
 void registerCase(Case* c) {
     const std::string size = "_" + std::to_string(c->size);
-    auto reg = [&](const char* fig, int iterations, auto ours, auto raw) {
-        const std::string base = std::string("PLAND_") + fig + size;
-        benchmark::RegisterBenchmark((base + "/ours").c_str(), ours)
+    auto add = [](const std::string& name, int iterations, auto f) {
+        benchmark::RegisterBenchmark(name.c_str(), f)
             ->UseManualTime()
             ->Iterations(iterations)
             ->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark((base + "/raw").c_str(), raw)
-            ->UseManualTime()
-            ->Iterations(iterations * 10)
-            ->Unit(benchmark::kMicrosecond);
+    };
+    // ours (with its paired raw run) and the raw statement alone in a loop.
+    auto reg = [&](const char* fig, int iterations, auto ours, std::function<double(int)> raw) {
+        const std::string base = std::string("PLAND_") + fig + size;
+        Samples* into = &samples[base];
+        add(base + "/ours", iterations, [ours, into](benchmark::State& s) { ours(s, *into); });
+        add(base + "/raw_loop", iterations * 10,
+            [c, raw](benchmark::State& s) { rawLoop(s, c, raw); });
     };
     // Page downs from the top: fewer than the 1 000 rows hold.
     reg(
-        Figures[0], 20, [c](benchmark::State& s) { oursOpen(s, c); },
-        [c](benchmark::State& s) { rawOpen(s, c); });
+        Figures[0], 20, [c](benchmark::State& s, Samples& i) { oursOpen(s, c, i); },
+        [c](int) { return rawFirstPage(c); });
     reg(
-        Figures[1], 40, [c](benchmark::State& s) { oursLocate(s, c, false); },
-        [c](benchmark::State& s) { rawLocate(s, c, false); });
+        Figures[1], 40, [c](benchmark::State& s, Samples& i) { oursLocate(s, c, false, i); },
+        [c](int n) { return rawLocate(c, false, n % 2); });
     reg(
-        Figures[2], 20, [c](benchmark::State& s) { oursPageDown(s, c, false); },
-        [c](benchmark::State& s) { rawPageDown(s, c, false); });
+        Figures[2], 20, [c](benchmark::State& s, Samples& i) { oursPageDown(s, c, false, i); },
+        [c](int) { return rawNextPage(c, false); });
     reg(
-        Figures[3], 40, [c](benchmark::State& s) { oursLocate(s, c, true); },
-        [c](benchmark::State& s) { rawLocate(s, c, true); });
+        Figures[3], 40, [c](benchmark::State& s, Samples& i) { oursLocate(s, c, true, i); },
+        [c](int n) { return rawLocate(c, true, n % 2); });
     reg(
-        Figures[4], 20, [c](benchmark::State& s) { oursPageDown(s, c, true); },
-        [c](benchmark::State& s) { rawPageDown(s, c, true); });
+        Figures[4], 20, [c](benchmark::State& s, Samples& i) { oursPageDown(s, c, true, i); },
+        [c](int) { return rawNextPage(c, true); });
     auto browse = [&](const char* fig, int iterations, auto ours) {
-        benchmark::RegisterBenchmark(
-            (std::string("PLAND_") + fig + "_browse" + size + "/ours").c_str(), ours)
-            ->UseManualTime()
-            ->Iterations(iterations)
-            ->Unit(benchmark::kMicrosecond);
+        Samples* into = &samples[std::string("PLAND_") + fig + "_browse" + size];
+        add(std::string("PLAND_") + fig + "_browse" + size + "/ours", iterations,
+            [ours, into](benchmark::State& s) { ours(s, *into); });
     };
-    browse(BrowseFigures[0], 40, [c](benchmark::State& s) { browseLocate(s, c, false); });
-    browse(BrowseFigures[1], 20, [c](benchmark::State& s) { browsePageDown(s, c, false); });
-    browse(BrowseFigures[2], 40, [c](benchmark::State& s) { browseLocate(s, c, true); });
-    browse(BrowseFigures[3], 20, [c](benchmark::State& s) { browsePageDown(s, c, true); });
-    benchmark::RegisterBenchmark(("PLAND_window_round_trip" + size + "/ours").c_str(),
-                                 [c](benchmark::State& s) { oursRoundTrip(s, c); })
-        ->UseManualTime()
-        ->Iterations(40)
-        ->Unit(benchmark::kMicrosecond);
+    browse(BrowseFigures[0], 40,
+           [c](benchmark::State& s, Samples& i) { browseLocate(s, c, false, i); });
+    browse(BrowseFigures[1], 20,
+           [c](benchmark::State& s, Samples& i) { browsePageDown(s, c, false, i); });
+    browse(BrowseFigures[2], 40,
+           [c](benchmark::State& s, Samples& i) { browseLocate(s, c, true, i); });
+    browse(BrowseFigures[3], 20,
+           [c](benchmark::State& s, Samples& i) { browsePageDown(s, c, true, i); });
+    add("PLAND_window_round_trip" + size + "/ours", 40,
+        [c](benchmark::State& s) { oursRoundTrip(s, c); });
 }
 
 bool makeFixture(const std::string& dir, int clubs) {
@@ -650,16 +725,37 @@ int main(int argc, char** argv) {
     fs::remove_all(scratch);
 
     std::printf("\n");
+    // ours and raw: medians of the timed pages and of their paired raw runs;
+    // raw_loop: the raw statement alone in a loop (median of the repetitions).
+    auto print = [](const std::string& name, const std::string& loop) {
+        const auto it = samples.find(name);
+        if (it == samples.end() || it->second.ours.empty()) return;
+        const double ours = median(it->second.ours), raw = median(it->second.raw);
+        std::printf("bench %s ours=%.2f raw=%.2f ratio=%.2f", name.c_str(), ours, raw, ours / raw);
+        // The spread of the pairs' own ratios: a tenth of them lie below the
+        // first figure, a tenth above the second.
+        std::vector<double> ratios;
+        for (std::size_t k = 0; k < it->second.ours.size(); ++k)
+            ratios.push_back(it->second.ours[k] / it->second.raw[k]);
+        std::sort(ratios.begin(), ratios.end());
+        const auto at = [&ratios](double q) {
+            return ratios[static_cast<std::size_t>(q * static_cast<double>(ratios.size() - 1))];
+        };
+        std::printf(" pairs_p10=%.2f pairs_p90=%.2f", at(0.1), at(0.9));
+        if (auto l = bench::micros().find(loop); l != bench::micros().end())
+            std::printf(" raw_loop=%.2f ratio_loop=%.2f", l->second, ours / l->second);
+        std::printf("\n");
+    };
     for (auto& c : cases)
         for (const char* fig : Figures) {
             const std::string name = std::string("PLAND_") + fig + "_" + std::to_string(c->size);
-            bench::printRatio(name, name + "/ours", name + "/raw");
+            print(name, name + "/raw_loop");
         }
     for (auto& c : cases)
         for (const char* fig : BrowseFigures) {
             const std::string size = "_" + std::to_string(c->size);
-            const std::string name = std::string("PLAND_") + fig + "_browse" + size;
-            bench::printRatio(name, name + "/ours", std::string("PLAND_") + fig + size + "/raw");
+            print(std::string("PLAND_") + fig + "_browse" + size,
+                  std::string("PLAND_") + fig + size + "/raw_loop");
         }
     for (auto& c : cases) {
         const std::string name = "PLAND_window_round_trip_" + std::to_string(c->size) + "/ours";
@@ -667,13 +763,21 @@ int main(int argc, char** argv) {
             std::printf("bench %s ours=%.2f (the window layer alone: input to display)\n",
                         name.substr(0, name.size() - 5).c_str(), o->second);
     }
+    auto growth = [](const std::string& name, const std::string& small, const std::string& large) {
+        const auto lo = samples.find(small), hi = samples.find(large);
+        if (lo == samples.end() || hi == samples.end() || lo->second.ours.empty() ||
+            hi->second.ours.empty())
+            return;
+        std::printf("growth %s %.2f\n", name.c_str(),
+                    median(hi->second.ours) / median(lo->second.ours));
+    };
     for (const char* fig : Figures) {
         const std::string name = std::string("PLAND_") + fig;
-        bench::printGrowth(name, name + "_1000/ours", name + "_100000/ours");
+        growth(name, name + "_1000", name + "_100000");
     }
     for (const char* fig : BrowseFigures) {
         const std::string name = std::string("PLAND_") + fig + "_browse";
-        bench::printGrowth(name, name + "_1000/ours", name + "_100000/ours");
+        growth(name, name + "_1000", name + "_100000");
     }
     cases.clear();
     benchmark::Shutdown();

@@ -164,7 +164,8 @@ int connectionFor(const std::string& name, rt::OpenMode mode, bool allowCreate,
     // Connection::lock already keeps every use of a connection to one thread
     // at a time; SQLite's own mutex around each call would only repeat it,
     // and it costs about a tenth of a page read (several calls per column).
-    flags |= SQLITE_OPEN_NOMUTEX;
+    static_assert(NoMutexFlag == SQLITE_OPEN_NOMUTEX);
+    flags |= NoMutexFlag;
     sqlite3* db = nullptr;
     int rc = api.open_v2(name.c_str(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {

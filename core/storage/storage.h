@@ -11,6 +11,9 @@ namespace storage {
 
 // The page cache of each connection, in KiB.
 inline constexpr int CacheKiB = 65536;
+// Connections are opened without SQLite's own mutex (SQLITE_OPEN_NOMUTEX):
+// every use of one runs under the storage's lock for it.
+inline constexpr int NoMutexFlag = 0x00008000;
 
 // Installs the SQLite storage as the file layer's driver and registers the
 // fatal clean-up that closes the connections. Idempotent; call before the
