@@ -190,7 +190,7 @@ TEST_F(StorageTest, ViewJoinsProjectsAndFiltersByBoundVariablesAtEachStatement) 
                 l.CL_RED = ++red;
                 l.CL_DAD = day;
                 l.CL_SIK = day % 2 ? 1 : 99;  // 99: no such category
-                l.CL_DOK = "D" + std::to_string(red);
+                l.CL_DOK = std::string("D").append(std::to_string(red));
                 l.CL_DUG = rt::Money{day};
                 ASSERT_EQ(ledger.add(), 0);
             }
@@ -693,7 +693,7 @@ TEST_F(StorageTest, ViewsReadOnAfterTheStatementCacheIsEmptied) {
     c.P1_SIP = 1;
     ASSERT_EQ(clubs.get(0), 0);
     for (int set = 1; set <= 140; ++set) {
-        const std::string text = "s" + std::to_string(set);
+        const std::string text = std::string("s").append(std::to_string(set));
         if (set & 1) c.P1_NPD = text;
         if (set & 2) c.P1_ADR = text;
         if (set & 4) c.P1_SJD = text;
