@@ -117,21 +117,6 @@ std::string_view BrowseQueue::shownText(std::string_view b, const std::optional<
     return pic ? rt::textShown(*pic, b) : rt::trimRight(b);
 }
 
-void BrowseQueue::appendShown(std::string& out, const rt::FieldDef& d, std::string_view b,
-                              const std::optional<rt::Picture>& pic) {
-    // A text is converted straight from the row's bytes, a code or a date
-    // written straight into out (its digits and dots are the same in UTF-8):
-    // no string of their own.
-    using Kind = rt::Picture::Kind;
-    if (d.type == rt::FieldType::String)
-        rt::appendUtf8(out, shownText(b, pic));
-    else if (pic && d.type != rt::FieldType::Decimal &&
-             (pic->kind == Kind::Number || pic->kind == Kind::Date))
-        rt::appendInteger(out, *pic, integerAt(d, b.data()));
-    else
-        rt::appendUtf8(out, format(d, b, pic));
-}
-
 // ---------------------------------------------------------------------------
 // Set-up
 
@@ -249,13 +234,42 @@ void BrowseClass::checkColumnPictures() {
         columnPictures_.assign(columns, ColumnFormat{});
         ++format_;
     }
+    bool changed = plannedFields_ != Q->Fields();
     for (std::size_t i = 0; i < shown; ++i) {
         const std::string& picture = k.columns[i].picture;
         ColumnFormat& cp = columnPictures_[i];
         if (!cp.parsed || cp.source != picture) {
             cp.source = picture;
             cp.parsed = &Q->ColumnPicture(static_cast<int>(i + 1), picture);
-            ++format_;
+            changed = true;
+        }
+    }
+    if (!changed) return;
+    ++format_;
+    plannedFields_ = Q->Fields();
+    using Way = ColumnFormat::Way;
+    for (std::size_t i = 0; i < columns; ++i) {
+        ColumnFormat& cp = columnPictures_[i];
+        if (i >= shown || !cp.parsed) {
+            cp.way = Way::None;
+            continue;
+        }
+        const rt::FieldDef& d = *Q->defs_[i];
+        const std::optional<rt::Picture>& pic = *cp.parsed;
+        cp.from = Q->offsets_[i];
+        cp.size = Q->offsets_[i + 1] - cp.from;
+        if (d.type == rt::FieldType::String) {
+            cp.way = Way::Text;
+            // What BrowseQueue::shownText shows: a text picture cuts to its width.
+            cp.cut = pic && pic->kind == rt::Picture::Kind::Text
+                         ? std::min(cp.size, static_cast<std::size_t>(std::max(pic->width, 0)))
+                         : cp.size;
+        } else if (pic && d.type != rt::FieldType::Decimal &&
+                   (pic->kind == rt::Picture::Kind::Number ||
+                    pic->kind == rt::Picture::Kind::Date)) {
+            cp.way = Way::Number;
+        } else {
+            cp.way = Way::Other;
         }
     }
 }
@@ -263,19 +277,36 @@ void BrowseClass::checkColumnPictures() {
 rt::ListRow BrowseClass::shownRow(int n) {
     const BrowseQueue::Entry& e = Q->Get(n);
     if (e.ShownFormat == format_) return e.Shown;
-    const std::size_t columns = columnPictures_.size();
-    const std::size_t shown = std::min(columns, static_cast<std::size_t>(Q->Fields()));
-    rowBuilder_.clear();
-    for (std::size_t i = 0; i < columns; ++i) {
-        if (i < shown && columnPictures_[i].parsed) {
-            const std::size_t from = Q->offsets_[i];
-            const std::string_view bytes(e.Fields.data() + from, Q->offsets_[i + 1] - from);
-            BrowseQueue::appendShown(rowBuilder_.text(), *Q->defs_[i], bytes,
-                                     *columnPictures_[i].parsed);
+    // Every cell is written straight into the row being built; only the
+    // rare pictures (amounts, numbers shown as text) take a string of their own.
+    using Way = ColumnFormat::Way;
+    rt::ListRow::Builder& b = rowBuilder_;
+    b.clear();
+    for (std::size_t i = 0; i < columnPictures_.size(); ++i) {
+        const ColumnFormat& cp = columnPictures_[i];
+        const char* bytes = e.Fields.data() + cp.from;
+        switch (cp.way) {
+            case Way::None:
+                b.endCell(b.room(0));
+                break;
+            case Way::Text: {
+                const std::string_view v = rt::trimRight(std::string_view(bytes, cp.cut));
+                char* at = b.room(3 * v.size() + 1);
+                b.endCell(rt::writeUtf8(at, v));
+                break;
+            }
+            case Way::Number: {
+                char* at = b.room(rt::NumberRoom);
+                b.endCell(rt::writeNumber(at, **cp.parsed, integerAt(*Q->defs_[i], bytes)));
+                break;
+            }
+            case Way::Other:
+                b.add(rt::toUtf8(
+                    BrowseQueue::format(*Q->defs_[i], std::string_view(bytes, cp.size), *cp.parsed)));
+                break;
         }
-        rowBuilder_.endCell();
     }
-    e.Shown = rowBuilder_.build();
+    e.Shown = b.build();
     e.ShownFormat = format_;
     return e.Shown;
 }

@@ -92,9 +92,7 @@ class BrowseQueue {
     // A text field's bytes as its column shows them (Windows-1250).
     static std::string_view shownText(std::string_view bytes,
                                       const std::optional<rt::Picture>& picture);
-    // The cell as its column shows it, appended in UTF-8.
-    static void appendShown(std::string& out, const rt::FieldDef& d, std::string_view bytes,
-                            const std::optional<rt::Picture>& picture);
+
     std::vector<const rt::FieldDef*> defs_;
     std::vector<std::size_t> offsets_;  // where each field starts in Entry::Fields; then the end
     std::deque<Entry> entries_;
@@ -253,9 +251,15 @@ class BrowseClass : public ViewManager, public WindowComponent {
     struct ColumnFormat {
         std::string source;                                  // the column's picture as written
         const std::optional<rt::Picture>* parsed = nullptr;  // from the thread's cache
+        // How the cell is made of its queue field's bytes (from, size): a
+        // text of at most cut bytes, blanks trimmed; a code or a date written
+        // by its picture; or anything else through BrowseQueue::format.
+        enum class Way { None, Text, Number, Other } way = Way::None;
+        std::size_t from = 0, size = 0, cut = 0;
     };
     std::vector<ColumnFormat> columnPictures_;
     std::uint32_t format_ = 1;  // grows when a column's picture changes: rows are formatted again
+    int plannedFields_ = -1;    // the queue fields the columns' ways were worked out for
     rt::ListRow::Builder rowBuilder_;  // kept: its buffers serve every row formatted
     Rows spare_;                       // entries a page let go, kept for their buffers
     int current_ = 0;                  // the current sort (1-based), 0 before the first

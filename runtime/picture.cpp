@@ -1,5 +1,7 @@
 #include "runtime/picture.h"
 
+#include <cstring>
+
 #include <functional>
 #include <unordered_map>
 
@@ -194,35 +196,42 @@ const std::optional<Picture>& Picture::cached(std::string_view picture) {
     return it->second;
 }
 
+char* writeNumber(char* out, const Picture& p, std::int64_t value) {
+    char buf[NumberRoom];
+    char* end = buf + sizeof buf;
+    char* at = end;
+    if (p.kind == Picture::Kind::Number) {
+        if (p.blankWhenZero && value == 0) return out;
+        // A value wider than the picture, or negative, is shown whole:
+        // cutting it would show another number.
+        at = digitsBefore(end, magnitude(value));
+        if (value < 0) *--at = '-';
+    } else if (p.kind == Picture::Kind::Date) {
+        if (value < std::numeric_limits<DayNumber>::min() ||
+            value > std::numeric_limits<DayNumber>::max())
+            return out;
+        std::optional<CivilDate> c = civilDate(static_cast<DayNumber>(value));
+        if (!c) return out;  // 0 and anything out of range is no date
+        at = digitsBefore(end, static_cast<std::uint64_t>(c->year));
+        *--at = '.';
+        *--at = static_cast<char>('0' + c->month % 10);
+        *--at = static_cast<char>('0' + c->month / 10);
+        *--at = '.';
+        *--at = static_cast<char>('0' + c->day % 10);
+        *--at = static_cast<char>('0' + c->day / 10);
+    }
+    const auto n = static_cast<std::size_t>(end - at);
+    std::memcpy(out, at, n);
+    return out + n;
+}
+
 void appendInteger(std::string& out, const Picture& p, std::int64_t value) {
     switch (p.kind) {
-        case Picture::Kind::Number: {
-            if (p.blankWhenZero && value == 0) return;
-            // A value wider than the picture, or negative, is shown whole:
-            // cutting it would show another number.
-            char buf[21];
-            char* end = buf + sizeof buf;
-            char* at = digitsBefore(end, magnitude(value));
-            if (value < 0) *--at = '-';
-            out.append(at, end);
-            return;
-        }
+        case Picture::Kind::Number:
         case Picture::Kind::Date: {
-            if (value < std::numeric_limits<DayNumber>::min() ||
-                value > std::numeric_limits<DayNumber>::max())
-                return;
-            std::optional<CivilDate> c = civilDate(static_cast<DayNumber>(value));
-            if (!c) return;  // 0 and anything out of range is no date
-            char buf[32];
-            char* end = buf + sizeof buf;
-            char* at = digitsBefore(end, static_cast<std::uint64_t>(c->year));
-            *--at = '.';
-            *--at = static_cast<char>('0' + c->month % 10);
-            *--at = static_cast<char>('0' + c->month / 10);
-            *--at = '.';
-            *--at = static_cast<char>('0' + c->day % 10);
-            *--at = static_cast<char>('0' + c->day / 10);
-            out.append(at, end);
+            const std::size_t at = out.size();
+            out.resize(at + NumberRoom);
+            out.resize(static_cast<std::size_t>(writeNumber(out.data() + at, p, value) - out.data()));
             return;
         }
         case Picture::Kind::Text:

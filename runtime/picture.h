@@ -62,8 +62,13 @@ struct Picture {
 // A value a picture shows: whole numbers and dates as integers, amounts in
 // hundredths, texts as bytes.
 std::string formatInteger(const Picture& p, std::int64_t value);
-// The same, appended to out (every list cell of a number or a date comes here).
+// The same, appended to out.
 void appendInteger(std::string& out, const Picture& p, std::int64_t value);
+// The same for a Number or a Date picture (whose text is plain ASCII),
+// written at out, which has room for NumberRoom bytes; the end of what was
+// written. Every list cell of a code or a date comes here.
+inline constexpr std::size_t NumberRoom = 24;
+char* writeNumber(char* out, const Picture& p, std::int64_t value);
 std::string formatMoney(const Picture& p, Money value);
 std::string formatDate(const Picture& p, DayNumber value);
 std::string formatText(const Picture& p, std::string_view value);

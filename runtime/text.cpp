@@ -117,14 +117,10 @@ std::string toUtf8(std::string_view cp1250) {
     return out;
 }
 
-void appendNonAscii(std::string& out, std::string_view cp1250) {
-    // Room for the longest form of every byte (three UTF-8 bytes, and one
-    // more: a table row is copied whole), written in place, then cut to what
-    // was written.
+char* writeNonAscii(char* o, std::string_view cp1250) {
+    // A table row is copied whole (four bytes), then o moves by its length:
+    // hence the one byte of room beyond the longest form.
     const Utf8Table& t = utf8Table();
-    const std::size_t at = out.size();
-    out.resize(at + 3 * cp1250.size() + 1);
-    char* o = out.data() + at;
     for (const char ch : cp1250) {
         const auto b = static_cast<unsigned char>(ch);
         if (b < 0x80) {
@@ -134,7 +130,7 @@ void appendNonAscii(std::string& out, std::string_view cp1250) {
             o += t.size[b];
         }
     }
-    out.resize(static_cast<std::size_t>(o - out.data()));
+    return o;
 }
 
 std::optional<std::string> fromUtf8(std::string_view utf8) {

@@ -4,6 +4,7 @@
 // boundary.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
@@ -19,16 +20,17 @@ namespace rt {
 // they are inline.
 
 inline bool isAscii(std::string_view text) {
-    // Eight bytes at a time.
+    // Eight bytes at a time; the last few in one word too.
     std::size_t i = 0;
+    std::uint64_t word;
     for (; i + 8 <= text.size(); i += 8) {
-        std::uint64_t word;
         std::memcpy(&word, text.data() + i, sizeof word);
         if (word & 0x8080808080808080ull) return false;
     }
-    for (; i < text.size(); ++i)
-        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
-    return true;
+    if (i == text.size()) return true;
+    word = 0;
+    std::memcpy(&word, text.data() + i, text.size() - i);
+    return !(word & 0x8080808080808080ull);
 }
 
 // Windows-1250 bytes to UTF-8. Bytes that Windows-1250 leaves undefined
@@ -41,13 +43,23 @@ requires std::same_as<S, std::string> std::string toUtf8(S&& cp1250) {
     if (isAscii(cp1250)) return std::move(cp1250);
     return toUtf8(std::string_view(cp1250));
 }
+// The same, written at out, which has room for 3 * size + 1 bytes (the
+// longest form of every byte, and one more); the end of what was written.
+char* writeNonAscii(char* out, std::string_view cp1250);
+inline char* writeUtf8(char* out, std::string_view cp1250) {
+    if (!isAscii(cp1250)) return writeNonAscii(out, cp1250);
+    if (!cp1250.empty()) std::memcpy(out, cp1250.data(), cp1250.size());
+    return out + cp1250.size();
+}
 // The same, appended to out.
-void appendNonAscii(std::string& out, std::string_view cp1250);
 inline void appendUtf8(std::string& out, std::string_view cp1250) {
-    if (isAscii(cp1250))
+    if (isAscii(cp1250)) {
         out.append(cp1250);
-    else
-        appendNonAscii(out, cp1250);
+        return;
+    }
+    const std::size_t at = out.size();
+    out.resize(at + 3 * cp1250.size() + 1);
+    out.resize(static_cast<std::size_t>(writeNonAscii(out.data() + at, cp1250) - out.data()));
 }
 
 // UTF-8 to Windows-1250; nullopt when a character has no Windows-1250 byte or
@@ -62,7 +74,14 @@ inline std::string_view trimRight(std::string_view text) {
     while (end >= 8) {
         std::uint64_t word;
         std::memcpy(&word, text.data() + end - 8, sizeof word);
-        if (word != blanks) break;
+        if (word != blanks) {
+            if constexpr (std::endian::native == std::endian::little) {
+                // The blanks at the word's end are its highest bytes.
+                end -= static_cast<std::size_t>(std::countl_zero(word ^ blanks)) / 8;
+                return text.substr(0, end);
+            }
+            break;
+        }
         end -= 8;
     }
     while (end > 0 && text[end - 1] == ' ') --end;

@@ -20,19 +20,13 @@ std::uint32_t word(const char* block, std::size_t i) {
 
 ListRow::ListRow(const std::vector<std::string>& cells) {
     Builder b;
-    for (const std::string& c : cells) {
-        b.text() += c;
-        b.endCell();
-    }
+    for (const std::string& c : cells) b.add(c);
     *this = b.build();
 }
 
 ListRow::ListRow(std::initializer_list<std::string_view> cells) {
     Builder b;
-    for (std::string_view c : cells) {
-        b.text() += c;
-        b.endCell();
-    }
+    for (std::string_view c : cells) b.add(c);
     *this = b.build();
 }
 
@@ -65,11 +59,11 @@ ListRow ListRow::Builder::build() const {
     ListRow row;
     if (ends_.empty()) return row;
     const std::size_t head = (1 + ends_.size()) * Word;
-    auto block = std::make_shared_for_overwrite<char[]>(head + text_.size());
+    auto block = std::make_shared_for_overwrite<char[]>(head + used_);
     const auto n = static_cast<std::uint32_t>(ends_.size());
     std::memcpy(block.get(), &n, Word);
     std::memcpy(block.get() + Word, ends_.data(), ends_.size() * Word);
-    std::memcpy(block.get() + head, text_.data(), text_.size());
+    if (used_) std::memcpy(block.get() + head, text_.data(), used_);
     row.block_ = std::move(block);
     return row;
 }

@@ -4,6 +4,7 @@
 // has handled its events; texts are UTF-8. Backends never see the model.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <stdexcept>
@@ -117,21 +118,34 @@ class ListRow {
     // The same cells (the same block, or equal texts).
     friend bool operator==(const ListRow& a, const ListRow& b);
 
-    // Puts a row together cell by cell: append a cell's text to text(), then
-    // endCell(); build() packs what was added into a row. Reusable after clear().
+    // Puts a row together cell by cell: add(text), or write a cell of at
+    // most n bytes at room(n) and call endCell with its end; build() packs
+    // the cells into a row. Reusable after clear(): its buffers stay.
     class Builder {
       public:
-        std::string& text() { return text_; }
-        void endCell() { ends_.push_back(static_cast<std::uint32_t>(text_.size())); }
+        char* room(std::size_t n) {
+            if (text_.size() < used_ + n) text_.resize(used_ + n);
+            return text_.data() + used_;
+        }
+        void endCell(const char* end) {
+            used_ = static_cast<std::size_t>(end - text_.data());
+            ends_.push_back(static_cast<std::uint32_t>(used_));
+        }
+        void add(std::string_view cell) {
+            char* at = room(cell.size());
+            if (!cell.empty()) std::memcpy(at, cell.data(), cell.size());
+            endCell(at + cell.size());
+        }
         std::size_t cells() const { return ends_.size(); }
         ListRow build() const;
         void clear() {
-            text_.clear();
+            used_ = 0;
             ends_.clear();
         }
 
       private:
-        std::string text_;
+        std::string text_;  // its first used_ bytes are the cells' texts
+        std::size_t used_ = 0;
         std::vector<std::uint32_t> ends_;
     };
 

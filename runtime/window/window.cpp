@@ -1260,10 +1260,7 @@ std::vector<ListRow> Window::listRows(const Control& c) const {
         if (row.size() != columns) {
             // One cell per column: missing cells are empty, extra ones dropped.
             ListRow::Builder b;
-            for (std::size_t i = 0; i < columns; ++i) {
-                if (i < row.size()) b.text() += row[i];
-                b.endCell();
-            }
+            for (std::size_t i = 0; i < columns; ++i) b.add(i < row.size() ? row[i] : "");
             row = b.build();
         }
         out.push_back(std::move(row));

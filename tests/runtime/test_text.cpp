@@ -46,6 +46,16 @@ TEST(Text, KnownCharactersConvertBothWays) {
     EXPECT_EQ(fromUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
     EXPECT_EQ(toUtf8("\x8A\x9A \xC6\xE6 \xC8\xE8 \xD0\xF0 \x8E\x9E"), "Šš Ćć Čč Đđ Žž");
     EXPECT_EQ(fromUtf8("Evidencija članova PD"), "Evidencija \xE8lanova PD");
+    // A letter beyond ASCII is found wherever it stands in a text of any
+    // length (the texts are looked at a word at a time).
+    for (std::size_t n = 1; n <= 20; ++n)
+        for (std::size_t at = 0; at < n; ++at) {
+            std::string text(n, 'a');
+            text[at] = '\x9A';
+            std::string want(n + 1, 'a');
+            want.replace(at, 2, "š");
+            EXPECT_EQ(toUtf8(text), want) << n << " " << at;
+        }
 }
 
 TEST(Text, EveryDefinedByteRoundTrips) {
@@ -154,6 +164,15 @@ TEST(Text, TrimAndPaddedComparison) {
         EXPECT_EQ(rt::trimRight(c.in), c.right) << '"' << c.in << '"';
         EXPECT_EQ(rt::trim(c.in), c.both) << '"' << c.in << '"';
     }
+    // Fields of every width up to 40, their text ending at every byte (the
+    // padding is skipped a word at a time), a blank inside the text kept.
+    for (std::size_t width = 1; width <= 40; ++width)
+        for (std::size_t n = 0; n <= width; ++n) {
+            std::string text(n, 'x');
+            if (n > 2) text[n / 2] = ' ';
+            std::string field = text + std::string(width - n, ' ');
+            EXPECT_EQ(rt::trimRight(field), text) << width << " " << n;
+        }
     EXPECT_TRUE(rt::equalPadded("Ana", "Ana     "));
     EXPECT_TRUE(rt::equalPadded("", "    "));
     EXPECT_FALSE(rt::equalPadded("Ana", " Ana"));
