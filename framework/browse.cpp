@@ -131,6 +131,7 @@ void BrowseClass::Init(int listControl, rt::Position& position, rt::View& view, 
     Window = &windowManager;
     sorts_.clear();
     fields_.clear();
+    copies_.clear();
     Q->defs_.clear();
     Q->offsets_.assign(1, 0);
     Q->entries_.clear();
@@ -177,10 +178,16 @@ void BrowseClass::AddLocator(LocatorClass& locator) {
 }
 
 int BrowseClass::AddField(rt::FieldRef viewField) {
-    fields_.push_back(
-        QueueField{viewField, addressOf(viewField), rt::memorySize(defOf(viewField))});
+    const char* at = addressOf(viewField);
+    const std::size_t size = rt::memorySize(defOf(viewField));
+    fields_.push_back(QueueField{viewField});
+    // Fields that lie one after another in a record are copied in one go.
+    if (!copies_.empty() && copies_.back().from + copies_.back().size == at)
+        copies_.back().size += size;
+    else
+        copies_.push_back(Copy{at, size});
     Q->defs_.push_back(&defOf(viewField));
-    Q->offsets_.push_back(Q->offsets_.back() + rt::memorySize(defOf(viewField)));
+    Q->offsets_.push_back(Q->offsets_.back() + size);
     return static_cast<int>(fields_.size());
 }
 
@@ -301,8 +308,8 @@ rt::ListRow BrowseClass::shownRow(int n) {
                 break;
             }
             case Way::Other:
-                b.add(rt::toUtf8(
-                    BrowseQueue::format(*Q->defs_[i], std::string_view(bytes, cp.size), *cp.parsed)));
+                b.add(rt::toUtf8(BrowseQueue::format(*Q->defs_[i], std::string_view(bytes, cp.size),
+                                                     *cp.parsed)));
                 break;
         }
     }
@@ -402,12 +409,12 @@ const void* BrowseClass::HighlightedImage() const {
 
 void BrowseClass::SetQueueRecord() {
     if (!Loading) return;
-    // Every row of every page comes here: one block, filled field by field.
+    // Every row of every page comes here: one block, filled run by run.
     Loading->Fields.resize(Q->offsets_.back());
     char* to = Loading->Fields.data();
-    for (const QueueField& f : fields_) {
-        std::memcpy(to, f.at, f.size);
-        to += f.size;
+    for (const Copy& c : copies_) {
+        std::memcpy(to, c.from, c.size);
+        to += c.size;
     }
 }
 
@@ -418,14 +425,21 @@ int BrowseClass::read(int rows, bool forward, Rows& out) {
     const int rc = ReadPage(
         rows, forward,
         [&] {
-            BrowseQueue::Entry e = spareEntry();
+            // Filled where it stands, in an entry a page let go when there is one.
+            if (spare_.empty()) {
+                out.emplace_back();
+            } else {
+                out.push_back(std::move(spare_.back()));
+                spare_.pop_back();
+            }
+            BrowseQueue::Entry& e = out.back();
+            e.Mark = 0;
             e.ViewPosition = Position();
             e.Image.assign(static_cast<const char*>(p.record()),
                            static_cast<const char*>(p.record()) + p.def().recordSize);
             Loading = &e;
             SetQueueRecord();
             Loading = nullptr;
-            out.push_back(std::move(e));
         },
         n);
     if (rc != 0 && rc != rt::FileErr::RecordNotAvailable) {
@@ -524,14 +538,6 @@ BrowseClass::Rows BrowseClass::readBeside(const BrowseQueue::Entry& e, int count
         if (static_cast<int>(out.size()) < count && !onPage(r.ViewPosition))
             out.push_back(std::move(r));
     return out;
-}
-
-BrowseQueue::Entry BrowseClass::spareEntry() {
-    if (spare_.empty()) return {};
-    BrowseQueue::Entry e = std::move(spare_.back());
-    spare_.pop_back();
-    e.Mark = 0;
-    return e;
 }
 
 void BrowseClass::setPage(Rows rows, int highlight) {

@@ -199,9 +199,14 @@ class BrowseClass : public ViewManager, public WindowComponent {
     };
     struct QueueField {
         rt::FieldRef field;
-        char* at = nullptr;    // the field in its file's record buffer (this thread's)
-        std::size_t size = 0;  // its bytes there
     };
+    // The queue fields' bytes in the record buffers (this thread's), as runs
+    // of fields that lie one after another there.
+    struct Copy {
+        const char* from = nullptr;
+        std::size_t size = 0;
+    };
+    std::vector<Copy> copies_;
     struct ResetField {
         std::function<std::string()> read;
         std::string last;
@@ -223,8 +228,6 @@ class BrowseClass : public ViewManager, public WindowComponent {
     // Rows next to an entry of the page, not already on it.
     Rows readBeside(const BrowseQueue::Entry& e, int count, bool forward);
     void setPage(Rows rows, int highlight);
-    // An entry to fill with a row read: one the page let go when there is one.
-    BrowseQueue::Entry spareEntry();
     void scroll(rt::Event e);
     void computeLimits();
     void afterMove();

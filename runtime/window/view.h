@@ -154,6 +154,28 @@ class ListRow {
     std::shared_ptr<const char[]> block_;
 };
 
+// A list's columns as a view shows them (headers in UTF-8), shared by the
+// views of the list for as long as its columns stay the same.
+class ColumnList {
+  public:
+    ColumnList() = default;
+    explicit ColumnList(std::vector<Column> columns)
+        : items_(std::make_shared<const std::vector<Column>>(std::move(columns))) {}
+    std::size_t size() const { return items().size(); }
+    bool empty() const { return items().empty(); }
+    const Column& operator[](std::size_t i) const { return items()[i]; }
+    const Column& at(std::size_t i) const { return items().at(i); }
+    std::vector<Column>::const_iterator begin() const { return items().begin(); }
+    std::vector<Column>::const_iterator end() const { return items().end(); }
+    const std::vector<Column>& items() const {
+        static const std::vector<Column> none;
+        return items_ ? *items_ : none;
+    }
+
+  private:
+    std::shared_ptr<const std::vector<Column>> items_;
+};
+
 struct ControlView {
     int id = 0;
     ControlKind kind = ControlKind::String;
@@ -176,7 +198,7 @@ struct ControlView {
     int bevelOuter = 0, bevelInner = 0, bevelStyle = 0;
     std::uint32_t fill = 0xffffffff;  // background, 0xffffffff for the default
     // lists
-    std::vector<Column> columns;
+    ColumnList columns;
     std::vector<ListRow> rows;
     int highlight = 0;  // 1-based, 0 for none
     int thumb = -1;     // the scroll thumb, 0 (top) to 100 (bottom); -1 the list's own

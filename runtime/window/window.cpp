@@ -1326,9 +1326,9 @@ ViewPtr Window::makeView() const {
         Shown& m = shown_[static_cast<std::size_t>(i - 1)];
         if (m.view) {
             const ControlView& o = *m.view;
-            const bool list = c.kind != ControlKind::List ||
-                              (o.highlight == c.highlight && o.thumb == c.thumb &&
-                               o.rows == rows && m.columns == c.columns);
+            const bool list =
+                c.kind != ControlKind::List || (o.highlight == c.highlight && o.thumb == c.thumb &&
+                                                o.rows == rows && m.columns == c.columns);
             if (list && o.kind == c.kind && o.at == c.at && o.parent == c.parent &&
                 o.hidden == c.hidden && o.visible == visible && o.enabled == enabled &&
                 o.focused == focused && o.isDefault == c.isDefault && o.readOnly == c.readOnly &&
@@ -1367,8 +1367,14 @@ ViewPtr Window::makeView() const {
         cv->text = hasValueEdit(c.kind) ? *text : toUtf8(*text);
         cv->checked = checked;
         if (c.kind == ControlKind::List) {
-            cv->columns = c.columns;
-            for (auto& col : cv->columns) col.header = toUtf8(col.header);
+            // The columns converted once, and again only when they change.
+            if (m.view && m.columns == c.columns) {
+                cv->columns = m.view->columns;
+            } else {
+                std::vector<Column> columns = c.columns;
+                for (auto& col : columns) col.header = toUtf8(col.header);
+                cv->columns = ColumnList(std::move(columns));
+            }
             cv->rows = std::move(rows);
             cv->highlight = c.highlight;
             cv->thumb = c.thumb;

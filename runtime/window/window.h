@@ -107,7 +107,7 @@ struct Control {
     std::function<int()> rowCount;
     std::function<ListRow(int row)> row;
     int highlight = 0;
-    int thumb = -1;  // a list's scroll thumb set by its browse: 0 top to 100 bottom; -1 none
+    int thumb = -1;       // a list's scroll thumb set by its browse: 0 top to 100 bottom; -1 none
     int selectedTab = 0;  // sheet: the chosen tab's id
     // menu items: a standard action the window layer carries out itself
     enum class Action { None, PrintSetup, Close } action = Action::None;
@@ -295,7 +295,7 @@ class Window {
     struct Shown {
         ControlList::Ptr view;
         std::string name, text, msg, tip;
-        std::vector<Column> columns;
+        std::vector<Column> columns;  // as the control has them; the view's are UTF-8
     };
     mutable std::vector<Shown> shown_;
 };
