@@ -283,39 +283,52 @@ void BrowseClass::checkColumnPictures() {
 
 rt::ListRow BrowseClass::shownRow(int n) {
     const BrowseQueue::Entry& e = Q->Get(n);
-    if (e.ShownFormat == format_) return e.Shown;
-    // Every cell is written straight into the row being built; only the
-    // rare pictures (amounts, numbers shown as text) take a string of their own.
+    if (e.ShownFormat != format_) formatRows();
+    return e.Shown;
+}
+
+void BrowseClass::formatRows() {
+    // Every row not yet formatted (a page just read, most often) at once,
+    // into one block: each cell written straight into its row; only the rare
+    // pictures (amounts, numbers shown as text) take a string of their own.
     using Way = ColumnFormat::Way;
     rt::ListRow::Builder& b = rowBuilder_;
     b.clear();
-    for (std::size_t i = 0; i < columnPictures_.size(); ++i) {
-        const ColumnFormat& cp = columnPictures_[i];
-        const char* bytes = e.Fields.data() + cp.from;
-        switch (cp.way) {
-            case Way::None:
-                b.endCell(b.room(0));
-                break;
-            case Way::Text: {
-                const std::string_view v = rt::trimRight(std::string_view(bytes, cp.cut));
-                char* at = b.room(3 * v.size() + 1);
-                b.endCell(rt::writeUtf8(at, v));
-                break;
+    std::vector<const BrowseQueue::Entry*> rows;
+    for (const BrowseQueue::Entry& e : Q->entries_) {
+        if (e.ShownFormat == format_) continue;
+        rows.push_back(&e);
+        for (std::size_t i = 0; i < columnPictures_.size(); ++i) {
+            const ColumnFormat& cp = columnPictures_[i];
+            const char* bytes = e.Fields.data() + cp.from;
+            switch (cp.way) {
+                case Way::None:
+                    b.endCell(b.room(0));
+                    break;
+                case Way::Text: {
+                    const std::string_view v = rt::trimRight(std::string_view(bytes, cp.cut));
+                    char* at = b.room(3 * v.size() + 1);
+                    b.endCell(rt::writeUtf8(at, v));
+                    break;
+                }
+                case Way::Number: {
+                    char* at = b.room(rt::NumberRoom);
+                    b.endCell(rt::writeNumber(at, **cp.parsed, integerAt(*Q->defs_[i], bytes)));
+                    break;
+                }
+                case Way::Other:
+                    b.add(rt::toUtf8(BrowseQueue::format(
+                        *Q->defs_[i], std::string_view(bytes, cp.size), *cp.parsed)));
+                    break;
             }
-            case Way::Number: {
-                char* at = b.room(rt::NumberRoom);
-                b.endCell(rt::writeNumber(at, **cp.parsed, integerAt(*Q->defs_[i], bytes)));
-                break;
-            }
-            case Way::Other:
-                b.add(rt::toUtf8(BrowseQueue::format(*Q->defs_[i], std::string_view(bytes, cp.size),
-                                                     *cp.parsed)));
-                break;
         }
+        b.endRow();
     }
-    e.Shown = b.build();
-    e.ShownFormat = format_;
-    return e.Shown;
+    std::vector<rt::ListRow> shown = b.buildRows();
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        rows[r]->Shown = std::move(shown[r]);
+        rows[r]->ShownFormat = format_;
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -239,6 +239,7 @@ class BrowseClass : public ViewManager, public WindowComponent {
     // Row n of the queue as the list shows it (formatted once, then shared),
     // with the pictures found by the last checkColumnPictures.
     rt::ListRow shownRow(int n);
+    void formatRows();  // every entry not formatted with the pictures now
 
     // Actions
     void ask(std::uint8_t request);

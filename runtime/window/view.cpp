@@ -1,5 +1,6 @@
 #include "runtime/window/view.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -55,17 +56,47 @@ bool operator==(const ListRow& a, const ListRow& b) {
     return true;
 }
 
-ListRow ListRow::Builder::build() const {
-    ListRow row;
-    if (ends_.empty()) return row;
-    const std::size_t head = (1 + ends_.size()) * Word;
-    auto block = std::make_shared_for_overwrite<char[]>(head + used_);
-    const auto n = static_cast<std::uint32_t>(ends_.size());
-    std::memcpy(block.get(), &n, Word);
-    std::memcpy(block.get() + Word, ends_.data(), ends_.size() * Word);
-    if (used_) std::memcpy(block.get() + head, text_.data(), used_);
-    row.block_ = std::move(block);
-    return row;
+ListRow ListRow::Builder::build() {
+    if (ends_.empty()) return {};
+    rows_.assign(1, RowEnd{ends_.size(), used_});  // all the cells: one row
+    return buildRows().front();
+}
+
+std::vector<ListRow> ListRow::Builder::buildRows() const {
+    std::vector<ListRow> out;
+    out.reserve(rows_.size());
+    std::size_t size = 0;
+    for (std::size_t r = 0, cells = 0, text = 0; r < rows_.size(); ++r) {
+        size += (1 + rows_[r].cells - cells) * Word + (rows_[r].text - text);
+        cells = rows_[r].cells;
+        text = rows_[r].text;
+    }
+    // One allocation for all of them: each row shares the block and points
+    // at its own part ([cell count][ends][texts], ends counted from its texts).
+    std::shared_ptr<char[]> block =
+        std::make_shared_for_overwrite<char[]>(std::max<std::size_t>(size, 1));
+    char* at = block.get();
+    for (std::size_t r = 0, cells = 0, text = 0; r < rows_.size(); ++r) {
+        const auto n = static_cast<std::uint32_t>(rows_[r].cells - cells);
+        if (n == 0) {
+            out.emplace_back();  // a row without cells
+        } else {
+            ListRow row;
+            row.block_ = std::shared_ptr<const char[]>(block, at);
+            std::memcpy(at, &n, Word);
+            for (std::uint32_t i = 0; i < n; ++i) {
+                const auto end = static_cast<std::uint32_t>(ends_[cells + i] - text);
+                std::memcpy(at + (1 + i) * Word, &end, Word);
+            }
+            const std::size_t bytes = rows_[r].text - text;
+            if (bytes) std::memcpy(at + (1 + n) * Word, text_.data() + text, bytes);
+            at += (1 + n) * Word + bytes;
+            out.push_back(std::move(row));
+        }
+        cells = rows_[r].cells;
+        text = rows_[r].text;
+    }
+    return out;
 }
 
 }  // namespace rt

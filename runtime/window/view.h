@@ -137,16 +137,25 @@ class ListRow {
             endCell(at + cell.size());
         }
         std::size_t cells() const { return ends_.size(); }
-        ListRow build() const;
+        ListRow build();  // every cell added: one row
+        // Several rows at once: endRow() after each row's cells, then
+        // buildRows() packs them all into one block, a row each.
+        void endRow() { rows_.push_back(RowEnd{ends_.size(), used_}); }
+        std::vector<ListRow> buildRows() const;
         void clear() {
             used_ = 0;
             ends_.clear();
+            rows_.clear();
         }
 
       private:
+        struct RowEnd {
+            std::size_t cells, text;  // where the row's cells and texts end
+        };
         std::string text_;  // its first used_ bytes are the cells' texts
         std::size_t used_ = 0;
         std::vector<std::uint32_t> ends_;
+        std::vector<RowEnd> rows_;
     };
 
   private:

@@ -1273,7 +1273,11 @@ ViewPtr Window::makeView() const {
     v->id = id_;
     v->thread = currentThread();
     v->kind = desc_.kind;
-    v->title = toUtf8(desc_.title);
+    if (titleSource_ != desc_.title) {
+        titleSource_ = desc_.title;
+        titleShown_ = toUtf8(desc_.title);
+    }
+    v->title = titleShown_;
     v->at = at_;
     v->minSize = minSize_;
     v->maximized = maximized_;
@@ -1342,10 +1346,17 @@ ViewPtr Window::makeView() const {
             }
         }
 
+        // A text that did not change is taken as the last view had it,
+        // converted already.
+        const ControlView* was = m.view.get();
+        auto shownText = [was](const std::string& now, const std::string& before,
+                               std::string ControlView::*field) {
+            return was && before == now ? was->*field : toUtf8(now);
+        };
         auto cv = std::make_shared<ControlView>();
         cv->id = i;
         cv->kind = c.kind;
-        cv->name = toUtf8(c.name);
+        cv->name = shownText(c.name, m.name, &ControlView::name);
         cv->at = c.at;
         cv->parent = c.parent;
         cv->hidden = c.hidden;
@@ -1358,13 +1369,13 @@ ViewPtr Window::makeView() const {
         cv->font = c.font;
         cv->align = c.align;
         cv->indent = c.indent;
-        cv->msg = toUtf8(c.msg);
-        cv->tip = toUtf8(c.tip);
+        cv->msg = shownText(c.msg, m.msg, &ControlView::msg);
+        cv->tip = shownText(c.tip, m.tip, &ControlView::tip);
         cv->bevelOuter = c.bevelOuter;
         cv->bevelInner = c.bevelInner;
         cv->bevelStyle = c.bevelStyle;
         cv->fill = c.fill;
-        cv->text = hasValueEdit(c.kind) ? *text : toUtf8(*text);
+        cv->text = hasValueEdit(c.kind) ? *text : shownText(*text, m.text, &ControlView::text);
         cv->checked = checked;
         if (c.kind == ControlKind::List) {
             // The columns converted once, and again only when they change.

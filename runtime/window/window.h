@@ -298,6 +298,7 @@ class Window {
         std::vector<Column> columns;  // as the control has them; the view's are UTF-8
     };
     mutable std::vector<Shown> shown_;
+    mutable std::string titleSource_, titleShown_;  // the title, and as the views show it
 };
 
 // Thrown out of a waiting call when the program shuts its windows down.
