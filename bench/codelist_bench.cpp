@@ -42,6 +42,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -722,7 +723,79 @@ std::unique_ptr<Case> makeCase(const std::string& dir, int size) {
 
 }  // namespace
 
+// Runs this program again, runs times, each with the same arguments and
+// --one-run, and prints for every "bench" or "growth" line the median of each
+// figure over the runs, in the same form. Each run is a process of its own:
+// on this kind of machine a process's memory can make one side of a figure
+// run slower than in the next process, for the whole run.
+int aggregateRuns(int argc, char** argv, int runs) {
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);  // popen's shell has its own
+    if (ec) return 2;
+    std::string command = "'" + self.string() + "'";
+    for (int i = 1; i < argc; ++i) command += std::string(" '") + argv[i] + "'";
+    command += " --one-run";
+    std::map<std::string, std::map<std::string, std::vector<double>>> figures;
+    std::vector<std::string> order;  // first seen first
+    for (int run = 1; run <= runs; ++run) {
+        FILE* child = popen(command.c_str(), "r");
+        if (!child) return 2;
+        char line[4096];
+        while (std::fgets(line, sizeof line, child)) {
+            std::istringstream words(line);
+            std::string kind, name;
+            words >> kind >> name;
+            if (kind != "bench" && kind != "growth") continue;
+            std::printf("run %d: %s", run, line);
+            const std::string key = kind + " " + name;
+            if (!figures.count(key)) order.push_back(key);
+            std::string w;
+            if (kind == "growth") {
+                words >> w;
+                figures[key]["growth"].push_back(std::atof(w.c_str()));
+                continue;
+            }
+            while (words >> w) {
+                const auto eq = w.find('=');
+                if (eq == std::string::npos) break;  // the round trip's words
+                figures[key][w.substr(0, eq)].push_back(std::atof(w.c_str() + eq + 1));
+            }
+        }
+        if (pclose(child) != 0) return 2;
+    }
+    std::printf("\nmedians of %d runs:\n", runs);
+    for (const std::string& key : order) {
+        std::printf("%s", key.c_str());
+        for (const char* field : {"ours", "raw", "ratio", "pairs_p10", "pairs_p90", "raw_loop",
+                                  "ratio_loop", "growth"}) {
+            const auto it = figures[key].find(field);
+            if (it == figures[key].end()) continue;
+            if (std::string(field) == "growth")
+                std::printf(" %.2f", median(it->second));
+            else
+                std::printf(" %s=%.2f", field, median(it->second));
+        }
+        std::printf("\n");
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    // Three processes unless asked otherwise (CLANOVI_BENCH_RUNS), then the
+    // medians; --one-run is one of them.
+    bool one = false;
+    for (int i = 1; i < argc; ++i) one |= std::strcmp(argv[i], "--one-run") == 0;
+    if (!one) {
+        const char* env = std::getenv("CLANOVI_BENCH_RUNS");
+        const int runs = env ? std::atoi(env) : 3;
+        if (runs > 1) return aggregateRuns(argc, argv, runs);
+    }
+    // Google Benchmark must not see the flag of our own.
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i)
+        if (std::strcmp(argv[i], "--one-run") != 0) args.push_back(argv[i]);
+    argc = static_cast<int>(args.size());
+    argv = args.data();
     if (storage::sqlite().code != 0) {
         std::cerr << storage::sqlite().text << "\n";
         return 2;

@@ -307,7 +307,7 @@ void BrowseClass::formatRows() {
                     break;
                 case Way::Text: {
                     const std::string_view v = rt::trimRight(std::string_view(bytes, cp.cut));
-                    char* at = b.room(3 * v.size() + 1);
+                    char* at = b.room(rt::writeRoom(v.size()));
                     b.endCell(rt::writeUtf8(at, v));
                     break;
                 }

@@ -196,33 +196,39 @@ const std::optional<Picture>& Picture::cached(std::string_view picture) {
     return it->second;
 }
 
+namespace {
+// The decimal digits of v written at out; their end.
+char* writeDigits(char* out, std::uint64_t v) {
+    std::size_t n = 1;
+    for (std::uint64_t rest = v / 10; rest != 0; rest /= 10) ++n;
+    digitsBefore(out + n, v);
+    return out + n;
+}
+}  // namespace
+
 char* writeNumber(char* out, const Picture& p, std::int64_t value) {
-    char buf[NumberRoom];
-    char* end = buf + sizeof buf;
-    char* at = end;
     if (p.kind == Picture::Kind::Number) {
         if (p.blankWhenZero && value == 0) return out;
         // A value wider than the picture, or negative, is shown whole:
         // cutting it would show another number.
-        at = digitsBefore(end, magnitude(value));
-        if (value < 0) *--at = '-';
-    } else if (p.kind == Picture::Kind::Date) {
+        if (value < 0) *out++ = '-';
+        return writeDigits(out, magnitude(value));
+    }
+    if (p.kind == Picture::Kind::Date) {
         if (value < std::numeric_limits<DayNumber>::min() ||
             value > std::numeric_limits<DayNumber>::max())
             return out;
         std::optional<CivilDate> c = civilDate(static_cast<DayNumber>(value));
         if (!c) return out;  // 0 and anything out of range is no date
-        at = digitsBefore(end, static_cast<std::uint64_t>(c->year));
-        *--at = '.';
-        *--at = static_cast<char>('0' + c->month % 10);
-        *--at = static_cast<char>('0' + c->month / 10);
-        *--at = '.';
-        *--at = static_cast<char>('0' + c->day % 10);
-        *--at = static_cast<char>('0' + c->day / 10);
+        *out++ = static_cast<char>('0' + c->day / 10);
+        *out++ = static_cast<char>('0' + c->day % 10);
+        *out++ = '.';
+        *out++ = static_cast<char>('0' + c->month / 10);
+        *out++ = static_cast<char>('0' + c->month % 10);
+        *out++ = '.';
+        return writeDigits(out, static_cast<std::uint64_t>(c->year));
     }
-    const auto n = static_cast<std::size_t>(end - at);
-    std::memcpy(out, at, n);
-    return out + n;
+    return out;
 }
 
 void appendInteger(std::string& out, const Picture& p, std::int64_t value) {

@@ -30,6 +30,7 @@
 // entry is up to width characters with an optional minus, a date held as an
 // integer goes through "@d6.", an amount in a whole-number picture shows its
 // whole part rounded half away from zero.
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -76,7 +77,8 @@ std::string formatText(const Picture& p, std::string_view value);
 inline std::string_view textShown(const Picture& p, std::string_view value) {
     if (p.kind != Picture::Kind::Text) return trimRight(value);
     // Windows-1250 has one byte per character, so cutting bytes cuts characters.
-    return trimRight(value.substr(0, static_cast<std::size_t>(p.width)));
+    return trimRight(
+        std::string_view(value.data(), std::min(value.size(), static_cast<std::size_t>(p.width))));
 }
 
 // Parsing what the user typed; nullopt when the picture refuses it.
