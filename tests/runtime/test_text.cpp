@@ -47,7 +47,8 @@ TEST(Text, KnownCharactersConvertBothWays) {
     EXPECT_EQ(toUtf8("\x8A\x9A \xC6\xE6 \xC8\xE8 \xD0\xF0 \x8E\x9E"), "Šš Ćć Čč Đđ Žž");
     EXPECT_EQ(fromUtf8("Evidencija članova PD"), "Evidencija \xE8lanova PD");
     // A letter beyond ASCII is found wherever it stands in a text of any
-    // length (the texts are looked at a word at a time).
+    // length (the texts are looked at a word at a time), also when the text
+    // is written in place.
     for (std::size_t n = 1; n <= 20; ++n)
         for (std::size_t at = 0; at < n; ++at) {
             std::string text(n, 'a');
@@ -55,6 +56,12 @@ TEST(Text, KnownCharactersConvertBothWays) {
             std::string want(n + 1, 'a');
             want.replace(at, 2, "š");
             EXPECT_EQ(toUtf8(text), want) << n << " " << at;
+            std::string room(rt::writeRoom(n), '\0');
+            const char* end = rt::writeUtf8(room.data(), text);
+            EXPECT_EQ(std::string_view(room.data(), end - room.data()), want) << n << " " << at;
+            const std::string ascii(n, 'b');
+            end = rt::writeUtf8(room.data(), ascii);
+            EXPECT_EQ(std::string_view(room.data(), end - room.data()), ascii) << n;
         }
 }
 
