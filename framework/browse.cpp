@@ -267,10 +267,6 @@ void BrowseClass::checkColumnPictures() {
         cp.size = Q->offsets_[i + 1] - cp.from;
         if (d.type == rt::FieldType::String) {
             cp.way = Way::Text;
-            // What BrowseQueue::shownText shows: a text picture cuts to its width.
-            cp.cut = pic && pic->kind == rt::Picture::Kind::Text
-                         ? std::min(cp.size, static_cast<std::size_t>(std::max(pic->width, 0)))
-                         : cp.size;
         } else if (pic && d.type != rt::FieldType::Decimal &&
                    (pic->kind == rt::Picture::Kind::Number ||
                     pic->kind == rt::Picture::Kind::Date)) {
@@ -306,7 +302,8 @@ void BrowseClass::formatRows() {
                     b.endCell(b.room(0));
                     break;
                 case Way::Text: {
-                    const std::string_view v = rt::trimRight(std::string_view(bytes, cp.cut));
+                    const std::string_view v =
+                        BrowseQueue::shownText(std::string_view(bytes, cp.size), *cp.parsed);
                     char* at = b.room(rt::writeRoom(v.size()));
                     b.endCell(rt::writeUtf8(at, v));
                     break;

@@ -256,10 +256,10 @@ class BrowseClass : public ViewManager, public WindowComponent {
         std::string source;                                  // the column's picture as written
         const std::optional<rt::Picture>* parsed = nullptr;  // from the thread's cache
         // How the cell is made of its queue field's bytes (from, size): a
-        // text of at most cut bytes, blanks trimmed; a code or a date written
+        // text as BrowseQueue::shownText shows it; a code or a date written
         // by its picture; or anything else through BrowseQueue::format.
         enum class Way { None, Text, Number, Other } way = Way::None;
-        std::size_t from = 0, size = 0, cut = 0;
+        std::size_t from = 0, size = 0;
     };
     std::vector<ColumnFormat> columnPictures_;
     std::uint32_t format_ = 1;  // grows when a column's picture changes: rows are formatted again

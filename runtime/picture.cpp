@@ -31,8 +31,8 @@ std::optional<int> smallNumber(std::string_view s, std::size_t maxDigits) {
     return v;
 }
 
-// Digits of a magnitude; unsigned so that the smallest int64 has one too.
 // Writes the decimal digits of v so that they end at end; their start.
+// Unsigned, so that the smallest int64's magnitude has digits too.
 char* digitsBefore(char* end, std::uint64_t v) {
     do {
         *--end = static_cast<char>('0' + v % 10);
@@ -51,12 +51,23 @@ std::uint64_t magnitude(std::int64_t v) {
     return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
 }
 
+// The decimal digits of v written at out; their end.
+char* writeDigits(char* out, std::uint64_t v) {
+    std::size_t n = 1;
+    for (std::uint64_t rest = v / 10; rest != 0; rest /= 10) ++n;
+    digitsBefore(out + n, v);
+    return out + n;
+}
+
+// A whole number with its sign, written at out (room for 21 bytes); its end.
+char* writeInteger(char* out, std::int64_t v) {
+    if (v < 0) *out++ = '-';
+    return writeDigits(out, magnitude(v));
+}
+
 std::string plainInteger(std::int64_t v) {
     char buf[21];
-    char* end = buf + sizeof buf;
-    char* p = digitsBefore(end, magnitude(v));
-    if (v < 0) *--p = '-';
-    return std::string(p, end);
+    return std::string(buf, writeInteger(buf, v));
 }
 
 // The value of a run of digits when it has at most maxDigits significant
@@ -196,23 +207,12 @@ const std::optional<Picture>& Picture::cached(std::string_view picture) {
     return it->second;
 }
 
-namespace {
-// The decimal digits of v written at out; their end.
-char* writeDigits(char* out, std::uint64_t v) {
-    std::size_t n = 1;
-    for (std::uint64_t rest = v / 10; rest != 0; rest /= 10) ++n;
-    digitsBefore(out + n, v);
-    return out + n;
-}
-}  // namespace
-
 char* writeNumber(char* out, const Picture& p, std::int64_t value) {
     if (p.kind == Picture::Kind::Number) {
         if (p.blankWhenZero && value == 0) return out;
         // A value wider than the picture, or negative, is shown whole:
         // cutting it would show another number.
-        if (value < 0) *out++ = '-';
-        return writeDigits(out, magnitude(value));
+        return writeInteger(out, value);
     }
     if (p.kind == Picture::Kind::Date) {
         if (value < std::numeric_limits<DayNumber>::min() ||
@@ -231,28 +231,19 @@ char* writeNumber(char* out, const Picture& p, std::int64_t value) {
     return out;
 }
 
-void appendInteger(std::string& out, const Picture& p, std::int64_t value) {
+std::string formatInteger(const Picture& p, std::int64_t value) {
     switch (p.kind) {
         case Picture::Kind::Number:
         case Picture::Kind::Date: {
-            const std::size_t at = out.size();
-            out.resize(at + NumberRoom);
-            out.resize(static_cast<std::size_t>(writeNumber(out.data() + at, p, value) - out.data()));
-            return;
+            char buf[NumberRoom];
+            return std::string(buf, writeNumber(buf, p, value));
         }
         case Picture::Kind::Text:
-            out += formatText(p, plainInteger(value));
-            return;
+            return formatText(p, plainInteger(value));
         case Picture::Kind::Amount:
-            out += amountText(p, value < 0, magnitude(value), 0);
-            return;
+            return amountText(p, value < 0, magnitude(value), 0);
     }
-}
-
-std::string formatInteger(const Picture& p, std::int64_t value) {
-    std::string out;
-    appendInteger(out, p, value);
-    return out;
+    return "";
 }
 
 std::string formatMoney(const Picture& p, Money value) {

@@ -63,8 +63,6 @@ struct Picture {
 // A value a picture shows: whole numbers and dates as integers, amounts in
 // hundredths, texts as bytes.
 std::string formatInteger(const Picture& p, std::int64_t value);
-// The same, appended to out.
-void appendInteger(std::string& out, const Picture& p, std::int64_t value);
 // The same for a Number or a Date picture (whose text is plain ASCII),
 // written at out, which has room for NumberRoom bytes; the end of what was
 // written. Every list cell of a code or a date comes here.

@@ -112,8 +112,9 @@ const Utf8Table& utf8Table() {
 }  // namespace
 
 std::string toUtf8(std::string_view cp1250) {
-    std::string out;
-    appendUtf8(out, cp1250);
+    if (isAscii(cp1250)) return std::string(cp1250);
+    std::string out(writeRoom(cp1250.size()), '\0');
+    out.resize(static_cast<std::size_t>(writeNonAscii(out.data(), cp1250) - out.data()));
     return out;
 }
 

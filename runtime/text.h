@@ -16,7 +16,7 @@
 
 namespace rt {
 
-// Every cell of every list row passes isAscii, appendUtf8 and trimRight:
+// Every cell of every list row passes isAscii, writeUtf8 and trimRight:
 // they are inline.
 
 inline bool isAscii(std::string_view text) {
@@ -58,26 +58,18 @@ inline char* writeUtf8(char* out, std::string_view cp1250) {
     std::uint64_t word;
     for (; i + 8 <= n; i += 8) {
         std::memcpy(&word, in + i, sizeof word);
-        if (word & 0x8080808080808080ull) return writeNonAscii(out + i, std::string_view(in + i, n - i));
+        if (word & 0x8080808080808080ull)
+            return writeNonAscii(out + i, std::string_view(in + i, n - i));
         std::memcpy(out + i, &word, sizeof word);
     }
     if (i < n) {
         word = 0;
         std::memcpy(&word, in + i, n - i);
-        if (word & 0x8080808080808080ull) return writeNonAscii(out + i, std::string_view(in + i, n - i));
+        if (word & 0x8080808080808080ull)
+            return writeNonAscii(out + i, std::string_view(in + i, n - i));
         std::memcpy(out + i, &word, sizeof word);  // the room holds the whole word
     }
     return out + n;
-}
-// The same, appended to out.
-inline void appendUtf8(std::string& out, std::string_view cp1250) {
-    if (isAscii(cp1250)) {
-        out.append(cp1250);
-        return;
-    }
-    const std::size_t at = out.size();
-    out.resize(at + writeRoom(cp1250.size()));
-    out.resize(static_cast<std::size_t>(writeNonAscii(out.data() + at, cp1250) - out.data()));
 }
 
 // UTF-8 to Windows-1250; nullopt when a character has no Windows-1250 byte or

@@ -1349,14 +1349,14 @@ ViewPtr Window::makeView() const {
         // A text that did not change is taken as the last view had it,
         // converted already.
         const ControlView* was = m.view.get();
-        auto shownText = [was](const std::string& now, const std::string& before,
+        auto converted = [was](const std::string& now, const std::string& before,
                                std::string ControlView::*field) {
             return was && before == now ? was->*field : toUtf8(now);
         };
         auto cv = std::make_shared<ControlView>();
         cv->id = i;
         cv->kind = c.kind;
-        cv->name = shownText(c.name, m.name, &ControlView::name);
+        cv->name = converted(c.name, m.name, &ControlView::name);
         cv->at = c.at;
         cv->parent = c.parent;
         cv->hidden = c.hidden;
@@ -1369,13 +1369,13 @@ ViewPtr Window::makeView() const {
         cv->font = c.font;
         cv->align = c.align;
         cv->indent = c.indent;
-        cv->msg = shownText(c.msg, m.msg, &ControlView::msg);
-        cv->tip = shownText(c.tip, m.tip, &ControlView::tip);
+        cv->msg = converted(c.msg, m.msg, &ControlView::msg);
+        cv->tip = converted(c.tip, m.tip, &ControlView::tip);
         cv->bevelOuter = c.bevelOuter;
         cv->bevelInner = c.bevelInner;
         cv->bevelStyle = c.bevelStyle;
         cv->fill = c.fill;
-        cv->text = hasValueEdit(c.kind) ? *text : shownText(*text, m.text, &ControlView::text);
+        cv->text = hasValueEdit(c.kind) ? *text : converted(*text, m.text, &ControlView::text);
         cv->checked = checked;
         if (c.kind == ControlKind::List) {
             // The columns converted once, and again only when they change.
