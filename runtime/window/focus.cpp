@@ -1,0 +1,201 @@
+#include <mutex>
+#include <string>
+
+#include "runtime/text.h"
+#include "runtime/window/hub.h"
+#include "runtime/window/internal.h"
+#include "runtime/window/window.h"
+
+namespace rt {
+
+using namespace detail;
+
+// ---------------------------------------------------------------------------
+// Focus
+
+bool Window::visibleInTree(int c) const {
+    int p = c;
+    int guard = 0;
+    while (p > 0 && guard++ < 64) {
+        const Control& k = control(p);
+        if (k.hidden) return false;
+        if (k.kind == ControlKind::Tab && k.parent) {
+            if (control(k.parent).selectedTab != p) return false;
+        }
+        p = k.parent;
+    }
+    return true;
+}
+
+bool takesFocus(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::Entry:
+        case ControlKind::Text:
+        case ControlKind::Button:
+        case ControlKind::Check:
+        case ControlKind::Radio:
+        case ControlKind::List:
+        case ControlKind::DropList:
+        case ControlKind::Combo:
+        case ControlKind::DropCombo:
+        case ControlKind::Spin:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool Window::focusable(int c, bool byTab) const {
+    if (c <= 0 || c > controlCount()) return false;
+    const Control& k = control(c);
+    if (!takesFocus(k.kind)) return false;
+    if (k.disabled || !visibleInTree(c)) return false;
+    for (int p = k.parent, guard = 0; p > 0 && guard < 64; p = control(p).parent, ++guard)
+        if (control(p).disabled) return false;
+    return !(byTab && k.skip);
+}
+
+int Window::nextFocusable(int from, int direction) const {
+    const int n = controlCount();
+    if (n == 0) return 0;
+    int c = from;
+    for (int i = 0; i < n; ++i) {
+        if (direction >= 0)
+            c = c >= n ? 1 : c + 1;
+        else
+            c = c <= 1 ? n : c - 1;
+        if (c == from) break;
+        if (focusable(c, true)) return c;
+    }
+    return 0;
+}
+
+void Window::moveFocus(int target) {
+    if (target <= 0) return;
+    Control& k = control(target);
+    if (k.kind == ControlKind::Prompt) {
+        target = nextFocusable(target, 1);
+        if (!target) return;
+    }
+    focus_ = target;
+    dirty_ = true;
+    setStatusText(1, control(target).msg);
+    queue({Event::Selected, target, 0, false});
+}
+
+void Window::select(int c) {
+    ++selects_;
+    if (c > 0 && c <= controlCount() && control(c).kind == ControlKind::Prompt)
+        c = nextFocusable(c, 1);
+    if (c <= 0 || c > controlCount()) return;
+    if (control(c).kind == ControlKind::Tab) {
+        chooseTab(c);
+        c = nextFocusable(c, 1);
+        if (!c) return;
+    }
+    if (!focusable(c, false)) return;  // a menu, a panel: nothing takes the focus
+    moveFocus(c);
+}
+
+// Takes what the user typed into an entry. False when the picture refuses
+// it: the beep, the old value shown again, the focus kept there and the
+// rejected event.
+bool Window::acceptControl(int c, bool) {
+    Control& k = control(c);
+    if (!hasValueEdit(k.kind) || !k.edited) return true;
+    bool ok = false;
+    if (auto cp = fromUtf8(k.edit)) {
+        if (k.value) {
+            ok = k.value.take(pictureOf(k), *cp);
+        } else {
+            k.text = *cp;
+            ok = true;
+        }
+    }
+    if (!ok) {
+        beep();
+        display(c);
+        focus_ = c;
+        queue({Event::Rejected, c, 0, false});
+        return false;
+    }
+    display(c);
+    return true;
+}
+
+void Window::navigate(int direction) {
+    const int from = focus_;
+    if (from && hasValueEdit(control(from).kind) && control(from).edited) {
+        if (!acceptControl(from, false)) return;
+        queue({Event::Accepted, from, 0, true});
+        move_ = PendingMove{true, direction, from, 0, false, selects_};
+        return;
+    }
+    const int target = nextFocusable(from, direction);
+    if (target && target != from) moveFocus(target);
+}
+
+void Window::pressButton(int c) {
+    Control& k = control(c);
+    if (k.disabled || !visibleInTree(c)) return;
+    switch (k.kind) {
+        case ControlKind::Check:
+            if (k.value) {
+                const bool on = std::string(trim(k.value.show(nullptr))) == k.trueValue;
+                k.value.take(nullptr, on ? k.falseValue : k.trueValue);
+            }
+            break;
+        case ControlKind::Radio:
+            if (k.parent && control(k.parent).value) {
+                control(k.parent).value.take(nullptr, k.radioValue);
+                dirty_ = true;
+                queue({Event::Accepted, k.parent, 0, false});
+                return;
+            }
+            break;
+        default:
+            break;
+    }
+    dirty_ = true;
+    queue({Event::Accepted, c, 0, false});
+}
+
+void Window::insertText(std::string_view utf8) {
+    if (!focus_) return;
+    Control& k = control(focus_);
+    if (!hasValueEdit(k.kind) || k.readOnly) return;
+    k.edit += utf8;
+    k.edited = true;
+    dirty_ = true;
+}
+
+// ---------------------------------------------------------------------------
+// The accept-all pass
+
+void Window::acceptAll() {
+    pass_ = Pass{true, 1, selects_};
+    dirty_ = true;
+}
+
+bool Window::stepPass() {
+    if (selects_ != pass_.selects) {
+        pass_.active = false;  // a handler moved the focus: the pass ends there
+        return false;
+    }
+    for (int c = pass_.next; c <= controlCount(); ++c) {
+        const Control& k = control(c);
+        if (!passKind(k.kind) || k.disabled || k.hidden) continue;
+        pass_.next = c + 1;
+        if (!acceptControl(c, true)) {
+            pass_.active = false;
+            return false;
+        }
+        queue({Event::Accepted, c, 0, false});
+        return true;
+    }
+    pass_.active = false;
+    queue({Event::Completed, 0, 0, false});
+    return true;
+}
+
+}  // namespace rt

@@ -1,0 +1,321 @@
+#include "runtime/window/hub.h"
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+
+#include "runtime/clock.h"
+#include "runtime/text.h"
+#include "runtime/window/internal.h"
+
+namespace rt {
+
+Hub& hub() {
+    static Hub* h = new Hub;  // outlives every thread's clean-up
+    return *h;
+}
+
+struct LoopHolder {
+    std::unique_ptr<Loop> loop;
+    ~LoopHolder() {
+        if (!loop) return;
+        Hub& h = hub();
+        std::lock_guard g(h.m);
+        h.loops.erase(std::remove(h.loops.begin(), h.loops.end(), loop.get()), h.loops.end());
+    }
+};
+thread_local LoopHolder tlsLoop;
+
+Loop& threadLoop() {
+    if (!tlsLoop.loop) {
+        tlsLoop.loop = std::make_unique<Loop>();
+        tlsLoop.loop->thread = currentThread();
+        Hub& h = hub();
+        std::lock_guard g(h.m);
+        h.loops.push_back(tlsLoop.loop.get());
+    }
+    return *tlsLoop.loop;
+}
+
+void ensureClockListener() {
+    Hub& h = hub();
+    {
+        std::lock_guard g(h.m);
+        if (h.clockListener) return;
+        h.clockListener = -1;
+    }
+    const int id = addClockListener([](std::int64_t now) {
+        Hub& hh = hub();
+        std::lock_guard g(hh.m);
+        hh.fireTimers(now, nullptr);
+    });
+    std::lock_guard g(h.m);
+    h.clockListener = id;
+}
+
+// ---------------------------------------------------------------------------
+// Process-wide functions
+
+void setBackend(Backend* b) {
+    Hub& h = hub();
+    {
+        std::lock_guard g(h.m);
+        h.backend = b;
+        h.stopping = false;
+    }
+    if (b) {
+        setMessageHandler([](const MessageRequest& m) {
+            DialogRequest r;
+            r.kind = DialogRequest::Kind::Message;
+            r.message = m;
+            return askDialog(std::move(r)).button;
+        });
+    } else {
+        setMessageHandler({});
+    }
+    ensureClockListener();
+}
+
+Backend* backend() {
+    Hub& h = hub();
+    std::lock_guard g(h.m);
+    return h.backend;
+}
+
+ThreadNumber startProcedure(std::function<void()> procedure, std::size_t stack) {
+    return startThread(
+        [p = std::move(procedure)] {
+            try {
+                p();
+            } catch (const ShutDown&) {
+                // the program is closing its windows; the thread just ends
+            }
+        },
+        stack);
+}
+
+void input(int window, Input in) {
+    Hub& h = hub();
+    std::lock_guard g(h.m);
+    auto it = h.windows.find(window);
+    if (it == h.windows.end()) return;
+    Loop& l = *it->second.loop;
+    if (!Hub::isTop(l, window) || l.inDialog) return;  // disabled: input is lost
+    Item item;
+    item.window = window;
+    item.isInput = true;
+    item.in = std::move(in);
+    l.items.push_back(std::move(item));
+    l.waiting = false;
+    l.wake();
+}
+
+DialogAnswer askDialog(DialogRequest request) {
+    Loop& l = threadLoop();
+    Hub& h = hub();
+    request.thread = currentThread();
+    int id;
+    std::future<DialogAnswer> answer;
+    Backend* b;
+    Window* top = nullptr;
+    {
+        std::lock_guard g(h.m);
+        if (h.stopping) throw ShutDown{};
+        id = h.nextDialog++;
+        if (!request.window && !l.stack.empty()) request.window = l.stack.back()->id();
+        auto& d = h.dialogs[id];
+        d.request = request;
+        d.loop = &l;
+        answer = d.promise.get_future();
+        l.inDialog = true;
+        b = h.backend;
+        if (!l.stack.empty()) top = l.stack.back();
+    }
+    if (top) top->refresh();
+    if (b) b->dialog(id, request);
+    {
+        std::lock_guard g(h.m);
+        if (h.dialogs.count(id)) l.waiting = true;
+        h.idle.notify_all();
+    }
+    DialogAnswer a;
+    try {
+        a = answer.get();
+    } catch (...) {
+        std::lock_guard g(h.m);
+        l.inDialog = false;
+        l.waiting = false;
+        throw;
+    }
+    {
+        std::lock_guard g(h.m);
+        l.inDialog = false;
+        l.waiting = false;
+    }
+    if (top && !top->closed()) top->refresh();
+    return a;
+}
+
+void answerDialog(int dialog, DialogAnswer answer) {
+    Hub& h = hub();
+    std::promise<DialogAnswer> p;
+    Backend* b;
+    {
+        std::lock_guard g(h.m);
+        auto it = h.dialogs.find(dialog);
+        if (it == h.dialogs.end()) return;
+        it->second.loop->waiting = false;
+        p = std::move(it->second.promise);
+        h.dialogs.erase(it);
+        b = h.backend;
+    }
+    p.set_value(std::move(answer));
+    if (b) b->dialogClosed(dialog);
+}
+
+std::vector<OpenDialog> openDialogs() {
+    Hub& h = hub();
+    std::lock_guard g(h.m);
+    std::vector<OpenDialog> r;
+    for (auto& [id, d] : h.dialogs) r.push_back({id, d.request});
+    return r;
+}
+
+std::optional<std::string> fileDialog(const FileDialogRequest& request) {
+    DialogRequest r;
+    r.kind = DialogRequest::Kind::File;
+    r.file = request;
+    DialogAnswer a = askDialog(std::move(r));
+    if (a.path.empty()) return std::nullopt;
+    return a.path;
+}
+
+void printSetup() {
+    DialogRequest r;
+    r.kind = DialogRequest::Kind::PrintSetup;
+    r.message.title = "Print Setup";
+    askDialog(std::move(r));
+}
+
+void beep() {
+    Hub& h = hub();
+    h.beeps.fetch_add(1);
+    Backend* b;
+    {
+        std::lock_guard g(h.m);
+        b = h.backend;
+    }
+    if (b) b->beep();
+}
+
+std::uint64_t beeps() {
+    return hub().beeps.load();
+}
+
+void setStatusText(int zone, std::string_view cp1250) {
+    if (zone < 1) return;
+    Hub& h = hub();
+    const std::string text = toUtf8(cp1250);
+    Backend* b;
+    {
+        std::lock_guard g(h.m);
+        if (h.status.size() < static_cast<std::size_t>(zone)) h.status.resize(zone);
+        if (h.status[zone - 1] == text) return;
+        h.status[zone - 1] = text;
+        b = h.backend;
+    }
+    if (b) b->status(zone, text);
+}
+
+std::string statusText(int zone) {
+    Hub& h = hub();
+    std::lock_guard g(h.m);
+    if (zone < 1 || static_cast<std::size_t>(zone) > h.status.size()) return {};
+    return h.status[zone - 1];
+}
+
+int activeWindow() {
+    Hub& h = hub();
+    std::lock_guard g(h.m);
+    return h.active;
+}
+
+std::vector<ViewPtr> views() {
+    Hub& h = hub();
+    std::lock_guard g(h.m);
+    std::vector<ViewPtr> r;
+    for (auto& [id, e] : h.windows)
+        if (e.view) r.push_back(e.view);
+    return r;
+}
+
+ViewPtr view(int window) {
+    Hub& h = hub();
+    std::lock_guard g(h.m);
+    auto it = h.windows.find(window);
+    return it == h.windows.end() ? nullptr : it->second.view;
+}
+
+int frameWindow() {
+    Hub& h = hub();
+    std::lock_guard g(h.m);
+    return h.frame;
+}
+
+void setBodyRunning(bool running) {
+    Hub& h = hub();
+    std::lock_guard g(h.m);
+    h.bodyRunning = running;
+    h.idle.notify_all();
+}
+
+bool waitIdle(int timeoutMs) {
+    Hub& h = hub();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::unique_lock g(h.m);
+    for (;;) {
+        if (h.idleLocked()) return true;
+        if (std::chrono::steady_clock::now() >= until) return false;
+        // Threads that end do not tell the hub, so look again now and then.
+        h.idle.wait_for(g, std::chrono::milliseconds(2));
+    }
+}
+
+void shutDownWindows() {
+    Hub& h = hub();
+    std::map<int, PendingDialog> dialogs;
+    {
+        std::lock_guard g(h.m);
+        h.stopping = true;
+        dialogs.swap(h.dialogs);
+        for (Loop* l : h.loops) {
+            l->waiting = false;
+            l->wake();
+        }
+    }
+    for (auto& [id, d] : dialogs) d.promise.set_exception(std::make_exception_ptr(ShutDown{}));
+}
+
+void resetWindows() {
+    Hub& h = hub();
+    std::lock_guard g(h.m);
+    h.stopping = false;
+    h.frameClosing = false;
+    h.active = 0;
+    h.activeOrder.clear();
+    h.status.clear();
+}
+
+void setClientArea(Rect r) {
+    Hub& h = hub();
+    std::lock_guard g(h.m);
+    h.client = r;
+}
+
+Rect clientArea() {
+    Hub& h = hub();
+    std::lock_guard g(h.m);
+    return h.client;
+}
+
+}  // namespace rt

@@ -1,0 +1,150 @@
+// The window layer's own: the process-wide registry every window, loop and
+// dialog is kept in. Included by the window layer's .cpp files only; nothing
+// outside runtime/window may see it.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <future>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "runtime/threads.h"
+#include "runtime/window/window.h"
+
+namespace rt {
+
+// ---------------------------------------------------------------------------
+// The hub: every open window, every procedure thread's input queue, the open
+// dialogs. One mutex guards it all; the display is called with it released.
+
+struct Item {
+    int window = 0;
+    bool isInput = false;
+    Input in;
+    Event ev = Event::None;
+    int control = 0;
+};
+
+struct Loop {
+    ThreadNumber thread = 0;
+    std::deque<Item> items;
+    std::vector<Window*> stack;  // the thread's open windows, innermost last
+    std::condition_variable cv;
+    // Grows with every item queued and with the shut-down, so a thread that
+    // looks for work without the lock sees that something came.
+    std::atomic<std::uint64_t> posted{0};
+    bool waiting = false;  // blocked for input or in a dialog
+    bool inDialog = false;
+    void wake() {
+        posted.fetch_add(1, std::memory_order_release);
+        cv.notify_all();
+    }
+};
+
+struct Entry {
+    Window* window = nullptr;
+    Loop* loop = nullptr;
+    WindowKind kind = WindowKind::Child;
+    ViewPtr view;
+    std::int64_t period = 0, due = 0;  // timer, ms
+};
+
+struct PendingDialog {
+    DialogRequest request;
+    std::promise<DialogAnswer> promise;
+    Loop* loop = nullptr;
+};
+
+struct Hub {
+    std::mutex m;
+    std::condition_variable idle;
+    std::map<int, Entry> windows;
+    std::vector<Loop*> loops;
+    int nextWindow = 1;
+    int nextDialog = 1;
+    std::map<int, PendingDialog> dialogs;
+    Backend* backend = nullptr;
+    bool stopping = false;
+    bool bodyRunning = false;
+    int frame = 0;
+    bool frameClosing = false;
+    int active = 0;
+    std::vector<int> activeOrder;
+    std::vector<std::string> status;  // UTF-8
+    int clockListener = 0;
+    Rect client{0, 0, 853, 500};
+    std::atomic<std::uint64_t> beeps{0};
+
+    Loop* top(int window) {
+        auto it = windows.find(window);
+        return it == windows.end() ? nullptr : it->second.loop;
+    }
+    static bool isTop(const Loop& l, int window) {
+        return !l.stack.empty() && l.stack.back()->id() == window;
+    }
+    // Queues an event for a window (deferred while the window is not its
+    // thread's innermost one).
+    bool postLocked(int window, Event e, int control = 0) {
+        auto it = windows.find(window);
+        if (it == windows.end()) return false;
+        Loop& l = *it->second.loop;
+        if (e == Event::Timer) {
+            for (const Item& i : l.items)
+                if (!i.isInput && i.window == window && i.ev == Event::Timer) return true;
+        }
+        Item item;
+        item.window = window;
+        item.ev = e;
+        item.control = control;
+        l.items.push_back(std::move(item));
+        if (isTop(l, window) && !l.inDialog) l.waiting = false;
+        l.wake();
+        return true;
+    }
+    void fireTimers(std::int64_t now, Loop* only) {
+        for (auto& [id, e] : windows) {
+            if (e.period <= 0 || e.due > now) continue;
+            if (only && e.loop != only) continue;
+            e.due = now + e.period;
+            postLocked(id, Event::Timer);
+        }
+    }
+    void activateLocked(int window) {
+        if (active == window) return;
+        const int old = active;
+        active = window;
+        activeOrder.erase(std::remove(activeOrder.begin(), activeOrder.end(), window),
+                          activeOrder.end());
+        activeOrder.push_back(window);
+        if (old) postLocked(old, Event::LoseFocus);
+    }
+    int children() const {
+        int n = 0;
+        for (const auto& [id, e] : windows)
+            if (e.kind == WindowKind::Child) ++n;
+        return n;
+    }
+    bool idleLocked() {
+        int waiting = 0;
+        for (Loop* l : loops)
+            if (l->waiting) ++waiting;
+        const int expected = runningThreads() + (bodyRunning ? 1 : 0);
+        if (waiting < expected) return false;
+        return backend ? backend->drawn() : true;
+    }
+};
+
+Hub& hub();
+
+// The calling thread's loop, made and registered on first use.
+Loop& threadLoop();
+
+// Starts the runtime clock's listener that fires the windows' timers (once).
+void ensureClockListener();
+
+}  // namespace rt

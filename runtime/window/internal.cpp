@@ -1,0 +1,77 @@
+#include "runtime/window/internal.h"
+
+#include <optional>
+
+#include "runtime/text.h"
+
+namespace rt::detail {
+
+std::string lower(std::string_view s) {
+    std::string r(s);
+    for (char& c : r) c = static_cast<char>(lowerCp1250(static_cast<unsigned char>(c)));
+    return r;
+}
+
+bool hasValueEdit(ControlKind k) {
+    return k == ControlKind::Entry || k == ControlKind::Text || k == ControlKind::Spin ||
+           k == ControlKind::Combo || k == ControlKind::DropCombo;
+}
+
+bool passKind(ControlKind k) {
+    return hasValueEdit(k) || k == ControlKind::Check || k == ControlKind::Option ||
+           k == ControlKind::DropList;
+}
+
+std::size_t utf8Length(std::string_view s) {
+    std::size_t n = 0;
+    for (unsigned char c : s)
+        if ((c & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+std::string utf8Prefix(std::string_view s, std::size_t chars) {
+    std::size_t n = 0, i = 0;
+    for (; i < s.size(); ++i) {
+        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
+            if (n == chars) break;
+            ++n;
+        }
+    }
+    return std::string(s.substr(0, i));
+}
+
+void popUtf8(std::string& s) {
+    while (!s.empty()) {
+        const unsigned char c = static_cast<unsigned char>(s.back());
+        s.pop_back();
+        if ((c & 0xC0) != 0x80) break;
+    }
+}
+
+std::string encodeUtf8(int cp) {
+    std::string r;
+    if (cp < 0x80) {
+        r += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        r += static_cast<char>(0xC0 | (cp >> 6));
+        r += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        r += static_cast<char>(0xE0 | (cp >> 12));
+        r += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        r += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        r += static_cast<char>(0xF0 | (cp >> 18));
+        r += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        r += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        r += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return r;
+}
+
+const Picture* pictureOf(const Control& c) {
+    if (c.picture.empty()) return nullptr;
+    const std::optional<Picture>& p = Picture::cached(c.picture);
+    return p ? &*p : nullptr;
+}
+
+}  // namespace rt::detail
