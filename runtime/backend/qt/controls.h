@@ -1,0 +1,70 @@
+// One adapter per kind of control: how a child window's control becomes a
+// widget from the window's first view, and how each later view brings that
+// widget up to date. The window code (windows.cpp) does what all kinds share:
+// the font, the tool tip, the input filter, enabled, visible and the focus.
+#pragma once
+
+#include <QFrame>
+#include <QtGlobal>
+#include <map>
+
+#include "runtime/backend/qt/state.h"
+
+class QTabBar;
+
+namespace rt {
+
+using Win = QtBackend::State::Win;
+
+// What making one window's controls shares between them.
+struct Building {
+    Win& w;
+    const WindowView& v;
+    QWidget* surface;
+    std::map<int, QTabBar*> bars;  // each sheet's tab bar, for its tabs
+};
+
+struct Made {
+    QWidget* widget = nullptr;       // nullptr: nothing more to do for it
+    QWidget* inputTarget = nullptr;  // where the mouse arrives, when not the widget
+};
+
+class ControlAdapter {
+  public:
+    virtual ~ControlAdapter() = default;
+    virtual Made create(Building& b, const ControlView& c) const = 0;
+    // Where the widget lies on the surface: the control's place in dialog units.
+    virtual void place(const Win& w, QWidget* widget, const ControlView& c) const;
+    // Drawn below the others, so what lies over it stays visible.
+    virtual bool below(const ControlView&) const { return false; }
+    // Brings the widget up to what c shows (old: the window's last view, if
+    // any). False when enabled, visible and the focus are not the widget's
+    // to take.
+    virtual bool update(Win& w, QWidget* widget, const WindowView* old,
+                        const ControlView& c) const = 0;
+};
+
+// nullptr for a kind a child window draws nothing for.
+const ControlAdapter* adapterFor(ControlKind kind);
+
+// The adapters, one file each.
+const ControlAdapter& labelAdapter();      // prompts and strings
+const ControlAdapter& entryAdapter();      // entries, spins, combos
+const ControlAdapter& textBoxAdapter();    // text boxes
+const ControlAdapter& buttonAdapter();     // push buttons
+const ControlAdapter& checkAdapter();      // check boxes
+const ControlAdapter& radioAdapter();      // radio buttons
+const ControlAdapter& groupAdapter();      // groups and option groups
+const ControlAdapter& listAdapter();       // lists and drop lists
+const ControlAdapter& sheetAdapter();      // sheets
+const ControlAdapter& tabAdapter();        // a sheet's tabs
+const ControlAdapter& panelAdapter();      // panels, boxes, images
+const ControlAdapter& lineAdapter();       // lines
+
+QFrame::Shadow shadowOf(int bevel);
+
+// A list column's alignment; a decimal column lines its numbers up on the
+// right, since they are formatted to the same number of places.
+Qt::Alignment columnAlignment(Align a);
+
+}  // namespace rt

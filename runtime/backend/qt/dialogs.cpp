@@ -1,0 +1,154 @@
+// Message boxes, the file dialog, popups and the printer dialog: non-modal
+// widgets, answered with rt::answerDialog.
+#include <QAbstractButton>
+#include <QCursor>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+
+#include "runtime/backend/qt/state.h"
+#include "runtime/window/window.h"
+
+namespace rt {
+
+void QtBackend::State::openDialog(int id, const DialogRequest& r) {
+    requests[id] = r;
+    QWidget* parent = nullptr;
+    if (auto f = wins.find(frame); f != wins.end()) parent = f->second.top;
+    switch (r.kind) {
+        case DialogRequest::Kind::Message: {
+            auto* box = new QMessageBox(parent);
+            box->setWindowModality(Qt::NonModal);
+            box->setWindowTitle(q(r.message.title));
+            box->setText(q(r.message.text));
+            switch (r.message.icon) {
+                case Icon::Question:
+                    box->setIcon(QMessageBox::Question);
+                    break;
+                case Icon::Exclamation:
+                    box->setIcon(QMessageBox::Warning);
+                    break;
+                case Icon::Hand:
+                    box->setIcon(QMessageBox::Critical);
+                    break;
+                case Icon::Asterisk:
+                    box->setIcon(QMessageBox::Information);
+                    break;
+                default:
+                    break;
+            }
+            struct B {
+                Button b;
+                QMessageBox::StandardButton s;
+                const char* text;
+            };
+            const B all[] = {{ButtonYes, QMessageBox::Yes, "&Yes"},
+                             {ButtonNo, QMessageBox::No, "&No"},
+                             {ButtonCancel, QMessageBox::Cancel, "Cancel"},
+                             {ButtonOk, QMessageBox::Ok, "OK"}};
+            for (const B& b : all) {
+                if (!(r.message.buttons & b.b)) continue;
+                QAbstractButton* btn = box->addButton(b.s);
+                btn->setText(QString::fromLatin1(b.text));
+                btn->setProperty("rtButton", static_cast<unsigned>(b.b));
+                if (r.message.defaultButton == b.b)
+                    box->setDefaultButton(static_cast<QPushButton*>(btn));
+            }
+            QObject::connect(box, &QMessageBox::buttonClicked, box, [id](QAbstractButton* btn) {
+                DialogAnswer a;
+                a.button = static_cast<Button>(btn->property("rtButton").toUInt());
+                rt::answerDialog(id, a);
+            });
+            // Closing the box by its title bar answers with its default.
+            const Button def = r.message.defaultButton;
+            QObject::connect(box, &QDialog::rejected, box, [id, def] {
+                DialogAnswer a;
+                a.button = def;
+                rt::answerDialog(id, a);
+            });
+            dialogs[id] = box;
+            box->show();
+            break;
+        }
+        case DialogRequest::Kind::File: {
+            auto* d = new QFileDialog(parent, q(r.file.title));
+            d->setWindowModality(Qt::NonModal);
+            d->setFileMode(r.file.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+            QStringList filters;
+            for (const auto& [desc, pattern] : r.file.filters)
+                filters << q(desc) + " (" + q(pattern) + ")";
+            if (!filters.isEmpty()) d->setNameFilters(filters);
+            QObject::connect(d, &QFileDialog::fileSelected, d, [id](const QString& f) {
+                DialogAnswer a;
+                a.path = f.toStdString();
+                rt::answerDialog(id, a);
+            });
+            QObject::connect(d, &QDialog::rejected, d, [id] { rt::answerDialog(id, {}); });
+            dialogs[id] = d;
+            d->show();
+            break;
+        }
+        case DialogRequest::Kind::Popup: {
+            auto* m = new QMenu(parent);
+            int i = 0;
+            for (const auto& item : r.items) {
+                ++i;
+                if (item == "-") {
+                    m->addSeparator();
+                    continue;
+                }
+                QAction* a = m->addAction(q(item));
+                const int n = i;
+                QObject::connect(a, &QAction::triggered, m, [id, n] {
+                    DialogAnswer ans;
+                    ans.item = n;
+                    rt::answerDialog(id, ans);
+                });
+            }
+            // Dismissed without a choice: answered with none, after a
+            // triggered action (which comes later) had its chance.
+            QObject::connect(m, &QMenu::aboutToHide, m, [id, m] {
+                QMetaObject::invokeMethod(
+                    m, [id] { rt::answerDialog(id, {}); }, Qt::QueuedConnection);
+            });
+            dialogs[id] = m;
+            m->popup(QCursor::pos());
+            break;
+        }
+        case DialogRequest::Kind::PrintSetup: {
+            // The printer lives as long as its dialog: a child is deleted
+            // after the dialog's own destructor has run.
+            struct PrinterHolder : QObject {
+                QPrinter printer;
+            };
+            auto* holder = new PrinterHolder;
+            auto* d = new QPrintDialog(&holder->printer, parent);
+            holder->setParent(d);
+            d->setWindowModality(Qt::NonModal);
+            QObject::connect(d, &QDialog::finished, d, [id](int result) {
+                DialogAnswer a;
+                a.button = result == QDialog::Accepted ? ButtonOk : ButtonCancel;
+                rt::answerDialog(id, a);
+            });
+            dialogs[id] = d;
+            d->show();
+            break;
+        }
+    }
+}
+
+void QtBackend::State::closeDialog(int id) {
+    requests.erase(id);
+    auto it = dialogs.find(id);
+    if (it == dialogs.end()) return;
+    QWidget* w = it->second;
+    dialogs.erase(it);
+    w->blockSignals(true);
+    w->hide();
+    w->deleteLater();
+}
+
+}  // namespace rt

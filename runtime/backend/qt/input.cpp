@@ -1,0 +1,122 @@
+#include "runtime/backend/qt/input.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTreeWidget>
+
+#include "runtime/window/keys.h"
+#include "runtime/window/window.h"
+
+namespace rt {
+
+int coreKey(const QKeyEvent* e, bool editing) {
+    const auto mods = e->modifiers();
+    const bool shift = mods & Qt::ShiftModifier, ctrl = mods & Qt::ControlModifier;
+    switch (e->key()) {
+        case Qt::Key_Tab:
+            return shift ? key::ShiftTab : key::Tab;
+        case Qt::Key_Backtab:
+            return key::ShiftTab;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return ctrl ? key::CtrlEnter : shift ? key::ShiftEnter : key::Enter;
+        case Qt::Key_Up:
+            return key::Up;
+        case Qt::Key_Down:
+            return key::Down;
+        case Qt::Key_PageUp:
+            return key::PageUp;
+        case Qt::Key_PageDown:
+            return key::PageDown;
+        case Qt::Key_Insert:
+            return key::Insert;
+        case Qt::Key_Escape:
+            return key::Esc;
+        case Qt::Key_Menu:
+            return key::AppsKey;
+        default:
+            break;
+    }
+    if (e->key() >= Qt::Key_F1 && e->key() <= Qt::Key_F12) return key::F1 + (e->key() - Qt::Key_F1);
+    if (ctrl && e->key() == Qt::Key_H) return key::CtrlH;
+    if (editing) return 0;  // the edit box types, moves its cursor and deletes itself
+    switch (e->key()) {
+        case Qt::Key_Left:
+            return key::Left;
+        case Qt::Key_Right:
+            return key::Right;
+        case Qt::Key_Home:
+            return key::Home;
+        case Qt::Key_End:
+            return key::End;
+        case Qt::Key_Delete:
+            return key::Delete;
+        case Qt::Key_Backspace:
+            return key::Backspace;
+        default:
+            break;
+    }
+    const QString t = e->text();
+    if (!t.isEmpty() && t[0].isPrint()) return static_cast<int>(t.toUcs4().value(0));
+    return 0;
+}
+
+bool InputFilter::eventFilter(QObject* obj, QEvent* ev) {
+    auto it = targets.find(obj);
+    if (it == targets.end()) return false;
+    const Target t = it->second;
+    const bool editing = t.kind == ControlKind::Entry || t.kind == ControlKind::Text;
+    switch (ev->type()) {
+        case QEvent::MouseButtonPress: {
+            auto* me = static_cast<QMouseEvent*>(ev);
+            Input in;
+            in.control = t.control;
+            in.row = rowAt(obj, me->position().toPoint());
+            if (me->button() == Qt::RightButton)
+                in.kind = Input::Kind::RightClick;
+            else if (me->button() == Qt::LeftButton)
+                in.kind = editing ? Input::Kind::Focus : Input::Kind::Click;
+            else
+                return true;
+            rt::input(t.window, in);
+            // An edit box still places its cursor; everything else is
+            // pressed by the window layer, not by Qt.
+            return !editing;
+        }
+        case QEvent::MouseButtonDblClick: {
+            auto* me = static_cast<QMouseEvent*>(ev);
+            if (me->button() != Qt::LeftButton) return true;
+            Input in{Input::Kind::DoubleClick, t.control};
+            in.row = rowAt(obj, me->position().toPoint());
+            rt::input(t.window, in);
+            return true;
+        }
+        case QEvent::MouseButtonRelease:
+            return !editing;
+        case QEvent::KeyPress: {
+            auto* ke = static_cast<QKeyEvent*>(ev);
+            const int k = coreKey(ke, editing);
+            if (!k) return false;
+            Input in{Input::Kind::Key};
+            in.key = k;
+            rt::input(t.window, in);
+            return true;
+        }
+        case QEvent::ShortcutOverride:
+            return false;
+        default:
+            return false;
+    }
+}
+
+int InputFilter::rowAt(QObject* obj, QPoint p) {
+    auto* w = qobject_cast<QWidget*>(obj);
+    if (!w) return 0;
+    if (auto* tree = qobject_cast<QTreeWidget*>(w->parentWidget())) {
+        QModelIndex idx = tree->indexAt(p);
+        return idx.isValid() ? idx.row() + 1 : 0;
+    }
+    return 0;
+}
+
+}  // namespace rt

@@ -1,0 +1,298 @@
+// The windows' widgets: the frame with its menus and status bar, the child
+// windows with their controls (each made and updated by its kind's adapter),
+// and their removal.
+#include <QApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPalette>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <algorithm>
+
+#include "runtime/backend/qt/controls.h"
+#include "runtime/backend/qt/input.h"
+#include "runtime/backend/qt/state.h"
+#include "runtime/backend/qt/windows.h"
+#include "runtime/window/window.h"
+
+namespace rt {
+
+void QtBackend::State::create(Win& w, const WindowView& v) {
+    auto* filt = static_cast<InputFilter*>(filter);
+    w.units = units;
+    if (v.kind == WindowKind::Frame) {
+        auto* f = new FrameWidget;
+        f->id = v.id;
+        // any application icon will do
+        f->setWindowIcon(QApplication::style()->standardIcon(QStyle::SP_DesktopIcon));
+        f->applying = &w.applying;
+        f->units = &w.units;
+        f->setFont(appFont);
+        w.top = f;
+        w.mdi = new QMdiArea;
+        w.mdi->setViewMode(v.tabBar ? QMdiArea::TabbedView : QMdiArea::SubWindowView);
+        f->setCentralWidget(w.mdi);
+        frame = v.id;
+        // Menus and their items.
+        std::map<int, QMenu*> menus;
+        for (const ControlView& c : v.controls) {
+            if (c.kind == ControlKind::Menu) {
+                QMenu* m = c.parent && menus.count(c.parent) ? menus[c.parent]->addMenu(q(c.text))
+                                                             : f->menuBar()->addMenu(q(c.text));
+                // Separators around hidden items stay where they are.
+                m->setSeparatorsCollapsible(false);
+                menus[c.id] = m;
+                w.actions[c.id] = m->menuAction();
+                const int id = v.id, item = c.id;
+                QObject::connect(m, &QMenu::aboutToHide, m, [id] {
+                    rt::input(id, Input{Input::Kind::MenuHover, 0});
+                });
+                (void)item;
+            } else if (c.kind == ControlKind::Item || c.kind == ControlKind::Separator) {
+                QMenu* m = menus.count(c.parent) ? menus[c.parent] : nullptr;
+                if (!m) continue;
+                QAction* a =
+                    c.kind == ControlKind::Separator ? m->addSeparator() : m->addAction(q(c.text));
+                w.actions[c.id] = a;
+                if (c.kind == ControlKind::Item) {
+                    const int id = v.id, item = c.id;
+                    QObject::connect(a, &QAction::triggered, a, [id, item] {
+                        rt::input(id, Input{Input::Kind::Menu, item});
+                    });
+                    QObject::connect(a, &QAction::hovered, a, [id, item] {
+                        rt::input(id, Input{Input::Kind::MenuHover, item});
+                    });
+                }
+            }
+        }
+        // The status bar: the first zone takes what the others leave.
+        QStatusBar* sb = f->statusBar();
+        for (std::size_t i = 0; i < v.statusWidths.size(); ++i) {
+            auto* l = new QLabel;
+            l->setFrameShape(QFrame::Panel);
+            l->setFrameShadow(QFrame::Sunken);
+            const int width = v.statusWidths[i];
+            if (width > 0) {
+                l->setFixedWidth(units.x(width));
+                sb->addPermanentWidget(l, 0);
+            } else {
+                l->setMinimumWidth(std::max(1, units.x(1)));
+                sb->addWidget(l, 1);
+            }
+            if (i < pendingStatus.size()) l->setText(q(pendingStatus[i]));
+            w.status.push_back(l);
+        }
+        w.applying = true;
+        f->resize(units.x(v.at.w), units.y(v.at.h));
+        f->move(units.x(v.at.x), units.y(v.at.y));
+        if (v.maximized) {
+            // Without a window manager nobody maximizes it: take the screen.
+            if (QScreen* screen = QGuiApplication::primaryScreen())
+                f->setGeometry(screen->availableGeometry());
+            f->showMaximized();
+        } else {
+            f->show();
+        }
+        w.applying = false;
+        return;
+    }
+    auto* sub = new ChildWindow;
+    sub->id = v.id;
+    sub->applying = &w.applying;
+    sub->units = &w.units;
+    sub->setAttribute(Qt::WA_DeleteOnClose, false);
+    auto* surface = new QWidget;
+    surface->setFont(qfont(v.font));
+    surface->setAutoFillBackground(true);
+    if (v.grey) {
+        QPalette p = surface->palette();
+        p.setColor(QPalette::Window, QColor(0xc0, 0xc0, 0xc0));
+        surface->setPalette(p);
+    }
+    w.units = unitsOf(qfont(v.font));
+    sub->units = &w.units;
+    sub->surface = surface;
+    surface->setFixedSize(w.units.x(v.at.w), w.units.y(v.at.h));
+    if (v.resizable) {
+        surface->setMinimumSize(w.units.x(std::max(v.minSize.w, 1)),
+                                w.units.y(std::max(v.minSize.h, 1)));
+        surface->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+    sub->setWidget(surface);
+    Qt::WindowFlags flags = Qt::SubWindow;
+    if (!v.titleBar)
+        flags |= Qt::FramelessWindowHint;
+    else {
+        flags |= Qt::WindowTitleHint;
+        if (v.systemMenu) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+        if (v.resizable) flags |= Qt::WindowMinMaxButtonsHint;
+    }
+    sub->setWindowFlags(flags);
+    filt->targets[surface] = {v.id, 0, ControlKind::String};
+    surface->installEventFilter(filt);
+    w.top = sub;
+    w.surface = surface;
+    // Controls, in creation order; each at its place in dialog units.
+    Building b{w, v, surface, {}};
+    for (const ControlView& c : v.controls) {
+        const ControlAdapter* adapter = adapterFor(c.kind);
+        if (!adapter) continue;
+        const Made made = adapter->create(b, c);
+        QWidget* widget = made.widget;
+        QWidget* inputTarget = made.inputTarget;
+        if (!widget) continue;
+        if (c.hasFont) {
+            widget->setFont(qfont(c.font));
+            if (c.font.color) {
+                QPalette p = widget->palette();
+                p.setColor(QPalette::WindowText, QColor::fromRgb(c.font.color));
+                widget->setPalette(p);
+            }
+        }
+        adapter->place(w, widget, c);
+        w.widgets[c.id] = widget;
+        QWidget* t = inputTarget ? inputTarget : widget;
+        filt->targets[t] = {v.id, c.id, c.kind};
+        t->installEventFilter(filt);
+        if (inputTarget && inputTarget != widget) {
+            filt->targets[widget] = {v.id, c.id, c.kind};
+            widget->installEventFilter(filt);  // keys arrive at the widget itself
+        }
+        if (!c.tip.empty()) widget->setToolTip(q(c.tip));
+    }
+    // Panels are drawn first so the texts stay over them; so are sheets, whose
+    // area the window's own lists and buttons lie over.
+    for (const ControlView& c : v.controls) {
+        const ControlAdapter* adapter = adapterFor(c.kind);
+        if (adapter && adapter->below(c) && w.widgets.count(c.id)) w.widgets[c.id]->lower();
+    }
+    QMdiArea* area = mdiArea();
+    if (area) {
+        area->addSubWindow(sub);
+    }
+    w.applying = true;
+    sub->adjustSize();
+    sub->move(w.units.x(v.at.x), w.units.y(v.at.y));
+    if (v.maximized)
+        sub->showMaximized();
+    else
+        sub->show();
+    if (area) area->setActiveSubWindow(sub);
+    w.applying = false;
+}
+
+void QtBackend::State::update(Win& w, const WindowView& v) {
+    if (!w.top) return;
+    w.applying = true;
+    const WindowView* old = w.view.get();
+    if (!old || old->title != v.title) w.top->setWindowTitle(q(v.title));
+    if (v.kind == WindowKind::Frame) {
+        auto* f = static_cast<QMainWindow*>(w.top.data());
+        if (old && old->maximized != v.maximized) {
+            if (v.maximized)
+                f->showMaximized();
+            else
+                f->showNormal();
+        }
+        if (old && !v.maximized && old->at != v.at) {
+            f->move(units.x(v.at.x), units.y(v.at.y));
+            f->resize(units.x(v.at.w), units.y(v.at.h));
+        }
+        for (const ControlView& c : v.controls) {
+            auto it = w.actions.find(c.id);
+            if (it == w.actions.end()) continue;
+            it->second->setVisible(!c.hidden);
+            it->second->setEnabled(c.enabled);
+        }
+        w.applying = false;
+        return;
+    }
+    auto* sub = static_cast<QMdiSubWindow*>(w.top.data());
+    if (old) {
+        if (old->maximized != v.maximized || old->minimized != v.minimized) {
+            if (v.maximized)
+                sub->showMaximized();
+            else if (v.minimized)
+                sub->showMinimized();
+            else
+                sub->showNormal();
+        }
+        if (!v.maximized && !v.minimized && old->at != v.at) {
+            sub->move(w.units.x(v.at.x), w.units.y(v.at.y));
+            if (v.resizable) {
+                w.surface->resize(w.units.x(v.at.w), w.units.y(v.at.h));
+                sub->adjustSize();
+            }
+        }
+    }
+    w.surface->setEnabled(v.enabled);
+    QWidget* focusTo = nullptr;
+    for (const ControlView& c : v.controls) {
+        auto it = w.widgets.find(c.id);
+        if (it == w.widgets.end()) continue;
+        QWidget* widget = it->second;
+        const ControlAdapter* adapter = adapterFor(c.kind);
+        if (adapter && !adapter->update(w, widget, old, c)) continue;
+        widget->setEnabled(c.enabled);
+        widget->setVisible(c.visible);
+        if (c.focused) focusTo = widget;
+    }
+    if (focusTo && v.enabled) focusTo->setFocus(Qt::OtherFocusReason);
+    if (v.active && mdiArea() && mdiArea()->activeSubWindow() != sub)
+        mdiArea()->setActiveSubWindow(sub);
+    w.applying = false;
+}
+
+void QtBackend::State::apply(const ViewPtr& v) {
+    auto it = wins.find(v->id);
+    if (it == wins.end()) {
+        Win& w = wins[v->id];
+        create(w, *v);
+        update(w, *v);
+        w.view = v;
+        return;
+    }
+    update(it->second, *v);
+    it->second.view = v;
+}
+
+void QtBackend::State::destroy(int id) {
+    auto it = wins.find(id);
+    if (it == wins.end()) return;
+    auto* filt = static_cast<InputFilter*>(filter);
+    for (auto f = filt->targets.begin(); f != filt->targets.end();)
+        f = f->second.window == id ? filt->targets.erase(f) : std::next(f);
+    auto detach = [](QWidget* w) {
+        if (auto* f = dynamic_cast<FrameWidget*>(w)) f->detach();
+        if (auto* c = dynamic_cast<ChildWindow*>(w)) c->detach();
+    };
+    QPointer<QWidget> top = it->second.top;
+    detach(top.data());
+    wins.erase(it);
+    if (id == frame) {
+        frame = 0;
+        // Sub-windows still shown belong to the frame's area and go with it.
+        for (auto w = wins.begin(); w != wins.end();) {
+            if (qobject_cast<QMdiSubWindow*>(w->second.top.data())) {
+                for (auto f = filt->targets.begin(); f != filt->targets.end();)
+                    f = f->second.window == w->first ? filt->targets.erase(f) : std::next(f);
+                detach(w->second.top.data());
+                w = wins.erase(w);
+            } else {
+                ++w;
+            }
+        }
+    }
+    if (!top) return;
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(top.data())) {
+        if (auto* area = sub->mdiArea()) area->removeSubWindow(sub);
+    }
+    top->hide();
+    top->deleteLater();
+}
+
+}  // namespace rt

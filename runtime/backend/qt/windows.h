@@ -1,0 +1,113 @@
+// The top-level widgets of the windows: the frame and its children. They
+// report what the user does to the window itself (close, move, resize).
+#pragma once
+
+#include <QCloseEvent>
+#include <QEvent>
+#include <QMainWindow>
+#include <QMdiSubWindow>
+#include <QMouseEvent>
+
+#include "runtime/backend/qt/qt_backend.h"
+#include "runtime/window/window.h"
+
+namespace rt {
+
+class FrameWidget : public QMainWindow {
+  public:
+    int id = 0;
+    bool* applying = nullptr;
+    const DialogUnits* units = nullptr;
+    // The window layer is done with it: report nothing more.
+    void detach() {
+        applying = nullptr;
+        units = nullptr;
+    }
+
+  protected:
+    void closeEvent(QCloseEvent* e) override {
+        e->ignore();  // the program decides
+        rt::input(id, Input{Input::Kind::Close});
+    }
+    void moveEvent(QMoveEvent* e) override {
+        QMainWindow::moveEvent(e);
+        report();
+    }
+    void resizeEvent(QResizeEvent* e) override {
+        QMainWindow::resizeEvent(e);
+        // Children are centred in what the frame's area now offers.
+        if (units && centralWidget())
+            rt::setClientArea({0, 0, units->fromX(centralWidget()->width()),
+                               units->fromY(centralWidget()->height())});
+        report();
+    }
+    void changeEvent(QEvent* e) override {
+        QMainWindow::changeEvent(e);
+        if (e->type() == QEvent::WindowStateChange) report();
+    }
+
+  private:
+    // What the user did to the frame; a maximized frame keeps its normal
+    // placement in the window layer.
+    void report() {
+        if (!units || (applying && *applying) || !isVisible()) return;
+        Input in{Input::Kind::Placement};
+        // pos() is where move() puts the window (its frame included), so a
+        // stored position comes back at the same place.
+        const QRect g(pos(), size());
+        in.at = {units->fromX(g.x()), units->fromY(g.y()), units->fromX(g.width()),
+                 units->fromY(g.height())};
+        in.maximized = isMaximized();
+        in.minimized = isMinimized();
+        rt::input(id, in);
+    }
+};
+
+class ChildWindow : public QMdiSubWindow {
+  public:
+    int id = 0;
+    bool* applying = nullptr;
+    const DialogUnits* units = nullptr;
+    QWidget* surface = nullptr;
+    void detach() {
+        applying = nullptr;
+        units = nullptr;
+        surface = nullptr;
+    }
+
+  protected:
+    void closeEvent(QCloseEvent* e) override {
+        e->ignore();
+        rt::input(id, Input{Input::Kind::Close});
+    }
+    // A press on the title bar or border brings the window to the front.
+    void mousePressEvent(QMouseEvent* e) override {
+        rt::input(id, Input{Input::Kind::Activate});
+        QMdiSubWindow::mousePressEvent(e);
+    }
+    void moveEvent(QMoveEvent* e) override {
+        QMdiSubWindow::moveEvent(e);
+        report();
+    }
+    void resizeEvent(QResizeEvent* e) override {
+        QMdiSubWindow::resizeEvent(e);
+        report();
+    }
+    void changeEvent(QEvent* e) override {
+        QMdiSubWindow::changeEvent(e);
+        if (e->type() == QEvent::WindowStateChange) report();
+    }
+
+  private:
+    void report() {
+        if (!units || !surface || (applying && *applying) || !isVisible()) return;
+        Input in{Input::Kind::Placement};
+        in.at = {units->fromX(pos().x()), units->fromY(pos().y()), units->fromX(surface->width()),
+                 units->fromY(surface->height())};
+        in.maximized = isMaximized();
+        in.minimized = isMinimized();
+        rt::input(id, in);
+    }
+};
+
+}  // namespace rt
