@@ -152,9 +152,9 @@ class Display : public rt::Backend {
 
 Display display;
 
-const rt::ControlView* listOf(const rt::WindowView& v) {
+const rt::ListPayload* listOf(const rt::WindowView& v) {
     for (const auto& c : v.controls)
-        if (c.kind == rt::ControlKind::List) return &c;
+        if (c.kind == rt::ControlKind::List) return c.list();
     return nullptr;
 }
 
@@ -164,14 +164,14 @@ std::string trimmed(std::string_view s) {
 
 // The highlighted row's cell (empty when none).
 std::string highlighted(const rt::WindowView& v, int column) {
-    const rt::ControlView* l = listOf(v);
+    const rt::ListPayload* l = listOf(v);
     if (!l || l->highlight < 1 || l->highlight > static_cast<int>(l->rows.size())) return {};
     return trimmed(
         l->rows[static_cast<std::size_t>(l->highlight - 1)][static_cast<std::size_t>(column)]);
 }
 
 std::string firstRow(const rt::WindowView& v) {
-    const rt::ControlView* l = listOf(v);
+    const rt::ListPayload* l = listOf(v);
     if (!l || l->rows.empty()) return {};
     return std::string(l->rows[0][0]) + "|" + std::string(l->rows[0][1]);
 }
@@ -314,7 +314,7 @@ void enter(Case* c) {
 double openWindow(Case* c) {
     std::atomic<std::int64_t> start{0};
     display.arm([](const rt::WindowView& v) {
-        const rt::ControlView* l = listOf(v);
+        const rt::ListPayload* l = listOf(v);
         return l && !l->rows.empty();
     });
     c->closedBefore = display.closedCount();

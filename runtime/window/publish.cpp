@@ -129,16 +129,20 @@ ViewPtr Window::makeView() const {
         Shown& m = shown_[static_cast<std::size_t>(i - 1)];
         if (m.view) {
             const ControlView& o = *m.view;
-            const bool list =
-                c.kind != ControlKind::List || (o.highlight == c.highlight && o.thumb == c.thumb &&
-                                                o.rows == rows && m.columns == c.columns);
-            if (list && o.kind == c.kind && o.at == c.at && o.parent == c.parent &&
+            const ListPayload* ol = o.list();
+            const bool list = c.kind != ControlKind::List ||
+                              (ol && ol->highlight == c.highlight && ol->thumb == c.thumb &&
+                               ol->rows == rows && m.columns == c.columns);
+            const SheetPayload* os = o.sheet();
+            const bool sheet =
+                c.kind != ControlKind::Sheet || (os && os->selectedTab == c.selectedTab);
+            if (list && sheet && o.kind == c.kind && o.at == c.at && o.parent == c.parent &&
                 o.hidden == c.hidden && o.visible == visible && o.enabled == enabled &&
                 o.focused == focused && o.isDefault == c.isDefault && o.readOnly == c.readOnly &&
                 o.hasFont == c.hasFont && o.font == c.font && o.align == c.align &&
                 o.indent == c.indent && o.bevelOuter == c.bevelOuter &&
                 o.bevelInner == c.bevelInner && o.bevelStyle == c.bevelStyle && o.fill == c.fill &&
-                o.checked == checked && o.selectedTab == c.selectedTab && m.name == c.name &&
+                o.checked == checked && m.name == c.name &&
                 m.text == *text && m.msg == c.msg && m.tip == c.tip) {
                 v->controls.push_back(m.view);
                 continue;
@@ -177,19 +181,21 @@ ViewPtr Window::makeView() const {
         cv->text = hasValueEdit(c.kind) ? *text : converted(*text, m.text, &ControlView::text);
         cv->checked = checked;
         if (c.kind == ControlKind::List) {
+            ListPayload& l = cv->payload.emplace<ListPayload>();
             // The columns converted once, and again only when they change.
-            if (m.view && m.columns == c.columns) {
-                cv->columns = m.view->columns;
+            if (const ListPayload* wl = was ? was->list() : nullptr; wl && m.columns == c.columns) {
+                l.columns = wl->columns;
             } else {
                 std::vector<Column> columns = c.columns;
                 for (auto& col : columns) col.header = toUtf8(col.header);
-                cv->columns = ColumnList(std::move(columns));
+                l.columns = ColumnList(std::move(columns));
             }
-            cv->rows = std::move(rows);
-            cv->highlight = c.highlight;
-            cv->thumb = c.thumb;
+            l.rows = std::move(rows);
+            l.highlight = c.highlight;
+            l.thumb = c.thumb;
+        } else if (c.kind == ControlKind::Sheet) {
+            cv->payload = SheetPayload{c.selectedTab};
         }
-        cv->selectedTab = c.selectedTab;
         m.view = cv;
         m.name = c.name;
         m.text = *text;

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "runtime/dialogs.h"
@@ -185,6 +186,50 @@ class ColumnList {
     std::shared_ptr<const std::vector<Column>> items_;
 };
 
+// What a list's view shows beyond what every control has.
+struct ListPayload {
+    ColumnList columns;
+    std::vector<ListRow> rows;
+    int highlight = 0;  // 1-based, 0 for none
+    int thumb = -1;     // the scroll thumb, 0 (top) to 100 (bottom); -1 the list's own
+};
+
+// A sheet's: the chosen tab's control id.
+struct SheetPayload {
+    int selectedTab = 0;
+};
+
+// A picture control's: the picture as loaded, ready to draw. The pixels are
+// shared by every view that shows the same picture.
+struct ImagePayload {
+    enum class Mode { Stretch, Fit };  // fill the control, or keep the proportions
+    std::string path;                  // UTF-8, as the control names it
+    bool loaded = false;               // false: missing or unreadable, nothing to draw
+    int width = 0, height = 0;         // pixels
+    std::shared_ptr<const std::vector<std::uint8_t>> pixels;  // RGBA, row by row from the top
+    Mode mode = Mode::Stretch;
+};
+
+// One thing drawn on a report page. Positions and sizes are in 1/1000 inch
+// from the page's top left corner.
+struct PageItem {
+    enum class Kind { Text, Line, Box, Image };
+    Kind kind = Kind::Text;
+    int x = 0, y = 0, w = 0, h = 0;  // a line runs from (x, y) to (x + w, y + h)
+    std::string text;                // Text: UTF-8; Image: the picture's path
+    Font font;                       // Text
+    Align align = Align::Left;       // Text, within w
+    int pen = 0;                     // Line, Box: width in 1/1000 inch, 0 the thinnest
+    friend bool operator==(const PageItem&, const PageItem&) = default;
+};
+
+// A report page's: its display list, shared by the views that show the page.
+struct PagePayload {
+    int page = 0;               // 1-based
+    int width = 0, height = 0;  // the paper, 1/1000 inch
+    std::shared_ptr<const std::vector<PageItem>> items;
+};
+
 struct ControlView {
     int id = 0;
     ControlKind kind = ControlKind::String;
@@ -206,13 +251,21 @@ struct ControlView {
     std::string msg, tip;
     int bevelOuter = 0, bevelInner = 0, bevelStyle = 0;
     std::uint32_t fill = 0xffffffff;  // background, 0xffffffff for the default
-    // lists
-    ColumnList columns;
-    std::vector<ListRow> rows;
-    int highlight = 0;  // 1-based, 0 for none
-    int thumb = -1;     // the scroll thumb, 0 (top) to 100 (bottom); -1 the list's own
-    // sheets: the chosen tab's control id
-    int selectedTab = 0;
+    // What only a control of its kind shows: a list's, a sheet's, a
+    // picture's, a report page's; nothing for the others.
+    using Payload =
+        std::variant<std::monostate, ListPayload, SheetPayload, ImagePayload, PagePayload>;
+    Payload payload;
+
+    // The payload when it is of that kind, else nullptr.
+    const ListPayload* list() const { return std::get_if<ListPayload>(&payload); }
+    ListPayload* list() { return std::get_if<ListPayload>(&payload); }
+    const SheetPayload* sheet() const { return std::get_if<SheetPayload>(&payload); }
+    SheetPayload* sheet() { return std::get_if<SheetPayload>(&payload); }
+    const ImagePayload* image() const { return std::get_if<ImagePayload>(&payload); }
+    ImagePayload* image() { return std::get_if<ImagePayload>(&payload); }
+    const PagePayload* page() const { return std::get_if<PagePayload>(&payload); }
+    PagePayload* page() { return std::get_if<PagePayload>(&payload); }
 };
 
 // The controls of a view, in control order (control n at n - 1). A window

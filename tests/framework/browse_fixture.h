@@ -335,7 +335,7 @@ class BrowseTest : public ::testing::Test {
         std::vector<int> out;
         auto v = now(win_);
         if (!v) return out;
-        for (const auto& r : v->controls.at(List - 1).rows)
+        for (const auto& r : v->controls.at(List - 1).list()->rows)
             out.push_back(std::stoi(std::string(r.at(0))));
         return out;
     }
@@ -343,13 +343,13 @@ class BrowseTest : public ::testing::Test {
         std::vector<std::string> out;
         auto v = now(win_);
         if (!v) return out;
-        for (const auto& r : v->controls.at(List - 1).rows) out.emplace_back(r.at(1));
+        for (const auto& r : v->controls.at(List - 1).list()->rows) out.emplace_back(r.at(1));
         return out;
     }
     int highlighted() {
         auto v = now(win_);
         if (!v) return -1;
-        const auto& c = v->controls.at(List - 1);
+        const rt::ListPayload& c = *v->controls.at(List - 1).list();
         if (c.highlight < 1 || c.highlight > static_cast<int>(c.rows.size())) return 0;
         return std::stoi(std::string(c.rows[static_cast<std::size_t>(c.highlight - 1)].at(0)));
     }

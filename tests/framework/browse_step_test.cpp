@@ -85,7 +85,7 @@ TEST(StepString, LeadingLettersPlaceTheThumbInTheKeysOrder) {
 TEST_F(BrowseTest, ListShowsTheThumbOfItsOrder) {
     addClubs(range(1, 21));
     ASSERT_TRUE(start(Options{}));
-    auto thumb = [&] { return now(win_)->controls.at(List - 1).thumb; };
+    auto thumb = [&] { return now(win_)->controls.at(List - 1).list()->thumb; };
     EXPECT_EQ(thumb(), 0);
     press(rt::key::PageDown);
     press(rt::key::PageDown);  // 11..15, the first line highlighted

@@ -376,8 +376,9 @@ TEST_F(WindowTest, DoubleClickOnAListRowHighlightsItFirst) {
     EXPECT_EQ(log_.take({Event::NewSelection, Event::AlertKey}),
               (std::vector<Seen>{{Event::NewSelection, 1}, {Event::AlertKey, 1}}));
     auto v = now(id_);
-    EXPECT_EQ(v->controls[0].highlight, 2);
-    EXPECT_EQ(v->controls[0].rows.at(1).at(0), "row 2");
+    ASSERT_TRUE(v->controls[0].list());
+    EXPECT_EQ(v->controls[0].list()->highlight, 2);
+    EXPECT_EQ(v->controls[0].list()->rows.at(1).at(0), "row 2");
     closeWindow();
 }
 
@@ -444,5 +445,62 @@ TEST_F(WindowTest, RedrawRemakesWhatChangedAndSharesTheRest) {
     EXPECT_TRUE(after->controls.at(Go - 1).focused);
     EXPECT_EQ(after->controls.shared(Label - 1), before->controls.shared(Label - 1));
     EXPECT_NE(after->controls.shared(Count - 1), before->controls.shared(Count - 1));
+    closeWindow();
+}
+
+// The same for the kinds whose view carries a part of its own: an untouched
+// sheet, tab and list are the views shown before; a list whose highlight
+// moved is made anew with it, and the sheet beside it is still shared.
+TEST_F(WindowTest, RedrawSharesAnUntouchedListAndSheet) {
+    static std::atomic<bool> move{false};
+    move = false;
+    enum { Sheet = 1, Tab, List, Go };
+    run(
+        "RedrawList",
+        [](rt::Window& w) {
+            rt::Control sheet;
+            sheet.kind = rt::ControlKind::Sheet;
+            sheet.name = "?Sheet";
+            w.add(sheet);
+            rt::Control tab;
+            tab.kind = rt::ControlKind::Tab;
+            tab.name = "?Tab";
+            tab.text = "Prvi";
+            tab.parent = Sheet;
+            w.add(tab);
+            rt::Control l;
+            l.kind = rt::ControlKind::List;
+            l.name = "?Browse:1";
+            l.parent = Tab;
+            l.columns = {rt::Column{"Naziv", 50}};
+            l.rowCount = [] { return 3; };
+            l.row = [](int r) { return rt::ListRow({"row " + std::to_string(r)}); };
+            l.highlight = 1;
+            w.add(l);
+            rt::Control go = button("?Go", "Dalje");
+            go.parent = Tab;
+            w.add(go);
+        },
+        [](rt::Window& w) {
+            if (w.event() == Event::Accepted && w.field() == Go && move) w.setHighlight(List, 2);
+        });
+    const rt::ViewPtr first = now(id_);
+    ASSERT_TRUE(first->controls.at(Sheet - 1).sheet());
+    EXPECT_EQ(first->controls.at(Sheet - 1).sheet()->selectedTab, Tab);
+    click(id_, Go);
+    const rt::ViewPtr second = now(id_);
+    ASSERT_TRUE(second->controls.at(Go - 1).focused);
+    for (int c : {Sheet, Tab, List})
+        EXPECT_EQ(second->controls.shared(c - 1), first->controls.shared(c - 1)) << c;
+    move = true;
+    click(id_, Go);
+    const rt::ViewPtr third = now(id_);
+    ASSERT_TRUE(third->controls.at(List - 1).list());
+    EXPECT_EQ(third->controls.at(List - 1).list()->highlight, 2);
+    EXPECT_NE(third->controls.shared(List - 1), second->controls.shared(List - 1));
+    EXPECT_EQ(third->controls.shared(Sheet - 1), second->controls.shared(Sheet - 1));
+    // The columns are converted once and shared by the remade view.
+    EXPECT_EQ(&third->controls.at(List - 1).list()->columns.items(),
+              &second->controls.at(List - 1).list()->columns.items());
     closeWindow();
 }

@@ -194,15 +194,17 @@ class QtDriver : public Driver {
             } else if (auto* g = qobject_cast<QGroupBox*>(w))
                 c.text = s(g->title());
             else if (auto* tree = qobject_cast<QTreeWidget*>(w)) {
-                c.rows.clear();
+                // A drop list's view has no list part: the tree's rows make one.
+                rt::ListPayload& list = c.list() ? *c.list() : c.payload.emplace<rt::ListPayload>();
+                list.rows.clear();
                 for (int r = 0; r < tree->topLevelItemCount(); ++r) {
                     std::vector<std::string> cells;
                     for (int col = 0; col < tree->columnCount(); ++col)
                         cells.push_back(s(tree->topLevelItem(r)->text(col)));
-                    c.rows.push_back(cells);
+                    list.rows.push_back(cells);
                 }
                 QTreeWidgetItem* cur = tree->currentItem();
-                c.highlight = cur ? tree->indexOfTopLevelItem(cur) + 1 : 0;
+                list.highlight = cur ? tree->indexOfTopLevelItem(cur) + 1 : 0;
             }
         }
     }

@@ -577,13 +577,16 @@ void Runner::expect(const Words& w) {
         for (const auto& c : v->controls)
             if (c.kind == rt::ControlKind::Sheet) {
                 for (const auto& t : v->controls)
-                    if (t.id == c.selectedTab && trimmed(withoutAmp(t.text)) == trimmed(w[2]))
+                    if (c.sheet() && t.id == c.sheet()->selectedTab && trimmed(withoutAmp(t.text)) == trimmed(w[2]))
                         return;
             }
         fail("tab \"" + w[2] + "\"");
     }
     need(w, 3);
     const rt::ControlView& c = control(w[2]);
+    // A control that is no list shows no rows and no highlight.
+    static const rt::ListPayload noList;
+    const rt::ListPayload& list = c.list() ? *c.list() : noList;
     if (what == "value") {
         need(w, 4);
         if (!textMatches(w[3], c.text))
@@ -600,14 +603,14 @@ void Runner::expect(const Words& w) {
         if (!c.isDefault) fail(w[2] + " the default button");
     } else if (what == "count") {
         need(w, 4);
-        if (std::to_string(c.rows.size()) != w[3])
-            fail(w[2] + " shows " + w[3] + " rows", std::to_string(c.rows.size()) + " rows");
+        if (std::to_string(list.rows.size()) != w[3])
+            fail(w[2] + " shows " + w[3] + " rows", std::to_string(list.rows.size()) + " rows");
     } else if (what == "row" || what == "current") {
         const bool cur = what == "current";
         need(w, cur ? 4 : 5);
-        const int row = cur ? c.highlight : std::atoi(w[3].c_str());
-        if (row < 1 || row > static_cast<int>(c.rows.size())) fail(w[2] + " row " + w[3], "none");
-        const auto& cells = c.rows[static_cast<std::size_t>(row - 1)];
+        const int row = cur ? list.highlight : std::atoi(w[3].c_str());
+        if (row < 1 || row > static_cast<int>(list.rows.size())) fail(w[2] + " row " + w[3], "none");
+        const auto& cells = list.rows[static_cast<std::size_t>(row - 1)];
         std::string saw;
         for (const auto& cell : cells) saw.append(" \"").append(cell).append("\"");
         for (std::size_t i = cur ? 3 : 4, k = 0; i < w.size(); ++i, ++k)
@@ -615,8 +618,8 @@ void Runner::expect(const Words& w) {
                 fail(w[2] + " row " + std::to_string(row) + " cells as given", "cells" + saw);
     } else if (what == "selected") {
         need(w, 4);
-        if (std::to_string(c.highlight) != w[3])
-            fail(w[2] + " row " + w[3] + " highlighted", "row " + std::to_string(c.highlight));
+        if (std::to_string(list.highlight) != w[3])
+            fail(w[2] + " row " + w[3] + " highlighted", "row " + std::to_string(list.highlight));
     } else {
         fail("a known check");
     }

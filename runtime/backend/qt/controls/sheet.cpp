@@ -39,9 +39,10 @@ class SheetAdapter final : public ControlAdapter {
     // The window's own lists and buttons lie over a sheet's area.
     bool below(const ControlView&) const override { return true; }
     bool update(Win& w, QWidget*, const WindowView*, const ControlView& c) const override {
+        const int chosen = c.sheet() ? c.sheet()->selectedTab : 0;
         auto bar = w.widgets.find(-c.id);
-        if (bar != w.widgets.end() && w.tabIndex.count(c.selectedTab))
-            static_cast<QTabBar*>(bar->second)->setCurrentIndex(w.tabIndex[c.selectedTab]);
+        if (bar != w.widgets.end() && w.tabIndex.count(chosen))
+            static_cast<QTabBar*>(bar->second)->setCurrentIndex(w.tabIndex[chosen]);
         if (bar != w.widgets.end()) bar->second->setVisible(c.visible);
         return true;
     }
