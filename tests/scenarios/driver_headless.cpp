@@ -14,6 +14,7 @@ class HeadlessDriver : public Driver {
     void answer(int dialog, rt::DialogAnswer a) override { rt::answerDialog(dialog, std::move(a)); }
     void closeDialog(int dialog) override {
         rt::DialogAnswer a;
+        a.button = static_cast<rt::Button>(0);  // no button was pressed
         a.closeBox = true;
         rt::answerDialog(dialog, std::move(a));
     }

@@ -141,6 +141,7 @@ class QtDriver : public Driver {
     void closeDialog(int dialog) override {
         gui([&] {
             rt::DialogAnswer a;
+            a.button = static_cast<rt::Button>(0);  // no button was pressed
             a.closeBox = true;
             rt::answerDialog(dialog, a);
         });
