@@ -384,6 +384,7 @@ struct DialogAnswer {
     Button button = ButtonOk;
     std::string path;  // file dialog: empty when cancelled
     int item = 0;      // popup: 1-based, 0 when dismissed
+    bool closeBox = false;  // message box: closed by its close box (or Esc), no button
 };
 
 // Raw input a backend or the scenario driver reports; the window's own

@@ -136,6 +136,17 @@ class QtDriver : public Driver {
         });
     }
 
+    // The box's own close is the window layer's to map; until the box shows a
+    // close box of its own, the answer goes in as the headless one does.
+    void closeDialog(int dialog) override {
+        gui([&] {
+            rt::DialogAnswer a;
+            a.button = static_cast<rt::Button>(0);  // no button was pressed
+            a.closeBox = true;
+            rt::answerDialog(dialog, a);
+        });
+    }
+
     // Idle means the program settled and the GUI has drawn it; what the GUI
     // turned into input meanwhile must settle too.
     bool idle(int timeoutMs) override {

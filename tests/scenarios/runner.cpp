@@ -44,6 +44,9 @@ constexpr int kIdleMs = 10000;
 
 struct Failure {
     std::string expected, saw;
+    // A check that did not hold, as against a command that could not run (an
+    // unknown control, a malformed line, an unexpected message box).
+    bool check = false;
 };
 
 std::string trimmed(std::string_view s) {
@@ -176,6 +179,9 @@ class Runner {
     void quit();
     std::string seen();
     [[noreturn]] void fail(std::string expected, std::string saw = {});
+    // A check that ran and did not hold.
+    [[noreturn]] void mismatch(std::string expected, std::string saw = {});
+    std::optional<rt::OpenDialog> popup();
     void need(const Words& w, std::size_t n);
     std::string ini(const std::string& section, const std::string& key, bool& present);
 
@@ -188,13 +194,25 @@ class Runner {
     std::thread program_;
     std::atomic<bool> programDone_{false};
     int window_ = 0;
-    std::uint64_t beeps_ = 0;
+    // Whether the program beeped while the previous command ran.
+    bool beeped_ = false;
     std::map<std::string, std::string> testWindows_;
 };
 
 [[noreturn]] void Runner::fail(std::string expected, std::string saw) {
     if (saw.empty()) saw = seen();
     throw Failure{std::move(expected), std::move(saw)};
+}
+
+[[noreturn]] void Runner::mismatch(std::string expected, std::string saw) {
+    if (saw.empty()) saw = seen();
+    throw Failure{std::move(expected), std::move(saw), true};
+}
+
+std::optional<rt::OpenDialog> Runner::popup() {
+    for (auto& dl : d_.dialogs())
+        if (dl.request.kind == rt::DialogRequest::Kind::Popup) return dl;
+    return std::nullopt;
 }
 
 void Runner::need(const Words& w, std::size_t n) {
@@ -448,11 +466,11 @@ void Runner::expect(const Words& w) {
         const std::string v = ini(w[2], w[3], present);
         const std::string& want = w[4];
         if (want == "present") {
-            if (!present) fail("[" + w[2] + "] " + w[3] + " present", "absent");
+            if (!present) mismatch("[" + w[2] + "] " + w[3] + " present", "absent");
         } else if (want == "absent") {
-            if (present) fail("[" + w[2] + "] " + w[3] + " absent", "\"" + v + "\"");
+            if (present) mismatch("[" + w[2] + "] " + w[3] + " absent", "\"" + v + "\"");
         } else if (!present || !textMatches(want, v)) {
-            fail("[" + w[2] + "] " + w[3] + " = \"" + want + "\"",
+            mismatch("[" + w[2] + "] " + w[3] + " = \"" + want + "\"",
                  present ? "\"" + v + "\"" : "absent");
         }
         return;
@@ -493,34 +511,44 @@ void Runner::expect(const Words& w) {
                 for (const auto& r : v) s += " \"" + r + "\"";
                 return s.empty() ? std::string(" (no row)") : s;
             };
-            fail("rows" + join(want), "rows" + join(got));
+            mismatch("rows" + join(want), "rows" + join(got));
         }
         return;
     }
     if (what == "beep") {
-        if (rt::beeps() <= beeps_) fail("a beep", "none");
+        if (!beeped_) mismatch("a beep while the command before ran", "none");
         return;
     }
     if (!started_) fail("a started program");
     if (what == "message") {
         need(w, 4);
         auto box = messageBox();
-        if (!box) fail("message box \"" + w[2] + "\" \"" + w[3] + "\"", "no message box");
+        if (!box) mismatch("message box \"" + w[2] + "\" \"" + w[3] + "\"", "no message box");
         std::string text = box->request.message.text;
         for (char& c : text)
             if (c == '\n') c = '|';
         if (!(w[2] == "*" || textMatches(w[2], box->request.message.title)) ||
             !textMatches(w[3], text))
-            fail("message box \"" + w[2] + "\" \"" + w[3] + "\"");
+            mismatch("message box \"" + w[2] + "\" \"" + w[3] + "\"");
         return;
     }
     if (what == "printsetup") {
         for (auto& dl : d_.dialogs())
             if (dl.request.kind == rt::DialogRequest::Kind::PrintSetup) return;
-        fail("the printer set-up dialog", "none");
+        mismatch("the printer set-up dialog", "none");
     }
     if (what == "nomessage") {
-        if (messageBox()) fail("no message box");
+        // A popup menu is a box the user must deal with too.
+        if (messageBox()) mismatch("no message box");
+        if (auto p = popup()) mismatch("no message box", "a popup menu of " +
+                                                         std::to_string(p->request.items.size()) +
+                                                         " items open");
+        return;
+    }
+    if (what == "nopopup") {
+        if (auto p = popup())
+            mismatch("no popup menu",
+                     "a popup menu of " + std::to_string(p->request.items.size()) + " items open");
         return;
     }
     if (what == "filedialog") {
@@ -529,26 +557,26 @@ void Runner::expect(const Words& w) {
             if (dl.request.kind == rt::DialogRequest::Kind::File &&
                 textMatches(w[2], dl.request.file.title))
                 return;
-        fail("file dialog \"" + w[2] + "\"");
+        mismatch("file dialog \"" + w[2] + "\"");
     }
     if (what == "title") {
         need(w, 3);
         rt::ViewPtr v = current();
-        if (!v || !textMatches(w[2], v->title)) fail("title \"" + w[2] + "\"");
+        if (!v || !textMatches(w[2], v->title)) mismatch("title \"" + w[2] + "\"");
         return;
     }
     if (what == "window" || what == "nowindow") {
         need(w, 3);
         const bool open = findWindow(w[2], 0) != nullptr;
         if (open != (what == "window"))
-            fail(std::string(open ? "no " : "") + "window \"" + w[2] + "\"",
+            mismatch(std::string(open ? "no " : "") + "window \"" + w[2] + "\"",
                  open ? "it is open" : "none");
         return;
     }
     if (what == "status") {
         need(w, 4);
         const std::string s = d_.status(std::atoi(w[2].c_str()));
-        if (!textMatches(w[3], s)) fail("status " + w[2] + " \"" + w[3] + "\"", "\"" + s + "\"");
+        if (!textMatches(w[3], s)) mismatch("status " + w[2] + " \"" + w[3] + "\"", "\"" + s + "\"");
         return;
     }
     if (what == "position") {
@@ -561,13 +589,13 @@ void Runner::expect(const Words& w) {
         const bool ok =
             std::to_string(v->at.x) == w[2] && std::to_string(v->at.y) == w[3] &&
             (w.size() < 6 || (std::to_string(v->at.w) == w[4] && std::to_string(v->at.h) == w[5]));
-        if (!ok) fail("position " + w[2] + " " + w[3], saw.str());
+        if (!ok) mismatch("position " + w[2] + " " + w[3], saw.str());
         return;
     }
     if (what == "maximized") {
         need(w, 3);
         rt::ViewPtr v = current();
-        if (!v || v->maximized != yesNo(w[2])) fail("maximized " + w[2]);
+        if (!v || v->maximized != yesNo(w[2])) mismatch("maximized " + w[2]);
         return;
     }
     if (what == "tab") {
@@ -580,7 +608,7 @@ void Runner::expect(const Words& w) {
                     if (c.sheet() && t.id == c.sheet()->selectedTab && trimmed(withoutAmp(t.text)) == trimmed(w[2]))
                         return;
             }
-        fail("tab \"" + w[2] + "\"");
+        mismatch("tab \"" + w[2] + "\"");
     }
     need(w, 3);
     const rt::ControlView& c = control(w[2]);
@@ -590,36 +618,36 @@ void Runner::expect(const Words& w) {
     if (what == "value") {
         need(w, 4);
         if (!textMatches(w[3], c.text))
-            fail(w[2] + " shows \"" + w[3] + "\"", "\"" + c.text + "\"");
+            mismatch(w[2] + " shows \"" + w[3] + "\"", "\"" + c.text + "\"");
     } else if (what == "enabled") {
         need(w, 4);
-        if (c.enabled != yesNo(w[3])) fail(w[2] + " enabled " + w[3]);
+        if (c.enabled != yesNo(w[3])) mismatch(w[2] + " enabled " + w[3]);
     } else if (what == "visible") {
         need(w, 4);
-        if (c.visible != yesNo(w[3])) fail(w[2] + " visible " + w[3]);
+        if (c.visible != yesNo(w[3])) mismatch(w[2] + " visible " + w[3]);
     } else if (what == "focus") {
-        if (!c.focused) fail("focus on " + w[2]);
+        if (!c.focused) mismatch("focus on " + w[2]);
     } else if (what == "default") {
-        if (!c.isDefault) fail(w[2] + " the default button");
+        if (!c.isDefault) mismatch(w[2] + " the default button");
     } else if (what == "count") {
         need(w, 4);
         if (std::to_string(list.rows.size()) != w[3])
-            fail(w[2] + " shows " + w[3] + " rows", std::to_string(list.rows.size()) + " rows");
+            mismatch(w[2] + " shows " + w[3] + " rows", std::to_string(list.rows.size()) + " rows");
     } else if (what == "row" || what == "current") {
         const bool cur = what == "current";
         need(w, cur ? 4 : 5);
         const int row = cur ? list.highlight : std::atoi(w[3].c_str());
-        if (row < 1 || row > static_cast<int>(list.rows.size())) fail(w[2] + " row " + w[3], "none");
+        if (row < 1 || row > static_cast<int>(list.rows.size())) mismatch(w[2] + " row " + w[3], "none");
         const auto& cells = list.rows[static_cast<std::size_t>(row - 1)];
         std::string saw;
         for (const auto& cell : cells) saw.append(" \"").append(cell).append("\"");
         for (std::size_t i = cur ? 3 : 4, k = 0; i < w.size(); ++i, ++k)
             if (k >= cells.size() || !textMatches(w[i], cells[k]))
-                fail(w[2] + " row " + std::to_string(row) + " cells as given", "cells" + saw);
+                mismatch(w[2] + " row " + std::to_string(row) + " cells as given", "cells" + saw);
     } else if (what == "selected") {
         need(w, 4);
         if (std::to_string(list.highlight) != w[3])
-            fail(w[2] + " row " + w[3] + " highlighted", "row " + std::to_string(list.highlight));
+            mismatch(w[2] + " row " + w[3] + " highlighted", "row " + std::to_string(list.highlight));
     } else {
         fail("a known check");
     }
@@ -649,7 +677,7 @@ void Runner::command(const Words& w) {
             if (shown != want) {
                 std::string s;
                 for (const auto& x : shown) s += " \"" + x + "\"";
-                fail("the items as given", "items" + s);
+                mismatch("the items as given", "items" + s);
             }
             return;
         }
@@ -716,6 +744,10 @@ void Runner::command(const Words& w) {
                     return;
                 }
             fail("a message box to answer");
+        }
+        if (w[1] == "close") {
+            d_.closeDialog(box->id);
+            return;
         }
         static const std::map<std::string, rt::Button> names = {{"Yes", rt::ButtonYes},
                                                                 {"No", rt::ButtonNo},
@@ -838,6 +870,14 @@ int Runner::run() {
     }
     std::vector<std::string> lines;
     for (std::string l; std::getline(in, l);) lines.push_back(l);
+    // A scenario that shows a check can fail: it passes only when the check
+    // on that line is the first line that does not hold.
+    int expectFailAt = 0;
+    for (const auto& l : lines) {
+        const std::string t = trimmed(l);
+        constexpr std::string_view tag = "# expect-fail-at:";
+        if (t.rfind(tag, 0) == 0) expectFailAt = std::atoi(t.c_str() + tag.size());
+    }
     file_ = fs::absolute(file_).string();
     char tmpl[] = "/tmp/scenario-XXXXXX";
     if (!mkdtemp(tmpl)) {
@@ -858,22 +898,32 @@ int Runner::run() {
             if (!words) fail("a well-formed line", err);
             if (words->empty()) continue;
             if (started_) checkNoUnexpectedBox(*words);
-            beeps_ = rt::beeps();
+            const std::uint64_t before = rt::beeps();
             command(*words);
             settle(text_);
+            beeped_ = rt::beeps() > before;
         }
         line_ = static_cast<int>(lines.size());
         text_ = "(end of file: quit)";
         quit();
     } catch (const Failure& f) {
-        std::printf("%s:%d: %s\n  expected: %s\n  saw: %s\n", file_.c_str(), line_, text_.c_str(),
-                    f.expected.c_str(), f.saw.c_str());
+        const bool asExpected = expectFailAt > 0 && f.check && line_ == expectFailAt;
+        std::printf("%s:%d: %s%s\n  expected: %s\n  saw: %s\n", file_.c_str(), line_,
+                    asExpected ? "failed as it should: " : "", text_.c_str(), f.expected.c_str(),
+                    f.saw.c_str());
+        if (expectFailAt > 0 && !asExpected)
+            std::printf("  (this scenario must fail at the check on line %d)\n", expectFailAt);
         std::fflush(stdout);
         // Leave at once: the program may hang on what failed.
         std::error_code ec;
         fs::current_path("/", ec);
         fs::remove_all(dir_, ec);
-        std::_Exit(1);
+        std::_Exit(asExpected ? 0 : 1);
+    }
+    if (expectFailAt > 0) {
+        std::printf("%s: every line held; the check on line %d must fail\n", file_.c_str(),
+                    expectFailAt);
+        status = 1;
     }
     if (program_.joinable()) program_.join();
     std::error_code ec;
