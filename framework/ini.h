@@ -1,11 +1,27 @@
 #pragma once
 // The INI manager: sections and keys of a plain INI file, and the window
-// state stored per procedure. Every read and write of the file runs under
-// the manager's one lock; a write goes to a temporary file renamed over the
-// old one, so a crash never leaves half a file.
+// state stored per procedure.
+//
+// The file is never lost (it holds the list of sectors other programs
+// rely on):
+// - a file that exists but cannot be read (no permission, a directory or a
+//   dangling link in its place, a read error) is left as it is: nothing is
+//   written over it, reads find nothing, every write returns false;
+// - every write goes to a temporary file of its own beside it (a unique
+//   name per write) renamed over the old one, so a crash or a second copy of
+//   the program never leaves half a file or an empty one;
+// - every update is one read-modify-write under the manager's lock and, for
+//   other processes, an exclusive lock on the file's directory;
+// - lines the program does not understand (comments, lines without a key,
+//   a blank key as "=[X]") and lines it does not change are written back as
+//   they were; a UTF-8 byte-order mark is read past and kept.
+// When the file cannot be read or kept, the user is told once per manager
+// (a notice box, "Settings"); the program has one manager.
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // What a window tells the INI manager and what it applies (window units).
@@ -29,25 +45,33 @@ public:
     struct Sector {
         std::string family, item, type;
     };
+    // Whether trouble with the file is shown to the user (once) or only
+    // returned; checks outside the program (test runners) stay silent.
+    enum class Notice { Once, Never };
 
-    INIClass() = default;
+    explicit INIClass(Notice notice = Notice::Once) : notice_(notice) {}
     INIClass(const INIClass&) = delete;
     INIClass& operator=(const INIClass&) = delete;
 
     // fileName as the program names it (".\\Sutrik.INI" is Sutrik.INI in the
     // current directory); mode 0 is a plain INI file; the last argument is
-    // used by other kinds of store only. Reads the list of sectors.
+    // used by other kinds of store only. Reads the list of sectors: "Sectors"
+    // gives the count n, and the list runs up to the highest i <= n for which
+    // "Sectors_i" is present (a gap below it reads as an empty sector). A
+    // count beyond the entries present never makes more than that, so Kill
+    // writes back the count of the entries actually kept.
     void Init(const std::string& fileName, int mode = 0, int other = 0);
     // Writes the list of sectors back and frees it. Returns false when the
-    // file could not be written.
+    // file could not be written, and when Init could not read the list
+    // (writing an empty list over it would lose it).
     bool Kill();
 
     // Keys; sections and keys are found without regard to letter case.
     std::optional<std::string> TryFetch(const std::string& section, const std::string& key) const;
     std::string Fetch(const std::string& section, const std::string& key,
                       const std::string& defaultValue = {}) const;
-    // Each returns false when the file could not be written; nothing is lost
-    // then: the old file stays as it was.
+    // Each returns false when the file could not be read or written; nothing
+    // is lost then: the old file stays as it was.
     bool Update(const std::string& section, const std::string& key, const std::string& value);
     bool DeleteKey(const std::string& section, const std::string& key);
 
@@ -59,19 +83,40 @@ public:
     const std::vector<Sector>& Sectors() const { return sectors_; }
     std::string FilePath() const { return path_; }
 
+    // The text of the notice box.
+    static constexpr const char* NoticeTitle = "Settings";
+    std::string NoticeText() const;
+
 private:
     struct Entry {
-        std::string key, value;
+        std::string key, value;  // key empty: a line the program does not read
+        std::string raw;         // the line as read
+        bool asRead = false;     // written back as raw (false once changed, or new)
     };
     struct Section {
         std::string name;
+        std::string header;  // the header line as read; empty for a new section
         std::vector<Entry> entries;
     };
-    using Document = std::vector<Section>;
-    Document load() const;
+    struct Document {
+        bool bom = false;
+        std::vector<Section> sections;  // sections[0]: the lines before the first header
+    };
+    enum class Read { Ok, Missing, Unreadable };
+    static void parse(std::string_view text, Document& doc);
+    Read load(Document& doc) const;
     bool store(const Document& doc) const;
+    // Runs change over the file as read, under both locks, and writes the
+    // result when change returns true; returns whether that all went well.
+    template <typename Change>
+    bool modify(Change change);
+    // Shows the notice box the first time the file lets the program down.
+    void troubleOnce() const;
 
     mutable std::mutex lock_;
     std::string path_;
     std::vector<Sector> sectors_;
+    bool sectorsRead_ = false;  // Init read the list (or found no file)
+    const Notice notice_;
+    mutable std::atomic<bool> told_{false};
 };

@@ -125,7 +125,7 @@ void clearComponents() {
     r.components.clear();
 }
 
-void runProcess(const std::function<void()>& body) {
+bool runProcess(const std::function<void()>& body) {
     tlsNumber = 1;
     {
         auto& r = registry();
@@ -138,10 +138,12 @@ void runProcess(const std::function<void()>& body) {
     runStarts(cs, true, 0, stage::ProcessObjects);
     runStarts(cs, false, 0, 1 << 30);
     runStarts(cs, true, stage::ProcessObjects, 1 << 30);
+    bool ended = true;
     try {
         body();
     } catch (...) {
         reportEscaped("program body");
+        ended = false;
     }
     joinAllThreads();
     // Process end: the thread-end steps of the main thread, then the
@@ -154,6 +156,7 @@ void runProcess(const std::function<void()>& body) {
         r.threads[1].running = false;
     }
     tlsNumber = 0;
+    return ended;
 }
 
 ThreadNumber startThread(std::function<void()> procedure, std::size_t requested) {

@@ -52,7 +52,9 @@ constexpr std::size_t MinimumRealStack = 1u << 20;
 
 // Runs the process: process start, then body on the calling thread as thread
 // number 1, then waits until every started thread has ended, then process end.
-void runProcess(const std::function<void()>& body);
+// Returns false when the body ended by an exception (reported on stderr), so
+// the program's exit status never calls such a run a success.
+bool runProcess(const std::function<void()>& body);
 
 // Starts procedure on a new thread with at least requestedStack bytes of stack
 // and returns its thread number (0 when the thread could not be started). The

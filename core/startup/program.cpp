@@ -16,7 +16,7 @@ void ProgramBody(const std::function<void()>& frame) {
     DctInit();
     frame();
     if (!INIMgr().Kill())
-        std::fprintf(stderr, "Sutrik.INI could not be written: %s\n", INIMgr().FilePath().c_str());
+        std::fprintf(stderr, "Sutrik.INI was not written (it could not be read or kept): %s\n", INIMgr().FilePath().c_str());
 }
 
 void ProgramBody() { ProgramBody(Main); }
@@ -35,6 +35,7 @@ void installComponents() {
 
 int runProgram() {
     installComponents();
-    rt::runProcess([] { ProgramBody(); });
-    return 0;
+    // A body that ended by an exception (memory exhausted, say) is a failed
+    // run, whatever the windows did before it.
+    return rt::runProcess([] { ProgramBody(); }) ? 0 : 1;
 }

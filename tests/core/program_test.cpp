@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <vector>
+
 #include "framework/globals.h"
+#include "runtime/dialogs.h"
 #include "runtime/threads.h"
 #include "support/temp_dir.h"
 
@@ -51,6 +55,28 @@ TEST(ProgramBodyTest, ANewThreadStartsWithClearedRequestValuesWhateverItsStarter
     EXPECT_EQ(response, 0);
     EXPECT_EQ(vcr, 0);
     EXPECT_EQ(file, "");
+}
+
+// A Sutrik.INI the program cannot read: the program runs, says so once, and
+// leaves the file as it found it.
+TEST(ProgramBodyTest, ASettingsFileThatCannotBeReadIsLeftAsItIsAndTheUserToldOnce) {
+    TempDir dir;
+    std::filesystem::create_directory("Sutrik.INI");
+    writeFile("Sutrik.INI/inside", "x");
+    std::vector<rt::MessageRequest> shown;
+    rt::setMessageHandler([&](const rt::MessageRequest& r) {
+        shown.push_back(r);
+        return rt::ButtonOk;
+    });
+    installComponents();
+    bool frameRan = false;
+    rt::runProcess([&] { ProgramBody([&] { frameRan = true; }); });
+    rt::setMessageHandler(nullptr);
+    EXPECT_TRUE(frameRan);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].title, "Settings");
+    EXPECT_TRUE(std::filesystem::is_directory("Sutrik.INI"));
+    EXPECT_EQ(readFile("Sutrik.INI/inside"), "x");
 }
 
 }  // namespace

@@ -98,16 +98,4 @@ TEST(INIClassTest, WindowStateFollowsTheMaximizeKey) {
     }
 }
 
-TEST(INIClassTest, AFailedWriteIsReportedAndLeavesTheOldFile) {
-    TempDir dir;
-    writeFile("Sutrik.INI", "[Main]\r\nMaximize=Yes\r\n");
-    // The temporary file cannot be made: a directory stands in its place.
-    std::filesystem::create_directory("Sutrik.INI.tmp");
-    INIClass ini;
-    ini.Init("Sutrik.INI");
-    EXPECT_FALSE(ini.Update("Main", "Maximize", "No"));
-    EXPECT_FALSE(ini.Kill());
-    EXPECT_EQ(readFile("Sutrik.INI"), "[Main]\r\nMaximize=Yes\r\n");
-}
-
 }  // namespace

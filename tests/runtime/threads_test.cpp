@@ -4,6 +4,7 @@
 #include <pthread.h>
 
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,15 @@ TEST_F(ThreadsTest, ProcessEndWaitsForThreadsStartedByThreads) {
     EXPECT_EQ(seen.size(), 2u);
     EXPECT_EQ(rt::runningThreads(), 0);
     EXPECT_EQ(rt::currentThread(), 0);  // outside a process run
+}
+
+TEST_F(ThreadsTest, ABodyThatThrowsIsReportedAsAFailureAndTheProcessStillEnds) {
+    Recorder rec;
+    rt::registerComponent(rt::Scope::ProcessWide, rt::stage::IniManager, "ini", nullptr,
+                          [&] { rec.add("ini-destroyed"); });
+    EXPECT_TRUE(rt::runProcess([] {}));
+    EXPECT_FALSE(rt::runProcess([] { throw std::bad_alloc(); }));
+    EXPECT_EQ(rec.events, (std::vector<std::string>{"ini-destroyed", "ini-destroyed"}));
 }
 
 }  // namespace

@@ -307,7 +307,7 @@ void Runner::settle(const std::string& what) {
 }
 
 std::string Runner::ini(const std::string& section, const std::string& key, bool& present) {
-    INIClass ini;
+    INIClass ini(INIClass::Notice::Never);  // the program's own manager tells the user
     ini.Init(".\\Sutrik.INI", 0, 0);
     auto v = ini.TryFetch(section, key);
     present = v.has_value();
@@ -400,7 +400,7 @@ void Runner::given(const Words& w) {
         rt::useManualClock(y, m, dd);
     } else if (what == "ini") {
         need(w, 5);
-        INIClass ini;
+        INIClass ini(INIClass::Notice::Never);
         ini.Init(".\\Sutrik.INI", 0, 0);
         if (!ini.Update(w[2], w[3], w[4])) fail("Sutrik.INI written", "it could not be written");
     } else if (what == "file") {
