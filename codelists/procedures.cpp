@@ -1,6 +1,7 @@
 #include "codelists/procedures.h"
 
 #include "codelists/browse_codelist.h"
+#include "codelists/select_windows.h"
 #include "codelists/update_codelist.h"
 #include "core/frame/procedures.h"
 
@@ -15,7 +16,9 @@ CODELISTS_TABLES(CODELISTS_DEFINE)
 #undef CODELISTS_DEFINE
 
 void RegisterCodelistsProcedures() {
-#define CODELISTS_REGISTER(F) RegisterProcedure("Browse" #F, Browse##F);
+#define CODELISTS_REGISTER(F)                  \
+    RegisterProcedure("Browse" #F, Browse##F); \
+    RegisterProcedure("Select" #F, Select##F);
     CODELISTS_TABLES(CODELISTS_REGISTER)
 #undef CODELISTS_REGISTER
 }

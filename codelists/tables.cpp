@@ -1,7 +1,5 @@
 #include "codelists/tables.h"
 
-#include "core/frame/cp1250.h"
-
 #include <deque>
 #include <stdexcept>
 #include <string_view>
@@ -487,49 +485,8 @@ const CodeTable& CodeTableOf(FileId file) {
     throw std::out_of_range("not a code table");
 }
 
-rt::Binding BindField(rt::FileStructure& file, int field) {
-    const rt::FieldDef& d = file.def().fields.at(static_cast<std::size_t>(field));
-    char* p = static_cast<char*>(file.record()) + d.offset;
-    switch (d.type) {
-        case rt::FieldType::Long:
-            return rt::bind(*reinterpret_cast<std::int32_t*>(p));
-        case rt::FieldType::Byte:
-            return rt::bind(*reinterpret_cast<std::uint8_t*>(p));
-        case rt::FieldType::String:
-            return rt::bindText(p, d.size);
-        case rt::FieldType::Decimal:
-            return rt::bindMoney(*reinterpret_cast<rt::Money*>(p));
-    }
-    return {};
-}
-
 std::string BrowsingMessage(const CodeTable& table) {
-    return std::string("Browsing the ") + fileDef(table.file).label + " file";
-}
-
-rt::WindowDesc CodeListWindowDesc(int width, int height, const char* title) {
-    rt::WindowDesc d;
-    d.kind = rt::WindowKind::Child;
-    d.title = Cp1250(title);
-    d.at = {0, 0, width, height};
-    d.centred = true;
-    d.resizable = true;
-    d.systemMenu = true;
-    d.grey = true;
-    d.font = rt::Font{"MS Sans Serif", 8};
-    return d;
-}
-
-rt::Control PushButton(const char* name, const char* text, rt::Rect at, const char* msg,
-                       const char* tip) {
-    rt::Control c;
-    c.kind = rt::ControlKind::Button;
-    c.name = name;
-    c.text = Cp1250(text);
-    c.at = at;
-    c.msg = Cp1250(msg);
-    c.tip = Cp1250(tip);
-    return c;
+    return kit::BrowsingMessage(fileDef(table.file));
 }
 
 }  // namespace codelists

@@ -12,35 +12,15 @@
 
 #include "core/dictionary/files.h"
 #include "core/dictionary/records.h"
-#include "runtime/window/view.h"
-#include "runtime/window/window.h"
+#include "framework/window_kit.h"
 
 namespace codelists {
 
-struct Point {
-    int x = 0, y = 0;
-};
-
-// A column of a list box; field is the queue field it shows (1-based, the
-// file's declaration order).
-struct ColumnLayout {
-    const char* header;
-    int field;
-    int width;
-    rt::Align align;
-    int indent;
-    rt::Align headerAlign;
-    const char* picture;
-};
-
-// The locator entry on a tab of the two-tab lists.
-struct LocatorEntry {
-    const char* name;  // "?PLA:P1_SIP"
-    rt::Rect at;
-    const char* picture;
-    const char* tip;  // also the status-bar message
-    bool right;       // right-aligned
-};
+// The layouts' building blocks are the framework's (framework/window_kit.h).
+using kit::ColumnLayout;
+using kit::FormField;
+using kit::LocatorEntry;
+using kit::Point;
 
 // A sort order the user chooses by tab: the file's key (index in the file's
 // key list) and the field its locator works on (index in the field list).
@@ -74,17 +54,6 @@ struct ListLayout {
     bool editViaPopup;  // the Insert, Ctrl+Enter, Delete keys and menu items
 };
 
-// One field of a form: its prompt and the control that edits it.
-struct FormField {
-    const char* prompt;
-    Point promptAt;
-    const char* name;  // "?PLA:P1_SIP"
-    rt::Rect at;
-    const char* picture;  // "" for the multi-line text box
-    bool textBox;         // a multi-line text box instead of an entry
-    const char* tip;      // nullptr: the prompt without its colon
-};
-
 struct FormLayout {
     const char* procedure;  // "UpdatePLAND"
     int width, height;
@@ -109,18 +78,6 @@ const std::vector<CodeTable>& CodeTables();
 const CodeTable& CodeTableOf(FileId file);
 // "Browsing the PLAND file": the list's status-bar message.
 std::string BrowsingMessage(const CodeTable& table);
-
-// What every code-list window is: a resizable MDI child, centred, grey, in
-// "MS Sans Serif" 8. The title is UTF-8 (empty for a form, which sets its own).
-rt::WindowDesc CodeListWindowDesc(int width, int height, const char* title = "");
-
-// A push button with its status-bar message and tip (texts UTF-8).
-rt::Control PushButton(const char* name, const char* text, rt::Rect at, const char* msg,
-                       const char* tip);
-
-// A control's binding to field (0-based) of the calling thread's record
-// buffer of file: codes and dates as integers, texts at their width, money.
-rt::Binding BindField(rt::FileStructure& file, int field);
 
 }  // namespace codelists
 

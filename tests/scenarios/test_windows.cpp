@@ -88,7 +88,8 @@ class TestLookupWindow : public LookupWindow<WindowProcedure> {
         AddFile([] { Relate::DOKAN->Open(); }, [] { Relate::DOKAN->Close(); });
         AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
         Lookups.ResetKind = form ? LookupReset::ReadEveryRow : LookupReset::ReadNothing;
-        Lookups.AddProcedure(SelectPLAND);
+        // By name, as the other subsystems reach the code lists' select windows.
+        Lookups.AddProcedure(FindProcedure("SelectPLAND"));
         DOKAN_Record* const dok = dokan();
         PLAND_Record* const pla = pland();
         Lookups.Add({.Entry = Club,

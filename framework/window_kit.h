@@ -1,0 +1,114 @@
+#pragma once
+// Building a window's controls from layouts written as data: the common
+// child window, push buttons, list boxes from their columns, sheets and tabs,
+// the locator entry on a tab, a form's prompt and entry, strings and option
+// boxes bound to fields of the thread's record buffer. Every window of the
+// program builds its controls with these, in the order it numbers them, so
+// that a window's procedure holds only its own data.
+//
+// Texts given here are UTF-8; the controls hold them in Windows-1250.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/file/file.h"
+#include "runtime/window/view.h"
+#include "runtime/window/window.h"
+
+namespace kit {
+
+struct Point {
+    int x = 0, y = 0;
+};
+
+// A column of a list box; field is the queue field it shows (1-based).
+struct ColumnLayout {
+    const char* header;
+    int field;
+    int width;
+    rt::Align align;
+    int indent;
+    rt::Align headerAlign;
+    const char* picture;
+};
+
+// The locator entry on a tab of a list.
+struct LocatorEntry {
+    const char* name;  // "?PLA:P1_SIP"
+    rt::Rect at;
+    const char* picture;
+    const char* tip;  // also the status-bar message
+    bool right;       // right-aligned
+};
+
+// One field of a form: its prompt and the control that edits it.
+struct FormField {
+    const char* prompt;
+    Point promptAt;
+    const char* name;  // "?PLA:P1_SIP"
+    rt::Rect at;
+    const char* picture;  // "" for the multi-line text box
+    bool textBox;         // a multi-line text box instead of an entry
+    const char* tip;      // nullptr: the prompt without its colon
+};
+
+// One radio button of an option box; the n-th stores n.
+struct RadioLayout {
+    const char* name;  // "?CLA:M1_STC:Radio1"
+    const char* text;
+    rt::Rect at;
+};
+
+// A window text: UTF-8 in, Windows-1250 out (kept as it is when it is no
+// valid UTF-8).
+std::string WindowText(std::string_view utf8);
+
+// The window of every list, form and select window: a resizable MDI child,
+// centred, grey, in "MS Sans Serif" 8. The title is UTF-8 (empty for a form,
+// which sets its own from the request).
+rt::WindowDesc ChildWindowDesc(int width, int height, const char* title = "");
+
+// A push button with its status-bar message and tip.
+rt::Control PushButton(const char* name, const char* text, rt::Rect at, const char* msg,
+                       const char* tip);
+
+// A control's binding to field (0-based) of the calling thread's record
+// buffer of file: codes and dates as integers, texts at their width, money.
+rt::Binding BindField(rt::FileStructure& file, int field);
+
+// "Browsing the PLAND file": a list's status-bar message.
+std::string BrowsingMessage(const rt::FileDef& file);
+
+// A list box "?Browse:1" with its columns, in the order given.
+rt::Control ListBox(rt::Rect at, std::string msg, const std::vector<ColumnLayout>& columns);
+
+// A sheet, and a tab on it (the first tab added to a sheet is its selected
+// one). Both return the control's number.
+int AddSheet(rt::Window& w, const char* name, rt::Rect at);
+int AddTab(rt::Window& w, int sheet, std::string name, const char* text, rt::Rect at = {});
+
+// A locator's entry on a tab, bound to the locator's field.
+int AddLocatorEntry(rt::Window& w, int tab, const LocatorEntry& e, rt::Binding value);
+
+// A prompt that takes the size of its text.
+int AddPrompt(rt::Window& w, int parent, std::string name, const char* text, Point at);
+
+// A form field: its prompt, then its entry or multi-line text box bound to
+// field (0-based) of file; codes, dates and money are right-aligned. The
+// prompt without its colon is the message and tip unless the field has its
+// own. Returns the edit control's number.
+int AddFormField(rt::Window& w, int parent, const FormField& f, rt::FileStructure& file, int field);
+
+// A string showing a bound value through its picture: the name of a looked-up
+// code beside its entry, a datum of the highlighted row.
+int AddString(rt::Window& w, int parent, const char* name, rt::Rect at, const char* picture,
+              rt::Binding value);
+
+// An option box bound to a value, with its radio buttons: the first stores
+// 1, the second 2 ...; a value none of them stores selects none. Returns the
+// option box's number (its radios follow it).
+int AddOptionBox(rt::Window& w, int parent, const char* name, const char* text, rt::Rect at,
+                 rt::Binding value, const std::vector<RadioLayout>& radios,
+                 const char* tip = nullptr);
+
+}  // namespace kit
