@@ -299,18 +299,28 @@ void decodeText(const SqliteApi& api, sqlite3_stmt* s, int col, char* p, std::si
 // decodes every column of every row, so a column costs as few calls into
 // SQLite as it can: SQLite reads a NULL as 0, 0.0 and a null text pointer,
 // which are what a NULL stands for here anyway.
-void decodeField(const SqliteApi& api, sqlite3_stmt* s, int col, const rt::FieldDef& f,
+//
+// An integer another program stored beyond its field's range is never
+// wrapped into the field (a code of 4294967296 would read as 0, and
+// auto-numbering would prime from a wrong maximum): the decode says false
+// and the read fails with rangeError.
+bool decodeField(const SqliteApi& api, sqlite3_stmt* s, int col, const rt::FieldDef& f,
                  char* record) {
     char* p = record + f.offset;
     switch (f.type) {
         case rt::FieldType::Long: {
-            auto v = static_cast<std::int32_t>(api.column_int64(s, col));
+            const std::int64_t w = api.column_int64(s, col);
+            if (w < INT32_MIN || w > INT32_MAX) return false;
+            const auto v = static_cast<std::int32_t>(w);
             std::memcpy(p, &v, sizeof v);
             break;
         }
-        case rt::FieldType::Byte:
-            *p = static_cast<char>(static_cast<unsigned char>(api.column_int64(s, col)));
+        case rt::FieldType::Byte: {
+            const std::int64_t w = api.column_int64(s, col);
+            if (w < 0 || w > 255) return false;
+            *p = static_cast<char>(static_cast<unsigned char>(w));
             break;
+        }
         case rt::FieldType::String:
             decodeText(api, s, col, p, f.size);
             break;
@@ -320,8 +330,33 @@ void decodeField(const SqliteApi& api, sqlite3_stmt* s, int col, const rt::Field
             break;
         }
     }
+    return true;
 }
 
+// The failure of a read that met a value outside its field's range: File
+// System Error (the storage could not give the row as the file declares
+// it), the text naming the table, the column and the value.
+int rangeError(const SqliteApi& api, sqlite3_stmt* s, int col, const char* table,
+               const rt::FieldDef& f, rt::FileStatus& st) {
+    st.code = FileSystemError;
+    st.fileErrorCode = 0;
+    st.fileError = std::string(table) + "." + f.column + " holds " +
+                   std::to_string(api.column_int64(s, col)) + ", outside the range of its field";
+    return st.code;
+}
+
+// Every column of a row of def into record; the range error of the first
+// column that does not fit.
+int decodeRecord(const SqliteApi& api, sqlite3_stmt* s, const rt::FileDef& def, char* record,
+                 rt::FileStatus& st) {
+    for (std::size_t i = 0; i < def.fields.size(); ++i)
+        if (!decodeField(api, s, static_cast<int>(i), def.fields[i], record))
+            return rangeError(api, s, static_cast<int>(i), def.label, def.fields[i], st);
+    return 0;
+}
+
+// A single value (MIN, MAX, a keyed value): integers are given whole, so
+// the caller sees a value beyond the field's range as it is.
 rt::Value decodeValue(sqlite3_stmt* s, int col, const rt::FieldDef& f) {
     const SqliteApi& api = *sqlite().api;
     if (f.type == rt::FieldType::String) {
@@ -389,9 +424,8 @@ class SqliteHandle final : public rt::StorageHandle {
         ex.run();
         int rc = ex.step();
         if (rc == SQLITE_ROW) {
-            const SqliteApi& api = *sqlite().api;
-            for (std::size_t i = 0; i < def.fields.size(); ++i)
-                decodeField(api, s, static_cast<int>(i), def.fields[i], static_cast<char*>(target));
+            if (int bad = decodeRecord(*sqlite().api, s, def, static_cast<char*>(target), st))
+                return bad;
             return setStatus(st, 0, 0, {});
         }
         if (rc == SQLITE_DONE) return setStatus(st, RecordNotAvailable, 0, {});
@@ -422,8 +456,7 @@ class SqliteHandle final : public rt::StorageHandle {
             int rc = ex.step();
             if (rc == SQLITE_DONE) break;
             if (rc != SQLITE_ROW) return failed(rc, st);
-            for (std::size_t i = 0; i < def.fields.size(); ++i)
-                decodeField(api, s, static_cast<int>(i), def.fields[i], target);
+            if (int bad = decodeRecord(api, s, def, target, st)) return bad;
             ++rows;
             onRow();
         }
@@ -566,7 +599,7 @@ class SqliteHandle final : public rt::StorageHandle {
             int rc = ex.step();
             if (rc == SQLITE_DONE) break;
             if (rc != SQLITE_ROW) return failed(rc, st);
-            decodeView(api, *vs, s, r.targets);
+            if (int bad = decodeView(api, *vs, s, r.targets, st)) return bad;
             ++rows;
             onRow();
         }
@@ -591,7 +624,7 @@ class SqliteHandle final : public rt::StorageHandle {
         int rc = ex.step();
         if (rc == SQLITE_DONE) return setStatus(st, RecordNotAvailable, 0, {});
         if (rc != SQLITE_ROW) return failed(rc, st);
-        decodeView(*sqlite().api, *vs, s, targets);
+        if (int bad = decodeView(*sqlite().api, *vs, s, targets, st)) return bad;
         return setStatus(st, 0, 0, {});
     }
 
@@ -689,6 +722,7 @@ class SqliteHandle final : public rt::StorageHandle {
         std::string sql;               // for the trace
         std::vector<OrderTerm> boundTerms;
         std::vector<std::vector<const rt::FieldDef*>> columns;  // per file, in column order
+        std::vector<const char*> tables;                         // per file, its table
     };
     static constexpr std::size_t ViewStatements = 16;
 
@@ -879,14 +913,19 @@ class SqliteHandle final : public rt::StorageHandle {
 
     // A row of a view's statement into the buffers: the columns in the
     // order of the view's read fields, file by file.
-    static void decodeView(const SqliteApi& api, const ViewStatement& vs, sqlite3_stmt* s,
-                           const std::vector<void*>& targets) {
+    static int decodeView(const SqliteApi& api, const ViewStatement& vs, sqlite3_stmt* s,
+                          const std::vector<void*>& targets, rt::FileStatus& st) {
         int col = 0;
         for (std::size_t i = 0; i < vs.columns.size(); ++i) {
             if (vs.columns[i].empty()) continue;
             auto* target = static_cast<char*>(targets.at(i));
-            for (const rt::FieldDef* f : vs.columns[i]) decodeField(api, s, col++, *f, target);
+            for (const rt::FieldDef* f : vs.columns[i]) {
+                if (!decodeField(api, s, col, *f, target))
+                    return rangeError(api, s, col, vs.tables[i], *f, st);
+                ++col;
+            }
         }
+        return 0;
     }
 
     // The statement of a view's request, found by the view's shape number
@@ -906,8 +945,10 @@ class SqliteHandle final : public rt::StorageHandle {
         e.request = request;
         build(e);
         e.columns.resize(v.readFields().size());
+        e.tables.resize(v.readFields().size());
         for (std::size_t i = 0; i < v.readFields().size(); ++i) {
             const rt::FileDef& d = v.file(static_cast<int>(i))->def();
+            e.tables[i] = d.label;
             for (int f : v.readFields()[i])
                 e.columns[i].push_back(&d.fields[static_cast<std::size_t>(f)]);
         }

@@ -762,3 +762,57 @@ TEST_F(StorageTest, EveryReadTakesNullAsZeroOrBlanks) {
         EXPECT_EQ(c.P1_DAR, 0) << r.what;
     }
 }
+
+namespace {
+
+// A value another program stored beyond its field's range is never wrapped
+// into the buffer: every read that meets it fails, naming table and column.
+TEST_F(ReadTest, AValueBeyondItsFieldsRangeFailsTheReadThatMeetsIt) {
+    struct Case {
+        const char* what;
+        const char* sql;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"a code past 32 bits", "M1_SIF = 4294967296",
+         "CLANOVI.M1_SIF holds 4294967296, outside the range of its field"},
+        {"a code below 32 bits", "M1_SIF = -2147483649",
+         "CLANOVI.M1_SIF holds -2147483649, outside the range of its field"},
+        {"a status past a byte", "M1_STC = 256", "CLANOVI.M1_STC holds 256, outside the range of its field"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        {
+            RawDb raw("Clanovi.sqlite");
+            // Member 3 back as it was, then given the case's value.
+            ASSERT_EQ(raw.exec("UPDATE CLANOVI SET M1_SIF = 3, M1_STC = 0 WHERE M1_SIF NOT BETWEEN 0 AND 1000 "
+                               "OR M1_STC > 255"),
+                      0);
+            ASSERT_EQ(raw.exec("UPDATE CLANOVI SET " + std::string(c.sql) + " WHERE M1_SIF = 3"), 0);
+        }
+        // An ordered read over every row.
+        ASSERT_EQ(members.set(1, rt::SetFrom::Start), 0);
+        // A wrapped code breaks the walk by key position: it would never end.
+        int rc = 0;
+        for (int rows = 0; rc == 0 && rows <= 1000; ++rows) rc = members.next();
+        EXPECT_EQ(rc, rt::FileErr::FileSystemError);
+        EXPECT_EQ(members.status().fileError, c.error);
+        // The highest code, as priming reads it.
+        if (std::string(c.what) == "a code past 32 bits") {
+            EXPECT_EQ(members.last(1), rt::FileErr::FileSystemError);
+            EXPECT_EQ(members.status().fileError, c.error);
+        }
+        // A view's page.
+        rt::View v(members);
+        v.project(members, "CLA:M1_SIF");
+        v.project(members, "CLA:M1_STC");
+        v.setOrder(1);
+        ASSERT_EQ(v.open(), 0);
+        ASSERT_EQ(v.set(rt::SetFrom::Start), 0);
+        int n = 0;
+        EXPECT_EQ(v.page(300, true, [] {}, &n), rt::FileErr::FileSystemError);
+        EXPECT_EQ(v.status().fileError, c.error);
+    }
+}
+
+}  // namespace
