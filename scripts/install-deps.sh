@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what the build, the tests and the program need, and nothing else.
+# Installs what the build, the tests and the program need, and nothing else
+# (Xvfb and openbox carry the scenarios that drive the real X server in CI).
 # Idempotent: packages already present are not touched, and apt-get runs only
 # when something is missing.
 set -euo pipefail
@@ -7,9 +8,11 @@ set -euo pipefail
 packages=(
   build-essential cmake g++ clang pkg-config
   libsqlite3-dev sqlite3
-  libpng-dev zlib1g-dev
+  libpng-dev zlib1g-dev libjpeg62-turbo-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
+  libx11-dev libxtst-dev
+  xvfb openbox
   fonts-liberation
 )
 
