@@ -242,6 +242,41 @@ TEST_F(WindowTest, MessageBoxWaitsForItsAnswerAndTheThreadCountsAsIdle) {
     EXPECT_EQ(answer.load(), rt::ButtonNo);
 }
 
+// The close box (or Esc) of a message box is reported raw; the window layer
+// answers it with the box's safe button, whatever button the report carries.
+TEST_F(WindowTest, ClosingAMessageBoxAnswersItsSafeButton) {
+    struct Case {
+        unsigned buttons;
+        rt::Button defaultButton;
+        rt::Button expected;
+    };
+    const Case cases[] = {
+        {rt::ButtonYes | rt::ButtonNo, rt::ButtonYes, rt::ButtonNo},
+        {rt::ButtonYes | rt::ButtonNo | rt::ButtonCancel, rt::ButtonYes, rt::ButtonCancel},
+        {rt::ButtonOk | rt::ButtonCancel, rt::ButtonOk, rt::ButtonCancel},
+        {rt::ButtonOk, rt::ButtonOk, rt::ButtonOk},
+    };
+    for (const Case& c : cases) {
+        std::atomic<int> answer{0};
+        rt::startProcedure([&] {
+            rt::MessageRequest m;
+            m.title = "Box";
+            m.buttons = c.buttons;
+            m.defaultButton = c.defaultButton;
+            answer = rt::showMessage(m);
+        });
+        idle();
+        auto open = rt::openDialogs();
+        ASSERT_EQ(open.size(), 1u);
+        rt::DialogAnswer a;
+        a.button = c.defaultButton;  // a backend that picked the default
+        a.closeBox = true;
+        rt::answerDialog(open[0].id, a);
+        rt::joinAllThreads();
+        EXPECT_EQ(answer.load(), c.expected) << "buttons " << c.buttons;
+    }
+}
+
 // Shutting the windows down ends a thread that waits on a box; nothing hangs.
 TEST_F(WindowTest, ShutDownEndsAThreadWaitingOnABox) {
     std::atomic<bool> returned{false};
