@@ -156,6 +156,16 @@ DialogAnswer askDialog(DialogRequest request) {
     return a;
 }
 
+// What closing a message box by its close box (or Esc) answers: a question
+// its safe button, so a close never deletes or throws typed values away; a
+// notice its OK.
+static Button closeBoxAnswer(const MessageRequest& m) {
+    if (m.buttons & ButtonCancel) return ButtonCancel;
+    if (m.buttons & ButtonNo) return ButtonNo;
+    if (m.buttons & ButtonOk) return ButtonOk;
+    return m.defaultButton;
+}
+
 void answerDialog(int dialog, DialogAnswer answer) {
     Hub& h = hub();
     std::promise<DialogAnswer> p;
@@ -164,6 +174,9 @@ void answerDialog(int dialog, DialogAnswer answer) {
         std::lock_guard g(h.m);
         auto it = h.dialogs.find(dialog);
         if (it == h.dialogs.end()) return;
+        // A backend reports the close box raw; the button it carries means nothing.
+        if (answer.closeBox && it->second.request.kind == DialogRequest::Kind::Message)
+            answer.button = closeBoxAnswer(it->second.request.message);
         it->second.loop->waiting = false;
         p = std::move(it->second.promise);
         h.dialogs.erase(it);

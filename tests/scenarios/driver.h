@@ -20,8 +20,8 @@ class Driver {
     virtual std::string status(int zone) = 0;
     virtual void input(int window, rt::Input in) = 0;
     virtual void answer(int dialog, rt::DialogAnswer a) = 0;
-    // The message box's close box (Esc does the same): no button pressed.
-    virtual void closeDialog(int dialog) = 0;
+    // The message box's close box, or Esc pressed in it: no button pressed.
+    virtual void closeDialog(int dialog, bool esc) = 0;
     // The program has handled everything and the display has drawn it.
     virtual bool idle(int timeoutMs) = 0;
 };

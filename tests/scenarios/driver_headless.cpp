@@ -12,9 +12,9 @@ class HeadlessDriver : public Driver {
     std::string status(int zone) override { return rt::statusText(zone); }
     void input(int window, rt::Input in) override { rt::input(window, std::move(in)); }
     void answer(int dialog, rt::DialogAnswer a) override { rt::answerDialog(dialog, std::move(a)); }
-    void closeDialog(int dialog) override {
+    // Esc and the close box come in the same way: a raw close, no button.
+    void closeDialog(int dialog, bool) override {
         rt::DialogAnswer a;
-        a.button = static_cast<rt::Button>(0);  // no button was pressed
         a.closeBox = true;
         rt::answerDialog(dialog, std::move(a));
     }

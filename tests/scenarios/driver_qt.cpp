@@ -136,14 +136,21 @@ class QtDriver : public Driver {
         });
     }
 
-    // The box's own close is the window layer's to map; until the box shows a
-    // close box of its own, the answer goes in as the headless one does.
-    void closeDialog(int dialog) override {
+    // The title bar's close box is a close event on the box; Esc a key
+    // press into the button that has the focus, as the keyboard sends it.
+    void closeDialog(int dialog, bool esc) override {
         gui([&] {
-            rt::DialogAnswer a;
-            a.button = static_cast<rt::Button>(0);  // no button was pressed
-            a.closeBox = true;
-            rt::answerDialog(dialog, a);
+            QWidget* w = b_.probe().dialogWidget(dialog);
+            if (!w) return;
+            if (!esc) {
+                w->close();
+                return;
+            }
+            QWidget* to = w->focusWidget() ? w->focusWidget() : w;
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(to, &press);
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(to, &release);
         });
     }
 

@@ -745,8 +745,8 @@ void Runner::command(const Words& w) {
                 }
             fail("a message box to answer");
         }
-        if (w[1] == "close") {
-            d_.closeDialog(box->id);
+        if (w[1] == "close" || w[1] == "Esc") {
+            d_.closeDialog(box->id, w[1] == "Esc");
             return;
         }
         static const std::map<std::string, rt::Button> names = {{"Yes", rt::ButtonYes},

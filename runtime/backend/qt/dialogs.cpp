@@ -2,7 +2,9 @@
 // widgets, answered with rt::answerDialog.
 #include <QAbstractButton>
 #include <QCursor>
+#include <QEvent>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -13,6 +15,33 @@
 #include "runtime/window/window.h"
 
 namespace rt {
+namespace {
+
+void answerCloseBox(int id) {
+    DialogAnswer a;
+    a.closeBox = true;
+    rt::answerDialog(id, a);
+}
+
+class CloseBoxFilter : public QObject {
+  public:
+    CloseBoxFilter(int id, QObject* parent) : QObject(parent), id_(id) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        const bool esc =
+            e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape;
+        if (e->type() != QEvent::Close && !esc) return QObject::eventFilter(watched, e);
+        e->ignore();  // the box goes when the answer has been taken
+        answerCloseBox(id_);
+        return true;
+    }
+
+  private:
+    int id_;
+};
+
+}  // namespace
 
 void QtBackend::State::openDialog(int id, const DialogRequest& r) {
     requests[id] = r;
@@ -62,13 +91,11 @@ void QtBackend::State::openDialog(int id, const DialogRequest& r) {
                 a.button = static_cast<Button>(btn->property("rtButton").toUInt());
                 rt::answerDialog(id, a);
             });
-            // Closing the box by its title bar answers with its default.
-            const Button def = r.message.defaultButton;
-            QObject::connect(box, &QDialog::rejected, box, [id, def] {
-                DialogAnswer a;
-                a.button = def;
-                rt::answerDialog(id, a);
-            });
+            // The close box and Esc are reported as they are; the window
+            // layer decides what they answer. The box's own handling (which
+            // clicks a button of its choosing, or ignores the close) never runs.
+            box->installEventFilter(new CloseBoxFilter(id, box));
+            QObject::connect(box, &QDialog::rejected, box, [id] { answerCloseBox(id); });
             dialogs[id] = box;
             box->show();
             break;
