@@ -54,7 +54,7 @@ void WindowResizeClass::SetParentDefaults() {
 
 void WindowResizeClass::Resize() {
     if (!window_) return;
-    const rt::Rect now = window_->rect();
+    const rt::Rect now = window_->present();
     const int dw = std::max(0, now.w - designed_.w);
     const int dh = std::max(0, now.h - designed_.h);
     for (int c = 1; c <= window_->controlCount() && c <= static_cast<int>(original_.size()); ++c) {

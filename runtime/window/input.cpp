@@ -89,7 +89,9 @@ void Window::handleInput(const Input& in) {
         case Input::Kind::Placement: {
             const bool sized =
                 in.maximized != maximized_ || in.minimized != minimized_ ||
-                (!in.maximized && !in.minimized && (in.at.w != at_.w || in.at.h != at_.h));
+                (!in.maximized && !in.minimized && (in.at.w != at_.w || in.at.h != at_.h)) ||
+                (in.maximized && in.at.w > 0 && in.at.h > 0 &&
+                 (in.at.w != maximizedSize_.w || in.at.h != maximizedSize_.h));
             const bool moved =
                 !in.maximized && !in.minimized && (in.at.x != at_.x || in.at.y != at_.y);
             // A maximized or minimized window keeps its normal placement.
@@ -99,6 +101,9 @@ void Window::handleInput(const Input& in) {
                 at_.w = std::max(in.at.w, minSize_.w);
                 at_.h = std::max(in.at.h, minSize_.h);
             }
+            // What a maximized window's display gives it lays its controls out.
+            if (in.maximized && in.at.w > 0 && in.at.h > 0)
+                maximizedSize_ = {0, 0, in.at.w, in.at.h};
             maximized_ = in.maximized;
             minimized_ = in.minimized;
             if (sized) queue({Event::Sized, 0, 0, false});

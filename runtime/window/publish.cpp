@@ -78,6 +78,7 @@ ViewPtr Window::makeView() const {
     }
     v->title = titleShown_;
     v->at = at_;
+    v->present = present();
     v->minSize = minSize_;
     v->maximized = maximized_;
     v->minimized = minimized_;

@@ -347,6 +347,7 @@ struct WindowView {
     WindowKind kind = WindowKind::Child;
     std::string title;
     Rect at;       // position and size in the parent's client area
+    Rect present;  // w, h: the client area's size now (a maximized window's too)
     Rect minSize;  // w, h: the least size (0 for none)
     bool maximized = false, minimized = false;
     bool resizable = false, titleBar = true, border = true, systemMenu = true;

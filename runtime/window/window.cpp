@@ -128,6 +128,13 @@ void Window::setMaximized(bool m) {
     dirty_ = true;
 }
 
+Rect Window::present() const {
+    if (!maximized_ || minimized_) return {0, 0, at_.w, at_.h};
+    Rect r = maximizedSize_;
+    if (r.w <= 0 || r.h <= 0) r = clientArea();
+    return {0, 0, std::max(r.w, minSize_.w), std::max(r.h, minSize_.h)};
+}
+
 void Window::setMinSize(int w, int h) {
     minSize_.w = w;
     minSize_.h = h;

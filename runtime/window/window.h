@@ -231,6 +231,9 @@ class Window {
     bool maximized() const { return maximized_; }
     bool minimized() const { return minimized_; }
     Rect rect() const { return at_; }
+    // The client area's size now: the normal size, or what the frame gives a
+    // maximized window (as its display reported it, else the frame's area).
+    Rect present() const;
     void setMinSize(int w, int h);
     Rect minSize() const { return minSize_; }
 
@@ -288,6 +291,7 @@ class Window {
     int timerCs_ = 0;
     Rect at_;
     Rect minSize_;
+    Rect maximizedSize_;  // w, h: as the display last reported it maximized (0: not yet)
     bool maximized_ = false, minimized_ = false;
     std::uint64_t serial_ = 0;
     // Each control's last view and what it was made from (the texts before

@@ -192,11 +192,21 @@ class QtDriver : public Driver {
             v.at = {u.fromX(top->x()), u.fromY(top->y()), u.fromX(surface->width()),
                     u.fromY(surface->height())};
         }
-        if (surface) v.enabled = surface->isEnabled();
+        if (surface) {
+            v.enabled = surface->isEnabled();
+            v.present = {0, 0, u.fromX(surface->width()), u.fromY(surface->height())};
+        }
         for (auto& c : v.controls) {
             QWidget* w = pr.widget(v.id, c.id);
             if (!w) continue;
             if (c.kind == rt::ControlKind::Tab) continue;
+            // Where the widget lies; a sheet's frame lies under its bar.
+            const QRect g = w->geometry();
+            c.at = {u.fromX(g.x()), u.fromY(g.y()), u.fromX(g.width()), u.fromY(g.height())};
+            if (c.kind == rt::ControlKind::Sheet) {
+                c.at.y = u.fromY(g.y() - u.y(11));
+                c.at.h += 11;
+            }
             c.enabled = surface ? w->isEnabledTo(surface) : w->isEnabled();
             c.visible = surface ? w->isVisibleTo(surface) : w->isVisible();
             if (auto* l = qobject_cast<QLabel*>(w))
@@ -410,7 +420,22 @@ class QtDriver : public Driver {
                 click(target, p, button, in.kind == K::DoubleClick);
                 return;
             }
-            case K::Placement:
+            case K::Placement: {
+                // The maximize and restore boxes, or a drag of the border
+                // until the client area has the size asked for.
+                QWidget* surface = pr.surface(window);
+                if (in.maximized) {
+                    top->showMaximized();
+                } else if (top->isMaximized()) {
+                    top->showNormal();
+                } else if (surface) {
+                    const rt::DialogUnits& u = b_.units();
+                    top->resize(top->size() + QSize(u.x(in.at.w), u.y(in.at.h)) - surface->size());
+                } else {
+                    rt::input(window, in);
+                }
+                return;
+            }
             case K::Activate:
                 rt::input(window, in);
                 return;

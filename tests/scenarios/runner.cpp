@@ -592,6 +592,36 @@ void Runner::expect(const Words& w) {
         if (!ok) mismatch("position " + w[2] + " " + w[3], saw.str());
         return;
     }
+    if (what == "size") {
+        need(w, 4);
+        rt::ViewPtr v = current();
+        if (!v) fail("a current window");
+        const std::string saw = std::to_string(v->present.w) + " " + std::to_string(v->present.h);
+        if (saw != w[2] + " " + w[3]) mismatch("size " + w[2] + " " + w[3], saw);
+        return;
+    }
+    if (what == "place" || what == "edges") {
+        const bool place = what == "place";
+        need(w, place ? 7 : 5);
+        rt::ViewPtr v = current();
+        if (!v) fail("a current window");
+        const rt::ControlView& c = control(w[2]);
+        std::vector<int> saw;
+        if (place)
+            saw = {c.at.x, c.at.y, c.at.w, c.at.h};
+        else
+            saw = {v->present.w - c.at.x - c.at.w, v->present.h - c.at.y - c.at.h};
+        std::string want, seen;
+        bool ok = true;
+        for (std::size_t i = 0; i < saw.size(); ++i) {
+            const std::string& x = w[3 + i];
+            ok = ok && (x == "*" || x == std::to_string(saw[i]));
+            want += (i ? " " : "") + x;
+            seen += (i ? " " : "") + std::to_string(saw[i]);
+        }
+        if (!ok) mismatch(what + " " + w[2] + " " + want, seen);
+        return;
+    }
     if (what == "maximized") {
         need(w, 3);
         rt::ViewPtr v = current();
@@ -782,6 +812,23 @@ void Runner::command(const Words& w) {
             return;
         }
         fail(c == "choose" ? "a file dialog" : "a popup menu");
+    }
+    if (c == "resize" || c == "maximize" || c == "restore") {
+        // The user drags the border, or presses the maximize or restore box.
+        rt::ViewPtr v = current();
+        if (!v) fail("a current window");
+        rt::Input in{rt::Input::Kind::Placement};
+        in.at = v->at;
+        if (c == "resize") {
+            need(w, 3);
+            in.at.w = std::atoi(w[1].c_str());
+            in.at.h = std::atoi(w[2].c_str());
+        } else if (c == "maximize") {
+            in.maximized = true;
+            in.at.w = in.at.h = 0;  // what the frame gives it
+        }
+        d_.input(v->id, in);
+        return;
     }
     if (c == "close") {
         rt::ViewPtr v = current();

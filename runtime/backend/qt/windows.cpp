@@ -105,7 +105,7 @@ void QtBackend::State::create(Win& w, const WindowView& v) {
     sub->applying = &w.applying;
     sub->units = &w.units;
     sub->setAttribute(Qt::WA_DeleteOnClose, false);
-    auto* surface = new QWidget;
+    auto* surface = new Surface;
     surface->setFont(qfont(v.font));
     surface->setAutoFillBackground(true);
     if (v.grey) {
@@ -117,6 +117,7 @@ void QtBackend::State::create(Win& w, const WindowView& v) {
     sub->units = &w.units;
     sub->surface = surface;
     surface->setFixedSize(w.units.x(v.at.w), w.units.y(v.at.h));
+    surface->hint = surface->size();
     if (v.resizable) {
         surface->setMinimumSize(w.units.x(std::max(v.minSize.w, 1)),
                                 w.units.y(std::max(v.minSize.h, 1)));
@@ -176,6 +177,9 @@ void QtBackend::State::create(Win& w, const WindowView& v) {
     }
     w.applying = true;
     sub->adjustSize();
+    // Its border goes no further in than the least size of its area.
+    // Its border goes no further in than the least size of its area.
+    if (v.resizable) sub->setMinimumSize(sub->minimumSizeHint());
     sub->move(w.units.x(v.at.x), w.units.y(v.at.y));
     if (v.maximized)
         sub->showMaximized();
@@ -224,7 +228,8 @@ void QtBackend::State::update(Win& w, const WindowView& v) {
         if (!v.maximized && !v.minimized && old->at != v.at) {
             sub->move(w.units.x(v.at.x), w.units.y(v.at.y));
             if (v.resizable) {
-                w.surface->resize(w.units.x(v.at.w), w.units.y(v.at.h));
+                static_cast<Surface*>(w.surface)->hint = QSize(w.units.x(v.at.w), w.units.y(v.at.h));
+                w.surface->resize(static_cast<Surface*>(w.surface)->hint);
                 sub->adjustSize();
             }
         }
@@ -236,6 +241,10 @@ void QtBackend::State::update(Win& w, const WindowView& v) {
         if (it == w.widgets.end()) continue;
         QWidget* widget = it->second;
         const ControlAdapter* adapter = adapterFor(c.kind);
+        // The resizer moved or stretched it.
+        if (adapter && old && static_cast<std::size_t>(c.id) <= old->controls.size() &&
+            old->controls[static_cast<std::size_t>(c.id - 1)].at != c.at)
+            adapter->place(w, widget, c);
         if (adapter && !adapter->update(w, widget, old, c)) continue;
         widget->setEnabled(c.enabled);
         widget->setVisible(c.visible);

@@ -63,6 +63,15 @@ class FrameWidget : public QMainWindow {
     }
 };
 
+// A child's client area. Its size hint is the size the window layer gives
+// it, so the sub-window fits it (a plain widget hints nothing, and the
+// sub-window would shrink to the least size).
+class Surface : public QWidget {
+  public:
+    QSize hint;
+    QSize sizeHint() const override { return hint.isValid() ? hint : QWidget::sizeHint(); }
+};
+
 class ChildWindow : public QMdiSubWindow {
   public:
     int id = 0;

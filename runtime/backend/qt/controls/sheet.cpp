@@ -28,13 +28,15 @@ class SheetAdapter final : public ControlAdapter {
                     rt::input(id, Input{Input::Kind::TabChosen, tab});
         });
         w.widgets[-c.id] = bar;  // the bar, kept beside the sheet's frame
-        bar->setGeometry(w.units.x(c.at.x), w.units.y(c.at.y), w.units.x(c.at.w), w.units.y(12));
         return {frameBox};
     }
     // The frame lies under the bar.
     void place(const Win& w, QWidget* widget, const ControlView& c) const override {
         widget->setGeometry(w.units.x(c.at.x), w.units.y(c.at.y) + w.units.y(11),
                             w.units.x(c.at.w), std::max(1, w.units.y(c.at.h - 11)));
+        if (auto bar = w.widgets.find(-c.id); bar != w.widgets.end())
+            bar->second->setGeometry(w.units.x(c.at.x), w.units.y(c.at.y), w.units.x(c.at.w),
+                                     w.units.y(12));
     }
     // The window's own lists and buttons lie over a sheet's area.
     bool below(const ControlView&) const override { return true; }
@@ -57,6 +59,8 @@ class TabAdapter final : public ControlAdapter {
         b.w.widgets[c.id] = it->second;
         return {};  // the bar is the sheet's: nothing else is set on it here
     }
+    // The bar lies where its sheet places it.
+    void place(const Win&, QWidget*, const ControlView&) const override {}
     // The bar is the sheet's: only the tab's own entry on it changes.
     bool update(Win& w, QWidget* widget, const WindowView*, const ControlView& c) const override {
         auto* bar = static_cast<QTabBar*>(widget);
