@@ -35,6 +35,9 @@ using rt::FileErr::NoMemory;
 using rt::FileErr::RecordNotAvailable;
 
 constexpr auto BusyStep = std::chrono::milliseconds(30);
+// How long opening a file (and creating a missing table) waits for a busy
+// database: its failure ends the program, so a momentary lock must not.
+constexpr auto OpenWait = std::chrono::milliseconds(2000);
 
 std::string upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -182,8 +185,16 @@ int connectionFor(const std::string& name, rt::OpenMode mode, bool allowCreate,
     // A page cache large enough for the lists' working set (the name index
     // and the rows a user pages through), so paging through a large table
     // costs what it costs in a small one. Pages are taken as they are used.
+    // The pragma reads the schema: on a database another process holds it
+    // is busy, and that is reported (the open waits and tries again) rather
+    // than left with the small default cache.
     std::string cache = "PRAGMA cache_size = -" + std::to_string(CacheKiB);
-    api.exec(db, cache.c_str(), nullptr, nullptr, nullptr);
+    rc = api.exec(db, cache.c_str(), nullptr, nullptr, nullptr);
+    if ((rc & 0xff) == SQLITE_BUSY) {
+        int r = mapResult(rc, api.errmsg(db), st);
+        api.close(db);
+        return r;
+    }
     auto c = std::make_shared<Connection>();
     c->key = key;
     c->mode = mode;
@@ -204,6 +215,23 @@ int execTransactionStatement(Connection& c, const char* sql, std::chrono::millis
         if (rc == SQLITE_OK) return setStatus(st, 0, 0, {});
         if ((rc & 0xff) != SQLITE_BUSY || Clock::now() - start >= timeout)
             return mapResult(rc, api.errmsg(c.db), st);
+        std::this_thread::sleep_for(BusyStep);
+    }
+}
+
+bool busy(const rt::FileStatus& st) {
+    return st.fileErrorCode == -SQLITE_BUSY;
+}
+
+// Runs attempt again every 30 ms while it fails on a busy database, until
+// the wait of an open is over; then its failure stands. An attempt that
+// clears mayRetry fails for good.
+template <typename Attempt>
+int whileBusy(rt::FileStatus& st, Attempt attempt, const bool& mayRetry = true) {
+    const auto end = Clock::now() + OpenWait;
+    for (;;) {
+        int rc = attempt();
+        if (rc == 0 || !busy(st) || !mayRetry || Clock::now() >= end) return rc;
         std::this_thread::sleep_for(BusyStep);
     }
 }
@@ -1008,12 +1036,33 @@ int checkColumns(Connection& c, const rt::FileDef& def, rt::FileStatus& st) {
 
 class SqliteDriver final : public rt::StorageDriver {
   public:
+    // Opening, its column check included, waits for a busy database.
     int open(const rt::FileDef& def, rt::OpenMode mode, std::unique_ptr<rt::StorageHandle>& out,
              rt::FileStatus& st) override {
         if (sqlite().code != 0) return libraryFailure(st);
         std::string name = databaseName(def);
         if (name.empty())
             return setStatus(st, FileSystemError, NoOwner, "No OWNER attribute specified");
+        return whileBusy(st, [&] { return openOnce(def, name, mode, out, st); });
+    }
+
+    // The table and its indexes, made together; on a busy database the
+    // whole transaction is tried again (a statement retried inside it could
+    // wait on a process that waits for this one's read lock). Inside a
+    // transaction of the caller's a busy database fails at once.
+    int create(const rt::FileDef& def, rt::FileStatus& st) override {
+        if (sqlite().code != 0) return libraryFailure(st);
+        std::string name = databaseName(def);
+        if (name.empty())
+            return setStatus(st, FileSystemError, NoOwner, "No OWNER attribute specified");
+        bool again = true;
+        return whileBusy(
+            st, [&] { return createOnce(def, name, again, st); }, again);
+    }
+
+  private:
+    int openOnce(const rt::FileDef& def, const std::string& name, rt::OpenMode mode,
+                 std::unique_ptr<rt::StorageHandle>& out, rt::FileStatus& st) {
         std::shared_ptr<Connection> c;
         if (int rc = connectionFor(name, mode, false, c, st)) return rc;
         std::string mark = c->key + "|" + upper(def.label);
@@ -1032,11 +1081,9 @@ class SqliteDriver final : public rt::StorageDriver {
         return setStatus(st, 0, 0, {});
     }
 
-    int create(const rt::FileDef& def, rt::FileStatus& st) override {
-        if (sqlite().code != 0) return libraryFailure(st);
-        std::string name = databaseName(def);
-        if (name.empty())
-            return setStatus(st, FileSystemError, NoOwner, "No OWNER attribute specified");
+    // again: whether a busy failure may be tried again.
+    int createOnce(const rt::FileDef& def, const std::string& name, bool& again,
+                   rt::FileStatus& st) {
         std::shared_ptr<Connection> c;
         if (int rc = connectionFor(name, rt::OpenMode::ReadWrite, true, c, st)) return rc;
         const SqliteApi& api = *sqlite().api;
@@ -1046,6 +1093,7 @@ class SqliteDriver final : public rt::StorageDriver {
         // The table and its indexes are made together: a failure leaves no
         // table without its indexes behind.
         bool own = !c->ownedByMe();
+        again = own;
         if (own) {
             if (int rc = execTransactionStatement(*c, "BEGIN", c->timeout, st)) return rc;
         }

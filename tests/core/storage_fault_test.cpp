@@ -10,6 +10,7 @@
 #include <chrono>
 #include <thread>
 
+#include "core/storage/sql.h"
 #include "storage_fixture.h"
 
 using namespace storagetest;
@@ -179,6 +180,104 @@ TEST_F(StorageTest, CommitWaitsInShortStepsForUpToTwoSeconds) {
     EXPECT_GE(waited, 0.25);
     EXPECT_LT(waited, 0.6);
     EXPECT_EQ(raw.scalar("SELECT group_concat(P1_SIP) FROM PLAND"), "1,3");
+}
+
+namespace {
+
+struct BusyOpen {
+    const char* what;
+    const rt::FileDef& def;
+    bool tableExists;
+    const char* lock;  // what the other process holds
+};
+
+// As the framework opens a file: a missing table is created.
+int openOrCreateFile(rt::FileStructure& f) {
+    int rc = f.open();
+    if (rc == rt::FileErr::NoFile) {
+        rc = f.create();
+        if (rc == 0) rc = f.open();
+    }
+    return rc;
+}
+
+// Opens each file while another process holds its lock: held on, the open
+// fails after 2 s as before; let go after 300 ms, the open goes through. The
+// files stay open (and so does their connection), in order.
+void expectOpensWait(const std::vector<BusyOpen>& cases,
+                     std::vector<std::unique_ptr<rt::FileStructure>>& open,
+                     std::vector<char>& record) {
+    {
+        RawDb raw(databasePath());
+        for (const BusyOpen& k : cases) {
+            if (!k.tableExists) continue;
+            for (const std::string& sql : storage::schemaSql(k.def))
+                ASSERT_EQ(raw.exec(sql), SQLITE_OK) << raw.errmsg();
+        }
+    }
+    for (const BusyOpen& k : cases) {
+        ASSERT_LE(k.def.recordSize, record.size());
+        auto f = std::make_unique<rt::FileStructure>(k.def, record.data());
+        {
+            OtherProcess other(databasePath(), {k.lock});
+            ASSERT_TRUE(other.ready()) << k.what;
+            auto t = Clock::now();
+            EXPECT_EQ(openOrCreateFile(*f), rt::FileErr::FileSystemError) << k.what;
+            const double waited = secondsSince(t);
+            EXPECT_GE(waited, 1.95) << k.what;
+            EXPECT_LT(waited, 2.6) << k.what;
+            EXPECT_EQ(f->status().fileError, "The database file is locked") << k.what;
+            EXPECT_EQ(f->status().fileErrorCode, -5) << k.what;
+        }
+        auto other =
+            std::make_unique<OtherProcess>(databasePath(), std::vector<std::string>{k.lock});
+        ASSERT_TRUE(other->ready()) << k.what;
+        std::thread letGo([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            other->release();
+        });
+        auto t = Clock::now();
+        EXPECT_EQ(openOrCreateFile(*f), 0) << k.what << ": " << f->status().fileError;
+        const double waited = secondsSince(t);
+        letGo.join();
+        EXPECT_GE(waited, 0.25) << k.what;
+        EXPECT_LT(waited, 1.0) << k.what;
+        open.push_back(std::move(f));
+    }
+}
+
+}  // namespace
+
+// Opening a file (its column check included) waits for another process's
+// lock in 30 ms steps, as COMMIT does, for up to 2 s. Once open, a read that
+// meets the lock fails at once.
+TEST_F(StorageTest, OpenWaitsForABusyDatabaseForUpToTwoSeconds) {
+    std::vector<char> record(16384);
+    std::vector<std::unique_ptr<rt::FileStructure>> open;
+    expectOpensWait({{"a table on a new connection", clubDef(), true, "BEGIN EXCLUSIVE"},
+                     {"a table on the open connection", memberDef(), true, "BEGIN EXCLUSIVE"}},
+                    open, record);
+    ASSERT_EQ(open.size(), 2u);
+
+    OtherProcess other(databasePath(), {"BEGIN EXCLUSIVE"});
+    ASSERT_TRUE(other.ready());
+    auto t = Clock::now();
+    EXPECT_EQ(open[0]->get(0), rt::FileErr::FileSystemError);
+    EXPECT_LT(secondsSince(t), 0.2);
+    EXPECT_EQ(open[0]->status().fileErrorCode, -5);
+}
+
+// Creating a missing table waits the same way, whether the other process
+// writes (holds the write lock) or holds the file alone.
+TEST_F(StorageTest, CreatingAMissingTableWaitsForABusyDatabase) {
+    std::vector<char> record(16384);
+    std::vector<std::unique_ptr<rt::FileStructure>> open;
+    expectOpensWait({{"another writer", ledgerDef(), false, "BEGIN IMMEDIATE"},
+                     {"held alone", categoryDef(), false, "BEGIN EXCLUSIVE"}},
+                    open, record);
+    RawDb raw(databasePath());
+    EXPECT_EQ(raw.scalar("SELECT group_concat(name) FROM sqlite_master WHERE type = 'table'"),
+              "CLANAR,KATEG");
 }
 
 TEST_F(StorageTest, ReadOnlyDatabaseIsAccessDeniedAndOpensReadOnly) {
