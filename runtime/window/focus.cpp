@@ -104,7 +104,7 @@ bool Window::acceptControl(int c, bool) {
     Control& k = control(c);
     if (!hasValueEdit(k.kind) || !k.edited) return true;
     bool ok = false;
-    if (auto cp = fromUtf8(k.edit)) {
+    if (auto cp = typedText(k)) {
         if (k.value) {
             ok = k.value.take(pictureOf(k), *cp);
         } else {

@@ -22,6 +22,51 @@ bool passKind(ControlKind k) {
            k == ControlKind::DropList;
 }
 
+std::optional<std::string> typedText(const Control& c) {
+    const bool textBox = c.kind == ControlKind::Text;
+    std::string breaks;
+    std::string_view edit = c.edit;
+    if (textBox) {
+        // Whatever the display sends for a line break (LF, CR LF, CR), one
+        // stored form.
+        breaks.reserve(edit.size() + 8);
+        for (std::size_t i = 0; i < edit.size(); ++i) {
+            if (edit[i] == '\r' || edit[i] == '\n') {
+                if (edit[i] == '\r' && i + 1 < edit.size() && edit[i + 1] == '\n') ++i;
+                breaks += "\r\n";
+            } else {
+                breaks += edit[i];
+            }
+        }
+        edit = breaks;
+    }
+    std::optional<std::string> cp = fromUtf8(edit);
+    if (!cp) return std::nullopt;
+    const std::string& t = *cp;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const auto b = static_cast<unsigned char>(t[i]);
+        if (b >= 0x20 && b != 0x7F) continue;
+        if (textBox && b == '\r' && i + 1 < t.size() && t[i + 1] == '\n') {
+            ++i;
+            continue;
+        }
+        return std::nullopt;
+    }
+    return cp;
+}
+
+std::string editText(const Control& c, std::string_view cp1250) {
+    std::string s = toUtf8(cp1250);
+    if (c.kind != ControlKind::Text) return s;
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') continue;
+        out += s[i];
+    }
+    return out;
+}
+
 std::size_t utf8Length(std::string_view s) {
     std::size_t n = 0;
     for (unsigned char c : s)

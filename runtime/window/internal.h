@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,16 @@ std::size_t utf8Length(std::string_view s);
 std::string utf8Prefix(std::string_view s, std::size_t chars);
 void popUtf8(std::string& s);
 std::string encodeUtf8(int cp);
+
+// What the user typed into a control (its edit text), as Windows-1250 bytes
+// for its picture; nullopt when it is refused: not valid UTF-8, a character
+// the code page cannot hold, or a control character (below 0x20, and 0x7F),
+// typed or pasted. A multi-line text box takes line breaks, stored as CR LF.
+std::optional<std::string> typedText(const Control& c);
+
+// The edit text (UTF-8) of a control that shows cp1250: a text box shows a
+// stored CR LF as one line break.
+std::string editText(const Control& c, std::string_view cp1250);
 
 // A control's picture (nullptr when it has none or one this system does not know).
 const Picture* pictureOf(const Control& c);

@@ -25,7 +25,7 @@ std::string Window::shown(const Control& c) const {
 void Window::display(int c) {
     auto one = [this](Control& k) {
         if (hasValueEdit(k.kind)) {
-            k.edit = toUtf8(shown(k));
+            k.edit = editText(k, shown(k));
             k.edited = false;
         }
     };
@@ -39,7 +39,7 @@ void Window::display(int c) {
 void Window::update(int c) {
     auto one = [this](Control& k) {
         if (!hasValueEdit(k.kind) || !k.edited || !k.value) return;
-        if (auto cp = fromUtf8(k.edit)) {
+        if (auto cp = typedText(k)) {
             if (k.value.take(pictureOf(k), *cp)) k.edited = false;
         }
     };

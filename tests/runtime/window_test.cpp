@@ -101,20 +101,29 @@ class WindowTest : public ::testing::Test {
 TEST_F(WindowTest, EntriesTakeWhatThePictureAcceptsAndRefuseTheRest) {
     struct Case {
         const char* picture;
-        const char* typed;
+        std::string typed;
         bool accepted;
         const char* shownAfter;
     };
     // A refused text beeps, shows the old value again and keeps the focus.
+    // Control characters (typed or pasted) are refused as a character the
+    // code page cannot hold is.
     const Case cases[] = {
         {"@n_3", "12", true, "12"},
         {"@n_3", "abc", false, "7"},
         {"@s5", "Šuma", true, "Šuma"},
         {"@s5", "abcdefgh", true, "abcde"},  // the entry takes no more than 5
         {"@s5", "Ωmega", false, "old"},      // no Windows-1250 byte for Ω
+        {"@s5", "a\tb", false, "old"},
+        {"@s5", "a\x1b", false, "old"},
+        {"@s5", std::string("a\0b", 3), false, "old"},
+        {"@s5", "a\x7f", false, "old"},
+        {"@s5", "a\nb", false, "old"},  // a one-line entry takes no line break
+        {"@s5", "a\rb", false, "old"},
+        {"@n_3", "1\t", false, "7"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.picture) + " " + c.typed);
+        SCOPED_TRACE(std::string(c.picture) + " " + testing::PrintToString(c.typed));
         std::int32_t number = 7;
         char text[5];
         rt::assignFixed(text, sizeof text, "old");
@@ -144,8 +153,50 @@ TEST_F(WindowTest, EntriesTakeWhatThePictureAcceptsAndRefuseTheRest) {
         }
         closeWindow();
         if (!isText) {
-            EXPECT_EQ(number, c.accepted ? std::atoi(c.typed) : 7);
+            EXPECT_EQ(number, c.accepted ? std::atoi(c.typed.c_str()) : 7);
         }
+    }
+}
+
+// A multi-line text box takes line breaks, stored as CR LF and shown as
+// line breaks; any other control character is refused there as well.
+TEST_F(WindowTest, TextBoxTakesLineBreaksAsCrLfAndRefusesOtherControls) {
+    struct Case {
+        std::string typed;
+        bool accepted;
+        std::string stored;  // the field afterwards
+        std::string shownAfter;
+    };
+    const Case cases[] = {
+        {"one\ntwo", true, "one\r\ntwo", "one\ntwo"},
+        {"one\r\ntwo\n", true, "one\r\ntwo\r\n", "one\ntwo\n"},
+        {"one\ttwo", false, "a\r\nb", "a\nb"},
+        {"one\ntwo\x7f", false, "a\r\nb", "a\nb"},
+        {std::string("x\0", 2), false, "a\r\nb", "a\nb"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.typed));
+        char note[12];
+        rt::assignFixed(note, sizeof note, "a\r\nb");
+        run("Note", [&](rt::Window& w) {
+            rt::Control t;
+            t.kind = rt::ControlKind::Text;
+            t.name = "?NOTE";
+            t.value = rt::bindText(note, sizeof note);
+            w.add(t);
+            w.add(button("?B", "B"));
+        });
+        EXPECT_EQ(textOf(now(id_), 1), "a\nb");  // a stored CR LF is one line break
+        click(id_, 1);
+        const auto beeps = rt::beeps();
+        type(id_, 1, c.typed);
+        key(id_, rt::key::Tab);
+        auto v = now(id_);
+        EXPECT_EQ(textOf(v, 1), c.shownAfter);
+        EXPECT_EQ(focusOf(v), c.accepted ? 2 : 1);
+        EXPECT_EQ(rt::beeps(), beeps + (c.accepted ? 0 : 1));
+        closeWindow();
+        EXPECT_EQ(std::string(rt::trimRight(std::string_view(note, sizeof note))), c.stored);
     }
 }
 
