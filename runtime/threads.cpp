@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace rt {
 namespace {
@@ -67,13 +68,35 @@ void runEnds(const std::vector<Component>& cs, bool perThread) {
     }
 }
 
-void reportEscaped(const char* where) {
+std::mutex escapeLock;
+EscapeHandler escapeHandler;
+
+// Called inside a catch block: reports the exception being handled.
+std::string reportEscaped(const char* where) {
+    std::string what = "unknown exception";
     try {
         throw;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s: unhandled exception: %s\n", where, e.what());
+        what = e.what();
     } catch (...) {
-        std::fprintf(stderr, "%s: unhandled exception\n", where);
+    }
+    std::fprintf(stderr, "%s: unhandled exception: %s\n", where, what.c_str());
+    return what;
+}
+
+// The same, then the escape handler (the process's fatal path) if one is set.
+void escaped(const char* where) {
+    const std::string what = reportEscaped(where);
+    EscapeHandler h;
+    {
+        std::lock_guard g(escapeLock);
+        h = escapeHandler;
+    }
+    if (!h) return;
+    try {
+        h(where, what);
+    } catch (...) {
+        reportEscaped("escape handler");
     }
 }
 
@@ -90,7 +113,7 @@ void* threadMain(void* arg) {
         runStarts(cs, true, 0, 1 << 30);
         start->procedure();
     } catch (...) {
-        reportEscaped("procedure thread");
+        escaped("procedure thread");
     }
     try {
         runEnds(cs, true);
@@ -125,6 +148,11 @@ void clearComponents() {
     r.components.clear();
 }
 
+void setEscapeHandler(EscapeHandler handler) {
+    std::lock_guard g(escapeLock);
+    escapeHandler = std::move(handler);
+}
+
 bool runProcess(const std::function<void()>& body) {
     tlsNumber = 1;
     {
@@ -142,8 +170,8 @@ bool runProcess(const std::function<void()>& body) {
     try {
         body();
     } catch (...) {
-        reportEscaped("program body");
         ended = false;
+        escaped("program body");
     }
     joinAllThreads();
     // Process end: the thread-end steps of the main thread, then the

@@ -56,6 +56,15 @@ constexpr std::size_t MinimumRealStack = 1u << 20;
 // the program's exit status never calls such a run a success.
 bool runProcess(const std::function<void()>& body);
 
+// Called on the thread an exception escaped from (the program body, or the
+// procedure of a started thread), inside the handler that caught it, after
+// it was reported on stderr: where ("program body", "procedure thread") and
+// the exception's text. The window layer installs its fatal path here while
+// a display is set. With none, such a thread just ends, and runProcess
+// returns false for the body.
+using EscapeHandler = std::function<void(const std::string& where, const std::string& what)>;
+void setEscapeHandler(EscapeHandler handler);
+
 // Starts procedure on a new thread with at least requestedStack bytes of stack
 // and returns its thread number (0 when the thread could not be started). The
 // thread-start steps run on the new thread before the procedure, the

@@ -73,6 +73,7 @@ void setBackend(Backend* b) {
     } else {
         setMessageHandler({});
     }
+    detail::installEscapeHandler(b != nullptr);
     ensureClockListener();
 }
 

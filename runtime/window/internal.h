@@ -35,6 +35,10 @@ std::optional<std::string> typedText(const Control& c);
 // stored CR LF as one line break.
 std::string editText(const Control& c, std::string_view cp1250);
 
+// Installs (on) or removes the fatal path for an exception that escapes the
+// program body or a procedure thread (escape.cpp).
+void installEscapeHandler(bool on);
+
 // A control's picture (nullptr when it has none or one this system does not know).
 const Picture* pictureOf(const Control& c);
 

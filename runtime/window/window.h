@@ -313,6 +313,10 @@ struct ShutDown {};
 void setBackend(Backend* backend);
 Backend* backend();
 
+// The exit status of a process ended by an exception that escaped the program
+// body or a procedure thread while a display was set (the box first).
+constexpr int EscapeExitStatus = 1;
+
 // Starts a window procedure on a new thread with the stack asked for.
 ThreadNumber startProcedure(std::function<void()> procedure, std::size_t stack = DefaultStack);
 

@@ -3,8 +3,15 @@
 // frame's close.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <stdexcept>
+#include <thread>
 
 #include "runtime/clock.h"
 #include "runtime/threads.h"
@@ -326,6 +333,82 @@ TEST_F(WindowTest, ClosingAMessageBoxAnswersItsSafeButton) {
         rt::joinAllThreads();
         EXPECT_EQ(answer.load(), c.expected) << "buttons " << c.buttons;
     }
+}
+
+// An exception that escapes a procedure thread or the program body while a
+// display is set ends the process through the fatal path: the box, OK, the
+// clean-ups, then a non-zero status.
+TEST_F(WindowTest, AnEscapedExceptionEndsTheProcessThroughTheFatalPath) {
+    static std::atomic<int> cleanups{0};
+    static std::once_flag once;
+    std::call_once(once, [] { rt::addFatalCleanup([] { ++cleanups; }); });
+    std::vector<int> exits;
+    std::mutex exitsLock;
+    rt::setFatalExitHook([&](int status) {
+        std::lock_guard g(exitsLock);
+        exits.push_back(status);
+    });
+    // Answers the box once it is open; false when none opened.
+    auto answerTheBox = [](const char* expectedText) {
+        for (int i = 0; i < 500; ++i) {
+            for (const auto& d : rt::openDialogs()) {
+                EXPECT_EQ(d.request.message.title, "Program Error");
+                EXPECT_NE(d.request.message.text.find(expectedText), std::string::npos)
+                    << d.request.message.text;
+                EXPECT_EQ(d.request.message.buttons, rt::ButtonOk);
+                rt::answerDialog(d.id, rt::DialogAnswer{rt::ButtonOk});
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    };
+
+    const int before = cleanups.load();
+    rt::startProcedure([] { throw std::runtime_error("procedure broke"); });
+    EXPECT_TRUE(answerTheBox("procedure broke"));
+    rt::joinAllThreads();
+    EXPECT_EQ(exits, std::vector<int>{rt::EscapeExitStatus});
+    EXPECT_EQ(cleanups.load(), before + 1);
+
+    std::thread answerer([&] { EXPECT_TRUE(answerTheBox("body broke")); });
+    EXPECT_FALSE(rt::runProcess([] { throw std::runtime_error("body broke"); }));
+    answerer.join();
+    EXPECT_EQ(exits, (std::vector<int>{rt::EscapeExitStatus, rt::EscapeExitStatus}));
+
+    // The windows closing down (a thread waiting on them ends) is no error.
+    rt::startThread([] { throw rt::ShutDown{}; });
+    idle();
+    EXPECT_TRUE(rt::openDialogs().empty());
+    for (const auto& d : rt::openDialogs()) rt::answerDialog(d.id, rt::DialogAnswer{rt::ButtonOk});
+    rt::joinAllThreads();
+    EXPECT_EQ(exits.size(), 2u);
+    rt::setFatalExitHook({});
+}
+
+// The real end of such a process: its exit status is not 0.
+TEST_F(WindowTest, AProcessWhoseProcedureThrowsExitsWithANonZeroStatus) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::thread answerer([] {
+            for (;;) {
+                for (const auto& d : rt::openDialogs())
+                    rt::answerDialog(d.id, rt::DialogAnswer{rt::ButtonOk});
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+        answerer.detach();
+        rt::runProcess([] {
+            rt::startProcedure([] { throw std::bad_alloc(); });
+            rt::joinAllThreads();
+        });
+        std::_Exit(0);  // the run came back: the exception ended nothing
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), rt::EscapeExitStatus);
 }
 
 // Shutting the windows down ends a thread that waits on a box; nothing hangs.
