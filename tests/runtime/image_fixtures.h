@@ -10,6 +10,7 @@
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
 
+#include <array>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdlib>
@@ -368,6 +369,279 @@ inline std::vector<Fixture> gifFixtures() {
                      if (x < 2 || x >= 6 || y < 1 || y >= 4) return 0u;
                      return Palette4[index4(x - 2, y - 1)];
                  }});
+    return f;
+}
+
+// ---------------------------------------------------------------------------
+// DIBs, BMP files and icons, byte by byte
+
+struct DibSpec {
+    int width = 0, height = 0, bpp = 24;
+    std::uint32_t compression = 0;  // BI_RGB; 1 RLE8, 2 RLE4, 3 bit fields, 6 with alpha
+    bool topDown = false;
+    int headerSize = 40;                 // 12 (core), 40, 56, 108, 124 ...
+    std::vector<std::uint32_t> palette;  // 0xRRGGBB
+    std::uint32_t clrUsed = 0;
+    std::uint32_t masks[4] = {};  // written after a 40-byte header with bit fields, or in it
+    // The stored value of a pixel: an index (8 bits or fewer), the raw 16 or
+    // 32-bit value, or 0xRRGGBB (24 bits).
+    std::function<std::uint32_t(int x, int y)> value;
+    Bytes rle;  // the compressed rows
+    // Icons: the height counts the mask too, which follows the rows.
+    bool icon = false;
+    std::function<bool(int x, int y)> masked;  // an AND mask bit set (transparent)
+};
+
+inline Bytes dibRows(const DibSpec& s) {
+    if (s.compression == 1 || s.compression == 2) return s.rle;
+    Writer w;
+    for (int r = 0; r < s.height; ++r) {
+        const int y = s.topDown ? r : s.height - 1 - r;
+        if (s.bpp <= 8) {
+            std::vector<unsigned> idx;
+            for (int x = 0; x < s.width; ++x) idx.push_back(s.value(x, y));
+            w.bytes(pack(idx, s.bpp));
+        } else {
+            for (int x = 0; x < s.width; ++x) {
+                const std::uint32_t v = s.value(x, y);
+                if (s.bpp == 16) w.u16(v);
+                if (s.bpp == 24) w.u8(v & 0xFF).u8(v >> 8 & 0xFF).u8(v >> 16 & 0xFF);
+                if (s.bpp == 32) w.u32(v);
+            }
+        }
+        w.pad4();
+    }
+    if (s.icon) {
+        for (int r = 0; r < s.height; ++r) {
+            const int y = s.topDown ? r : s.height - 1 - r;
+            std::vector<unsigned> bits;
+            for (int x = 0; x < s.width; ++x) bits.push_back(s.masked && s.masked(x, y));
+            w.bytes(pack(bits, 1));
+            w.pad4();
+        }
+    }
+    return w.b;
+}
+
+// The header, masks and colour table (a BITMAPINFO).
+inline Bytes dibInfo(const DibSpec& s) {
+    Writer w;
+    const int h = s.height * (s.icon ? 2 : 1);
+    if (s.headerSize == 12) {
+        w.u32(12).u16(s.width).u16(h).u16(1).u16(s.bpp);
+        for (std::uint32_t c : s.palette) w.u8(c & 0xFF).u8(c >> 8 & 0xFF).u8(c >> 16);
+        return w.b;
+    }
+    w.u32(s.headerSize).i32(s.width).i32(s.topDown ? -h : h).u16(1).u16(s.bpp);
+    w.u32(s.compression).u32(0).i32(2835).i32(2835).u32(s.clrUsed).u32(0);
+    if (s.headerSize >= 52) {
+        for (int i = 0; i < (s.headerSize >= 56 ? 4 : 3); ++i) w.u32(s.masks[i]);
+        w.fill(s.headerSize - w.size());
+    } else if (s.compression == 3 || s.compression == 6) {
+        for (int i = 0; i < (s.compression == 6 ? 4 : 3); ++i) w.u32(s.masks[i]);
+    }
+    for (std::uint32_t c : s.palette) w.u8(c & 0xFF).u8(c >> 8 & 0xFF).u8(c >> 16).u8(0);
+    return w.b;
+}
+
+inline Bytes packedDib(const DibSpec& s) {
+    Bytes b = dibInfo(s);
+    Bytes rows = dibRows(s);
+    b.insert(b.end(), rows.begin(), rows.end());
+    return b;
+}
+
+inline Bytes bmpFile(const DibSpec& s) {
+    const Bytes info = dibInfo(s), rows = dibRows(s);
+    Writer w;
+    w.u8('B').u8('M').u32(14 + info.size() + rows.size()).u32(0).u32(14 + info.size());
+    return w.bytes(info).bytes(rows).b;
+}
+
+inline std::uint32_t opaque(std::uint32_t rgb) {
+    return rgb << 8 | 0xFF;
+}
+
+// Palette4 as 0xRRGGBB, then some more colours to fill larger tables.
+inline std::vector<std::uint32_t> rgbTable(int n) {
+    std::vector<std::uint32_t> t;
+    for (int i = 0; i < n; ++i) t.push_back(i < 4 ? Palette4[i] >> 8 : 0x010101u * (i * 7 % 256));
+    return t;
+}
+
+inline std::uint32_t colour4(int x, int y) {
+    return Palette4[index4(x, y)];
+}
+
+inline std::vector<Fixture> bmpFixtures() {
+    std::vector<Fixture> f;
+    auto add = [&](std::string name, const DibSpec& s,
+                   std::function<std::uint32_t(int, int)> expected) {
+        f.push_back({"bmp " + name, bmpFile(s), s.width, s.height, std::move(expected)});
+    };
+    auto index = [](int x, int y) { return std::uint32_t(index4(x, y)); };
+    auto rgb = [](int x, int y) { return Palette4[index4(x, y)] >> 8; };
+
+    DibSpec mono{11, 3, 1};
+    mono.palette = {0x000000, 0xFFFFFF};
+    mono.value = [](int x, int y) { return std::uint32_t((x + y) % 2); };
+    add("1 bit", mono, [](int x, int y) { return (x + y) % 2 ? 0xFFFFFFFFu : 0x000000FFu; });
+
+    DibSpec four{5, 4, 4};
+    four.palette = rgbTable(16);
+    four.value = index;
+    add("4 bits, odd width", four, colour4);
+
+    DibSpec eight{6, 3, 8};
+    eight.palette = rgbTable(4);
+    eight.clrUsed = 4;
+    eight.value = index;
+    add("8 bits, 4 colours used", eight, colour4);
+
+    DibSpec core = eight;
+    core.headerSize = 12;
+    core.palette = rgbTable(256);
+    core.clrUsed = 0;
+    add("8 bits, core header", core, colour4);
+
+    DibSpec rgb555{5, 3, 16};
+    rgb555.value = [](int x, int y) {
+        const std::uint32_t c = Palette4[index4(x, y)];
+        return (c >> 27) << 10 | (c >> 19 & 31) << 5 | (c >> 11 & 31);
+    };
+    add("16 bits 5-5-5", rgb555, colour4);
+
+    DibSpec rgb565{4, 4, 16, 3};
+    rgb565.masks[0] = 0xF800;
+    rgb565.masks[1] = 0x07E0;
+    rgb565.masks[2] = 0x001F;
+    rgb565.value = [](int x, int y) { return std::uint32_t(x << 11 | y << 5 | 31); };
+    add("16 bits 5-6-5 bit fields", rgb565,
+        [](int x, int y) { return rgba((x * 255 + 15) / 31, (y * 255 + 31) / 63, 255); });
+
+    DibSpec bgr{7, 5, 24};
+    bgr.value = rgb;
+    add("24 bits", bgr, colour4);
+
+    DibSpec down = bgr;
+    down.topDown = true;
+    down.height = 4;
+    add("24 bits top-down", down, colour4);
+
+    DibSpec x32{3, 3, 32};
+    x32.value = [](int x, int y) { return 0x55000000u | (Palette4[index4(x, y)] >> 8); };
+    add("32 bits, fourth byte ignored", x32, colour4);
+
+    DibSpec argb{4, 2, 32, 3};
+    argb.headerSize = 124;
+    argb.masks[0] = 0x00FF0000;
+    argb.masks[1] = 0x0000FF00;
+    argb.masks[2] = 0x000000FF;
+    argb.masks[3] = 0xFF000000;
+    argb.value = [](int x, int y) {
+        return std::uint32_t(x * 60) << 24 | (Palette4[index4(x, y)] >> 8);
+    };
+    add("32 bits with alpha, V5 header", argb,
+        [](int x, int y) { return (Palette4[index4(x, y)] & 0xFFFFFF00) | (x * 60); });
+
+    DibSpec noAlpha = argb;
+    noAlpha.value = [](int x, int y) { return Palette4[index4(x, y)] >> 8; };
+    add("32 bits with an alpha mask left 0", noAlpha, colour4);
+
+    // RLE8, 6 x 3 from the bottom: a run and a literal; a jump up one row
+    // and right two; a run; the end before the last row's end.
+    DibSpec rle8{6, 3, 8, 1};
+    rle8.palette = rgbTable(4);
+    rle8.rle = {3, 1, 0, 3, 2, 3, 0, 0 /*pad*/, 0, 0, 0, 2, 2, 1, 4, 2, 0, 1};
+    add("RLE8", rle8, [](int x, int y) {
+        if (y == 2) return Palette4[std::array{1, 1, 1, 2, 3, 0}[x]];
+        if (y == 1 || x < 2) return 0u;
+        return Palette4[2];
+    });
+
+    // RLE4, 7 x 2 from the bottom: a run of two alternating colours and a
+    // literal of three; a literal of five (padded) and a run; the end.
+    DibSpec rle4{7, 2, 4, 2};
+    rle4.palette = rgbTable(16);
+    rle4.rle = {4, 0x12, 0, 3, 0x30, 0x10, 0, 0, 0, 5, 0x01, 0x23, 0x40, 0, 2, 0x33, 0, 1};
+    add("RLE4", rle4, [](int x, int y) {
+        if (y == 1) return Palette4[std::array{1, 2, 1, 2, 3, 0, 1}[x]];
+        return x < 4 ? Palette4[x] : x == 4 ? opaque(rgbTable(16)[4]) : Palette4[3];
+    });
+    return f;
+}
+
+// An icon file of the given entries (each a packed DIB or a PNG file); the
+// directory says w x h and bpp for each.
+struct IconEntry {
+    Bytes data;
+    int w = 0, h = 0, bpp = 0;
+};
+
+inline Bytes iconFile(const std::vector<IconEntry>& entries) {
+    Writer w;
+    w.u16(0).u16(1).u16(entries.size());
+    std::size_t at = 6 + 16 * entries.size();
+    for (const IconEntry& e : entries) {
+        w.u8(e.w & 0xFF).u8(e.h & 0xFF).u8(0).u8(0).u16(1).u16(e.bpp).u32(e.data.size()).u32(at);
+        at += e.data.size();
+    }
+    for (const IconEntry& e : entries) w.bytes(e.data);
+    return w.b;
+}
+
+inline DibSpec iconDib(int w, int h, int bpp) {
+    DibSpec s{w, h, bpp};
+    s.icon = true;
+    if (bpp <= 8) {
+        s.palette = rgbTable(1 << bpp);
+        s.value = [](int x, int y) { return std::uint32_t(index4(x, y)); };
+    } else {
+        s.value = [](int x, int y) { return Palette4[index4(x, y)] >> 8; };
+    }
+    return s;
+}
+
+inline std::vector<Fixture> icoFixtures() {
+    std::vector<Fixture> f;
+    // A corner of the AND mask transparent.
+    auto corner = [](int x, int y) { return x < 2 && y < 2; };
+    auto masked = [&](int x, int y) { return corner(x, y) ? 0u : colour4(x, y); };
+
+    DibSpec small = iconDib(4, 4, 4), large = iconDib(9, 6, 24);
+    large.masked = corner;
+    f.push_back({"ico largest of two, AND mask",
+                 iconFile({{packedDib(small), 4, 4, 4}, {packedDib(large), 9, 6, 24}}), 9, 6,
+                 masked});
+
+    DibSpec shallow = iconDib(5, 5, 8), deep = iconDib(5, 5, 32);
+    deep.value = [](int x, int y) {
+        return std::uint32_t(x * 50 + 5) << 24 | (Palette4[index4(x, y)] >> 8);
+    };
+    deep.masked = [](int, int) { return true; };  // the alpha counts, not the mask
+    f.push_back({"ico deepest of equal sizes, its alpha",
+                 iconFile({{packedDib(deep), 5, 5, 32}, {packedDib(shallow), 5, 5, 8}}), 5, 5,
+                 [](int x, int y) { return (colour4(x, y) & 0xFFFFFF00) | (x * 50 + 5); }});
+
+    DibSpec zeroAlpha = iconDib(4, 3, 32);
+    zeroAlpha.masked = corner;
+    f.push_back({"ico 32 bits without alpha uses its mask",
+                 iconFile({{packedDib(zeroAlpha), 4, 3, 32}}), 4, 3, masked});
+
+    PngSpec p{12, 10, 8, PNG_COLOR_TYPE_RGB};
+    p.samples = [](int x, int y) {
+        const std::uint32_t c = colour4(x, y);
+        return std::vector<unsigned>{c >> 24, c >> 16 & 0xFF, c >> 8 & 0xFF};
+    };
+    f.push_back({"ico with a PNG entry",
+                 iconFile({{packedDib(iconDib(8, 8, 8)), 8, 8, 8}, {makePng(p), 12, 10, 24}}), 12,
+                 10, colour4});
+
+    // The directory's sizes are wrong; the pictures' own headers decide.
+    f.push_back({"ico by the pictures' own sizes",
+                 iconFile({{packedDib(iconDib(3, 3, 24)), 200, 200, 32},
+                           {packedDib(iconDib(7, 6, 4)), 1, 1, 1}}),
+                 7, 6, colour4});
     return f;
 }
 
