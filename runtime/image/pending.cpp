@@ -2,9 +2,6 @@
 
 namespace rt::image::detail {
 
-Image decodePcx(Bytes) {
-    fail(Failure::Unsupported, "PCX not yet read");
-}
 Image decodeWmf(Bytes) {
     fail(Failure::Unsupported, "WMF not yet read");
 }

@@ -10,6 +10,7 @@
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
 
+#include <algorithm>
 #include <array>
 #include <csetjmp>
 #include <cstdint>
@@ -642,6 +643,210 @@ inline std::vector<Fixture> icoFixtures() {
                  iconFile({{packedDib(iconDib(3, 3, 24)), 200, 200, 32},
                            {packedDib(iconDib(7, 6, 4)), 1, 1, 1}}),
                  7, 6, colour4});
+    return f;
+}
+
+// ---------------------------------------------------------------------------
+// PCX, byte by byte
+
+struct PcxSpec {
+    int width = 0, height = 0, bpp = 8, planes = 1, version = 5;
+    int encoding = 1;
+    int xmin = 0, ymin = 0;
+    bool crossRows = false;                    // runs go on from one row into the next
+    int bytesPerLine = 0;                      // 0: the least, rounded up to even
+    std::vector<std::uint32_t> headerPalette;  // up to 16 0xRRGGBB
+    std::vector<std::uint32_t> endPalette;     // 256 0xRRGGBB, or none
+    // A row's bytes, all planes, bytesPerLine each.
+    std::function<Bytes(int y, int bytesPerLine)> row;
+};
+
+inline int pcxBytesPerLine(const PcxSpec& s) {
+    if (s.bytesPerLine) return s.bytesPerLine;
+    const int least = (s.width * s.bpp + 7) / 8;
+    return least + least % 2;
+}
+
+inline void pcxRun(Bytes& out, std::uint8_t value, int count) {
+    while (count > 0) {
+        const int n = std::min(count, 63);
+        if (n == 1 && value < 0xC0) {
+            out.push_back(value);
+        } else {
+            out.push_back(0xC0 | n);
+            out.push_back(value);
+        }
+        count -= n;
+    }
+}
+
+inline Bytes pcxEncode(const Bytes& raw) {
+    Bytes out;
+    for (std::size_t i = 0; i < raw.size();) {
+        std::size_t j = i;
+        while (j < raw.size() && raw[j] == raw[i]) ++j;
+        pcxRun(out, raw[i], static_cast<int>(j - i));
+        i = j;
+    }
+    return out;
+}
+
+inline Bytes pcxFile(const PcxSpec& s) {
+    const int bpl = pcxBytesPerLine(s);
+    Writer w;
+    w.u8(0x0A).u8(s.version).u8(s.encoding).u8(s.bpp);
+    w.u16(s.xmin).u16(s.ymin).u16(s.xmin + s.width - 1).u16(s.ymin + s.height - 1);
+    w.u16(72).u16(72);
+    for (int i = 0; i < 16; ++i) {
+        const std::uint32_t c = i < int(s.headerPalette.size()) ? s.headerPalette[i] : 0;
+        w.u8(c >> 16).u8(c >> 8 & 0xFF).u8(c & 0xFF);
+    }
+    w.u8(0).u8(s.planes).u16(bpl).u16(1).u16(0).u16(0);
+    w.fill(128 - w.size());
+    Bytes all;
+    for (int y = 0; y < s.height; ++y) {
+        Bytes r = s.row(y, bpl);
+        r.resize(static_cast<std::size_t>(bpl) * s.planes);
+        if (s.encoding == 0 || s.crossRows) {
+            all.insert(all.end(), r.begin(), r.end());
+        } else {
+            w.bytes(pcxEncode(r));
+        }
+    }
+    if (s.encoding == 0) w.bytes(all);
+    if (s.encoding == 1 && s.crossRows) w.bytes(pcxEncode(all));
+    if (!s.endPalette.empty()) {
+        w.u8(0x0C);
+        for (std::uint32_t c : s.endPalette) w.u8(c >> 16).u8(c >> 8 & 0xFF).u8(c & 0xFF);
+    }
+    return w.b;
+}
+
+inline std::vector<std::uint32_t> sixteenColours() {
+    std::vector<std::uint32_t> t;
+    for (int i = 0; i < 16; ++i)
+        t.push_back(std::uint32_t(i * 16) << 16 | std::uint32_t(255 - i * 16) << 8 | i * 5);
+    return t;
+}
+
+// The EGA colours that a version 3 file (no palette) shows.
+inline std::uint32_t egaColour(int i) {
+    static constexpr std::uint32_t ega[16] = {
+        0x000000, 0x0000AA, 0x00AA00, 0x00AAAA, 0xAA0000, 0xAA00AA, 0xAA5500, 0xAAAAAA,
+        0x555555, 0x5555FF, 0x55FF55, 0x55FFFF, 0xFF5555, 0xFF55FF, 0xFFFF55, 0xFFFFFF};
+    return ega[i];
+}
+
+inline int index16(int x, int y) {
+    return (x + 3 * y) % 16;
+}
+
+// A row of indices packed depth bits a pixel, bpl bytes.
+inline Bytes packedRow(int width, int depth, int bpl, const std::function<unsigned(int)>& index) {
+    std::vector<unsigned> v;
+    for (int x = 0; x < width; ++x) v.push_back(index(x));
+    Bytes b = pack(v, depth);
+    b.resize(bpl);
+    return b;
+}
+
+// Planes of one bit each, plane p holding bit p of every index.
+inline Bytes planarRow(int width, int planes, int bpl, const std::function<unsigned(int)>& index) {
+    Bytes out;
+    for (int p = 0; p < planes; ++p) {
+        Bytes plane = packedRow(width, 1, bpl, [&](int x) { return index(x) >> p & 1; });
+        out.insert(out.end(), plane.begin(), plane.end());
+    }
+    return out;
+}
+
+inline std::vector<Fixture> pcxFixtures() {
+    std::vector<Fixture> f;
+    auto add = [&](std::string name, const PcxSpec& s,
+                   std::function<std::uint32_t(int, int)> expected) {
+        f.push_back({"pcx " + name, pcxFile(s), s.width, s.height, std::move(expected)});
+    };
+
+    PcxSpec mono{11, 4, 1, 1};
+    mono.row = [](int y, int bpl) {
+        return packedRow(11, 1, bpl, [y](int x) { return unsigned((x + y) % 2); });
+    };
+    add("1 bit mono", mono, [](int x, int y) { return (x + y) % 2 ? 0xFFFFFFFFu : 0x000000FFu; });
+
+    PcxSpec ega{9, 5, 1, 4};
+    ega.headerPalette = sixteenColours();
+    ega.row = [](int y, int bpl) {
+        return planarRow(9, 4, bpl, [y](int x) { return unsigned(index16(x, y)); });
+    };
+    add("1 bit in 4 planes", ega,
+        [](int x, int y) { return opaque(sixteenColours()[index16(x, y)]); });
+
+    PcxSpec ega3 = ega;
+    ega3.version = 3;
+    add("version 3 without a palette", ega3,
+        [](int x, int y) { return opaque(egaColour(index16(x, y))); });
+
+    PcxSpec two{6, 3, 1, 2, 2};
+    two.headerPalette = sixteenColours();
+    two.row = [](int y, int bpl) {
+        return planarRow(6, 2, bpl, [y](int x) { return unsigned(index4(x, y)); });
+    };
+    add("1 bit in 2 planes", two,
+        [](int x, int y) { return opaque(sixteenColours()[index4(x, y)]); });
+
+    PcxSpec nibbles{5, 3, 4, 1};
+    nibbles.headerPalette = sixteenColours();
+    nibbles.row = [](int y, int bpl) {
+        return packedRow(5, 4, bpl, [y](int x) { return unsigned(index16(x, y)); });
+    };
+    add("4 bits", nibbles, [](int x, int y) { return opaque(sixteenColours()[index16(x, y)]); });
+
+    // Long runs that go on into the next row, and a window not at 0, 0.
+    PcxSpec eight{7, 6, 8, 1};
+    eight.xmin = 100;
+    eight.ymin = 20;
+    eight.crossRows = true;
+    eight.endPalette = rgbTable(256);
+    eight.row = [](int y, int bpl) { return Bytes(bpl, std::uint8_t(y / 2)); };
+    add("8 bits, runs across rows", eight, [](int, int y) { return opaque(rgbTable(256)[y / 2]); });
+
+    PcxSpec grey = eight;
+    grey.endPalette.clear();
+    grey.crossRows = false;
+    grey.row = [](int y, int bpl) {
+        Bytes b(bpl);
+        for (int x = 0; x < bpl; ++x) b[x] = std::uint8_t(x * 30 + y);
+        return b;
+    };
+    add("8 bits without a palette", grey, [](int x, int y) {
+        const std::uint8_t g = x * 30 + y;
+        return rgba(g, g, g);
+    });
+
+    PcxSpec plain = grey;
+    plain.encoding = 0;
+    plain.version = 0;
+    plain.endPalette = rgbTable(256);
+    plain.row = [](int y, int bpl) {
+        Bytes b(bpl);
+        for (int x = 0; x < bpl; ++x) b[x] = std::uint8_t(index4(x, y) | 0xC0);  // look like runs
+        return b;
+    };
+    add("8 bits stored plainly", plain,
+        [](int x, int y) { return opaque(rgbTable(256)[index4(x, y) | 0xC0]); });
+
+    PcxSpec rgb{5, 4, 8, 3};
+    rgb.row = [](int y, int bpl) {
+        Bytes b(3 * bpl);
+        for (int x = 0; x < 5; ++x) {
+            const std::uint32_t c = colour4(x, y);
+            b[x] = c >> 24;
+            b[bpl + x] = c >> 16 & 0xFF;
+            b[2 * bpl + x] = c >> 8 & 0xFF;
+        }
+        return b;
+    };
+    add("24 bits in 3 planes", rgb, colour4);
     return f;
 }
 
