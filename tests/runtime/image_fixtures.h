@@ -18,6 +18,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace imgtest {
@@ -847,6 +848,138 @@ inline std::vector<Fixture> pcxFixtures() {
         return b;
     };
     add("24 bits in 3 planes", rgb, colour4);
+    return f;
+}
+
+// ---------------------------------------------------------------------------
+// Metafiles, byte by byte
+
+inline Bytes wmfRecord(unsigned function, const Bytes& params) {
+    Writer w;
+    w.u32(static_cast<std::uint32_t>((6 + params.size() + 1) / 2)).u16(function).bytes(params);
+    if (w.size() % 2) w.u8(0);
+    return w.b;
+}
+
+// META_STRETCHDIB: raster operation, colour usage, eight coordinates, the DIB.
+inline Bytes wmfStretchDib(const Bytes& dib, unsigned usage = 0) {
+    Writer w;
+    w.u32(0x00CC0020).u16(usage).fill(16).bytes(dib);
+    return wmfRecord(0x0F43, w.b);
+}
+
+inline Bytes wmfFile(const std::vector<Bytes>& records, bool placeable) {
+    Writer w;
+    if (placeable) {
+        w.u32(0x9AC6CDD7).u16(0).u16(0).u16(0).u16(100).u16(100).u16(1440).u32(0);
+        unsigned sum = 0;
+        for (std::size_t i = 0; i < 20; i += 2) sum ^= w.b[i] | w.b[i + 1] << 8;
+        w.u16(sum);
+    }
+    std::size_t words = 9 + 3, largest = 3;
+    for (const Bytes& r : records) {
+        words += r.size() / 2;
+        largest = std::max(largest, r.size() / 2);
+    }
+    w.u16(1).u16(9).u16(0x0300).u32(words).u16(0).u32(largest).u16(0);
+    for (const Bytes& r : records) w.bytes(r);
+    w.u32(3).u16(0);  // META_EOF
+    return w.b;
+}
+
+// An EMF record: its fixed part of the given size with fields set at their
+// offsets, then the bitmap's BITMAPINFO and rows where offBmi says.
+inline Bytes emfRecord(std::uint32_t type, std::size_t fixed,
+                       std::vector<std::pair<std::size_t, std::uint32_t>> fields,
+                       std::size_t offBmi = 0, const Bytes& info = {}, const Bytes& rows = {}) {
+    Writer w;
+    w.fill(fixed);
+    w.put32(0, type);
+    for (auto [at, v] : fields) w.put32(at, v);
+    if (offBmi) {
+        w.put32(offBmi, fixed);
+        w.put32(offBmi + 4, info.size());
+        w.put32(offBmi + 8, fixed + info.size());
+        w.put32(offBmi + 12, rows.size());
+        w.bytes(info).bytes(rows);
+    }
+    w.pad4();
+    w.put32(4, w.size());
+    return w.b;
+}
+
+inline Bytes emfStretchDiBits(const DibSpec& s) {
+    return emfRecord(81, 80, {{68, 0x00CC0020}}, 48, dibInfo(s), dibRows(s));
+}
+
+inline Bytes emfFile(const std::vector<Bytes>& records) {
+    Writer w;
+    w.fill(88);
+    w.put32(0, 1);
+    w.put32(4, 88);
+    w.put32(40, 0x464D4520);
+    w.put32(44, 0x10000);
+    for (const Bytes& r : records) w.bytes(r);
+    w.bytes(emfRecord(14, 20, {{16, 20}}));  // EMR_EOF
+    w.put32(48, w.size());
+    w.put32(52, records.size() + 2);
+    return w.b;
+}
+
+inline DibSpec smallDib(int w, int h, int bpp) {
+    DibSpec s{w, h, bpp};
+    if (bpp <= 8) {
+        s.palette = rgbTable(1 << bpp);
+        s.value = [](int x, int y) { return std::uint32_t(index4(x, y)); };
+    } else {
+        s.value = [](int x, int y) { return Palette4[index4(x, y)] >> 8; };
+    }
+    return s;
+}
+
+inline std::vector<Fixture> metafileFixtures() {
+    std::vector<Fixture> f;
+    const Bytes windowOrg = wmfRecord(0x020B, {0, 0, 0, 0});  // META_SETWINDOWORG
+    const Bytes windowExt = wmfRecord(0x020C, {100, 0, 100, 0});
+    f.push_back(
+        {"wmf placeable, StretchDIB",
+         wmfFile({windowOrg, windowExt, wmfStretchDib(packedDib(smallDib(7, 5, 24)))}, true), 7, 5,
+         colour4});
+
+    Writer stretchBlt;
+    stretchBlt.u32(0x00CC0020).fill(16).bytes(packedDib(smallDib(6, 4, 8)));
+    f.push_back({"wmf standard, DIBStretchBlt",
+                 wmfFile({windowOrg, wmfRecord(0x0B41, stretchBlt.b)}, false), 6, 4, colour4});
+
+    // A DIBBitBlt without a bitmap (a pattern fill), then SetDIBitsToDevice.
+    Writer patternBlt, toDevice;
+    patternBlt.u32(0x00F00021).u16(0).fill(12);
+    toDevice.u16(0).fill(16).bytes(packedDib(smallDib(5, 3, 4)));
+    f.push_back({"wmf SetDIBitsToDevice after a blit without a bitmap",
+                 wmfFile({wmfRecord(0x0940, patternBlt.b), wmfRecord(0x0D33, toDevice.b)}, true), 5,
+                 3, colour4});
+
+    Writer bitBlt;
+    bitBlt.u32(0x00CC0020).fill(12).bytes(packedDib(smallDib(9, 2, 1)));
+    f.push_back({"wmf DIBBitBlt with a bitmap", wmfFile({wmfRecord(0x0940, bitBlt.b)}, false), 9, 2,
+                 [](int x, int y) { return opaque(rgbTable(2)[index4(x, y) & 1]); }});
+
+    DibSpec down = smallDib(6, 5, 24);
+    down.topDown = true;
+    f.push_back({"emf StretchDIBits, top-down", emfFile({emfStretchDiBits(down)}), 6, 5, colour4});
+
+    // A BitBlt of a pattern (no source bitmap), then a StretchBlt.
+    const DibSpec eight = smallDib(5, 4, 8);
+    f.push_back(
+        {"emf StretchBlt after a BitBlt without a bitmap",
+         emfFile({emfRecord(76, 100, {{40, 0x00F00021}}),
+                  emfRecord(77, 108, {{40, 0x00CC0020}}, 84, dibInfo(eight), dibRows(eight))}),
+         5, 4, colour4});
+
+    const DibSpec four = smallDib(7, 3, 4);
+    f.push_back({"emf SetDIBitsToDevice",
+                 emfFile({emfRecord(80, 76, {{72, 3}}, 48, dibInfo(four), dibRows(four))}), 7, 3,
+                 colour4});
     return f;
 }
 
