@@ -161,12 +161,20 @@ int rowOf(const Header& h, std::int64_t dataRow) {
     return static_cast<int>(h.topDown ? dataRow : h.height - 1 - dataRow);
 }
 
+std::uint64_t strideOf(const Header& h) {
+    return (static_cast<std::uint64_t>(h.width) * h.bpp + 31) / 32 * 4;
+}
+
+// The rows must all be there (the last one's padding may be missing).
+void needRows(const Header& h, Bytes bits) {
+    const std::uint64_t lastRow = (static_cast<std::uint64_t>(h.width) * h.bpp + 7) / 8;
+    need(bits, 0, strideOf(h) * (h.height - 1) + lastRow, "bitmap rows");
+}
+
 // true: the picture's own alpha channel was used.
 bool paintRows(Canvas& canvas, const Header& h, const std::vector<Rgba>& table, Bytes bits) {
-    const std::uint64_t stride = (static_cast<std::uint64_t>(h.width) * h.bpp + 31) / 32 * 4;
-    const std::uint64_t lastRow = (static_cast<std::uint64_t>(h.width) * h.bpp + 7) / 8;
-    // The last row's padding may be missing.
-    need(bits, 0, stride * (h.height - 1) + lastRow, "bitmap rows");
+    const std::uint64_t stride = strideOf(h);
+    needRows(h, bits);
     const Channel r = Channel::of(h.masks[0]), g = Channel::of(h.masks[1]),
                   b = Channel::of(h.masks[2]), a = Channel::of(h.masks[3]);
     bool anyAlpha = false;
@@ -274,9 +282,11 @@ void applyMask(Canvas& canvas, const Header& h, Bytes mask) {
 Image decode(const Header& h, Bytes table, Bytes bits, DibKind kind) {
     const std::vector<Rgba> colours =
         readTable(table, h, std::min<std::uint64_t>(h.declaredColours, table.size() / h.entrySize));
+    const bool rle = h.compression == BI_RLE8 || h.compression == BI_RLE4;
+    if (!rle) needRows(h, bits);  // before the picture is allocated
     Canvas canvas(h.width, h.height, "bitmap");
     bool ownAlpha = false;
-    if (h.compression == BI_RLE8 || h.compression == BI_RLE4) {
+    if (rle) {
         paintRle(canvas, h, colours, bits);
     } else {
         ownAlpha = paintRows(canvas, h, colours, bits);
@@ -284,8 +294,7 @@ Image decode(const Header& h, Bytes table, Bytes bits, DibKind kind) {
     // An icon's transparency is its alpha where it has some, else the AND
     // mask that follows the rows.
     if (kind == DibKind::Icon && !ownAlpha) {
-        const std::uint64_t rows =
-            (static_cast<std::uint64_t>(h.width) * h.bpp + 31) / 32 * 4 * h.height;
+        const std::uint64_t rows = strideOf(h) * h.height;
         if (rows > bits.size()) fail(Failure::Truncated, "icon mask ends early");
         applyMask(canvas, h, bits.subspan(static_cast<std::size_t>(rows)));
     }

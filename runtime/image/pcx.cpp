@@ -86,7 +86,7 @@ Image decodePcx(Bytes file) {
         fail(Failure::Unsupported,
              "PCX of " + std::to_string(bpp) + " bits in " + std::to_string(planes) + " planes");
     }
-    Canvas canvas(width, height, "PCX");
+    checkSize(width, height, "PCX");
     if (bytesPerLine < (width * bpp + 7) / 8)
         fail(Failure::Corrupt, "PCX: rows shorter than the picture");
 
@@ -118,6 +118,12 @@ Image decodePcx(Bytes file) {
         }
     }
 
+    // Two coded bytes give at most 63: a file far too short for its picture
+    // fails before the rows are decoded.
+    const std::uint64_t total = std::uint64_t{bytesPerLine} * planes * height;
+    if ((encoding == 1 ? coded.size() * 63 / 2 + 63 : coded.size()) < total)
+        fail(Failure::Truncated, "PCX: the rows end early");
+    Canvas canvas(width, height, "PCX");
     Rows rows(coded, encoding == 1);
     std::vector<std::uint8_t> line(static_cast<std::size_t>(bytesPerLine) * planes);
     for (int y = 0; y < canvas.height(); ++y) {

@@ -50,8 +50,8 @@ TEST(ImageBmp, HostileFilesFailWithAReason) {
     split.masks[1] = 0x0F00;
     split.masks[2] = 0x00F0;
     split.value = [](int, int) { return 0u; };
-    DibSpec seven = rgb24(4, 4);
-    seven.bpp = 7;
+    Writer seven{bmpFile(rgb24(4, 4))};
+    seven.put16(28, 7);
     DibSpec jpeg = rgb24(4, 4);
     jpeg.compression = 4;
     Writer offBeyond{good};
@@ -77,7 +77,7 @@ TEST(ImageBmp, HostileFilesFailWithAReason) {
         {"index beyond the colours used", bmpFile(fewColours), Failure::Corrupt},
         {"index beyond the colours stored", bmpFile(shortTable), Failure::Corrupt},
         {"a mask of separate bits", bmpFile(split), Failure::Corrupt},
-        {"7 bits a pixel", bmpFile(seven), Failure::Unsupported},
+        {"7 bits a pixel", seven.b, Failure::Unsupported},
         {"JPEG inside", bmpFile(jpeg), Failure::Unsupported},
         {"rows beyond the end", offBeyond.b, Failure::Truncated},
         {"a header of 200 bytes", bigHeader.b, Failure::Corrupt},

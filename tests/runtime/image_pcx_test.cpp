@@ -53,6 +53,8 @@ TEST(ImagePcx, HostileFilesFailWithAReason) {
         {"cut in the header", cut(good, 100), Failure::Truncated},
         {"cut in the rows, no palette", cut(pcxFile(noPalette), 128 + 5), Failure::Truncated},
         {"cut in the rows, palette cut off", cut(good, 128 + 5), Failure::Truncated},
+        {"cut in the last row", cut(pcxFixtures()[6].bytes, pcxFixtures()[6].bytes.size() - 3),
+         Failure::Truncated},
         {"wider than the limit", withWindow(good, 0, 0, 10000, 3), Failure::TooLarge},
         {"w * h * 4 beyond 32 bits", withWindow(good, 0, 0, 65535, 65535), Failure::TooLarge},
         {"an empty window", withWindow(good, 5, 0, 4, 3), Failure::NoPixels},
