@@ -87,8 +87,32 @@ Image decodeFirstFrame(Bytes file) {
         if (DGifGetImageDesc(gif.get()) == GIF_ERROR) gifFail(gif->Error, src);
         const GifImageDesc& desc = gif->Image;
         checkSize(desc.Width, desc.Height, "GIF frame");
+        // LZW codes are at least 2 bits and stand for at most 4096 pixels, so
+        // a frame needs some data before its picture is worth allocating.
+        const std::uint64_t remaining = file.size() - src.at;
+        if (remaining * 4 * 4096 < std::uint64_t(desc.Width) * std::uint64_t(desc.Height))
+            fail(Failure::Truncated, "GIF: too little data for the frame's size");
         const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
         if (!map || !map->Colors || map->ColorCount <= 0) fail(Failure::Corrupt, "GIF: no palette");
+
+        // The frame's indices first: the screen, which may be far larger, is
+        // allocated only for a frame that decoded.
+        const std::size_t w = static_cast<std::size_t>(desc.Width);
+        std::vector<GifPixelType> indices(w * static_cast<std::size_t>(desc.Height));
+        auto row = [&](int y) {
+            GifPixelType* line = indices.data() + w * y;
+            if (DGifGetLine(gif.get(), line, desc.Width) == GIF_ERROR) gifFail(gif->Error, src);
+            for (std::size_t x = 0; x < w; ++x)
+                if (line[x] >= map->ColorCount)
+                    fail(Failure::Corrupt, "GIF: colour index beyond the palette");
+        };
+        if (desc.Interlace) {
+            static constexpr int start[] = {0, 4, 2, 1}, step[] = {8, 8, 4, 2};
+            for (int pass = 0; pass < 4; ++pass)
+                for (int y = start[pass]; y < desc.Height; y += step[pass]) row(y);
+        } else {
+            for (int y = 0; y < desc.Height; ++y) row(y);
+        }
 
         // The picture is the logical screen when the frame lies inside it,
         // otherwise the frame alone.
@@ -99,27 +123,13 @@ Image decodeFirstFrame(Bytes file) {
         Canvas canvas(inside ? gif->SWidth : desc.Width, inside ? gif->SHeight : desc.Height,
                       "GIF");
         const int left = inside ? desc.Left : 0, top = inside ? desc.Top : 0;
-
-        std::vector<GifPixelType> line(static_cast<std::size_t>(desc.Width));
-        auto row = [&](int y) {
-            if (DGifGetLine(gif.get(), line.data(), desc.Width) == GIF_ERROR)
-                gifFail(gif->Error, src);
+        for (int y = 0; y < desc.Height; ++y)
             for (int x = 0; x < desc.Width; ++x) {
-                const int i = line[x];
-                if (i >= map->ColorCount)
-                    fail(Failure::Corrupt, "GIF: colour index beyond the palette");
+                const int i = indices[w * y + x];
                 if (i == transparent) continue;  // stays transparent
                 const GifColorType& c = map->Colors[i];
                 canvas.put(left + x, top + y, {c.Red, c.Green, c.Blue, 255});
             }
-        };
-        if (desc.Interlace) {
-            static constexpr int start[] = {0, 4, 2, 1}, step[] = {8, 8, 4, 2};
-            for (int pass = 0; pass < 4; ++pass)
-                for (int y = start[pass]; y < desc.Height; y += step[pass]) row(y);
-        } else {
-            for (int y = 0; y < desc.Height; ++y) row(y);
-        }
         return std::move(canvas).finish();
     }
 }

@@ -164,6 +164,11 @@ Decoded decodeJpeg(Bytes file) {
         f != Failure::None)
         return jpegFailure(f, reason);
     const std::size_t pixels = static_cast<std::size_t>(j.cinfo.image_width) * j.cinfo.image_height;
+    // With Huffman coding every block of 8 x 8 pixels costs at least a bit
+    // (its DC code), so a file far too small for its size fails before its
+    // picture is allocated. Arithmetic coding has no such floor.
+    if (!j.cinfo.arith_code && file.size() * 8 * 64 < pixels)
+        return jpegFailure(Failure::Truncated, "JPEG: too little data for its size");
     std::vector<std::uint8_t> px(pixels * 4);  // bad_alloc is caught above us
     if (!readPixels(j, px.data()))
         return jpegFailure(failureOf(j), std::string("JPEG: ") + j.errors.message);

@@ -70,6 +70,22 @@ TEST(ImageJpeg, DamagedFilesFail) {
     for (const Case& c : cases) expectFailure(c.bytes, c.failure, c.what);
 }
 
+// A few hundred bytes that claim a picture of 8000 x 8000 (within the
+// limits): refused before 256 MB are allocated and cleared.
+TEST(ImageJpegGif, ASmallFileClaimingALargePictureFailsBeforeAllocating) {
+    const rt::image::Decoded jpeg = decode(jpegWithSize(jpegFixtures()[0].bytes, 8000, 8000));
+    EXPECT_EQ(jpeg.failure, Failure::Truncated);
+    EXPECT_NE(jpeg.reason.find("too little data"), std::string::npos) << jpeg.reason;
+
+    Bytes gif = gifFixtures()[0].bytes;
+    constexpr std::size_t frame = 6 + 7 + 12;
+    gif[frame + 5] = gif[frame + 7] = 8000 & 0xFF;
+    gif[frame + 6] = gif[frame + 8] = 8000 >> 8;
+    const rt::image::Decoded g = decode(gif);
+    EXPECT_EQ(g.failure, Failure::Truncated);
+    EXPECT_NE(g.reason.find("too little data"), std::string::npos) << g.reason;
+}
+
 TEST(ImageJpeg, AMissingEndMarkerAloneStillShows) {
     // Everything but the last two bytes (FF D9): all pixels are there.
     const Fixture f = jpegFixtures()[0];
