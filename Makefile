@@ -45,6 +45,7 @@ bench: deps
 	./build-bench/bench/run-benchmarks
 	if [ -x ./build-bench/bench/run-codelist-benchmarks ]; then ./build-bench/bench/run-codelist-benchmarks; fi
 	if [ -x ./build-bench/bench/run-qt-benchmarks ]; then ./build-bench/bench/run-qt-benchmarks; fi
+	./build-bench/bench/run-image-benchmarks
 
 # make scenario S=tests/scenarios/frame.scn [BACKEND=qt]
 scenario: build

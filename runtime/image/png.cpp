@@ -1,0 +1,80 @@
+// PNG through libpng's simplified reading interface: it converts every colour
+// type, depth, palette, transparency and interlacing to 8-bit RGBA, and keeps
+// its own error jumps inside the library.
+#include <png.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "runtime/image/internal.h"
+
+namespace rt::image::detail {
+
+bool isPng(Bytes b) {
+    static constexpr std::uint8_t sig[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    return b.size() >= 8 && std::memcmp(b.data(), sig, 8) == 0;
+}
+
+namespace {
+
+class PngImage {
+  public:
+    PngImage() {
+        std::memset(&image, 0, sizeof image);
+        image.version = PNG_IMAGE_VERSION;
+    }
+    ~PngImage() { png_image_free(&image); }
+    PngImage(const PngImage&) = delete;
+    PngImage& operator=(const PngImage&) = delete;
+    png_image image;
+};
+
+Decoded pngFailure(Failure failure, std::string reason) {
+    Decoded d;
+    d.format = Format::Png;
+    d.failure = failure;
+    d.reason = std::move(reason);
+    return d;
+}
+
+// libpng's message names what went wrong; a few kinds are told apart.
+Failure failureOf(const char* message) {
+    static constexpr const char* truncated[] = {"Read Error", "read beyond end of data",
+                                                "Not enough image data", "unexpected end",
+                                                "truncated"};
+    for (const char* t : truncated)
+        if (std::strstr(message, t)) return Failure::Truncated;
+    return Failure::Corrupt;
+}
+
+}  // namespace
+
+Decoded decodePng(Bytes file) {
+    if (!isPng(file)) return pngFailure(Failure::Corrupt, "PNG: no PNG signature");
+    PngImage png;
+    if (!png_image_begin_read_from_memory(&png.image, file.data(), file.size()))
+        return pngFailure(failureOf(png.image.message), std::string("PNG: ") + png.image.message);
+    std::string reason;
+    if (Failure f = sizeFailure(png.image.width, png.image.height, reason, "PNG");
+        f != Failure::None)
+        return pngFailure(f, reason);
+
+    png.image.format = PNG_FORMAT_RGBA;
+    // 16-bit samples without a gAMA or sRGB chunk are encoded like 8-bit ones
+    // (the library would take them as linear and brighten them).
+    png.image.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
+    const std::size_t stride = static_cast<std::size_t>(png.image.width) * 4;
+    std::vector<std::uint8_t> px(stride * png.image.height);  // bad_alloc is caught above us
+    if (!png_image_finish_read(&png.image, nullptr, px.data(), static_cast<png_int_32>(stride),
+                               nullptr))
+        return pngFailure(failureOf(png.image.message), std::string("PNG: ") + png.image.message);
+
+    Decoded d;
+    d.format = Format::Png;
+    d.image.width = static_cast<int>(png.image.width);
+    d.image.height = static_cast<int>(png.image.height);
+    d.image.pixels = std::make_shared<const std::vector<std::uint8_t>>(std::move(px));
+    return d;
+}
+
+}  // namespace rt::image::detail

@@ -1,0 +1,160 @@
+// Reading picture files: only regular files within the size limit, the
+// format by content, and where a picture goes in its box.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "runtime/image/fit.h"
+#include "tests/runtime/image_check.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using namespace imgtest;
+using rt::image::Box;
+using rt::image::Failure;
+using rt::image::Format;
+
+void write(const std::string& path, const Bytes& b) {
+    testsupport::writeFile(path, std::string(b.begin(), b.end()));
+}
+
+TEST(ImageFile, OnlyARegularFileWithinTheLimitIsRead) {
+    testsupport::TempDir dir;
+    const Bytes png = pngFixtures()[0].bytes;
+    write("photo.png", png);
+    std::filesystem::create_symlink("photo.png", "link.png");
+    std::filesystem::create_directory("folder.png");
+    ASSERT_EQ(::mkfifo("pipe.png", 0600), 0);
+    std::filesystem::create_symlink("pipe.png", "pipelink.png");
+    std::filesystem::create_symlink("nowhere.png", "dangling.png");
+    write("empty.png", {});
+    {  // one byte beyond the limit, as a sparse file
+        const int fd = ::open("huge.png", O_WRONLY | O_CREAT, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, rt::image::MaxFileBytes + 1), 0);
+        ::close(fd);
+    }
+
+    struct Case {
+        const char* path;
+        Failure failure;
+    } cases[] = {
+        {"photo.png", Failure::None},
+        {"link.png", Failure::None},  // a link to a regular file is followed
+        {"missing.png", Failure::CannotOpen},
+        {"dangling.png", Failure::CannotOpen},
+        {"folder.png", Failure::NotAFile},
+        {"pipe.png", Failure::NotAFile},  // opened without waiting for a writer
+        {"pipelink.png", Failure::NotAFile},
+        {"/dev/zero", Failure::NotAFile},
+        {"empty.png", Failure::EmptyFile},
+        {"huge.png", Failure::FileTooLarge},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const rt::image::Decoded d = rt::image::decodeFile(c.path);
+        EXPECT_EQ(rt::image::failureName(d.failure), std::string(rt::image::failureName(c.failure)))
+            << d.reason;
+        if (c.failure == Failure::None) {
+            EXPECT_EQ(d.image.width, 7);
+            EXPECT_EQ(d.image.pixel(0, 0), Palette4[0]);
+        } else {
+            EXPECT_FALSE(d.reason.empty());
+        }
+    }
+}
+
+TEST(ImageFile, TheContentChoosesTheFormatThenTheExtension) {
+    testsupport::TempDir dir;
+    const Bytes png = pngFixtures()[0].bytes, jpeg = jpegFixtures()[0].bytes,
+                gif = gifFixtures()[0].bytes;
+    const Bytes junk = {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '\n'};
+    struct Case {
+        const char* path;
+        Bytes bytes;
+        Format format;
+        bool ok;
+    } cases[] = {
+        {"a.jpg", png, Format::Png, true},           {"B.GIF", jpeg, Format::Jpeg, true},
+        {"c.png", gif, Format::Gif, true},           {"noextension", png, Format::Png, true},
+        {"d.bmp", junk, Format::Bmp, false},         {"e.PCX", junk, Format::Pcx, false},
+        {"f.txt", junk, Format::Unknown, false},     {"g", junk, Format::Unknown, false},
+        {"dir.png/h", junk, Format::Unknown, false},
+    };
+    std::filesystem::create_directory("dir.png");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        write(c.path, c.bytes);
+        const rt::image::Decoded d = rt::image::decodeFile(c.path);
+        EXPECT_EQ(rt::image::formatName(d.format), std::string(rt::image::formatName(c.format)));
+        EXPECT_EQ(d.ok(), c.ok) << d.reason;
+        if (c.format == Format::Unknown) {
+            EXPECT_EQ(d.failure, Failure::UnknownFormat);
+        }
+    }
+}
+
+TEST(ImageFit, TheFormsFittingKeepsProportionsInExactIntegers) {
+    const Box box{10, 20, 111, 82};
+    struct Case {
+        const char* what;
+        Box box;
+        int iw, ih;
+        Box fitted;
+    } cases[] = {
+        {"4:3 takes the height, centred across", box, 640, 480, {11, 20, 109, 82}},
+        {"wide takes the width, centred down", box, 1000, 100, {10, 55, 111, 11}},
+        {"the box's own proportions fill it", box, 222, 164, {10, 20, 111, 82}},
+        {"exact where floating point cuts one less", box, 47, 82, {42, 20, 47, 82}},
+        {"a line of 1000 x 1 keeps a height of 1", box, 1000, 1, {10, 60, 111, 1}},
+        {"a column of 1 x 1000 keeps a width of 1", box, 1, 1000, {65, 20, 1, 82}},
+        {"no image keeps the box", box, 0, 0, box},
+        {"no height keeps the box", box, 50, 0, box},
+        {"a second picture fits the box the first left",
+         {11, 20, 109, 82},
+         1000,
+         100,
+         {11, 56, 109, 10}},
+        {"a box of no width", {5, 5, 0, 40}, 10, 10, {5, 24, 1, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Box got = rt::image::resizeImage(c.box, c.iw, c.ih);
+        EXPECT_EQ(got, c.fitted) << got.x << "," << got.y << " " << got.w << "x" << got.h;
+    }
+}
+
+TEST(ImageFit, TheListsScaleUpOrDownIntoTheBoxCentred) {
+    const Box box{100, 50, 200, 100};
+    struct Case {
+        const char* what;
+        int iw, ih;
+        Box drawn;
+    } cases[] = {
+        {"a small square grows to the height", 10, 10, {150, 50, 100, 100}},
+        {"a large wide picture shrinks to the width", 4000, 1000, {100, 75, 200, 50}},
+        {"the box's proportions fill it", 20, 10, {100, 50, 200, 100}},
+        {"sides round to the nearest unit", 3, 2, {125, 50, 150, 100}},
+        {"rounding up", 299, 100, {100, 66, 200, 67}},
+        {"a line keeps a height of 1", 100000, 1, {100, 99, 200, 1}},
+        {"no image draws nothing", 0, 5, {100, 50, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Box got = rt::image::fitImage(box, c.iw, c.ih);
+        EXPECT_EQ(got, c.drawn) << got.x << "," << got.y << " " << got.w << "x" << got.h;
+        if (got.w > 0) {  // never outside the box
+            EXPECT_GE(got.x, box.x);
+            EXPECT_GE(got.y, box.y);
+            EXPECT_LE(got.x + got.w, box.x + box.w);
+            EXPECT_LE(got.y + got.h, box.y + box.h);
+        }
+    }
+}
+
+}  // namespace
