@@ -114,6 +114,17 @@ struct Hub {
             postLocked(id, Event::Timer);
         }
     }
+    // The frame's status zone now shows text. Told to the display under the
+    // lock, so what it shows is the last change made.
+    void statusLocked(int zone, const std::string& text) {
+        if (zone < 1) return;
+        if (status.size() < static_cast<std::size_t>(zone)) status.resize(zone);
+        if (status[zone - 1] == text) return;
+        status[zone - 1] = text;
+        if (backend) backend->status(zone, text);
+    }
+    // The window layer alone decides which child is active: a new window,
+    // a click or a press on a window's frame; never a key.
     void activateLocked(int window) {
         if (active == window) return;
         const int old = active;

@@ -299,6 +299,7 @@ class Window {
     };
     mutable std::vector<Shown> shown_;
     mutable std::string titleSource_, titleShown_;  // the title, and as the views show it
+    mutable bool activeShown_ = false;              // the last view showed it active
 };
 
 // Thrown out of a waiting call when the program shuts its windows down.
