@@ -52,6 +52,7 @@ struct Entry {
     WindowKind kind = WindowKind::Child;
     ViewPtr view;
     std::int64_t period = 0, due = 0;  // timer, ms
+    std::string message;  // UTF-8: the focused control's, for the status bar while active
 };
 
 struct PendingDialog {
@@ -123,6 +124,11 @@ struct Hub {
         status[zone - 1] = text;
         if (backend) backend->status(zone, text);
     }
+    // The active child's message in the first zone (none: empty).
+    void showActiveMessageLocked() {
+        auto it = windows.find(active);
+        statusLocked(1, it == windows.end() ? std::string() : it->second.message);
+    }
     // The window layer alone decides which child is active: a new window,
     // a click or a press on a window's frame; never a key.
     void activateLocked(int window) {
@@ -133,6 +139,7 @@ struct Hub {
                           activeOrder.end());
         activeOrder.push_back(window);
         if (old) postLocked(old, Event::LoseFocus);
+        showActiveMessageLocked();
     }
     int children() const {
         int n = 0;

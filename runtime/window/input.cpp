@@ -69,10 +69,14 @@ void Window::handleInput(const Input& in) {
             break;
         }
         case Input::Kind::MenuHover:
-            if (in.control > 0 && in.control <= controlCount())
+            if (in.control > 0 && in.control <= controlCount()) {
                 setStatusText(1, control(in.control).msg);
-            else
-                setStatusText(1, "");
+            } else {
+                // The menu closed: back to what the active window says.
+                Hub& h = hub();
+                std::lock_guard g(h.m);
+                h.showActiveMessageLocked();
+            }
             break;
         case Input::Kind::TabChosen:
             if (in.control > 0 && in.control <= controlCount() &&

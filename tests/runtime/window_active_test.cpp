@@ -1,6 +1,6 @@
 // Which child window is active, as the window layer alone decides it: a new
-// window, the pointer on a window, never a key; input that changes nothing
-// draws nothing anew.
+// window, the pointer on a window, never a key; the status bar follows the
+// active window; input that changes nothing draws nothing anew.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -124,6 +124,30 @@ TEST_F(ActiveWindowTest, NewWindowAndPointerActivateKeysDoNot) {
     b_ = 0;
     EXPECT_EQ(rt::activeWindow(), a_);
     EXPECT_TRUE(now(a_)->active);
+}
+
+TEST_F(ActiveWindowTest, StatusBarShowsTheActiveWindowsMessage) {
+    frame_ = open("Frame", rt::WindowKind::Frame);
+    a_ = open("A");
+    EXPECT_EQ(rt::statusText(1), "A 1");
+    b_ = open("B");
+    EXPECT_EQ(rt::statusText(1), "B 1");
+    // A window that is not active moves its focus: the bar keeps B's.
+    key(a_, rt::key::Tab);
+    EXPECT_EQ(rt::statusText(1), "B 1");
+    click(a_, 0);
+    EXPECT_EQ(rt::statusText(1), "A 2");
+    // A menu's help while it is open, the active window's message after.
+    send(frame_, rt::Input{rt::Input::Kind::MenuHover, 2});
+    EXPECT_EQ(rt::statusText(1), "Exit this application");
+    send(frame_, rt::Input{rt::Input::Kind::MenuHover, 0});
+    EXPECT_EQ(rt::statusText(1), "A 2");
+    send(a_, rt::Input{rt::Input::Kind::Close});
+    a_ = 0;
+    EXPECT_EQ(rt::statusText(1), "B 1");
+    send(b_, rt::Input{rt::Input::Kind::Close});
+    b_ = 0;
+    EXPECT_EQ(rt::statusText(1), "") << "no window left to speak of";
 }
 
 // A display reports the placement and activation it was told to show; the

@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QCursor>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -13,6 +15,23 @@
 #include "runtime/window/window.h"
 
 namespace rt {
+
+namespace {
+
+// A box sizes itself by its text alone, while the title bar draws the title
+// bolder and larger, beside its icon and buttons: keep the box wide enough
+// for the whole title.
+void fitTitle(QMessageBox* box) {
+    QFont f = box->font();
+    f.setBold(true);
+    f.setPointSizeF(f.pointSizeF() * 1.25);
+    const int width = QFontMetrics(f).horizontalAdvance(box->windowTitle()) + 96;
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+}  // namespace
 
 void QtBackend::State::openDialog(int id, const DialogRequest& r) {
     requests[id] = r;
@@ -69,6 +88,7 @@ void QtBackend::State::openDialog(int id, const DialogRequest& r) {
                 a.button = def;
                 rt::answerDialog(id, a);
             });
+            fitTitle(box);
             dialogs[id] = box;
             box->show();
             break;

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPalette>
+#include <QPixmap>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
@@ -113,6 +114,10 @@ void QtBackend::State::create(Win& w, const WindowView& v) {
     }
     auto* sub = new ChildWindow;
     sub->id = v.id;
+    // No icon in a child's title bar: an empty one would be drawn as Qt's.
+    QPixmap blank(16, 16);
+    blank.fill(Qt::transparent);
+    sub->setWindowIcon(QIcon(blank));
     sub->applying = &w.applying;
     sub->units = &w.units;
     sub->setAttribute(Qt::WA_DeleteOnClose, false);
