@@ -79,7 +79,17 @@ void Window::moveFocus(int target) {
     }
     focus_ = target;
     dirty_ = true;
-    setStatusText(1, control(target).msg);
+    // The status bar shows it while this window is the active one.
+    std::string message = toUtf8(control(target).msg);
+    {
+        Hub& h = hub();
+        std::lock_guard g(h.m);
+        auto it = h.windows.find(id_);
+        if (it != h.windows.end()) {
+            it->second.message = std::move(message);
+            if (h.active == id_) h.statusLocked(1, it->second.message);
+        }
+    }
     queue({Event::Selected, target, 0, false});
 }
 

@@ -102,6 +102,21 @@ void input(int window, Input in) {
     if (it == h.windows.end()) return;
     Loop& l = *it->second.loop;
     if (!Hub::isTop(l, window) || l.inDialog) return;  // disabled: input is lost
+    // The pointer on a child makes it the active one at once, so the display
+    // can show it so before its thread has looked at the input.
+    if (it->second.kind == WindowKind::Child) {
+        switch (in.kind) {
+            case Input::Kind::Click:
+            case Input::Kind::DoubleClick:
+            case Input::Kind::RightClick:
+            case Input::Kind::Activate:
+            case Input::Kind::Focus:
+                h.activateLocked(window);
+                break;
+            default:
+                break;
+        }
+    }
     Item item;
     item.window = window;
     item.isInput = true;
@@ -230,15 +245,8 @@ void setStatusText(int zone, std::string_view cp1250) {
     if (zone < 1) return;
     Hub& h = hub();
     const std::string text = toUtf8(cp1250);
-    Backend* b;
-    {
-        std::lock_guard g(h.m);
-        if (h.status.size() < static_cast<std::size_t>(zone)) h.status.resize(zone);
-        if (h.status[zone - 1] == text) return;
-        h.status[zone - 1] = text;
-        b = h.backend;
-    }
-    if (b) b->status(zone, text);
+    std::lock_guard g(h.m);
+    h.statusLocked(zone, text);
 }
 
 std::string statusText(int zone) {

@@ -52,6 +52,7 @@ struct Entry {
     WindowKind kind = WindowKind::Child;
     ViewPtr view;
     std::int64_t period = 0, due = 0;  // timer, ms
+    std::string message;  // UTF-8: the focused control's, for the status bar while active
 };
 
 struct PendingDialog {
@@ -114,6 +115,22 @@ struct Hub {
             postLocked(id, Event::Timer);
         }
     }
+    // The frame's status zone now shows text. Told to the display under the
+    // lock, so what it shows is the last change made.
+    void statusLocked(int zone, const std::string& text) {
+        if (zone < 1) return;
+        if (status.size() < static_cast<std::size_t>(zone)) status.resize(zone);
+        if (status[zone - 1] == text) return;
+        status[zone - 1] = text;
+        if (backend) backend->status(zone, text);
+    }
+    // The active child's message in the first zone (none: empty).
+    void showActiveMessageLocked() {
+        auto it = windows.find(active);
+        statusLocked(1, it == windows.end() ? std::string() : it->second.message);
+    }
+    // The window layer alone decides which child is active: a new window,
+    // a click or a press on a window's frame; never a key.
     void activateLocked(int window) {
         if (active == window) return;
         const int old = active;
@@ -122,6 +139,7 @@ struct Hub {
                           activeOrder.end());
         activeOrder.push_back(window);
         if (old) postLocked(old, Event::LoseFocus);
+        showActiveMessageLocked();
     }
     int children() const {
         int n = 0;

@@ -13,29 +13,31 @@ using namespace detail;
 // ---------------------------------------------------------------------------
 // Input
 
+// The hub has made the window active already where the input does (rt::input).
+// Input that changes nothing shown (a placement the window already has, an
+// activation it already shows, a menu hover) draws nothing anew: a display
+// that reports what it was told to show must not start a round of redraws.
 void Window::handleInput(const Input& in) {
-    dirty_ = true;
-    auto activate = [this] {
-        if (desc_.kind != WindowKind::Child) return;
-        Hub& h = hub();
-        std::lock_guard g(h.m);
-        h.activateLocked(id_);
-    };
+    switch (in.kind) {
+        case Input::Kind::Placement:
+        case Input::Kind::Activate:
+        case Input::Kind::MenuHover:
+            break;
+        default:
+            dirty_ = true;
+            break;
+    }
     switch (in.kind) {
         case Input::Kind::Click:
-            activate();
             handleClick(in.control, in.row, key::MouseLeft);
             break;
         case Input::Kind::DoubleClick:
-            activate();
             handleClick(in.control, in.row, key::MouseLeft2);
             break;
         case Input::Kind::RightClick:
-            activate();
             handleClick(in.control, in.row, key::MouseRight);
             break;
         case Input::Kind::Key:
-            activate();
             handleKey(in.key);
             break;
         case Input::Kind::Text: {
@@ -67,10 +69,14 @@ void Window::handleInput(const Input& in) {
             break;
         }
         case Input::Kind::MenuHover:
-            if (in.control > 0 && in.control <= controlCount())
+            if (in.control > 0 && in.control <= controlCount()) {
                 setStatusText(1, control(in.control).msg);
-            else
-                setStatusText(1, "");
+            } else {
+                // The menu closed: back to what the active window says.
+                Hub& h = hub();
+                std::lock_guard g(h.m);
+                h.showActiveMessageLocked();
+            }
             break;
         case Input::Kind::TabChosen:
             if (in.control > 0 && in.control <= controlCount() &&
@@ -110,11 +116,13 @@ void Window::handleInput(const Input& in) {
             if (moved) queue({Event::Moved, 0, 0, false});
             break;
         }
-        case Input::Kind::Activate:
-            activate();
+        case Input::Kind::Activate: {
+            Hub& h = hub();
+            std::lock_guard g(h.m);
+            if ((h.active == id_) != activeShown_) dirty_ = true;
             break;
+        }
         case Input::Kind::Focus:
-            activate();
             if (focusable(in.control, false)) navigateTo(in.control, false);
             break;
     }

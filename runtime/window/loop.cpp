@@ -89,6 +89,7 @@ void Window::close() {
         if (h.active == id_) {
             h.active = h.activeOrder.empty() ? 0 : h.activeOrder.back();
             if (h.active) h.postLocked(h.active, Event::GainFocus);
+            h.showActiveMessageLocked();
         }
         if (h.frameClosing && h.frame && h.children() == 0)
             h.postLocked(h.frame, Event::CloseWindow);

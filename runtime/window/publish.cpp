@@ -95,6 +95,7 @@ ViewPtr Window::makeView() const {
         Loop* l = h.top(id_);
         v->enabled = l && Hub::isTop(*l, id_) && !l->inDialog;
         v->active = h.active == id_;
+        activeShown_ = v->active;
         if (desc_.kind == WindowKind::Frame) v->status = h.status;
     }
     v->serial = serial_;

@@ -414,10 +414,10 @@ struct Input {
     bool maximized = false, minimized = false;
 };
 
-// A display. Calls come from procedure threads (closed() with the window
-// layer's lock held); an implementation must return at once, never call
-// back into the window layer from these calls, and never call into it
-// while holding its own locks.
+// A display. Calls come from procedure threads (closed() and status() with
+// the window layer's lock held); an implementation must return at once,
+// never call back into the window layer from these calls, and never call
+// into it while holding its own locks.
 class Backend {
   public:
     virtual ~Backend() = default;

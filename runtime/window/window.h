@@ -303,6 +303,7 @@ class Window {
     };
     mutable std::vector<Shown> shown_;
     mutable std::string titleSource_, titleShown_;  // the title, and as the views show it
+    mutable bool activeShown_ = false;              // the last view showed it active
 };
 
 // Thrown out of a waiting call when the program shuts its windows down.
@@ -338,7 +339,8 @@ void beep();
 std::uint64_t beeps();
 
 // The frame's status bar, zones from 1; the first shows the help of the
-// highlighted menu item and the message of the focused control.
+// highlighted menu item, else the message of the active child's focused
+// control.
 void setStatusText(int zone, std::string_view cp1250);
 std::string statusText(int zone);  // UTF-8
 

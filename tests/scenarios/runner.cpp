@@ -1,6 +1,7 @@
 // The scenario runner: plays a *.scn file against the real program (see
 // README.md beside this file for the format and its additions).
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -517,6 +518,32 @@ void Runner::expect(const Words& w) {
     }
     if (what == "beep") {
         if (!beeped_) mismatch("a beep while the command before ran", "none");
+        return;
+    }
+    if (what == "idle") {
+        // expect idle cpu below N%: the processor time the whole process
+        // takes over two seconds in which nobody does anything.
+        need(w, 5);
+        if (w[2] != "cpu" || w[3] != "below" || w[4].empty() || w[4].back() != '%')
+            fail("expect idle cpu below N%");
+        const double limit = std::atof(w[4].c_str());
+        auto cpu = [] {
+            rusage u{};
+            getrusage(RUSAGE_SELF, &u);
+            return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+                   static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+        };
+        const auto t0 = std::chrono::steady_clock::now();
+        const double c0 = cpu();
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        const double c1 = cpu();
+        const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - t0;
+        const double used = 100.0 * (c1 - c0) / wall.count();
+        if (used >= limit) {
+            char b[64];
+            std::snprintf(b, sizeof b, "%.1f%% of one core", used);
+            mismatch("idle below " + w[4] + " of one core", b);
+        }
         return;
     }
     if (!started_) fail("a started program");

@@ -78,7 +78,9 @@ QtBackend::QtBackend() : s_(std::make_unique<State>()) {
     State* st = s_.get();
     QObject::connect(s_->notifier, &QSocketNotifier::activated, s_->notifier,
                      [st] { st->drain(); });
-    s_->filter = new InputFilter;
+    auto* filter = new InputFilter;
+    filter->pressed = [st] { st->syncActive(); };
+    s_->filter = filter;
     s_->appFont = QFont(QStringLiteral("Liberation Sans"), 8);
     QApplication::setFont(s_->appFont);
     s_->units = unitsOf(s_->appFont);

@@ -4,6 +4,8 @@
 #include <QCursor>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
@@ -40,6 +42,23 @@ class CloseBoxFilter : public QObject {
   private:
     int id_;
 };
+
+}  // namespace
+
+namespace {
+
+// A box sizes itself by its text alone, while the title bar draws the title
+// bolder and larger, beside its icon and buttons: keep the box wide enough
+// for the whole title.
+void fitTitle(QMessageBox* box) {
+    QFont f = box->font();
+    f.setBold(true);
+    f.setPointSizeF(f.pointSizeF() * 1.25);
+    const int width = QFontMetrics(f).horizontalAdvance(box->windowTitle()) + 96;
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+}
 
 }  // namespace
 
@@ -96,6 +115,7 @@ void QtBackend::State::openDialog(int id, const DialogRequest& r) {
             // clicks a button of its choosing, or ignores the close) never runs.
             box->installEventFilter(new CloseBoxFilter(id, box));
             QObject::connect(box, &QDialog::rejected, box, [id] { answerCloseBox(id); });
+            fitTitle(box);
             dialogs[id] = box;
             box->show();
             break;

@@ -79,6 +79,7 @@ bool InputFilter::eventFilter(QObject* obj, QEvent* ev) {
             else
                 return true;
             rt::input(t.window, in);
+            if (pressed) pressed();
             // An edit box still places its cursor; everything else is
             // pressed by the window layer, not by Qt.
             return !editing;
@@ -89,6 +90,7 @@ bool InputFilter::eventFilter(QObject* obj, QEvent* ev) {
             Input in{Input::Kind::DoubleClick, t.control};
             in.row = rowAt(obj, me->position().toPoint());
             rt::input(t.window, in);
+            if (pressed) pressed();
             return true;
         }
         case QEvent::MouseButtonRelease:

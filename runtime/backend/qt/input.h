@@ -3,6 +3,7 @@
 
 #include <QObject>
 #include <QPoint>
+#include <functional>
 #include <map>
 
 #include "runtime/window/view.h"
@@ -23,6 +24,9 @@ class InputFilter : public QObject {
         ControlKind kind = ControlKind::String;
     };
     std::map<QObject*, Target> targets;
+    // Called after a press is reported: the window layer may have made
+    // another window active.
+    std::function<void()> pressed;
 
     bool eventFilter(QObject* obj, QEvent* ev) override;
 

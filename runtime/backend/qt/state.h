@@ -56,6 +56,7 @@ struct QtBackend::State {
     std::map<int, DialogRequest> requests;
     std::vector<std::string> pendingStatus;
     QObject* filter = nullptr;
+    bool syncing = false;  // the display itself activates or focuses: report nothing
 
     void drain() {
         std::uint64_t n;
@@ -74,6 +75,7 @@ struct QtBackend::State {
                 busy = true;
             }
             for (auto& f : batch) f();
+            syncActive();
         }
     }
 
@@ -86,6 +88,7 @@ struct QtBackend::State {
     void create(Win& w, const WindowView& v);
     void update(Win& w, const WindowView& v);
     void destroy(int id);
+    void syncActive();
     void openDialog(int id, const DialogRequest& r);
     void closeDialog(int id);
     void setStatus(int zone, const std::string& text);

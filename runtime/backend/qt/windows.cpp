@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPalette>
+#include <QPixmap>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
@@ -36,6 +37,16 @@ void QtBackend::State::create(Win& w, const WindowView& v) {
         w.mdi = new QMdiArea;
         w.mdi->setViewMode(v.tabBar ? QMdiArea::TabbedView : QMdiArea::SubWindowView);
         f->setCentralWidget(w.mdi);
+        // The window layer decides which child is active: what Qt activates
+        // on its own (the next one when one closes, one whose widget took the
+        // focus) is put back once it is done.
+        State* st = this;
+        QMdiArea* area = w.mdi;
+        QObject::connect(area, &QMdiArea::subWindowActivated, area, [st, area](QMdiSubWindow*) {
+            if (st->syncing) return;
+            QMetaObject::invokeMethod(
+                area, [st] { st->syncActive(); }, Qt::QueuedConnection);
+        });
         frame = v.id;
         // Menus and their items.
         std::map<int, QMenu*> menus;
@@ -98,10 +109,15 @@ void QtBackend::State::create(Win& w, const WindowView& v) {
             f->show();
         }
         w.applying = false;
+        f->remember();
         return;
     }
     auto* sub = new ChildWindow;
     sub->id = v.id;
+    // No icon in a child's title bar: an empty one would be drawn as Qt's.
+    QPixmap blank(16, 16);
+    blank.fill(Qt::transparent);
+    sub->setWindowIcon(QIcon(blank));
     sub->applying = &w.applying;
     sub->units = &w.units;
     sub->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -181,12 +197,14 @@ void QtBackend::State::create(Win& w, const WindowView& v) {
     // Its border goes no further in than the least size of its area.
     if (v.resizable) sub->setMinimumSize(sub->minimumSizeHint());
     sub->move(w.units.x(v.at.x), w.units.y(v.at.y));
+    syncing = true;  // shown as the window layer says: active or not
     if (v.maximized)
         sub->showMaximized();
     else
         sub->show();
-    if (area) area->setActiveSubWindow(sub);
+    syncing = false;
     w.applying = false;
+    sub->remember();
 }
 
 void QtBackend::State::update(Win& w, const WindowView& v) {
@@ -213,9 +231,11 @@ void QtBackend::State::update(Win& w, const WindowView& v) {
             it->second->setEnabled(c.enabled);
         }
         w.applying = false;
+        static_cast<FrameWidget*>(f)->remember();
         return;
     }
-    auto* sub = static_cast<QMdiSubWindow*>(w.top.data());
+    auto* sub = static_cast<ChildWindow*>(w.top.data());
+    syncing = true;
     if (old) {
         if (old->maximized != v.maximized || old->minimized != v.minimized) {
             if (v.maximized)
@@ -235,7 +255,6 @@ void QtBackend::State::update(Win& w, const WindowView& v) {
         }
     }
     w.surface->setEnabled(v.enabled);
-    QWidget* focusTo = nullptr;
     for (const ControlView& c : v.controls) {
         auto it = w.widgets.find(c.id);
         if (it == w.widgets.end()) continue;
@@ -248,12 +267,39 @@ void QtBackend::State::update(Win& w, const WindowView& v) {
         if (adapter && !adapter->update(w, widget, old, c)) continue;
         widget->setEnabled(c.enabled);
         widget->setVisible(c.visible);
-        if (c.focused) focusTo = widget;
     }
-    if (focusTo && v.enabled) focusTo->setFocus(Qt::OtherFocusReason);
-    if (v.active && mdiArea() && mdiArea()->activeSubWindow() != sub)
-        mdiArea()->setActiveSubWindow(sub);
+    // The focus is given once the batch is drawn, in the active window only
+    // (syncActive): focusing a widget activates its sub-window.
+    syncing = false;
     w.applying = false;
+    sub->remember();
+}
+
+// Qt's active sub-window and its keyboard focus as the window layer has them:
+// the active child on top and active, the focus on the control it names (or
+// on its surface, so keys still reach it). A window that waits on a dialog
+// keeps its focus where it is: the dialog has the keys.
+void QtBackend::State::syncActive() {
+    QMdiArea* area = mdiArea();
+    if (!area || syncing) return;
+    auto it = wins.find(rt::activeWindow());
+    if (it == wins.end() || !it->second.top || !it->second.surface) return;  // not drawn yet
+    auto* sub = qobject_cast<QMdiSubWindow*>(it->second.top.data());
+    if (!sub) return;
+    Win& w = it->second;
+    syncing = true;
+    if (area->activeSubWindow() != sub) area->setActiveSubWindow(sub);
+    if (w.view && w.view->enabled && w.surface->isEnabled()) {
+        QWidget* target = w.surface;
+        for (const ControlView& c : w.view->controls) {
+            if (!c.focused) continue;
+            auto f = w.widgets.find(c.id);
+            if (f != w.widgets.end() && f->second->isEnabled() && f->second->isVisibleTo(w.surface))
+                target = f->second;
+        }
+        if (sub->window()->focusWidget() != target) target->setFocus(Qt::OtherFocusReason);
+    }
+    syncing = false;
 }
 
 void QtBackend::State::apply(const ViewPtr& v) {

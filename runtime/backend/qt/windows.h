@@ -13,6 +13,24 @@
 
 namespace rt {
 
+// A window's placement as last told to the window layer, so only a real
+// change is reported: Qt sends a state change for every activation too.
+struct Reported {
+    bool known = false;
+    Rect at;
+    bool maximized = false, minimized = false;
+    // True when in differs from what was last reported (and keeps it).
+    bool change(const Input& in) {
+        if (known && in.at == at && in.maximized == maximized && in.minimized == minimized)
+            return false;
+        known = true;
+        at = in.at;
+        maximized = in.maximized;
+        minimized = in.minimized;
+        return true;
+    }
+};
+
 class FrameWidget : public QMainWindow {
   public:
     int id = 0;
@@ -46,11 +64,14 @@ class FrameWidget : public QMainWindow {
         if (e->type() == QEvent::WindowStateChange) report();
     }
 
+  public:
+    // The placement the window layer has now: the display put it there.
+    void remember() {
+        if (units) reported.change(placement());
+    }
+
   private:
-    // What the user did to the frame; a maximized frame keeps its normal
-    // placement in the window layer.
-    void report() {
-        if (!units || (applying && *applying) || !isVisible()) return;
+    Input placement() const {
         Input in{Input::Kind::Placement};
         // pos() is where move() puts the window (its frame included), so a
         // stored position comes back at the same place.
@@ -59,8 +80,16 @@ class FrameWidget : public QMainWindow {
                  units->fromY(g.height())};
         in.maximized = isMaximized();
         in.minimized = isMinimized();
-        rt::input(id, in);
+        return in;
     }
+    // What the user did to the frame; a maximized frame keeps its normal
+    // placement in the window layer.
+    void report() {
+        if (!units || (applying && *applying) || !isVisible()) return;
+        const Input in = placement();
+        if (reported.change(in)) rt::input(id, in);
+    }
+    Reported reported;
 };
 
 // A child's client area. Its size hint is the size the window layer gives
@@ -107,16 +136,26 @@ class ChildWindow : public QMdiSubWindow {
         if (e->type() == QEvent::WindowStateChange) report();
     }
 
+  public:
+    void remember() {
+        if (units && surface) reported.change(placement());
+    }
+
   private:
-    void report() {
-        if (!units || !surface || (applying && *applying) || !isVisible()) return;
+    Input placement() const {
         Input in{Input::Kind::Placement};
         in.at = {units->fromX(pos().x()), units->fromY(pos().y()), units->fromX(surface->width()),
                  units->fromY(surface->height())};
         in.maximized = isMaximized();
         in.minimized = isMinimized();
-        rt::input(id, in);
+        return in;
     }
+    void report() {
+        if (!units || !surface || (applying && *applying) || !isVisible()) return;
+        const Input in = placement();
+        if (reported.change(in)) rt::input(id, in);
+    }
+    Reported reported;
 };
 
 }  // namespace rt

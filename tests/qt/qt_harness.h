@@ -1,0 +1,93 @@
+#pragma once
+// The Qt display under test: the test's own (main) thread is the GUI thread
+// and pumps Qt's events while it waits; windows run on procedure threads as
+// in the program. Runs on the offscreen platform.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "runtime/backend/qt/qt_backend.h"
+#include "runtime/clock.h"
+#include "runtime/threads.h"
+#include "runtime/window/window.h"
+
+namespace qttest {
+
+class QtTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        if (!QApplication::instance()) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            static int argc = 1;
+            static char name[] = "qt_tests";
+            static char* argv[] = {name, nullptr};
+            new QApplication(argc, argv);  // lives as long as the process
+        }
+    }
+    void SetUp() override {
+        rt::useManualClock(2024, 1, 15);
+        backend_ = std::make_unique<rt::QtBackend>();
+        rt::setBackend(backend_.get());
+    }
+    void TearDown() override {
+        rt::shutDownWindows();
+        pumpUntil([] { return rt::runningThreads() == 0; });
+        rt::joinAllThreads();
+        rt::setBackend(nullptr);
+        backend_.reset();
+        rt::resetWindows();
+        rt::useSystemClock();
+    }
+
+    // Runs Qt's events until done() holds (at most five seconds).
+    bool pumpUntil(const std::function<bool()>& done) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < until) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            if (done()) return true;
+        }
+        return false;
+    }
+    void pumpFor(int ms) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < until)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    // Until every thread waits and the display has drawn what it was given.
+    void settle() {
+        ASSERT_TRUE(pumpUntil([] { return rt::waitIdle(0); })) << "the program did not settle";
+        QCoreApplication::processEvents();
+    }
+
+    // Opens a window on a procedure thread of its own; build fills it.
+    int open(const std::string& title, std::function<void(rt::WindowDesc&, rt::Window&)> build = {}) {
+        rt::startProcedure([title, build] {
+            rt::WindowDesc d;
+            d.title = title;
+            d.at = {0, 0, 120, 60};
+            rt::Window w(d);
+            if (build) build(w.desc(), w);
+            w.open();
+            while (w.accept()) {
+            }
+        });
+        int id = 0;
+        pumpUntil([&] {
+            for (auto& v : rt::views())
+                if (v->title == title) id = v->id;
+            return id && rt::waitIdle(0);
+        });
+        EXPECT_TRUE(id) << title << " did not open";
+        settle();
+        return id;
+    }
+
+    std::unique_ptr<rt::QtBackend> backend_;
+};
+
+}  // namespace qttest
