@@ -117,6 +117,36 @@ void Window::handleInput(const Input& in) {
             activate();
             if (focusable(in.control, false)) navigateTo(in.control, false);
             break;
+        case Input::Kind::Scroll: {
+            // The list's scroll bar takes no focus; the list's owner scrolls.
+            activate();
+            const int c = in.control;
+            if (c <= 0 || c > controlCount()) break;
+            const Control& k = control(c);
+            if (k.kind != ControlKind::List || k.disabled || !visibleInTree(c)) break;
+            using By = Input::ScrollBy;
+            switch (in.scroll) {
+                case By::LineUp:
+                    queue({Event::LineScroll, c, -1, false});
+                    break;
+                case By::LineDown:
+                    queue({Event::LineScroll, c, 1, false});
+                    break;
+                case By::PageUp:
+                    queue({Event::PageUp, c, 0, false});
+                    break;
+                case By::PageDown:
+                    queue({Event::PageDown, c, 0, false});
+                    break;
+                case By::Thumb:
+                    queue({Event::ThumbDrag, c, std::clamp(in.amount, 0, 100), false});
+                    break;
+                case By::Wheel:
+                    if (in.amount) queue({Event::LineScroll, c, in.amount * WheelRows, false});
+                    break;
+            }
+            break;
+        }
     }
 }
 

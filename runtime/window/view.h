@@ -404,6 +404,7 @@ struct Input {
         Placement,  // at, maximized, minimized: the user moved or sized it
         Activate,   // the user brought the window to the front
         Focus,      // control: clicked into without pressing it
+        Scroll,     // control: a list's vertical scroll bar, or the wheel over the list
     };
     Kind kind = Kind::Click;
     int control = 0;
@@ -412,6 +413,12 @@ struct Input {
     std::string text;
     Rect at;
     bool maximized = false, minimized = false;
+    // Scroll: a line or a page up or down (the bar's arrows or its track),
+    // the thumb dragged to amount percent of the track (0 top, 100 bottom),
+    // or the wheel turned by amount notches (negative: towards the top).
+    enum class ScrollBy { LineUp, LineDown, PageUp, PageDown, Thumb, Wheel };
+    ScrollBy scroll = ScrollBy::LineDown;
+    int amount = 0;
 };
 
 // A display. Calls come from procedure threads (closed() with the window

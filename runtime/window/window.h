@@ -50,7 +50,12 @@ enum class Event {
     PageDown,
     ScrollTop,
     ScrollBottom,
+    LineScroll,  // a list's scroll bar arrow or the wheel: scrollAmount() rows (negative: up)
+    ThumbDrag,   // a list's scroll thumb dragged to scrollAmount() percent (0 top, 100 bottom)
 };
+
+// Rows one notch of the mouse wheel scrolls a list.
+constexpr int WheelRows = 3;
 
 // A control's binding to a variable: show gives the text the control shows
 // (Windows-1250, through its picture), take stores what the user typed and
@@ -166,6 +171,7 @@ class Window {
     Event event() const { return ev_.kind; }
     int field() const { return ev_.control; }
     int keyCode() const { return ev_.key; }
+    int scrollAmount() const { return ev_.key; }  // LineScroll, ThumbDrag
     // Posts an event to this window, after those already waiting.
     void post(Event e, int control = 0);
     // Posts an event to any window, from any thread; false if it is gone.
