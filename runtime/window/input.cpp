@@ -42,13 +42,16 @@ void Window::handleInput(const Input& in) {
             if (in.control <= 0 || in.control > controlCount()) break;
             Control& k = control(in.control);
             if (!hasValueEdit(k.kind) || k.readOnly || k.disabled) break;
-            std::string text = in.text;
-            if (const Picture* pic = pictureOf(k); pic && pic->kind == Picture::Kind::Text &&
-                                                   pic->width > 0 &&
-                                                   utf8Length(text) > std::size_t(pic->width))
-                text = utf8Prefix(text, static_cast<std::size_t>(pic->width));
-            k.edit = text;
-            k.edited = true;
+            setEdit(k, in.text, in.caret, in.anchor);
+            break;
+        }
+        case Input::Kind::Caret: {
+            if (in.control <= 0 || in.control > controlCount()) break;
+            Control& k = control(in.control);
+            if (!hasValueEdit(k.kind)) break;
+            const int len = static_cast<int>(utf8Length(k.edit));
+            k.caret = in.caret < 0 ? len : std::min(in.caret, len);
+            k.anchor = in.anchor < 0 ? k.caret : std::min(in.anchor, len);
             break;
         }
         case Input::Kind::Menu: {
@@ -116,6 +119,9 @@ void Window::handleInput(const Input& in) {
         case Input::Kind::Focus:
             activate();
             if (focusable(in.control, false)) navigateTo(in.control, false);
+            // Clicked at its start (a display reports where its caret went).
+            if (focus_ == in.control && hasValueEdit(control(in.control).kind))
+                control(in.control).caret = control(in.control).anchor = 0;
             break;
         case Input::Kind::Scroll: {
             // The list's scroll bar takes no focus; the list's owner scrolls.
@@ -290,14 +296,8 @@ void Window::handleKey(int k) {
                 return;
         }
     }
-    if (hasValueEdit(kind) && !c->readOnly) {
-        if (key::printable(k)) {
-            std::string text = c->edit + encodeUtf8(k);
-            handleInput(Input{Input::Kind::Text, f, 0, 0, text});
-        } else if (k == key::Backspace) {
-            popUtf8(c->edit);
-            c->edited = true;
-        }
+    if (hasValueEdit(kind)) {
+        editKey(*c, k);
         return;
     }
     if (k == ' ' && (kind == ControlKind::Button || kind == ControlKind::Check)) pressButton(f);

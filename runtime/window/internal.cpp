@@ -29,6 +29,42 @@ std::size_t utf8Length(std::string_view s) {
     return n;
 }
 
+std::size_t utf8Offset(std::string_view s, std::size_t chars) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
+            if (n == chars) return i;
+            ++n;
+        }
+    }
+    return s.size();
+}
+
+std::string editLines(std::string_view stored) {
+    std::string r;
+    r.reserve(stored.size());
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        if (stored[i] == '\r') {
+            r += '\n';  // CR LF, or a lone CR another program stored
+            if (i + 1 < stored.size() && stored[i + 1] == '\n') ++i;
+        } else {
+            r += stored[i];
+        }
+    }
+    return r;
+}
+
+std::string storedLines(std::string_view edit) {
+    const std::string lf = editLines(edit);
+    std::string r;
+    r.reserve(lf.size() + 16);
+    for (char c : lf) {
+        if (c == '\n') r += '\r';
+        r += c;
+    }
+    return r;
+}
+
 std::string utf8Prefix(std::string_view s, std::size_t chars) {
     std::size_t n = 0, i = 0;
     for (; i < s.size(); ++i) {
