@@ -518,6 +518,21 @@ void BrowseClass::fillAround(const rt::Position& position, const std::vector<cha
         rows.erase(rows.begin(), rows.begin() + (static_cast<int>(rows.size()) - wanted));
     const int above = static_cast<int>(rows.size());
     atStart_ = wanted > 0 && readBefore < wanted;
+    if (wanted <= 0 && line == 1 && !CurrentStep() && !after.empty()) {
+        // The fixed thumb stands at the top on the first row: whether a row
+        // lies before the page is one more short read.
+        Rows one;
+        if ((exact ? SetAt(position) : SetFromRecord(image.data())) == 0 &&
+            read(exact ? 1 : 2, false, one) == 0) {
+            const auto& first = after.front().ViewPosition;
+            atStart_ = std::none_of(one.begin(), one.end(), [&](const BrowseQueue::Entry& e) {
+                return !(e.ViewPosition == first);
+            });
+        } else {
+            atStart_ = true;
+        }
+        for (auto& e : one) spare_.push_back(std::move(e));
+    }
     atEnd_ = static_cast<int>(after.size()) < n - (line - 1);
     for (auto& e : after) rows.push_back(std::move(e));
     const int highlight = after.empty() ? static_cast<int>(rows.size()) : above + 1;
@@ -633,6 +648,96 @@ void BrowseClass::scroll(rt::Event ev) {
         default:
             return;
     }
+}
+
+void BrowseClass::scrollLines(int n) {
+    const int rows = Q->Records();
+    if (rows == 0 || n == 0) return;
+    const bool down = n > 0;
+    const int want = std::abs(n);
+    Rows more = readBeside(Q->Get(down ? rows : 1), want, down);
+    if (more.empty()) {
+        (down ? atEnd_ : atStart_) = true;
+        return;
+    }
+    (down ? atStart_ : atEnd_) = false;
+    if (static_cast<int>(more.size()) < want) (down ? atEnd_ : atStart_) = true;
+    // The page moves under the highlight, which keeps its line.
+    const int page = ItemsToFill();
+    Rows next;
+    next.reserve(static_cast<std::size_t>(rows) + more.size());
+    if (down) {
+        next.insert(next.end(), std::make_move_iterator(Q->entries_.begin()),
+                    std::make_move_iterator(Q->entries_.end()));
+        for (auto& e : more) next.push_back(std::move(e));
+        if (static_cast<int>(next.size()) > page)
+            next.erase(next.begin(), next.end() - page);
+    } else {
+        for (auto it = more.rbegin(); it != more.rend(); ++it) next.push_back(std::move(*it));
+        next.insert(next.end(), std::make_move_iterator(Q->entries_.begin()),
+                    std::make_move_iterator(Q->entries_.end()));
+        if (static_cast<int>(next.size()) > page) next.resize(static_cast<std::size_t>(page));
+    }
+    setPage(std::move(next), Highlight());
+}
+
+void BrowseClass::thumbTo(int percent) {
+    if (percent <= 0) {
+        ScrollTop();
+        return;
+    }
+    if (percent >= 100) {
+        ScrollEnd();
+        return;
+    }
+    StepClass* step = CurrentStep();
+    if (!step || current_ < 1 || Q->Records() == 0) {
+        // The fixed thumb knows no value: a page towards where it went.
+        if (percent != thumb_) scroll(percent < thumb_ ? rt::Event::PageUp : rt::Event::PageDown);
+        return;
+    }
+    // The first row at or after the step's value for that place: the key's
+    // first field takes the value, the fields after it their lowest values.
+    const rt::KeyRef key = sorts_[static_cast<std::size_t>(current_ - 1)].key;
+    const rt::FileDef& fd = key.file->def();
+    const auto& fields = fd.keys[static_cast<std::size_t>(key.index)].fields;
+    if (fields.empty() || key.file != &View->primary()) return;
+    const char* base = static_cast<const char*>(HighlightedImage());
+    std::vector<char> image(base, base + fd.recordSize);
+    const rt::Value v = step->GetValue(percent);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const rt::FieldDef& d = fd.fields[static_cast<std::size_t>(fields[i])];
+        char* p = image.data() + d.offset;
+        switch (d.type) {
+            case rt::FieldType::Long: {
+                std::int32_t x = INT32_MIN;
+                if (i == 0) {
+                    const auto* n = std::get_if<std::int64_t>(&v);
+                    x = static_cast<std::int32_t>(
+                        std::clamp<std::int64_t>(n ? *n : 0, INT32_MIN, INT32_MAX));
+                }
+                std::memcpy(p, &x, sizeof x);
+                break;
+            }
+            case rt::FieldType::String: {
+                const auto* t = std::get_if<std::string>(&v);
+                rt::assignFixed(p, d.size, i == 0 && t ? *t : std::string());
+                break;
+            }
+            case rt::FieldType::Byte: {
+                const auto* n = std::get_if<std::int64_t>(&v);
+                *p = static_cast<char>(i == 0 && n ? std::clamp<std::int64_t>(*n, 0, 255) : 0);
+                break;
+            }
+            case rt::FieldType::Decimal: {
+                const auto* n = std::get_if<std::int64_t>(&v);
+                const rt::Money m{i == 0 && n ? *n * 100 : -rt::MaxDecimal11_2Cents};
+                std::memcpy(p, &m, sizeof m);
+                break;
+            }
+        }
+    }
+    LocateRecord(image.data());
 }
 
 void BrowseClass::MoveHighlight(bool down) {
@@ -1037,6 +1142,14 @@ bool BrowseClass::TakeEvent() {
         case rt::Event::ScrollBottom:
             if (f != ListControl) return false;
             scroll(w.event());
+            return true;
+        case rt::Event::LineScroll:
+            if (f != ListControl) return false;
+            scrollLines(w.scrollAmount());
+            return true;
+        case rt::Event::ThumbDrag:
+            if (f != ListControl) return false;
+            thumbTo(w.scrollAmount());
             return true;
         case rt::Event::AlertKey:
             if (f != ListControl) return false;

@@ -229,6 +229,11 @@ class BrowseClass : public ViewManager, public WindowComponent {
     Rows readBeside(const BrowseQueue::Entry& e, int count, bool forward);
     void setPage(Rows rows, int highlight);
     void scroll(rt::Event e);
+    // The scroll bar and the wheel: the page moves n rows under the
+    // highlight (negative: up); the thumb dragged to a place positions the
+    // list at the step's value there (the fixed thumb: a page that way).
+    void scrollLines(int n);
+    void thumbTo(int percent);
     void computeLimits();
     void afterMove();
     void setButtons();

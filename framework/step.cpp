@@ -28,7 +28,19 @@ int proportion(std::int64_t value, std::int64_t low, std::int64_t high, bool des
     return descending ? 100 - p : p;
 }
 
+// The value at percent of the way between the limits (from the top of the
+// order, so from high down in a descending one).
+std::int64_t between(int percent, std::int64_t low, std::int64_t high, bool descending) {
+    percent = std::clamp(percent, 0, 100);
+    if (descending) percent = 100 - percent;
+    return low + static_cast<std::int64_t>(static_cast<long double>(high - low) * percent / 100.0L);
+}
+
 }  // namespace
+
+rt::Value StepLongClass::GetValue(int percent) const {
+    return between(percent, low_, high_, Descending());
+}
 
 void StepLongClass::SetLimit(const rt::Value& low, const rt::Value& high) {
     low_ = asInteger(low);
@@ -77,4 +89,17 @@ void StepStringClass::SetLimit(const rt::Value& low, const rt::Value& high) {
 
 int StepStringClass::GetPercentile(const rt::Value& value) const {
     return proportion(Weigh(asText(value)), low_, high_, Descending());
+}
+
+rt::Value StepStringClass::GetValue(int percent) const {
+    std::int64_t w = between(percent, low_, high_, Descending());
+    const std::int64_t base = static_cast<std::int64_t>(letters_.size()) + 1;
+    // The weight's digits, one per leading character, the last first.
+    std::string text(Depth, ' ');
+    for (int i = Depth - 1; i >= 0; --i) {
+        const std::int64_t place = w % base;
+        w /= base;
+        if (place > 0) text[static_cast<std::size_t>(i)] = letters_[static_cast<std::size_t>(place - 1)];
+    }
+    return std::string(rt::trimRight(text));
 }

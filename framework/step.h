@@ -35,6 +35,12 @@ class StepClass {
         (void)value;
         return 50;
     }
+    // The other way round: the value of the first key field at a thumb
+    // position (a dragged thumb positions the list on it).
+    virtual rt::Value GetValue(int percent) const {
+        (void)percent;
+        return std::int64_t{0};
+    }
 };
 
 // Numeric keys: the thumb is proportional to the value between the limits.
@@ -42,6 +48,7 @@ class StepLongClass : public StepClass {
   public:
     void SetLimit(const rt::Value& low, const rt::Value& high) override;
     int GetPercentile(const rt::Value& value) const override;
+    rt::Value GetValue(int percent) const override;
     std::int64_t Low() const { return low_; }
     std::int64_t High() const { return high_; }
 
@@ -62,6 +69,8 @@ class StepStringClass : public StepClass {
     void Init(int controls, int mode = Runtime);
     void SetLimit(const rt::Value& low, const rt::Value& high) override;
     int GetPercentile(const rt::Value& value) const override;
+    // The leading letters whose weight lies at that place between the limits.
+    rt::Value GetValue(int percent) const override;
 
     // The weight of a text (exposed for tests): the places of its first
     // Depth characters in the letter table, 0 for a character not in it.

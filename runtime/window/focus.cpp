@@ -174,9 +174,103 @@ void Window::insertText(std::string_view utf8) {
     if (!focus_) return;
     Control& k = control(focus_);
     if (!hasValueEdit(k.kind) || k.readOnly) return;
-    k.edit += utf8;
+    const std::size_t from = utf8Offset(k.edit, static_cast<std::size_t>(std::min(k.caret, k.anchor)));
+    const std::size_t to = utf8Offset(k.edit, static_cast<std::size_t>(std::max(k.caret, k.anchor)));
+    const int at = static_cast<int>(utf8Length(std::string_view(k.edit).substr(0, from)) +
+                                    utf8Length(utf8));
+    setEdit(k, k.edit.substr(0, from) + std::string(utf8) + k.edit.substr(to), at, at);
+}
+
+// ---------------------------------------------------------------------------
+// Editing: the caret and the selection are the window's, so every display
+// shows them alike.
+
+void Window::setEdit(Control& k, std::string text, int caret, int anchor) {
+    if (const Picture* pic = pictureOf(k); pic && pic->kind == Picture::Kind::Text &&
+                                           pic->width > 0 &&
+                                           utf8Length(text) > std::size_t(pic->width))
+        text = utf8Prefix(text, static_cast<std::size_t>(pic->width));
+    const int len = static_cast<int>(utf8Length(text));
+    k.edit = std::move(text);
     k.edited = true;
+    k.caret = caret < 0 ? len : std::min(caret, len);
+    k.anchor = anchor < 0 ? k.caret : std::min(anchor, len);
     dirty_ = true;
+}
+
+bool Window::editKey(Control& c, int k) {
+    const std::string& t = c.edit;
+    const int len = static_cast<int>(utf8Length(t));
+    const int lo = std::min(c.caret, c.anchor), hi = std::max(c.caret, c.anchor);
+    auto at = [&](int chars) { return utf8Offset(t, static_cast<std::size_t>(std::max(chars, 0))); };
+    auto replace = [&](int from, int to, std::string_view with) {
+        if (c.readOnly) return;
+        const int caret = from + static_cast<int>(utf8Length(with));
+        setEdit(c, t.substr(0, at(from)) + std::string(with) + t.substr(at(to)), caret, caret);
+    };
+    auto moveTo = [&](int caret) {
+        c.caret = c.anchor = std::clamp(caret, 0, len);
+        dirty_ = true;
+    };
+    // A text box's lines: where the caret's line starts and ends (characters).
+    auto lineStart = [&](int caret) {
+        const std::size_t b = at(caret);
+        const std::size_t nl = b == 0 ? std::string::npos : t.rfind('\n', b - 1);
+        return nl == std::string::npos ? 0 : static_cast<int>(utf8Length(t.substr(0, nl + 1)));
+    };
+    auto lineEnd = [&](int caret) {
+        const std::size_t nl = t.find('\n', at(caret));
+        return nl == std::string::npos ? len : static_cast<int>(utf8Length(t.substr(0, nl)));
+    };
+    const bool lines = c.kind == ControlKind::Text;
+    if (key::printable(k)) {
+        replace(lo, hi, encodeUtf8(k));
+        return true;
+    }
+    switch (k) {
+        case key::Backspace:
+            if (lo < hi)
+                replace(lo, hi, "");
+            else if (c.caret > 0)
+                replace(c.caret - 1, c.caret, "");
+            return true;
+        case key::Delete:
+            if (lo < hi)
+                replace(lo, hi, "");
+            else if (c.caret < len)
+                replace(c.caret, c.caret + 1, "");
+            return true;
+        case key::Left:
+            moveTo(lo < hi ? lo : c.caret - 1);
+            return true;
+        case key::Right:
+            moveTo(lo < hi ? hi : c.caret + 1);
+            return true;
+        case key::Home:
+            moveTo(lines ? lineStart(c.caret) : 0);
+            return true;
+        case key::End:
+            moveTo(lines ? lineEnd(c.caret) : len);
+            return true;
+        case key::Up:
+        case key::Down: {
+            if (!lines) return false;
+            const int start = lineStart(c.caret), column = c.caret - start;
+            if (k == key::Up) {
+                if (start == 0) return true;
+                const int prev = lineStart(start - 1);
+                moveTo(prev + std::min(column, start - 1 - prev));
+            } else {
+                const int end = lineEnd(c.caret);
+                if (end >= len) return true;
+                const int next = end + 1;
+                moveTo(next + std::min(column, lineEnd(next) - next));
+            }
+            return true;
+        }
+        default:
+            return false;
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -111,6 +111,7 @@ void input(int window, Input in) {
             case Input::Kind::RightClick:
             case Input::Kind::Activate:
             case Input::Kind::Focus:
+            case Input::Kind::Scroll:
                 h.activateLocked(window);
                 break;
             default:

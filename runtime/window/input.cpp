@@ -44,13 +44,16 @@ void Window::handleInput(const Input& in) {
             if (in.control <= 0 || in.control > controlCount()) break;
             Control& k = control(in.control);
             if (!hasValueEdit(k.kind) || k.readOnly || k.disabled) break;
-            std::string text = in.text;
-            if (const Picture* pic = pictureOf(k); pic && pic->kind == Picture::Kind::Text &&
-                                                   pic->width > 0 &&
-                                                   utf8Length(text) > std::size_t(pic->width))
-                text = utf8Prefix(text, static_cast<std::size_t>(pic->width));
-            k.edit = text;
-            k.edited = true;
+            setEdit(k, in.text, in.caret, in.anchor);
+            break;
+        }
+        case Input::Kind::Caret: {
+            if (in.control <= 0 || in.control > controlCount()) break;
+            Control& k = control(in.control);
+            if (!hasValueEdit(k.kind)) break;
+            const int len = static_cast<int>(utf8Length(k.edit));
+            k.caret = in.caret < 0 ? len : std::min(in.caret, len);
+            k.anchor = in.anchor < 0 ? k.caret : std::min(in.anchor, len);
             break;
         }
         case Input::Kind::Menu: {
@@ -124,7 +127,40 @@ void Window::handleInput(const Input& in) {
         }
         case Input::Kind::Focus:
             if (focusable(in.control, false)) navigateTo(in.control, false);
+            // Clicked at its start (a display reports where its caret went).
+            if (focus_ == in.control && hasValueEdit(control(in.control).kind))
+                control(in.control).caret = control(in.control).anchor = 0;
             break;
+        case Input::Kind::Scroll: {
+            // The list's scroll bar takes no focus (its window became the
+            // active one in input()); the list's owner scrolls.
+            const int c = in.control;
+            if (c <= 0 || c > controlCount()) break;
+            const Control& k = control(c);
+            if (k.kind != ControlKind::List || k.disabled || !visibleInTree(c)) break;
+            using By = Input::ScrollBy;
+            switch (in.scroll) {
+                case By::LineUp:
+                    queue({Event::LineScroll, c, -1, false});
+                    break;
+                case By::LineDown:
+                    queue({Event::LineScroll, c, 1, false});
+                    break;
+                case By::PageUp:
+                    queue({Event::PageUp, c, 0, false});
+                    break;
+                case By::PageDown:
+                    queue({Event::PageDown, c, 0, false});
+                    break;
+                case By::Thumb:
+                    queue({Event::ThumbDrag, c, std::clamp(in.amount, 0, 100), false});
+                    break;
+                case By::Wheel:
+                    if (in.amount) queue({Event::LineScroll, c, in.amount * WheelRows, false});
+                    break;
+            }
+            break;
+        }
     }
 }
 
@@ -268,14 +304,8 @@ void Window::handleKey(int k) {
                 return;
         }
     }
-    if (hasValueEdit(kind) && !c->readOnly) {
-        if (key::printable(k)) {
-            std::string text = c->edit + encodeUtf8(k);
-            handleInput(Input{Input::Kind::Text, f, 0, 0, text});
-        } else if (k == key::Backspace) {
-            popUtf8(c->edit);
-            c->edited = true;
-        }
+    if (hasValueEdit(kind)) {
+        editKey(*c, k);
         return;
     }
     if (k == ' ' && (kind == ControlKind::Button || kind == ControlKind::Check)) pressButton(f);

@@ -57,14 +57,7 @@ std::optional<std::string> typedText(const Control& c) {
 
 std::string editText(const Control& c, std::string_view cp1250) {
     std::string s = toUtf8(cp1250);
-    if (c.kind != ControlKind::Text) return s;
-    std::string out;
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') continue;
-        out += s[i];
-    }
-    return out;
+    return c.kind == ControlKind::Text ? editLines(s) : s;
 }
 
 std::size_t utf8Length(std::string_view s) {
@@ -72,6 +65,31 @@ std::size_t utf8Length(std::string_view s) {
     for (unsigned char c : s)
         if ((c & 0xC0) != 0x80) ++n;
     return n;
+}
+
+std::size_t utf8Offset(std::string_view s, std::size_t chars) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
+            if (n == chars) return i;
+            ++n;
+        }
+    }
+    return s.size();
+}
+
+std::string editLines(std::string_view stored) {
+    std::string r;
+    r.reserve(stored.size());
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        if (stored[i] == '\r') {
+            r += '\n';  // CR LF, or a lone CR another program stored
+            if (i + 1 < stored.size() && stored[i + 1] == '\n') ++i;
+        } else {
+            r += stored[i];
+        }
+    }
+    return r;
 }
 
 std::string utf8Prefix(std::string_view s, std::size_t chars) {

@@ -21,6 +21,11 @@ bool hasValueEdit(ControlKind k);
 bool passKind(ControlKind k);
 
 std::size_t utf8Length(std::string_view s);
+// The byte where character chars of s begins (s.size() past its end).
+std::size_t utf8Offset(std::string_view s, std::size_t chars);
+// A text box's line breaks in its edit text: LF for a stored CR LF (or a
+// lone CR another program stored).
+std::string editLines(std::string_view stored);
 std::string utf8Prefix(std::string_view s, std::size_t chars);
 void popUtf8(std::string& s);
 std::string encodeUtf8(int cp);

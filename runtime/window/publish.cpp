@@ -25,7 +25,13 @@ std::string Window::shown(const Control& c) const {
 void Window::display(int c) {
     auto one = [this](Control& k) {
         if (hasValueEdit(k.kind)) {
-            k.edit = editText(k, shown(k));
+            std::string now = editText(k, shown(k));
+            // The same text keeps its caret; another one puts it at the end.
+            const int len = static_cast<int>(utf8Length(now));
+            if (now != k.edit) k.caret = k.anchor = len;
+            k.caret = std::min(k.caret, len);
+            k.anchor = std::min(k.anchor, len);
+            k.edit = std::move(now);
             k.edited = false;
         }
     };
@@ -144,7 +150,8 @@ ViewPtr Window::makeView() const {
                 o.hasFont == c.hasFont && o.font == c.font && o.align == c.align &&
                 o.indent == c.indent && o.bevelOuter == c.bevelOuter &&
                 o.bevelInner == c.bevelInner && o.bevelStyle == c.bevelStyle && o.fill == c.fill &&
-                o.checked == checked && m.name == c.name &&
+                o.checked == checked && o.caret == c.caret && o.anchor == c.anchor &&
+                m.name == c.name &&
                 m.text == *text && m.msg == c.msg && m.tip == c.tip) {
                 v->controls.push_back(m.view);
                 continue;
@@ -182,6 +189,8 @@ ViewPtr Window::makeView() const {
         cv->fill = c.fill;
         cv->text = hasValueEdit(c.kind) ? *text : converted(*text, m.text, &ControlView::text);
         cv->checked = checked;
+        cv->caret = c.caret;
+        cv->anchor = c.anchor;
         if (c.kind == ControlKind::List) {
             ListPayload& l = cv->payload.emplace<ListPayload>();
             // The columns converted once, and again only when they change.

@@ -244,6 +244,7 @@ struct ControlView {
     bool isDefault = false;
     bool readOnly = false;
     bool checked = false;  // check box, radio
+    int caret = 0, anchor = 0;  // entries and text boxes: in characters of text
     bool hasFont = false;
     Font font;
     Align align = Align::Left;
@@ -404,6 +405,8 @@ struct Input {
         Placement,  // at, maximized, minimized: the user moved or sized it
         Activate,   // the user brought the window to the front
         Focus,      // control: clicked into without pressing it
+        Scroll,     // control: a list's vertical scroll bar, or the wheel over the list
+        Caret,      // control: an entry's caret or selection moved (caret, anchor)
     };
     Kind kind = Kind::Click;
     int control = 0;
@@ -412,6 +415,15 @@ struct Input {
     std::string text;
     Rect at;
     bool maximized = false, minimized = false;
+    // Scroll: a line or a page up or down (the bar's arrows or its track),
+    // the thumb dragged to amount percent of the track (0 top, 100 bottom),
+    // or the wheel turned by amount notches (negative: towards the top).
+    enum class ScrollBy { LineUp, LineDown, PageUp, PageDown, Thumb, Wheel };
+    ScrollBy scroll = ScrollBy::LineDown;
+    int amount = 0;
+    // Text, Caret: the caret and the selection's other end, in characters
+    // of the text (-1: at the end of it).
+    int caret = -1, anchor = -1;
 };
 
 // A display. Calls come from procedure threads (closed() and status() with

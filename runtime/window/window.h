@@ -50,7 +50,12 @@ enum class Event {
     PageDown,
     ScrollTop,
     ScrollBottom,
+    LineScroll,  // a list's scroll bar arrow or the wheel: scrollAmount() rows (negative: up)
+    ThumbDrag,   // a list's scroll thumb dragged to scrollAmount() percent (0 top, 100 bottom)
 };
+
+// Rows one notch of the mouse wheel scrolls a list.
+constexpr int WheelRows = 3;
 
 // A control's binding to a variable: show gives the text the control shows
 // (Windows-1250, through its picture), take stores what the user typed and
@@ -116,8 +121,11 @@ struct Control {
     std::set<int> alerts;
 
     // run-time state kept by the window
-    std::string edit;     // an entry's edit text (UTF-8)
+    std::string edit;     // an entry's edit text (UTF-8; a text box's line breaks as LF)
     bool edited = false;  // the user changed it since it was last shown
+    // The caret and the other end of the selection in the edit text, in
+    // characters (equal: nothing selected).
+    int caret = 0, anchor = 0;
 };
 
 // The kinds of control that can take the focus at all.
@@ -166,6 +174,7 @@ class Window {
     Event event() const { return ev_.kind; }
     int field() const { return ev_.control; }
     int keyCode() const { return ev_.key; }
+    int scrollAmount() const { return ev_.key; }  // LineScroll, ThumbDrag
     // Posts an event to this window, after those already waiting.
     void post(Event e, int control = 0);
     // Posts an event to any window, from any thread; false if it is gone.
@@ -197,7 +206,8 @@ class Window {
         dirty_ = true;
         publish();
     }
-    // Types text into the focused multi-line box (a new line for Shift+Enter).
+    // Types text into the focused entry or multi-line box at its caret, over
+    // what is selected (a new line for Shift+Enter).
     void insertText(std::string_view utf8);
 
     // Attributes at run time.
@@ -253,6 +263,10 @@ class Window {
     void finish();
     void handleInput(const Input& in);
     void handleKey(int k);
+    // The keys that edit an entry's text or move its caret; false for others.
+    bool editKey(Control& c, int k);
+    // The edit text as the user changed it, the caret and selection with it.
+    void setEdit(Control& c, std::string utf8, int caret, int anchor);
     void handleClick(int control, int row, int key);
     void moveFocus(int target);
     bool acceptControl(int control, bool inPass);

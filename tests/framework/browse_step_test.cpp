@@ -80,6 +80,33 @@ TEST(StepString, LeadingLettersPlaceTheThumbInTheKeysOrder) {
     EXPECT_EQ(s.GetPercentile(t("Aaaa")), 0);  // before the first: the top
 }
 
+// A dragged thumb asks for the value at its place: the value whose place
+// is that one, or just before it, in both kinds and both directions.
+TEST(Step, ValueAtAPlaceLiesThere) {
+    StepLongClass up, down;
+    up.Init(StepOption::Alpha);
+    down.Init(StepOption::Alpha | StepOption::Descending);
+    StepStringClass text;
+    text.Init(StepOption::Alpha, StepStringClass::Runtime);
+    for (StepClass* s : {static_cast<StepClass*>(&up), static_cast<StepClass*>(&down)})
+        s->SetLimit(n(1), n(40));
+    text.SetLimit(t("Alpinist"), t("Zelengora"));
+    EXPECT_EQ(std::get<std::int64_t>(up.GetValue(0)), 1);
+    EXPECT_EQ(std::get<std::int64_t>(up.GetValue(100)), 40);
+    EXPECT_EQ(std::get<std::int64_t>(up.GetValue(50)), 20);
+    EXPECT_EQ(std::get<std::int64_t>(down.GetValue(0)), 40);
+    EXPECT_EQ(std::get<std::int64_t>(down.GetValue(100)), 1);
+    for (int p = 0; p <= 100; p += 5) {
+        SCOPED_TRACE(p);
+        for (StepClass* s : {static_cast<StepClass*>(&up), static_cast<StepClass*>(&down),
+                             static_cast<StepClass*>(&text)}) {
+            const int back = s->GetPercentile(s->GetValue(p));
+            EXPECT_LE(std::abs(back - p), 3);
+        }
+    }
+    EXPECT_EQ(std::get<std::string>(text.GetValue(0)), "ALP");
+}
+
 // The list shows its thumb: proportional to the code in the code order, the
 // fixed thumb (top, middle, bottom) in the name order, which has no step.
 TEST_F(BrowseTest, ListShowsTheThumbOfItsOrder) {

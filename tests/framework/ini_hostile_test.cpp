@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <cstdio>
@@ -35,9 +36,9 @@ const std::string DT = "[__Dont_Touch_Me__]\r\n";
 // The time limits are for a real build; the sanitizers make every
 // allocation and access many times slower.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr double LimitMs = 10000.0;
+constexpr double LimitMs = 60000.0;
 #else
-constexpr double LimitMs = 1000.0;
+constexpr double LimitMs = 3000.0;
 #endif
 
 // The limits are on the processor time of this thread: what they catch is a
@@ -171,9 +172,8 @@ TEST(INIHostileFileTest, ABlankKeyNeitherHidesTheKeysAfterItNorBecomesASection) 
     EXPECT_EQ(readFile("Sutrik.INI"), "[Main]\r\n=[X]\r\nA=1\r\nB=2\r\nC=3\r\n");
 }
 
-TEST(INIHostileFileTest, AHundredThousandSectorsAreReadAndWrittenBackWellUnderASecond) {
-    TempDir dir;
-    constexpr int n = 100000;
+// Reads a file of n sectors and writes it back; the processor time of both.
+double readAndWriteBack(int n) {
     std::string file = "[Main]\r\nMaximize=Yes\r\n" + DT + "Sectors=" + std::to_string(n) + "\r\n";
     for (int i = 1; i <= n; ++i) {
         const auto s = std::to_string(i);
@@ -185,14 +185,28 @@ TEST(INIHostileFileTest, AHundredThousandSectorsAreReadAndWrittenBackWellUnderAS
     INIClass ini;
     ini.Init(".\\Sutrik.INI", 0, 0);
     const double readMs = msSince(t0);
-    ASSERT_EQ(ini.Sectors().size(), static_cast<std::size_t>(n));
-    EXPECT_EQ(ini.Sectors()[n - 1].item, "Item 100000");
+    EXPECT_EQ(ini.Sectors().size(), static_cast<std::size_t>(n));
+    if (ini.Sectors().size() == static_cast<std::size_t>(n))
+        EXPECT_EQ(ini.Sectors()[n - 1].item, "Item " + std::to_string(n));
     const auto t1 = CpuClock::now();
-    ASSERT_TRUE(ini.Kill());
+    EXPECT_TRUE(ini.Kill());
     const double writeMs = msSince(t1);
     std::printf("[ figures  ] %d sectors: read %.1f ms, written back %.1f ms\n", n, readMs, writeMs);
-    EXPECT_LT(readMs + writeMs, LimitMs);
     EXPECT_EQ(readFile("Sutrik.INI"), file);
+    return readMs + writeMs;
+}
+
+// Alone on this kind of machine the hundred thousand take about 0.4 s; the
+// limit leaves room for a machine busy with other tests. What must never
+// come back is work that grows with the square of the entries (a scan of
+// the section per key): ten times the entries may cost little more than ten
+// times the time.
+TEST(INIHostileFileTest, AHundredThousandSectorsAreReadAndWrittenBackWellUnderASecond) {
+    TempDir dir;
+    const double small = readAndWriteBack(10000);
+    const double large = readAndWriteBack(100000);
+    EXPECT_LT(large, LimitMs);
+    EXPECT_LT(large, 25 * std::max(small, 1.0));
 }
 
 // A Sutrik.INI that exists but cannot be read is left as it is: no update,
@@ -290,14 +304,21 @@ TEST(INIHostileFileTest, AFileThatCannotBeKeptIsReportedOnceAndStaysAsItWas) {
 }
 
 // Two copies of the program in one directory, each updating the file a
-// thousand times with keys of its own, while a third watches the file.
+// thousand times with keys of its own, while a third watches the file
+// (fewer times under the sanitizers, which make each update many times
+// slower).
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr int Updates = 300;
+#else
+constexpr int Updates = 1000;
+#endif
 TEST(INIHostileFileTest, TwoProcessesUpdatingOneFileLoseNothing) {
     TempDir dir;
     const std::string sectors = DT + "Sectors=2\r\nSectors_1=a,b,c\r\nSectors_2=d,e,f\r\n";
     writeFile("Sutrik.INI", "[Main]\r\nMaximize=Yes\r\n" + sectors);
-    constexpr int updates = 1000;
+    constexpr int updates = Updates;
 
-    const auto t0 = CpuClock::now();
+    const auto t0 = std::chrono::steady_clock::now();
     std::vector<pid_t> children;
     for (int p = 0; p < 2; ++p) {
         const pid_t pid = ::fork();
@@ -337,7 +358,8 @@ TEST(INIHostileFileTest, TwoProcessesUpdatingOneFileLoseNothing) {
             }
         }
     }
-    const double ms = msSince(t0);
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
 
     INIClass ini;
     ini.Init("Sutrik.INI");

@@ -18,6 +18,8 @@
 #include <QPrintDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QTabBar>
 #include <QTreeWidget>
 #include <atomic>
@@ -206,6 +208,12 @@ class QtDriver : public Driver {
             if (c.kind == rt::ControlKind::Sheet) {
                 c.at.y = u.fromY(g.y() - u.y(11));
                 c.at.h += 11;
+            }
+            // A list's own scroll bar stands beside its tree.
+            if (auto* bar = qobject_cast<QScrollBar*>(pr.widget(v.id, -c.id));
+                bar && c.kind == rt::ControlKind::List && !bar->isHidden()) {
+                c.at.w = u.fromX(bar->geometry().right() + 1 - g.x());
+                if (auto* l = c.list()) l->thumb = bar->value();
             }
             c.enabled = surface ? w->isEnabledTo(surface) : w->isEnabled();
             c.visible = surface ? w->isVisibleTo(surface) : w->isVisible();
@@ -433,6 +441,35 @@ class QtDriver : public Driver {
                     top->resize(top->size() + QSize(u.x(in.at.w), u.y(in.at.h)) - surface->size());
                 } else {
                     rt::input(window, in);
+                }
+                return;
+            }
+            case K::Scroll: {
+                // The wheel over the rows; the scroll bar's arrows, track and thumb.
+                auto* tree = qobject_cast<QTreeWidget*>(pr.widget(window, in.control));
+                auto* bar = qobject_cast<QScrollBar*>(pr.widget(window, -in.control));
+                using By = rt::Input::ScrollBy;
+                if (in.scroll == By::Wheel) {
+                    if (!tree) return;
+                    QWidget* vp = tree->viewport();
+                    const QPointF p(vp->width() / 2.0, vp->height() / 2.0);
+                    QWheelEvent e(p, vp->mapToGlobal(p), QPoint(), QPoint(0, -120 * in.amount),
+                                  Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+                    QApplication::sendEvent(vp, &e);
+                    return;
+                }
+                if (!bar || !bar->isVisible()) return;
+                switch (in.scroll) {
+                    case By::LineUp: bar->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
+                    case By::LineDown: bar->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
+                    case By::PageUp: bar->triggerAction(QAbstractSlider::SliderPageStepSub); break;
+                    case By::PageDown: bar->triggerAction(QAbstractSlider::SliderPageStepAdd); break;
+                    default:
+                        // a drag: pressed, moved along the track, let go
+                        bar->setSliderDown(true);
+                        bar->setSliderPosition(std::clamp(in.amount, 0, 100));
+                        bar->setSliderDown(false);
+                        break;
                 }
                 return;
             }

@@ -701,6 +701,10 @@ void Runner::expect(const Words& w) {
         for (std::size_t i = cur ? 3 : 4, k = 0; i < w.size(); ++i, ++k)
             if (k >= cells.size() || !textMatches(w[i], cells[k]))
                 mismatch(w[2] + " row " + std::to_string(row) + " cells as given", "cells" + saw);
+    } else if (what == "thumb") {
+        need(w, 4);
+        if (!c.list() || std::to_string(list.thumb) != w[3])
+            mismatch(w[2] + " thumb at " + w[3], "at " + std::to_string(list.thumb));
     } else if (what == "selected") {
         need(w, 4);
         if (std::to_string(list.highlight) != w[3])
@@ -839,6 +843,29 @@ void Runner::command(const Words& w) {
             return;
         }
         fail(c == "choose" ? "a file dialog" : "a popup menu");
+    }
+    if (c == "wheel" || c == "thumb" || c == "scroll") {
+        // The wheel over a list, its scroll thumb dragged, a click on its
+        // scroll bar's arrows or track.
+        need(w, 3);
+        rt::ViewPtr v = current();
+        if (!v) fail("a current window");
+        rt::Input in{rt::Input::Kind::Scroll, control(w[1]).id};
+        using By = rt::Input::ScrollBy;
+        if (c == "scroll") {
+            static const std::map<std::string, By> ways = {{"line-up", By::LineUp},
+                                                           {"line-down", By::LineDown},
+                                                           {"page-up", By::PageUp},
+                                                           {"page-down", By::PageDown}};
+            auto it = ways.find(w[2]);
+            if (it == ways.end()) fail("line-up, line-down, page-up or page-down", w[2]);
+            in.scroll = it->second;
+        } else {
+            in.scroll = c == "wheel" ? By::Wheel : By::Thumb;
+            in.amount = std::atoi(w[2].c_str());
+        }
+        d_.input(v->id, in);
+        return;
     }
     if (c == "resize" || c == "maximize" || c == "restore") {
         // The user drags the border, or presses the maximize or restore box.

@@ -63,6 +63,11 @@ const ControlAdapter& lineAdapter();       // lines
 
 QFrame::Shadow shadowOf(int bevel);
 
+// Between Qt's places in a text (UTF-16 units) and the window layer's
+// (characters): the characters before index i, and the index of character n.
+int charsBefore(const QString& s, int i);
+int indexOfChar(const QString& s, int n);
+
 // A list column's alignment; a decimal column lines its numbers up on the
 // right, since they are formatted to the same number of places.
 Qt::Alignment columnAlignment(Align a);

@@ -1,5 +1,7 @@
 #include "runtime/backend/qt/controls.h"
 
+#include <algorithm>
+
 namespace rt {
 
 void ControlAdapter::place(const Win& w, QWidget* widget, const ControlView& c) const {
@@ -44,6 +46,20 @@ const ControlAdapter* adapterFor(ControlKind kind) {
         default:
             return nullptr;
     }
+}
+
+int charsBefore(const QString& s, int i) {
+    int n = 0;
+    for (int k = 0; k < i && k < s.size(); ++k)
+        if (!s[k].isLowSurrogate()) ++n;
+    return n;
+}
+
+int indexOfChar(const QString& s, int n) {
+    int k = 0;
+    for (int c = 0; k < s.size() && c < n; ++k)
+        if (!s[k].isHighSurrogate()) ++c;  // a pair counts at its second half
+    return k;
 }
 
 QFrame::Shadow shadowOf(int bevel) {

@@ -1,4 +1,6 @@
-// Entries, spins and combos: a one-line edit box that reports each edit.
+// Entries, spins and combos: a one-line edit box that reports each edit
+// with its caret, and each move of the caret or the selection. The window
+// layer keeps both; the box shows them as each view says.
 #include <QLineEdit>
 
 #include "runtime/backend/qt/controls.h"
@@ -8,6 +10,16 @@ namespace rt {
 
 namespace {
 
+// The caret and the selection's other end, in characters.
+std::pair<int, int> caretOf(const QLineEdit* e) {
+    const QString t = e->text();
+    const int caret = charsBefore(t, e->cursorPosition());
+    if (!e->hasSelectedText()) return {caret, caret};
+    const int start = charsBefore(t, e->selectionStart());
+    const int end = charsBefore(t, e->selectionEnd());
+    return {caret, caret == start ? end : start};
+}
+
 class EntryAdapter final : public ControlAdapter {
   public:
     Made create(Building& b, const ControlView& c) const override {
@@ -15,11 +27,21 @@ class EntryAdapter final : public ControlAdapter {
         e->setFocusPolicy(Qt::ClickFocus);
         if (c.align == Align::Right) e->setAlignment(Qt::AlignRight);
         const int id = b.v.id, ctl = c.id;
-        QObject::connect(e, &QLineEdit::textEdited, e, [id, ctl](const QString& t) {
+        const bool* applying = &b.w.applying;
+        QObject::connect(e, &QLineEdit::textEdited, e, [e, id, ctl](const QString& t) {
             Input in{Input::Kind::Text, ctl};
             in.text = t.toStdString();
+            std::tie(in.caret, in.anchor) = caretOf(e);
             rt::input(id, in);
         });
+        auto moved = [e, id, ctl, applying] {
+            if (*applying) return;
+            Input in{Input::Kind::Caret, ctl};
+            std::tie(in.caret, in.anchor) = caretOf(e);
+            rt::input(id, in);
+        };
+        QObject::connect(e, &QLineEdit::cursorPositionChanged, e, moved);
+        QObject::connect(e, &QLineEdit::selectionChanged, e, moved);
         return {e};
     }
     bool update(Win&, QWidget* widget, const WindowView*, const ControlView& c) const override {
@@ -27,6 +49,10 @@ class EntryAdapter final : public ControlAdapter {
         auto* e = static_cast<QLineEdit*>(widget);
         if (e->text() != text) e->setText(text);
         e->setReadOnly(c.readOnly);
+        if (caretOf(e) != std::pair{c.caret, c.anchor}) {
+            const int anchor = indexOfChar(text, c.anchor);
+            e->setSelection(anchor, indexOfChar(text, c.caret) - anchor);
+        }
         return true;
     }
 };

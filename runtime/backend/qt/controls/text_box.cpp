@@ -1,6 +1,9 @@
-// Text boxes: a plain text edit; its own changes while a view is applied
-// are not reported back.
+// Text boxes: a plain text edit that reports each edit with its caret, and
+// each move of the caret or the selection; its own changes while a view is
+// applied are not reported back. The window layer keeps the caret and the
+// selection; the box shows them as each view says.
 #include <QPlainTextEdit>
+#include <QTextBlock>
 
 #include "runtime/backend/qt/controls.h"
 #include "runtime/window/window.h"
@@ -8,6 +11,13 @@
 namespace rt {
 
 namespace {
+
+// The caret and the selection's other end, in characters (a line break is one).
+std::pair<int, int> caretOf(const QPlainTextEdit* e) {
+    const QString t = e->toPlainText();
+    const QTextCursor cur = e->textCursor();
+    return {charsBefore(t, cur.position()), charsBefore(t, cur.anchor())};
+}
 
 class TextBoxAdapter final : public ControlAdapter {
   public:
@@ -20,8 +30,17 @@ class TextBoxAdapter final : public ControlAdapter {
             if (*applying) return;
             Input in{Input::Kind::Text, ctl};
             in.text = e->toPlainText().toStdString();
+            std::tie(in.caret, in.anchor) = caretOf(e);
             rt::input(id, in);
         });
+        auto moved = [e, id, ctl, applying] {
+            if (*applying) return;
+            Input in{Input::Kind::Caret, ctl};
+            std::tie(in.caret, in.anchor) = caretOf(e);
+            rt::input(id, in);
+        };
+        QObject::connect(e, &QPlainTextEdit::cursorPositionChanged, e, moved);
+        QObject::connect(e, &QPlainTextEdit::selectionChanged, e, moved);
         return {e, e->viewport()};
     }
     bool update(Win&, QWidget* widget, const WindowView*, const ControlView& c) const override {
@@ -29,6 +48,12 @@ class TextBoxAdapter final : public ControlAdapter {
         auto* e = static_cast<QPlainTextEdit*>(widget);
         if (e->toPlainText() != text) e->setPlainText(text);
         e->setReadOnly(c.readOnly);
+        if (caretOf(e) != std::pair{c.caret, c.anchor}) {
+            QTextCursor cur(e->document());
+            cur.setPosition(indexOfChar(text, c.anchor));
+            cur.setPosition(indexOfChar(text, c.caret), QTextCursor::KeepAnchor);
+            e->setTextCursor(cur);
+        }
         return true;
     }
 };
