@@ -43,7 +43,9 @@ Header parseHeader(Bytes info, DibKind kind) {
     } else if (h.size >= 16 && h.size <= 124) {
         need(info, 0, h.size, "bitmap header");
         // Fields beyond the header's size are 0 (the short forms of 16 to 64 bytes).
-        auto field = [&](std::uint32_t at) { return at + 4 <= h.size ? u32(info, at, "") : 0; };
+        auto field = [&](std::uint32_t at) {
+            return at + 4 <= h.size ? u32(info, at, "bitmap header") : 0;
+        };
         h.width = i32(info, 4, "bitmap header");
         h.height = i32(info, 8, "bitmap header");
         h.bpp = u16(info, 14, "bitmap header");
@@ -79,6 +81,9 @@ Header parseHeader(Bytes info, DibKind kind) {
         case BI_RGB:
             if (h.bpp != 1 && h.bpp != 4 && h.bpp != 8 && h.bpp != 16 && h.bpp != 24 && h.bpp != 32)
                 fail(Failure::Unsupported, "bitmap of " + std::to_string(h.bpp) + " bits");
+            // Plain rows ignore any masks the header holds.
+            h.masks[3] = 0;
+            h.alphaMask = false;
             if (h.bpp == 16) {
                 h.masks[0] = 0x7C00;
                 h.masks[1] = 0x03E0;

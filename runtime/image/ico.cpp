@@ -40,11 +40,11 @@ Entry describe(Bytes file, std::size_t at) {
             w = be32(data.data() + 16);
             h = be32(data.data() + 20);
             e.bpp = data[24] * (data[25] < 7 ? channels[data[25]] : 0);
-        } else if (data.size() >= 16 && u32(data, 0, "") >= 40) {
-            const std::int64_t dw = i32(data, 4, ""), dh = i32(data, 8, "");
+        } else if (data.size() >= 16 && u32(data, 0, "icon entry") >= 40) {
+            const std::int64_t dw = i32(data, 4, "icon entry"), dh = i32(data, 8, "icon entry");
             w = dw > 0 ? dw : 0;
             h = dh > 0 ? dh / 2 : dh < 0 ? -(dh / 2) : 0;
-            e.bpp = u16(data, 14, "");
+            e.bpp = u16(data, 14, "icon entry");
         }
     }
     e.pixels = w * h;

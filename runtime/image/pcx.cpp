@@ -64,9 +64,9 @@ Image decodePcx(Bytes file) {
     if (file[0] != 0x0A || version > 5 || version == 1)
         fail(Failure::Corrupt, "PCX: not a PCX header");
     if (encoding > 1) fail(Failure::Corrupt, "PCX: encoding " + std::to_string(encoding));
-    const unsigned xmin = u16(file, 4, ""), ymin = u16(file, 6, ""), xmax = u16(file, 8, ""),
-                   ymax = u16(file, 10, "");
-    const unsigned planes = file[65], bytesPerLine = u16(file, 66, "");
+    const unsigned xmin = u16(file, 4, "PCX header"), ymin = u16(file, 6, "PCX header"),
+                   xmax = u16(file, 8, "PCX header"), ymax = u16(file, 10, "PCX header");
+    const unsigned planes = file[65], bytesPerLine = u16(file, 66, "PCX header");
     if (xmax < xmin || ymax < ymin) fail(Failure::NoPixels, "PCX: the window is empty");
     const std::int64_t width = std::int64_t{xmax} - xmin + 1,
                        height = std::int64_t{ymax} - ymin + 1;

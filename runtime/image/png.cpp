@@ -59,6 +59,16 @@ Decoded decodePng(Bytes file) {
         f != Failure::None)
         return pngFailure(f, reason);
 
+    // Deflate packs at most 1032 bytes into one, so the file must hold at
+    // least the rows (with their filter bytes) / 1032: a file far too small
+    // for its size fails before its picture is allocated. IHDR, which the
+    // library has checked, gives the depth and the colour type.
+    static constexpr unsigned channels[7] = {1, 0, 3, 1, 2, 0, 4};
+    const std::uint64_t bits = std::uint64_t{file[24]} * channels[file[25] < 7 ? file[25] : 0];
+    const std::uint64_t rows = png.image.height * (1 + (png.image.width * bits + 7) / 8);
+    if (file.size() * 1032 < rows)
+        return pngFailure(Failure::Truncated, "PNG: too little data for its size");
+
     png.image.format = PNG_FORMAT_RGBA;
     // 16-bit samples without a gAMA or sRGB chunk are encoded like 8-bit ones
     // (the library would take them as linear and brighten them).

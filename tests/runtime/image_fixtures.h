@@ -513,6 +513,14 @@ inline std::vector<Fixture> bmpFixtures() {
     };
     add("16 bits 5-5-5", rgb555, colour4);
 
+    // Plain rows ignore the masks a V5 header holds (the top bit is unused).
+    DibSpec plainV5 = rgb555;
+    plainV5.headerSize = 124;
+    plainV5.masks[0] = 0x001F;
+    plainV5.masks[3] = 0x8000;
+    plainV5.value = [f = rgb555.value](int x, int y) { return f(x, y) | (x % 2) << 15; };
+    add("16 bits plain in a V5 header with masks", plainV5, colour4);
+
     DibSpec rgb565{4, 4, 16, 3};
     rgb565.masks[0] = 0xF800;
     rgb565.masks[1] = 0x07E0;

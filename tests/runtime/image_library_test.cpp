@@ -72,7 +72,11 @@ TEST(ImageJpeg, DamagedFilesFail) {
 
 // A few hundred bytes that claim a picture of 8000 x 8000 (within the
 // limits): refused before 256 MB are allocated and cleared.
-TEST(ImageJpegGif, ASmallFileClaimingALargePictureFailsBeforeAllocating) {
+TEST(ImageLibraries, ASmallFileClaimingALargePictureFailsBeforeAllocating) {
+    const rt::image::Decoded png = decode(pngWithSize(pngFixtures()[0].bytes, 8000, 8000));
+    EXPECT_EQ(png.failure, Failure::Truncated);
+    EXPECT_NE(png.reason.find("too little data"), std::string::npos) << png.reason;
+
     const rt::image::Decoded jpeg = decode(jpegWithSize(jpegFixtures()[0].bytes, 8000, 8000));
     EXPECT_EQ(jpeg.failure, Failure::Truncated);
     EXPECT_NE(jpeg.reason.find("too little data"), std::string::npos) << jpeg.reason;
