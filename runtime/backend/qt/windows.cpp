@@ -321,7 +321,12 @@ void QtBackend::State::destroy(int id) {
     auto* filt = static_cast<InputFilter*>(filter);
     for (auto f = filt->targets.begin(); f != filt->targets.end();)
         f = f->second.window == id ? filt->targets.erase(f) : std::next(f);
+    // The controls' signal handlers read their window's state, which goes
+    // now; taking the window off the screen still moves the focus out of
+    // its entries, and nothing of a closed window may report that.
     auto detach = [](QWidget* w) {
+        if (!w) return;
+        for (QObject* o : w->findChildren<QObject*>()) o->blockSignals(true);
         if (auto* f = dynamic_cast<FrameWidget*>(w)) f->detach();
         if (auto* c = dynamic_cast<ChildWindow*>(w)) c->detach();
     };
