@@ -104,6 +104,11 @@ void Window::handleInput(const Input& in) {
                 at_.y = in.at.y;
                 at_.w = std::max(in.at.w, minSize_.w);
                 at_.h = std::max(in.at.h, minSize_.h);
+                // Smaller than it may be: the display is to show it at its least.
+                if (at_.w != in.at.w || at_.h != in.at.h) {
+                    ++placed_;
+                    dirty_ = true;
+                }
             }
             maximized_ = in.maximized;
             minimized_ = in.minimized;
