@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,6 +94,11 @@ struct QtBackend::State {
     void closeDialog(int id);
     void setStatus(int zone, const std::string& text);
 };
+
+// Why there is no X display for Qt to use (Qt aborts the process then), or
+// nothing when there is one or when Qt is to use another platform
+// (display.cpp, which alone sees Xlib: its names clash with Qt's).
+std::optional<std::string> missingDisplay();
 
 inline QString q(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
