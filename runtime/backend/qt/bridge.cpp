@@ -136,6 +136,10 @@ const DialogUnits& QtBackend::units() const {
     return s_->units;
 }
 
+const QtBackend::PrinterChoice& QtBackend::printerChoice() const {
+    return s_->printer;
+}
+
 void QtBackend::show(ViewPtr view) {
     State* st = s_.get();
     post([st, view] { st->apply(view); });
