@@ -109,6 +109,11 @@ void Window::handleInput(const Input& in) {
                 at_.y = in.at.y;
                 at_.w = std::max(in.at.w, minSize_.w);
                 at_.h = std::max(in.at.h, minSize_.h);
+                // Smaller than it may be: the display is to show it at its least.
+                if (at_.w != in.at.w || at_.h != in.at.h) {
+                    ++placed_;
+                    dirty_ = true;
+                }
             }
             // What a maximized window's display gives it lays its controls out.
             if (in.maximized && in.at.w > 0 && in.at.h > 0)

@@ -88,6 +88,7 @@ ViewPtr Window::makeView() const {
     v->minSize = minSize_;
     v->maximized = maximized_;
     v->minimized = minimized_;
+    v->placed = placed_;
     v->resizable = desc_.resizable;
     v->titleBar = desc_.titleBar;
     v->border = desc_.border;

@@ -307,6 +307,7 @@ class Window {
     Rect minSize_;
     Rect maximizedSize_;  // w, h: as the display last reported it maximized (0: not yet)
     bool maximized_ = false, minimized_ = false;
+    std::uint64_t placed_ = 0;  // the program's own placements, for the views
     std::uint64_t serial_ = 0;
     // Each control's last view and what it was made from (the texts before
     // conversion), so a redraw shares the views of unchanged controls.

@@ -15,7 +15,6 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QPrintDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -130,7 +129,8 @@ class QtDriver : public Driver {
                     emit fd->fileSelected(QString::fromStdString(a.path));
                 }
                 return;
-            } else if (auto* pd = qobject_cast<QPrintDialog*>(w)) {
+            } else if (auto* pd = qobject_cast<QDialog*>(w)) {
+                // the printer set-up
                 pd->done(a.button == rt::ButtonOk ? QDialog::Accepted : QDialog::Rejected);
                 return;
             }

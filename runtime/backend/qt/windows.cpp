@@ -101,9 +101,7 @@ void QtBackend::State::create(Win& w, const WindowView& v) {
         f->resize(units.x(v.at.w), units.y(v.at.h));
         f->move(units.x(v.at.x), units.y(v.at.y));
         if (v.maximized) {
-            // Without a window manager nobody maximizes it: take the screen.
-            if (QScreen* screen = QGuiApplication::primaryScreen())
-                f->setGeometry(screen->availableGeometry());
+            // Its normal placement stays the designed one: restoring gives it.
             f->showMaximized();
         } else {
             f->show();
@@ -214,15 +212,15 @@ void QtBackend::State::update(Win& w, const WindowView& v) {
     if (!old || old->title != v.title) w.top->setWindowTitle(q(v.title));
     if (v.kind == WindowKind::Frame) {
         auto* f = static_cast<QMainWindow*>(w.top.data());
-        if (old && old->maximized != v.maximized) {
-            if (v.maximized)
-                f->showMaximized();
-            else
-                f->showNormal();
-        }
-        if (old && !v.maximized && old->at != v.at) {
-            f->move(units.x(v.at.x), units.y(v.at.y));
-            f->resize(units.x(v.at.w), units.y(v.at.h));
+        // Only what the program placed: what the user did is there already,
+        // and a placement reported a moment ago may be out of date now.
+        if (old && old->placed != v.placed) {
+            if (old->maximized != v.maximized && !v.maximized) f->showNormal();
+            if (!v.maximized) {
+                f->move(units.x(v.at.x), units.y(v.at.y));
+                f->resize(units.x(v.at.w), units.y(v.at.h));
+            }
+            if (old->maximized != v.maximized && v.maximized) f->showMaximized();
         }
         for (const ControlView& c : v.controls) {
             auto it = w.actions.find(c.id);
@@ -236,7 +234,7 @@ void QtBackend::State::update(Win& w, const WindowView& v) {
     }
     auto* sub = static_cast<ChildWindow*>(w.top.data());
     syncing = true;
-    if (old) {
+    if (old && old->placed != v.placed) {
         if (old->maximized != v.maximized || old->minimized != v.minimized) {
             if (v.maximized)
                 sub->showMaximized();
@@ -245,7 +243,7 @@ void QtBackend::State::update(Win& w, const WindowView& v) {
             else
                 sub->showNormal();
         }
-        if (!v.maximized && !v.minimized && old->at != v.at) {
+        if (!v.maximized && !v.minimized) {
             sub->move(w.units.x(v.at.x), w.units.y(v.at.y));
             if (v.resizable) {
                 static_cast<Surface*>(w.surface)->hint = QSize(w.units.x(v.at.w), w.units.y(v.at.h));
