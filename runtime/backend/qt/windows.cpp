@@ -36,6 +36,7 @@ void QtBackend::State::create(Win& w, const WindowView& v) {
         w.mdi = new QMdiArea;
         w.mdi->setViewMode(v.tabBar ? QMdiArea::TabbedView : QMdiArea::SubWindowView);
         f->setCentralWidget(w.mdi);
+        qApp->installEventFilter(new FrameKeys(filt, f->menuBar(), f));
         frame = v.id;
         // Menus and their items.
         std::map<int, QMenu*> menus;
