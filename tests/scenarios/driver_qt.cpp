@@ -279,6 +279,22 @@ class QtDriver : public Driver {
                 qk = Qt::Key_Backtab;
                 mods = Qt::ShiftModifier;
                 break;
+            case k::CtrlTab:
+                qk = Qt::Key_Tab;
+                mods = Qt::ControlModifier;
+                break;
+            case k::CtrlShiftTab:
+                qk = Qt::Key_Backtab;
+                mods = Qt::ControlModifier | Qt::ShiftModifier;
+                break;
+            case k::CtrlPageDown:
+                qk = Qt::Key_PageDown;
+                mods = Qt::ControlModifier;
+                break;
+            case k::CtrlPageUp:
+                qk = Qt::Key_PageUp;
+                mods = Qt::ControlModifier;
+                break;
             case k::Enter:
                 qk = Qt::Key_Return;
                 break;

@@ -47,6 +47,7 @@ void QtBackend::State::create(Win& w, const WindowView& v) {
             QMetaObject::invokeMethod(
                 area, [st] { st->syncActive(); }, Qt::QueuedConnection);
         });
+        qApp->installEventFilter(new FrameKeys(filt, f->menuBar(), f));
         frame = v.id;
         // Menus and their items.
         std::map<int, QMenu*> menus;
