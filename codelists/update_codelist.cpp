@@ -2,7 +2,6 @@
 
 #include "core/dictionary/dictionary.h"
 #include "framework/form_window.h"
-#include "framework/list_window.h"
 
 namespace codelists {
 

@@ -1,8 +1,10 @@
 #include "members/procedures.h"
 
 #include "core/frame/procedures.h"
+#include "members/browse_clanovi.h"
 #include "members/select_clanovi.h"
 
 void RegisterMembersProcedures() {
+    RegisterProcedure("BrowseCLANOVI", BrowseCLANOVI);
     RegisterProcedure("SelectCLANOVI", SelectCLANOVI);
 }
