@@ -79,6 +79,14 @@ rt::KeyRef KeyOf(rt::FileStructure& file, std::string_view label) {
     return file.key(i);
 }
 
+std::int32_t& CodeField(rt::FileStructure& file, std::string_view label) {
+    const rt::FieldRef f = FieldOf(file, label);
+    const rt::FieldDef& d = file.def().fields[static_cast<std::size_t>(f.index)];
+    if (d.type != rt::FieldType::Long)
+        throw std::invalid_argument("not a code field: " + std::string(label));
+    return *reinterpret_cast<std::int32_t*>(static_cast<char*>(file.record()) + d.offset);
+}
+
 rt::Binding BindField(rt::FileStructure& file, int field) {
     const rt::FieldDef& d = file.def().fields.at(static_cast<std::size_t>(field));
     char* p = static_cast<char*>(file.record()) + d.offset;

@@ -7,6 +7,7 @@
 // that a window's procedure holds only its own data.
 //
 // Texts given here are UTF-8; the controls hold them in Windows-1250.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -88,6 +89,10 @@ rt::Control CancelButton(const char* name, const char* text, rt::Rect at);
 // throws std::out_of_range for a label the file does not have.
 rt::FieldRef FieldOf(rt::FileStructure& file, std::string_view label);
 rt::KeyRef KeyOf(rt::FileStructure& file, std::string_view label);
+// A code field (32 bits) of file's record buffer on the calling thread, by
+// its label: what a lookup's entry edits and the looked-up code it sets.
+// Throws std::invalid_argument for a field of another type.
+std::int32_t& CodeField(rt::FileStructure& file, std::string_view label);
 
 // A control's binding to field (0-based) of the calling thread's record
 // buffer of file: codes and dates as integers, texts at their width, money.

@@ -21,14 +21,6 @@ rt::FileStructure& Members() {
     return fileStructure(FileId::CLANOVI);
 }
 
-// A code field (32 bits) of the thread's record buffer of file, by its label.
-std::int32_t& Code(rt::FileStructure& file, const char* label) {
-    const rt::FieldRef f = kit::FieldOf(file, label);
-    return *reinterpret_cast<std::int32_t*>(
-        static_cast<char*>(file.record()) +
-        file.def().fields[static_cast<std::size_t>(f.index)].offset);
-}
-
 // A code entry with its lookup: the code list, its code key and code field,
 // the select window, the name shown beside the code.
 struct CodeLookup {
@@ -223,9 +215,9 @@ class MemberForm : public LookupWindow<FormWindowProcedure> {
             Lookups.AddProcedure(FindProcedure(l.select));
             Lookups.Add({.Entry = c.lookup[n].entry,
                          .Button = c.lookup[n].button,
-                         .Value = Code(Members(), l.layout.name + 1),
+                         .Value = kit::CodeField(Members(), l.layout.name + 1),
                          .Key = kit::KeyOf(list, l.key),
-                         .Code = &Code(list, l.code),
+                         .Code = &kit::CodeField(list, l.code),
                          .Number = static_cast<int>(n + 1),
                          .NameControl = c.lookup[n].name});
         }
