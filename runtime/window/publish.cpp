@@ -122,7 +122,9 @@ ViewPtr Window::makeView() const {
         const std::string* text = &c.text;
         if (hasValueEdit(c.kind)) {
             text = &c.edit;
-        } else if (c.value) {
+        } else if (c.value && c.kind != ControlKind::Option && c.kind != ControlKind::Check) {
+            // A bound string shows its value; an option box and a check box
+            // keep their captions (their value picks a radio, ticks the box).
             bound = c.value.show(pictureOf(c));
             text = &bound;
         }
