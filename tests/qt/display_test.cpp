@@ -250,6 +250,33 @@ TEST_F(DisplayTest, ASheetsOnlyTabIsDrawnAsATab) {
     EXPECT_LT(r.width(), bar->width() / 3) << "a strip over the whole sheet, not a tab";
 }
 
+// A value wider than its entry shows whole: a number's box grows to the
+// left (its right edge stays), a text's to the right while it is not being
+// edited; one that fits keeps its size.
+TEST_F(DisplayTest, AValueWiderThanItsEntryIsShownWhole) {
+    ControlView code = control(1, ControlKind::Entry, {100, 10, 23, 10}, "100000");
+    code.align = rt::Align::Right;
+    code.focused = true;
+    ControlView text = control(2, ControlKind::Entry, {10, 30, 30, 10}, "WWWWWWWWWW");
+    ControlView small = control(3, ControlKind::Entry, {100, 50, 23, 10}, "12");
+    small.align = rt::Align::Right;
+    show(child({code, text, small}));
+    for (int id : {1, 2}) {
+        auto* e = qobject_cast<QLineEdit*>(widget(id));
+        ASSERT_TRUE(e);
+        SCOPED_TRACE(e->text().toStdString());
+        EXPECT_GT(e->width(), e->fontMetrics().horizontalAdvance(e->text()));
+    }
+    EXPECT_EQ(widget(1)->geometry().right() + 1, units().x(100) + units().x(23));
+    EXPECT_EQ(widget(2)->geometry().left(), units().x(10));
+    EXPECT_EQ(widget(3)->geometry(), QRect(units().x(100), units().y(50), units().x(23), units().y(10)));
+    // Being edited, the text scrolls in its box as usual.
+    text.focused = true;
+    code.focused = false;
+    show(child({code, text, small}));
+    EXPECT_EQ(widget(2)->width(), units().x(30));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
