@@ -255,6 +255,7 @@ void QtBackend::State::update(Win& w, const WindowView& v) {
     if (v.active && mdiArea() && mdiArea()->activeSubWindow() != sub)
         mdiArea()->setActiveSubWindow(sub);
     w.applying = false;
+    if (auto* child = dynamic_cast<ChildWindow*>(sub)) child->tellMaximizedSize(v.present);
 }
 
 void QtBackend::State::apply(const ViewPtr& v) {
