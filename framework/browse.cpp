@@ -225,6 +225,7 @@ bool BrowseClass::attach() {
         return Q ? Q->Records() : 0;
     };
     c.row = [this](int row) { return shownRow(row); };
+    c.lineHeight = LineHeight;  // the display draws the page's rows at the height it counts
     attached_ = true;
     return true;
 }

@@ -112,6 +112,14 @@ class ChildWindow : public QMdiSubWindow {
         units = nullptr;
         surface = nullptr;
     }
+    // A maximized window takes what its area gives it, also while a view is
+    // applied: the window layer hears the size its view did not know.
+    void tellMaximizedSize(const Rect& known) {
+        if (!units || !surface || !isMaximized()) return;
+        if (units->fromX(surface->width()) == known.w && units->fromY(surface->height()) == known.h)
+            return;
+        report();
+    }
 
   protected:
     void closeEvent(QCloseEvent* e) override {
