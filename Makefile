@@ -45,6 +45,7 @@ bench: deps
 	cmake --build build-bench -j $(JOBS)
 	./build-bench/bench/run-benchmarks
 	if [ -x ./build-bench/bench/run-codelist-benchmarks ]; then ./build-bench/bench/run-codelist-benchmarks; fi
+	if [ -x ./build-bench/bench/run-member-benchmarks ]; then ./build-bench/bench/run-member-benchmarks; fi
 	if [ -x ./build-bench/bench/run-qt-benchmarks ]; then ./build-bench/bench/run-qt-benchmarks; fi
 	./build-bench/bench/run-image-benchmarks
 
