@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 
 #include "runtime/clock.h"
@@ -215,7 +216,22 @@ std::optional<std::string> fileDialog(const FileDialogRequest& request) {
     DialogRequest r;
     r.kind = DialogRequest::Kind::File;
     r.file = request;
-    DialogAnswer a = askDialog(std::move(r));
+    // The current directory is put back afterwards, whatever the dialog did
+    // with it: relative paths the program keeps stay as they were.
+    std::error_code ec;
+    const std::filesystem::path before = std::filesystem::current_path(ec);
+    DialogAnswer a;
+    try {
+        a = askDialog(std::move(r));
+    } catch (...) {
+        if (!ec) std::filesystem::current_path(before, ec);
+        throw;
+    }
+    if (!ec) {
+        std::error_code now;
+        if (std::filesystem::current_path(now) != before || now)
+            std::filesystem::current_path(before, ec);
+    }
     if (a.path.empty()) return std::nullopt;
     return a.path;
 }

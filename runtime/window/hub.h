@@ -9,6 +9,7 @@
 #include <deque>
 #include <future>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -22,12 +23,23 @@ namespace rt {
 // The hub: every open window, every procedure thread's input queue, the open
 // dialogs. One mutex guards it all; the display is called with it released.
 
+// A picture control's file as read on the layer's picture thread.
+struct PictureRead {
+    int control = 0;
+    std::uint64_t generation = 0;
+    std::string file;  // UTF-8; empty when the path names none
+    bool loaded = false;
+    int width = 0, height = 0;
+    std::shared_ptr<const std::vector<std::uint8_t>> pixels;
+};
+
 struct Item {
     int window = 0;
     bool isInput = false;
     Input in;
     Event ev = Event::None;
     int control = 0;
+    std::shared_ptr<const PictureRead> picture;  // a picture read (no event)
 };
 
 struct Loop {
@@ -80,6 +92,7 @@ struct Hub {
     int clockListener = 0;
     Rect client{0, 0, 853, 500};
     std::atomic<std::uint64_t> beeps{0};
+    int picturesReading = 0;  // asked for and not yet queued to their window (or dropped)
 
     Loop* top(int window) {
         auto it = windows.find(window);
@@ -148,6 +161,7 @@ struct Hub {
         return n;
     }
     bool idleLocked() {
+        if (picturesReading > 0) return false;
         int waiting = 0;
         for (Loop* l : loops)
             if (l->waiting) ++waiting;
@@ -161,6 +175,13 @@ Hub& hub();
 
 // The calling thread's loop, made and registered on first use.
 Loop& threadLoop();
+
+// Reads a picture control's file on the layer's picture threads and queues
+// the result to its window; never blocks. A later request for the same
+// control makes an earlier one moot: it is dropped unread, or its result is.
+void readPicture(int window, int control, std::uint64_t generation, std::string cp1250Path);
+// A closed window's requests are dropped.
+void forgetPictures(int window);
 
 // Starts the runtime clock's listener that fires the windows' timers (once).
 void ensureClockListener();

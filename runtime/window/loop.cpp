@@ -97,6 +97,7 @@ void Window::close() {
         // they happened (a child's before its frame's).
         if (b) b->closed(id_);
     }
+    forgetPictures(id_);
     if (under) {
         under->dirty_ = true;
         under->publish();
@@ -217,7 +218,9 @@ bool Window::accept() {
             }
             l.waiting = false;
         }
-        if (item.isInput)
+        if (item.picture)
+            takePicture(*item.picture);  // shows with the redraw, no event
+        else if (item.isInput)
             handleInput(item.in);
         else
             queue({item.ev, item.control, 0, false});

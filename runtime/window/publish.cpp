@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/image/fit.h"
 #include "runtime/text.h"
 #include "runtime/window/hub.h"
 #include "runtime/window/internal.h"
@@ -148,7 +149,10 @@ ViewPtr Window::makeView() const {
             const SheetPayload* os = o.sheet();
             const bool sheet =
                 c.kind != ControlKind::Sheet || (os && os->selectedTab == c.selectedTab);
-            if (list && sheet && o.kind == c.kind && o.at == c.at && o.parent == c.parent &&
+            const ImagePayload* oi = o.image();
+            const bool picture = c.kind != ControlKind::Image ||
+                                 (oi && m.image == c.image.version && oi->mode == c.pictureMode);
+            if (list && sheet && picture && o.kind == c.kind && o.at == c.at && o.parent == c.parent &&
                 o.hidden == c.hidden && o.visible == visible && o.enabled == enabled &&
                 o.focused == focused && o.isDefault == c.isDefault && o.readOnly == c.readOnly &&
                 o.hasFont == c.hasFont && o.font == c.font && o.align == c.align &&
@@ -211,6 +215,25 @@ ViewPtr Window::makeView() const {
             l.lineHeight = c.lineHeight;
         } else if (c.kind == ControlKind::Sheet) {
             cv->payload = SheetPayload{c.selectedTab};
+        } else if (c.kind == ControlKind::Image) {
+            const Control::ImageState& s = c.image;
+            ImagePayload& p = cv->payload.emplace<ImagePayload>();
+            p.path = toUtf8(s.path);
+            p.mode = c.pictureMode;
+            if (s.loaded) {
+                p.loaded = true;
+                p.file = s.file;
+                p.width = s.width;
+                p.height = s.height;
+                p.pixels = s.pixels;
+                if (c.pictureMode == ImagePayload::Mode::Stretch) {
+                    p.drawn = c.at;
+                } else {
+                    const image::Box b =
+                        image::fitImage({c.at.x, c.at.y, c.at.w, c.at.h}, s.width, s.height);
+                    p.drawn = {b.x, b.y, b.w, b.h};
+                }
+            }
         }
         m.view = cv;
         m.name = c.name;
@@ -218,6 +241,7 @@ ViewPtr Window::makeView() const {
         m.msg = c.msg;
         m.tip = c.tip;
         m.columns = c.columns;
+        m.image = c.image.version;
         v->controls.push_back(std::move(cv));
     }
     return v;
@@ -227,6 +251,7 @@ void Window::publish() {
     if (!opened_ || closed_ || !dirty_) return;
     dirty_ = false;
     ++serial_;
+    askPictures();
     ViewPtr v = makeView();
     Hub& h = hub();
     Backend* b;

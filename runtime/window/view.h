@@ -201,14 +201,21 @@ struct SheetPayload {
 };
 
 // A picture control's: the picture as loaded, ready to draw. The pixels are
-// shared by every view that shows the same picture.
+// shared by every view that shows the same picture. A control whose path
+// changed shows nothing until the new file has been read (never the picture
+// of the path before).
 struct ImagePayload {
-    enum class Mode { Stretch, Fit };  // fill the control, or keep the proportions
+    // Stretch: over the whole control (the member form, whose fitting sizes
+    // the control to the picture); Fit: scaled into the control, proportions
+    // kept, centred (the lists, the record card).
+    enum class Mode { Stretch, Fit };
     std::string path;                  // UTF-8, as the control names it
-    bool loaded = false;               // false: missing or unreadable, nothing to draw
+    std::string file;                  // the file read (the path rule applied); empty when none
+    bool loaded = false;               // false: none, missing or unreadable, nothing to draw
     int width = 0, height = 0;         // pixels
     std::shared_ptr<const std::vector<std::uint8_t>> pixels;  // RGBA, row by row from the top
-    Mode mode = Mode::Stretch;
+    Mode mode = Mode::Fit;
+    Rect drawn;  // where the pixels go, dialog units as the control's own place; empty when none
 };
 
 // One thing drawn on a report page. Positions and sizes are in 1/1000 inch

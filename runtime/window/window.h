@@ -120,6 +120,9 @@ struct Control {
     int bevelOuter = 0, bevelInner = 0, bevelStyle = 0;
     std::uint32_t fill = 0xffffffff;
     std::set<int> alerts;
+    // picture: its text is the path of the image file it shows (Windows-1250,
+    // trailing blanks ignored, blank for none); how it draws the image
+    ImagePayload::Mode pictureMode = ImagePayload::Mode::Fit;
 
     // run-time state kept by the window
     std::string edit;     // an entry's edit text (UTF-8; a text box's line breaks as LF)
@@ -127,6 +130,18 @@ struct Control {
     // The caret and the other end of the selection in the edit text, in
     // characters (equal: nothing selected).
     int caret = 0, anchor = 0;
+    // A picture control's image: asked for by path, read on another thread.
+    struct ImageState {
+        std::string path;              // the text the image was asked for
+        std::uint64_t generation = 0;  // grows with every request; older reads are dropped
+        bool reload = false;           // read the file again at the next redraw
+        bool fitBox = false;           // take the form's fitting once read
+        bool loaded = false;
+        std::string file;              // UTF-8, the file read
+        int width = 0, height = 0;
+        std::shared_ptr<const std::vector<std::uint8_t>> pixels;
+        std::uint64_t version = 0;  // grows with every change a view shows
+    } image;
 };
 
 // The kinds of control that can take the focus at all.
@@ -145,6 +160,8 @@ struct WindowDesc {
     Font font;
     std::vector<int> statusWidths;
 };
+
+struct PictureRead;  // the window layer's own (hub.h)
 
 class Window {
   public:
@@ -251,6 +268,18 @@ class Window {
     // Asks; the thread waits for the answer while its windows are disabled.
     int popup(const std::vector<std::string>& itemsCp1250);
 
+    // Picture controls. The control shows the image file its path names
+    // (Windows-1250, trailing blanks ignored, blank for none, the rule of
+    // pictureFile). The file is read on a thread of the window layer's own
+    // after the next redraw, and the picture shows with the redraw after it
+    // has been read; until then, and when it cannot be read, the control
+    // shows nothing. A path given again is read again. With fitBox, once the
+    // picture has been read, the control takes the member form's fitting of
+    // its box (image::resizeImage); nothing read leaves the box as it is.
+    // Setting a picture control's text and calling changed() asks for the
+    // new path as well (a path it already shows is not read again).
+    void setPicture(int control, std::string_view cp1250Path, bool fitBox = false);
+
   private:
     struct Ev {
         Event kind = Event::None;
@@ -263,6 +292,10 @@ class Window {
     void queue(Ev e) { pending_.push_back(e); }
     void finish();
     void handleInput(const Input& in);
+    // A picture read on the layer's thread, for this window's control.
+    void takePicture(const PictureRead& read);
+    // Starts reading the pictures whose path changed (at a redraw).
+    void askPictures();
     void handleKey(int k);
     // The keys that edit an entry's text or move its caret; false for others.
     bool editKey(Control& c, int k);
@@ -321,6 +354,7 @@ class Window {
         ControlList::Ptr view;
         std::string name, text, msg, tip;
         std::vector<Column> columns;  // as the control has them; the view's are UTF-8
+        std::uint64_t image = 0;      // the picture's version shown
     };
     mutable std::vector<Shown> shown_;
     mutable std::string titleSource_, titleShown_;  // the title, and as the views show it
@@ -353,11 +387,23 @@ struct OpenDialog {
     DialogRequest request;
 };
 std::vector<OpenDialog> openDialogs();
-std::optional<std::string> fileDialog(const FileDialogRequest& request);  // nullopt: cancelled
+// An open-file dialog: it starts in the current directory without a file
+// name; the current directory is put back afterwards. The chosen path as
+// the dialog gives it (UTF-8; it may be relative), nullopt when cancelled.
+std::optional<std::string> fileDialog(const FileDialogRequest& request);
 void printSetup();
 
 void beep();
 std::uint64_t beeps();
+
+// The file a picture's path names, in the file system's encoding (UTF-8),
+// or nullopt for none. The path (Windows-1250, trailing blanks ignored) is
+// used as it stands, with "\" read as "/"; a relative path that names no
+// file exactly is matched without letter case, name by name, from the
+// current directory (records made on another system store upper-case bare
+// names); a Windows drive path ("C:\...", "C:foto.jpg") and a blank path
+// name none. Reads the file system; call it off the window's thread.
+std::optional<std::string> pictureFile(std::string_view cp1250Path);
 
 // The frame's status bar, zones from 1; the first shows the help of the
 // highlighted menu item, else the message of the active child's focused

@@ -217,6 +217,17 @@ class QtDriver : public Driver {
             }
             c.enabled = surface ? w->isEnabledTo(surface) : w->isEnabled();
             c.visible = surface ? w->isVisibleTo(surface) : w->isVisible();
+            if (c.kind == rt::ControlKind::Image) {
+                // What the picture widget draws, and where (controls/image.cpp).
+                rt::ImagePayload& p = c.image() ? *c.image() : c.payload.emplace<rt::ImagePayload>();
+                p.loaded = w->property("rtShown").toBool();
+                p.file = p.loaded ? s(w->property("rtFile").toString()) : std::string();
+                const QRect d = w->property("rtDrawn").toRect();
+                p.drawn = p.loaded ? rt::Rect{u.fromX(g.x() + d.x()), u.fromY(g.y() + d.y()),
+                                              u.fromX(d.width()), u.fromY(d.height())}
+                                   : rt::Rect{};
+                continue;
+            }
             if (auto* l = qobject_cast<QLabel*>(w))
                 c.text = s(l->text());
             else if (auto* e = qobject_cast<QLineEdit*>(w))

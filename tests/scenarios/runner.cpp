@@ -33,6 +33,7 @@
 #include "runtime/text.h"
 #include "runtime/window/window.h"
 #include "tests/scenarios/driver.h"
+#include "tests/runtime/image_fixtures.h"
 #ifdef CLANOVI_TEST_WINDOWS
 #include "tests/scenarios/test_windows.h"
 #endif
@@ -98,6 +99,78 @@ std::string lowerAscii(std::string s) {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return s;
+}
+
+// Equal but for letter case, over Windows-1250 (file names with č and Š).
+bool sameName(const std::string& a, const std::string& b) {
+    auto ca = rt::fromUtf8(a), cb = rt::fromUtf8(b);
+    if (!ca || !cb) return lowerAscii(a) == lowerAscii(b);
+    if (ca->size() != cb->size()) return false;
+    for (std::size_t i = 0; i < ca->size(); ++i)
+        if (rt::lowerCp1250(static_cast<unsigned char>((*ca)[i])) !=
+            rt::lowerCp1250(static_cast<unsigned char>((*cb)[i])))
+            return false;
+    return true;
+}
+
+// "WxH" as two numbers of at least 1.
+std::optional<std::pair<int, int>> sizeOf(const std::string& s) {
+    int w = 0, h = 0;
+    char x = 0, rest = 0;
+    if (std::sscanf(s.c_str(), "%d%c%d%c", &w, &x, &h, &rest) != 3 || x != 'x' || w < 1 || h < 1)
+        return std::nullopt;
+    return std::pair{w, h};
+}
+
+// An image file of w x h pixels in the format its extension names: blocks
+// of four colours, written with the image libraries or byte by byte.
+std::optional<imgtest::Bytes> imageFile(const std::string& name, int w, int h) {
+    std::string ext = lowerAscii(fs::path(name).extension().string());
+    auto colour = [](int x, int y) { return imgtest::Palette4[imgtest::index4(x / 8, y / 8)]; };
+    if (ext == ".png") {
+        imgtest::PngSpec s;
+        s.width = w;
+        s.height = h;
+        s.samples = [&](int x, int y) {
+            const std::uint32_t c = colour(x, y);
+            return std::vector<unsigned>{c >> 24, c >> 16 & 0xFF, c >> 8 & 0xFF};
+        };
+        return imgtest::makePng(s);
+    }
+    if (ext == ".jpg" || ext == ".jpeg") return imgtest::makeJpeg({w, h, JCS_RGB, false});
+    if (ext == ".gif") {
+        imgtest::GifSpec s;
+        s.screenW = s.width = w;
+        s.screenH = s.height = h;
+        return imgtest::makeGif(s);
+    }
+    if (ext == ".bmp") {
+        imgtest::DibSpec s;
+        s.width = w;
+        s.height = h;
+        s.bpp = 24;
+        s.value = [&](int x, int y) { return colour(x, y) >> 8; };
+        return imgtest::bmpFile(s);
+    }
+    if (ext == ".pcx") {
+        imgtest::PcxSpec s;
+        s.width = w;
+        s.height = h;
+        s.bpp = 8;
+        s.planes = 3;
+        s.row = [&](int y, int bpl) {
+            imgtest::Bytes b(3 * static_cast<std::size_t>(bpl));
+            for (int x = 0; x < w; ++x) {
+                const std::uint32_t c = colour(x, y);
+                b[x] = c >> 24;
+                b[bpl + x] = c >> 16 & 0xFF;
+                b[2 * bpl + x] = c >> 8 & 0xFF;
+            }
+            return b;
+        };
+        return imgtest::pcxFile(s);
+    }
+    return std::nullopt;
 }
 
 // Words separated by blanks; double quotes hold blanks, \" and \\.
@@ -392,7 +465,7 @@ void Runner::checkNoUnexpectedBox(const Words& w) {
 void Runner::given(const Words& w) {
     need(w, 2);
     const std::string& what = w[1];
-    if (started_ && what != "sql" && what != "file")
+    if (started_ && what != "sql" && what != "file" && what != "image")
         fail("given before start", "the program already started");
     if (what == "today") {
         need(w, 3);
@@ -444,6 +517,19 @@ void Runner::given(const Words& w) {
             }
         }
         sqlite3_close(db);
+    } else if (what == "image") {
+        need(w, 4);
+        auto size = sizeOf(w[3]);
+        if (!size) fail("WxH", w[3]);
+        auto bytes = imageFile(w[2], size->first, size->second);
+        if (!bytes) fail("a name ending .png, .jpg, .bmp, .gif or .pcx", w[2]);
+        const fs::path dest = w[2];
+        std::error_code ec;
+        if (dest.has_parent_path()) fs::create_directories(dest.parent_path(), ec);
+        std::ofstream out(dest, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes->data()),
+                  static_cast<std::streamsize>(bytes->size()));
+        if (!out.flush()) fail("image " + w[2] + " written", "it could not be written");
     } else if (what == "window") {
         // given window PROCEDURE "TITLE": a stand-in window (see README)
         need(w, 4);
@@ -672,6 +758,27 @@ void Runner::expect(const Words& w) {
     // A control that is no list shows no rows and no highlight.
     static const rt::ListPayload noList;
     const rt::ListPayload& list = c.list() ? *c.list() : noList;
+    if (what == "picture") {
+        // What the picture control shows: the file's own name, none, or
+        // the size it is drawn in.
+        need(w, 4);
+        const rt::ImagePayload* p = c.image();
+        if (!p) fail("a picture control " + w[2]);
+        const bool shows = c.visible && p->loaded;
+        const std::string saw =
+            !shows ? std::string(p->loaded ? "a picture, hidden" : "no picture")
+                   : "\"" + fs::path(p->file).filename().string() + "\" drawn " +
+                         std::to_string(p->drawn.w) + "x" + std::to_string(p->drawn.h);
+        if (w[3] == "none") {
+            if (shows) mismatch(w[2] + " showing no picture", saw);
+        } else if (auto size = sizeOf(w[3])) {
+            if (!shows || p->drawn.w != size->first || p->drawn.h != size->second)
+                mismatch(w[2] + " drawn " + w[3], saw);
+        } else if (!shows || !sameName(fs::path(p->file).filename().string(), w[3])) {
+            mismatch(w[2] + " showing \"" + w[3] + "\"", saw);
+        }
+        return;
+    }
     if (what == "value") {
         need(w, 4);
         if (!textMatches(w[3], c.text))

@@ -60,7 +60,8 @@ const ControlAdapter& groupAdapter();      // groups and option groups
 const ControlAdapter& listAdapter();       // lists and drop lists
 const ControlAdapter& sheetAdapter();      // sheets
 const ControlAdapter& tabAdapter();        // a sheet's tabs
-const ControlAdapter& panelAdapter();      // panels, boxes, images
+const ControlAdapter& panelAdapter();      // panels and boxes
+const ControlAdapter& imageAdapter();      // pictures
 const ControlAdapter& lineAdapter();       // lines
 
 QFrame::Shadow shadowOf(int bevel);

@@ -2,6 +2,7 @@
 // widgets, answered with rt::answerDialog.
 #include <QAbstractButton>
 #include <QCursor>
+#include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -119,12 +120,17 @@ void QtBackend::State::openDialog(int id, const DialogRequest& r) {
             break;
         }
         case DialogRequest::Kind::File: {
-            auto* d = new QFileDialog(parent, q(r.file.title));
+            // In the current directory, without a file name; the widget
+            // dialog, so that it stays one non-modal widget like the others.
+            auto* d = new QFileDialog(parent, q(r.file.title), QDir::currentPath());
+            d->setOption(QFileDialog::DontUseNativeDialog);
             d->setWindowModality(Qt::NonModal);
+            d->setAcceptMode(QFileDialog::AcceptOpen);
             d->setFileMode(r.file.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
             QStringList filters;
+            // "*.*" means every file, with or without a dot in its name.
             for (const auto& [desc, pattern] : r.file.filters)
-                filters << q(desc) + " (" + q(pattern) + ")";
+                filters << q(desc) + " (" + (pattern == "*.*" ? QString("*") : q(pattern)) + ")";
             if (!filters.isEmpty()) d->setNameFilters(filters);
             QObject::connect(d, &QFileDialog::fileSelected, d, [id](const QString& f) {
                 DialogAnswer a;

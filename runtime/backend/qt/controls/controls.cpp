@@ -39,8 +39,9 @@ const ControlAdapter* adapterFor(ControlKind kind) {
             return &tabAdapter();
         case ControlKind::Panel:
         case ControlKind::Box:
-        case ControlKind::Image:
             return &panelAdapter();
+        case ControlKind::Image:
+            return &imageAdapter();
         case ControlKind::Line:
             return &lineAdapter();
         default:

@@ -1,4 +1,4 @@
-// Panels, boxes and images (a bevelled frame for now), and lines.
+// Panels and boxes (a bevelled frame), and lines.
 #include <QFrame>
 #include <algorithm>
 #include <cstdlib>
@@ -18,10 +18,8 @@ class PanelAdapter final : public ControlAdapter {
         fr->setLineWidth(std::max(1, std::min(3, std::abs(c.bevelOuter))));
         return {fr};
     }
-    // Panels and boxes lie under the texts drawn over them; an image does not.
-    bool below(const ControlView& c) const override {
-        return c.kind == ControlKind::Panel || c.kind == ControlKind::Box;
-    }
+    // Panels and boxes lie under the texts drawn over them.
+    bool below(const ControlView&) const override { return true; }
     bool update(Win&, QWidget*, const WindowView*, const ControlView&) const override {
         return true;
     }
