@@ -60,11 +60,13 @@ TEST_F(QtPrintSetupTest, ChoosesPrinterPaperAndOrientationForThePrintsThatFollow
     ASSERT_GE(a5, 0);
     paper->setCurrentIndex(a5);
     landscape->setChecked(true);
+    // The dialog goes once answered: what it shows is read before.
+    const std::string chosenPrinter = printer->currentData().toString().toStdString();
     press(d, QDialogButtonBox::Ok);
     ASSERT_TRUE(pumpUntil([&] { return answered.load(); }));
     EXPECT_EQ(backend_->printerChoice().paper, "A5");
     EXPECT_TRUE(backend_->printerChoice().landscape);
-    EXPECT_EQ(backend_->printerChoice().printer, printer->currentData().toString().toStdString());
+    EXPECT_EQ(backend_->printerChoice().printer, chosenPrinter);
 
     // The next set-up starts from that choice; Cancel keeps it.
     d = ask(answered);
