@@ -28,15 +28,12 @@ std::optional<std::string> typedText(const Control& c) {
     std::string_view edit = c.edit;
     if (textBox) {
         // Whatever the display sends for a line break (LF, CR LF, CR), one
-        // stored form.
-        breaks.reserve(edit.size() + 8);
-        for (std::size_t i = 0; i < edit.size(); ++i) {
-            if (edit[i] == '\r' || edit[i] == '\n') {
-                if (edit[i] == '\r' && i + 1 < edit.size() && edit[i + 1] == '\n') ++i;
-                breaks += "\r\n";
-            } else {
-                breaks += edit[i];
-            }
+        // stored form: CR LF.
+        const std::string lf = editLines(edit);
+        breaks.reserve(lf.size() + 16);
+        for (char ch : lf) {
+            if (ch == '\n') breaks += '\r';
+            breaks += ch;
         }
         edit = breaks;
     }
