@@ -121,10 +121,7 @@ class ChildWindow : public QMdiSubWindow {
         // The view says the window layer does not have this size, whatever
         // was reported before (a report may have come while it was not yet
         // open): tell it again.
-        if (applying && *applying) return;
-        const Input in = placement();
-        reported.change(in);
-        rt::input(id, in);
+        report(true);
     }
 
   protected:
@@ -164,10 +161,12 @@ class ChildWindow : public QMdiSubWindow {
         in.minimized = isMinimized();
         return in;
     }
-    void report() {
+    // Tells the window layer the placement when it changed (always when
+    // again is set).
+    void report(bool again = false) {
         if (!units || !surface || (applying && *applying) || !isVisible()) return;
         const Input in = placement();
-        if (reported.change(in)) rt::input(id, in);
+        if (reported.change(in) || again) rt::input(id, in);
     }
     Reported reported;
 };
