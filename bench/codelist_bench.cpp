@@ -581,30 +581,16 @@ int main(int argc, char** argv) {
         std::cerr << "could not make the fixtures\n";
         return 2;
     }
-    // The window state goes to a file of its own, not beside the fixtures.
-    const fs::path scratch =
-        fs::temp_directory_path() / ("codelist-bench-" + std::to_string(getpid()));
-    fs::create_directories(scratch);
-    const fs::path home = fs::current_path();
-
-    installComponents();
-    rt::setBackend(&display);
-    rt::runProcess([&] {
-        GlobalErrors().Init(&GlobalErrorStatus);
-        INIMgr().Init((scratch / "Sutrik.INI").string(), 0, 0);
-        cases.push_back(makeCase(small, 1000));
-        cases.push_back(makeCase(large, 100000));
-        for (auto& c : cases) registerCase(c.get());
-
-        bench::runRegistered(argc, argv);
-        if (current && current->window) closeWindow(current);
-        rt::joinAllThreads();
-        storage::closeAllConnections();
-        INIMgr().Kill();
-    });
-    rt::setBackend(nullptr);
-    fs::current_path(home);
-    fs::remove_all(scratch);
+    bench::runWindowBenchmarks(
+        argc, argv, "codelist-bench", display,
+        [&] {
+            cases.push_back(makeCase(small, 1000));
+            cases.push_back(makeCase(large, 100000));
+            for (auto& c : cases) registerCase(c.get());
+        },
+        [] {
+            if (current && current->window) closeWindow(current);
+        });
 
     std::printf("\n");
     const auto print = bench::printPaired;

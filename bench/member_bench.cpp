@@ -338,29 +338,16 @@ int main(int argc, char** argv) {
         std::cerr << "could not make the fixtures\n";
         return 2;
     }
-    const fs::path scratch =
-        fs::temp_directory_path() / ("member-bench-" + std::to_string(getpid()));
-    fs::create_directories(scratch);
-    const fs::path home = fs::current_path();
-
-    installComponents();
-    rt::setBackend(&display);
-    rt::runProcess([&] {
-        GlobalErrors().Init(&GlobalErrorStatus);
-        INIMgr().Init((scratch / "Sutrik.INI").string(), 0, 0);
-        cases.push_back(makeCase(small, 1000));
-        cases.push_back(makeCase(large, 20000));
-        for (auto& c : cases) registerCase(c.get());
-
-        bench::runRegistered(argc, argv);
-        if (current && current->window) closeWindow(current);
-        rt::joinAllThreads();
-        storage::closeAllConnections();
-        INIMgr().Kill();
-    });
-    rt::setBackend(nullptr);
-    fs::current_path(home);
-    fs::remove_all(scratch);
+    bench::runWindowBenchmarks(
+        argc, argv, "member-bench", display,
+        [&] {
+            cases.push_back(makeCase(small, 1000));
+            cases.push_back(makeCase(large, 20000));
+            for (auto& c : cases) registerCase(c.get());
+        },
+        [] {
+            if (current && current->window) closeWindow(current);
+        });
 
     std::printf("\n");
     for (auto& c : cases)

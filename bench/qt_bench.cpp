@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "bench/bench_support.h"
+#include "bench/window_bench.h"
 #include "codelists/procedures.h"
 #include "core/startup/program.h"
 #include "framework/globals.h"
@@ -33,14 +33,6 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr int Pages = 200;  // timed page downs per table
-// Longer than a window thread looks for work before it sleeps: the key
-// meets the list's thread asleep, as a user's key does.
-constexpr auto AsleepAfter = std::chrono::milliseconds(3);
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 // Runs fn on the GUI thread and waits for its result.
 template <class F>
@@ -70,29 +62,23 @@ void sendKey(QWidget* to, int key) {
     QApplication::sendEvent(to, &release);
 }
 
-// The next page in the code order after lastCode, as one raw statement.
+// The next page in the code order after the last one read, as one raw
+// statement (from the top again after the end).
 struct RawWalk {
     explicit RawWalk(const std::string& db) : raw(db) {}
     double next(int rows) {
         sqlite3_stmt* s = raw.stmt(
             "SELECT P1_SIP,P1_NPD,P1_ADR,P1_SJD,P1_BRG,P1_DAR,P1_TEL,P1_FAX,P1_WEB,P1_EML FROM "
             "PLAND WHERE P1_SIP > ? ORDER BY P1_SIP LIMIT ?");
-        const auto& api = raw.api();
         const auto t0 = Clock::now();
-        api.bind_int64(s, 1, last);
-        api.bind_int(s, 2, rows);
-        int n = 0;
-        while (api.step(s) == SQLITE_ROW) {
-            for (int i = 0; i < api.column_count(s); ++i) (void)api.column_text(s, i);
-            last = api.column_int64(s, 0);
-            ++n;
-        }
-        api.reset(s);
-        const double us = std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
+        raw.api().bind_int64(s, 1, last);
+        raw.api().bind_int(s, 2, rows);
+        const int n = raw.run(s, nullptr, &last);
+        const double us = bench::microsSince(t0);
         if (n < rows) last = 0;
         return us;
     }
-    bench::RawConnection raw;
+    bench::Raw raw;
     std::int64_t last = 0;
 };
 
@@ -139,7 +125,7 @@ void run(rt::QtBackend& b, const std::string& dir, int size) {
             raw.last = 0;
             raw.next(rows);  // the raw walk stands on the first page too
         }
-        std::this_thread::sleep_for(AsleepAfter);
+        std::this_thread::sleep_for(bench::AsleepAfter);  // the key meets the list's thread asleep
         std::promise<double> shown;
         auto done = shown.get_future();
         onGui(b, [&] {
@@ -171,7 +157,7 @@ void run(rt::QtBackend& b, const std::string& dir, int size) {
             raws.push_back(r);
         }
     }
-    const double o = median(ours), r = median(raws);
+    const double o = bench::median(ours), r = bench::median(raws);
     std::printf("bench PLAND_page_down_code_order_qt_%d ours=%.2f raw=%.2f ratio=%.2f\n", size, o,
                 r, o / r);
     onGui(b, [&] {

@@ -26,7 +26,11 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "core/startup/program.h"
 #include "core/storage/sqlite_api.h"
+#include "framework/globals.h"
+#include "framework/ini.h"
+#include "runtime/threads.h"
 #include "runtime/text.h"
 #include "runtime/window/window.h"
 
@@ -344,6 +348,35 @@ inline bool runsAsParent(int& argc, char**& argv, std::vector<char*>& args, int&
     argc = static_cast<int>(args.size());
     argv = args.data();
     return false;
+}
+
+// Runs the registered benchmarks inside the program's process, the display
+// set: the components installed, the error reporter and a Sutrik.INI of a
+// scratch directory of its own (not beside the fixtures), then
+// registerCases, the benchmarks, and closeOpen to end what is still open;
+// every thread joined and every connection closed afterwards.
+inline void runWindowBenchmarks(int argc, char** argv, const std::string& name, Display& display,
+                                const std::function<void()>& registerCases,
+                                const std::function<void()>& closeOpen) {
+    namespace fs = std::filesystem;
+    const fs::path scratch = fs::temp_directory_path() / (name + "-" + std::to_string(getpid()));
+    fs::create_directories(scratch);
+    const fs::path home = fs::current_path();
+    installComponents();
+    rt::setBackend(&display);
+    rt::runProcess([&] {
+        GlobalErrors().Init(&GlobalErrorStatus);
+        INIMgr().Init((scratch / "Sutrik.INI").string(), 0, 0);
+        registerCases();
+        runRegistered(argc, argv);
+        closeOpen();
+        rt::joinAllThreads();
+        storage::closeAllConnections();
+        INIMgr().Kill();
+    });
+    rt::setBackend(nullptr);
+    fs::current_path(home);
+    fs::remove_all(scratch);
 }
 
 }  // namespace bench
