@@ -33,6 +33,28 @@ TEST(ImagePng, DamagedFilesFail) {
     for (const Case& c : cases) expectFailure(c.bytes, c.failure, c.what);
 }
 
+// The library takes chunks it does not know before IHDR; the least a file
+// must hold is reckoned from IHDR's depth and colour type wherever it is,
+// not from the bytes where IHDR would stand first.
+TEST(ImagePng, AChunkBeforeTheHeaderDoesNotChangeTheLeastDataNeeded) {
+    PngSpec s{1000, 1000, 8, PNG_COLOR_TYPE_GRAY};
+    s.samples = [](int x, int y) { return std::vector<unsigned>{unsigned((x * 7 + y) % 5 * 50)}; };
+    Fixture f{"png behind an unknown chunk", makePng(s), 1000, 1000, [](int x, int y) {
+                  const std::uint8_t g = (x * 7 + y) % 5 * 50;
+                  return rgba(g, g, g);
+              }};
+    // Where IHDR's depth and colour type would be: 16 bits of RGBA.
+    Bytes data = {0, 0, 0, 0, 0, 0, 0, 0, 16, 6};
+    Bytes chunk = {0, 0, 0, std::uint8_t(data.size()), 't', 'e', 'S', 't'};
+    chunk.insert(chunk.end(), data.begin(), data.end());
+    Bytes crc(4);
+    putBe32(crc, 0, static_cast<std::uint32_t>(::crc32(0, chunk.data() + 4, chunk.size() - 4)));
+    chunk.insert(chunk.end(), crc.begin(), crc.end());
+    f.bytes.insert(f.bytes.begin() + 8, chunk.begin(), chunk.end());
+    ASSERT_LT(f.bytes.size() * 1032, 1000u * (1 + 1000 * 8));  // too little for 16-bit RGBA
+    expectPixels(f);
+}
+
 TEST(ImageJpeg, EveryKindDecodesToItsColours) {
     for (const Fixture& f : jpegFixtures()) expectPixels(f);
 }
