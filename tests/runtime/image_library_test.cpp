@@ -1,6 +1,11 @@
 // PNG, JPEG and GIF: what the libraries give back through our decoders, and
 // the damaged files they must refuse.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
 
 #include "tests/runtime/image_check.h"
 
@@ -62,7 +67,7 @@ TEST(ImageJpeg, EveryKindDecodesToItsColours) {
 // The frame header's height and width (big-endian, after the precision).
 Bytes jpegWithSize(Bytes b, unsigned w, unsigned h) {
     for (std::size_t i = 0; i + 9 < b.size(); ++i)
-        if (b[i] == 0xFF && (b[i + 1] == 0xC0 || b[i + 1] == 0xC2)) {
+        if (b[i] == 0xFF && (b[i + 1] == 0xC0 || b[i + 1] == 0xC2 || b[i + 1] == 0xC9)) {
             b[i + 5] = h >> 8;
             b[i + 6] = h & 0xFF;
             b[i + 7] = w >> 8;
@@ -110,6 +115,37 @@ TEST(ImageLibraries, ASmallFileClaimingALargePictureFailsBeforeAllocating) {
     const rt::image::Decoded g = decode(gif);
     EXPECT_EQ(g.failure, Failure::Truncated);
     EXPECT_NE(g.reason.find("too little data"), std::string::npos) << g.reason;
+}
+
+// Runs f with the address space held to what the process maps now and
+// `more` bytes, so that any larger allocation fails.
+template <class F>
+void withAddressSpaceLeft(std::size_t more, F f) {
+    rlimit old;
+    ASSERT_EQ(::getrlimit(RLIMIT_AS, &old), 0);
+    std::size_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    ASSERT_GT(pages, 0u);
+    rlimit held = old;
+    held.rlim_cur = std::min<rlim_t>(old.rlim_max, pages * ::sysconf(_SC_PAGESIZE) + more);
+    ASSERT_EQ(::setrlimit(RLIMIT_AS, &held), 0);
+    f();
+    ASSERT_EQ(::setrlimit(RLIMIT_AS, &old), 0);
+}
+
+// Arithmetic coding has no least size (a flat 8000 x 8000 picture takes some
+// 130 bytes), so a few bytes can claim a large picture and then lack the
+// tables its scan needs: that fails before the picture is allocated.
+TEST(ImageJpeg, MissingTablesFailBeforeThePictureIsAllocated) {
+    Bytes b = jpegWithSize(makeJpeg({16, 16, JCS_GRAYSCALE, false, true}), 8000, 8000);
+    const std::uint8_t marker[] = {0xFF, 0xDB};  // the quantisation table
+    const auto dqt = std::search(b.begin(), b.end(), std::begin(marker), std::end(marker));
+    ASSERT_NE(dqt, b.end());
+    b.erase(dqt, dqt + 2 + (dqt[2] << 8 | dqt[3]));
+    rt::image::Decoded d;
+    withAddressSpaceLeft(64u << 20, [&] { d = decode(b); });
+    EXPECT_STREQ(rt::image::failureName(d.failure), "corrupt") << d.reason;
+    EXPECT_NE(d.reason.find("Quantization table"), std::string::npos) << d.reason;
 }
 
 TEST(ImageJpeg, AMissingEndMarkerAloneStillShows) {
