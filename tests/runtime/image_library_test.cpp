@@ -1,11 +1,8 @@
 // PNG, JPEG and GIF: what the libraries give back through our decoders, and
 // the damaged files they must refuse.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
 
 #include "tests/runtime/image_check.h"
 
@@ -115,22 +112,6 @@ TEST(ImageLibraries, ASmallFileClaimingALargePictureFailsBeforeAllocating) {
     const rt::image::Decoded g = decode(gif);
     EXPECT_EQ(g.failure, Failure::Truncated);
     EXPECT_NE(g.reason.find("too little data"), std::string::npos) << g.reason;
-}
-
-// Runs f with the address space held to what the process maps now and
-// `more` bytes, so that any larger allocation fails.
-template <class F>
-void withAddressSpaceLeft(std::size_t more, F f) {
-    rlimit old;
-    ASSERT_EQ(::getrlimit(RLIMIT_AS, &old), 0);
-    std::size_t pages = 0;
-    std::ifstream("/proc/self/statm") >> pages;
-    ASSERT_GT(pages, 0u);
-    rlimit held = old;
-    held.rlim_cur = std::min<rlim_t>(old.rlim_max, pages * ::sysconf(_SC_PAGESIZE) + more);
-    ASSERT_EQ(::setrlimit(RLIMIT_AS, &held), 0);
-    f();
-    ASSERT_EQ(::setrlimit(RLIMIT_AS, &old), 0);
 }
 
 // Arithmetic coding has no least size (a flat 8000 x 8000 picture takes some
