@@ -4,7 +4,7 @@ BUILD     ?= build
 BACKEND   ?= headless
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run test test-asan test-tsan bench fuzz fuzz-run fuzz-corpus scenario format clean
+.PHONY: all deps build run test test-asan test-tsan bench fuzz fuzz-run fuzz-merge fuzz-corpus scenario format clean
 
 all: build
 
@@ -67,6 +67,22 @@ fuzz-run: fuzz
 	  build-fuzz/tests/fuzz/fuzz-$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
 	    -artifact_prefix=build-fuzz/crashes/$$t/ build-fuzz/corpus/$$t tests/fuzz/corpus/$$t; \
 	done
+
+# Adds to tests/fuzz/corpus/<format>/found what the runs kept that reaches
+# code the committed corpus does not (libFuzzer's merge into a copy of it),
+# less what another format's signature claims.
+fuzz-merge: fuzz
+	set -e; for t in $(FUZZ_TARGETS); do \
+	  ext=$$t; [ $$t = jpeg ] && ext=jpg; \
+	  rm -rf build-fuzz/merge/$$t; mkdir -p build-fuzz/merge/$$t tests/fuzz/corpus/$$t/found; \
+	  cp tests/fuzz/corpus/$$t/*/* build-fuzz/merge/$$t/; \
+	  build-fuzz/tests/fuzz/fuzz-$$t -merge=1 build-fuzz/merge/$$t build-fuzz/corpus/$$t; \
+	  for f in build-fuzz/merge/$$t/*; do \
+	    case $$(basename $$f) in *.*) ;; *) mv $$f tests/fuzz/corpus/$$t/found/$$(basename $$f).$$ext;; esac; \
+	  done; \
+	done
+	cmake --build build-fuzz --target make-fuzz-corpus
+	build-fuzz/tests/fuzz/make-fuzz-corpus --prune tests/fuzz/corpus
 
 # Writes tests/fuzz/corpus/<format>/good and bad again from the fixtures.
 fuzz-corpus: build

@@ -225,13 +225,16 @@ bool paintRows(Canvas& canvas, const Header& h, const std::vector<Rgba>& table, 
 
 // RLE8 and RLE4: pixels the codes skip stay transparent; a run beyond its
 // row, a jump beyond the picture or data that ends before the picture does
-// fail.
-void paintRle(Canvas& canvas, const Header& h, const std::vector<Rgba>& table, Bytes bits) {
+// fail. Without a canvas the codes are only checked: a few codes can stand
+// for a large picture (the end code may come at once), so damaged ones fail
+// before it is allocated.
+void paintRle(Canvas* canvas, const Header& h, const std::vector<Rgba>& table, Bytes bits) {
     const bool four = h.compression == BI_RLE4;
     std::uint64_t p = 0;
     std::int64_t x = 0, row = 0;
     auto put = [&](unsigned index) {
-        canvas.put(static_cast<int>(x), rowOf(h, row), lookup(table, index));
+        const Rgba c = lookup(table, index);
+        if (canvas) canvas->put(static_cast<int>(x), rowOf(h, row), c);
         ++x;
     };
     for (;;) {
@@ -288,11 +291,16 @@ Image decode(const Header& h, Bytes table, Bytes bits, DibKind kind) {
     const std::vector<Rgba> colours =
         readTable(table, h, std::min<std::uint64_t>(h.declaredColours, table.size() / h.entrySize));
     const bool rle = h.compression == BI_RLE8 || h.compression == BI_RLE4;
-    if (!rle) needRows(h, bits);  // before the picture is allocated
+    // The data checked before the picture is allocated.
+    if (rle) {
+        paintRle(nullptr, h, colours, bits);
+    } else {
+        needRows(h, bits);
+    }
     Canvas canvas(h.width, h.height, "bitmap");
     bool ownAlpha = false;
     if (rle) {
-        paintRle(canvas, h, colours, bits);
+        paintRle(&canvas, h, colours, bits);
     } else {
         ownAlpha = paintRows(canvas, h, colours, bits);
     }

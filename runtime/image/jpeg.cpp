@@ -104,8 +104,10 @@ bool readHeader(Jpeg& j, Bytes file) {
     return true;
 }
 
-// Decodes into out (width * height * 4 bytes, as the header said).
-bool readPixels(Jpeg& j, std::uint8_t* out) {
+// Starts decompressing: the tables the scans need are checked, and a file of
+// several scans (a progressive one) is read to its end. Much damage shows
+// here, before the picture is allocated.
+bool startPixels(Jpeg& j) {
     if (setjmp(j.errors.jump)) return false;
     jpeg_start_decompress(&j.cinfo);
     if (j.cinfo.output_width != j.cinfo.image_width ||
@@ -113,6 +115,12 @@ bool readPixels(Jpeg& j, std::uint8_t* out) {
         std::snprintf(j.errors.message, sizeof j.errors.message, "unexpected output shape");
         return false;
     }
+    return true;
+}
+
+// Decodes into out (width * height * 4 bytes, as the header said).
+bool readPixels(Jpeg& j, std::uint8_t* out) {
+    if (setjmp(j.errors.jump)) return false;
     const std::size_t stride = static_cast<std::size_t>(j.cinfo.output_width) * 4;
     while (j.cinfo.output_scanline < j.cinfo.output_height) {
         JSAMPROW row = out + stride * j.cinfo.output_scanline;
@@ -169,6 +177,7 @@ Decoded decodeJpeg(Bytes file) {
     // picture is allocated. Arithmetic coding has no such floor.
     if (!j.cinfo.arith_code && file.size() * 8 * 64 < pixels)
         return jpegFailure(Failure::Truncated, "JPEG: too little data for its size");
+    if (!startPixels(j)) return jpegFailure(failureOf(j), std::string("JPEG: ") + j.errors.message);
     std::vector<std::uint8_t> px(pixels * 4);  // bad_alloc is caught above us
     if (!readPixels(j, px.data()))
         return jpegFailure(failureOf(j), std::string("JPEG: ") + j.errors.message);

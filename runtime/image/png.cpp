@@ -47,6 +47,19 @@ Failure failureOf(const char* message) {
     return Failure::Corrupt;
 }
 
+// Where IHDR's data starts (0 if not found). It comes first in a sound file,
+// but the library also takes chunks it does not know before it.
+std::size_t headerAt(Bytes file) {
+    for (std::uint64_t at = 8; at + 8 + 13 <= file.size();) {
+        if (std::memcmp(file.data() + at + 4, "IHDR", 4) == 0)
+            return static_cast<std::size_t>(at + 8);
+        const std::uint64_t length =
+            std::uint64_t{file[at]} << 24 | file[at + 1] << 16 | file[at + 2] << 8 | file[at + 3];
+        at += 12 + length;
+    }
+    return 0;
+}
+
 }  // namespace
 
 Decoded decodePng(Bytes file) {
@@ -64,7 +77,10 @@ Decoded decodePng(Bytes file) {
     // for its size fails before its picture is allocated. IHDR, which the
     // library has checked, gives the depth and the colour type.
     static constexpr unsigned channels[7] = {1, 0, 3, 1, 2, 0, 4};
-    const std::uint64_t bits = std::uint64_t{file[24]} * channels[file[25] < 7 ? file[25] : 0];
+    const std::size_t ihdr = headerAt(file);
+    const std::uint64_t bits =
+        ihdr ? std::uint64_t{file[ihdr + 8]} * channels[file[ihdr + 9] < 7 ? file[ihdr + 9] : 0]
+             : 1;
     const std::uint64_t rows = png.image.height * (1 + (png.image.width * bits + 7) / 8);
     if (file.size() * 1032 < rows)
         return pngFailure(Failure::Truncated, "PNG: too little data for its size");

@@ -6,14 +6,18 @@
 // it is meant for), so the replay test can insist that every one of them
 // fails with a reason; the damage that still decodes (a changed pixel, a
 // missing end marker) is counted and left out. found/ (what the fuzzers
-// kept) is never touched. The output is the same on every run.
+// kept) is not written; --prune only removes from it the inputs another
+// format's decoder would take (the fuzzers refuse them, but libFuzzer's
+// merge keeps them). The output is the same on every run.
 //
 //   make-fuzz-corpus [-v] tests/fuzz/corpus     (-v: name what is left out)
+//   make-fuzz-corpus --prune tests/fuzz/corpus
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -320,12 +324,38 @@ bool writeFile(const fs::path& path, const Bytes& b) {
     return static_cast<bool>(out);
 }
 
+Bytes readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+int prune(const fs::path& root) {
+    for (img::Format format :
+         {img::Format::Png, img::Format::Jpeg, img::Format::Gif, img::Format::Bmp, img::Format::Ico,
+          img::Format::Pcx, img::Format::Wmf, img::Format::Emf}) {
+        const fs::path dir = root / folderOf(format) / "found";
+        if (!fs::is_directory(dir)) continue;
+        int removed = 0;
+        for (const fs::directory_entry& e : fs::directory_iterator(dir)) {
+            const Bytes b = readFile(e.path());
+            if (img::formatOf(std::span<const std::uint8_t>(b.data(), b.size()),
+                              e.path().filename().string()) != format) {
+                fs::remove(e.path());
+                ++removed;
+            }
+        }
+        std::printf("%-5s %d of another format removed from found/\n", folderOf(format), removed);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const bool verbose = argc == 3 && std::string(argv[1]) == "-v";
+    if (argc == 3 && std::string(argv[1]) == "--prune") return prune(argv[2]);
     if (argc != 2 && !verbose) {
-        std::fprintf(stderr, "usage: %s [-v] CORPUS-DIRECTORY\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [-v | --prune] CORPUS-DIRECTORY\n", argv[0]);
         return 2;
     }
     const fs::path root = argv[argc - 1];

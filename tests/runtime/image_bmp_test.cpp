@@ -93,6 +93,30 @@ TEST(ImageBmp, HostileFilesFailWithAReason) {
     for (const Case& c : cases) expectFailure(c.bytes, c.failure, c.what);
 }
 
+// A few RLE codes can stand for a large picture, so damaged ones must fail
+// before 200 MB of picture are allocated.
+TEST(ImageBmp, DamagedRleFailsBeforeThePictureIsAllocated) {
+    Bytes pastTheRow;
+    for (int i = 0; i < 19; ++i) pastTheRow.insert(pastTheRow.end(), {0, 2, 255, 0});  // x 4845
+    pastTheRow.insert(pastTheRow.end(), {200, 1, 0, 1});
+    struct Case {
+        const char* what;
+        Bytes codes;
+        Failure failure;
+    } cases[] = {
+        {"ends before the rows", {6, 1, 0, 0}, Failure::Truncated},
+        {"index beyond the palette", {6, 9, 0, 1}, Failure::Corrupt},
+        {"run past the row", pastTheRow, Failure::Corrupt},
+    };
+    for (const Case& c : cases) {
+        DibSpec s = rle8(c.codes);
+        s.width = 5000;
+        s.height = 10000;
+        const Bytes b = bmpFile(s);
+        withAddressSpaceLeft(64u << 20, [&] { expectFailure(b, c.failure, c.what); });
+    }
+}
+
 TEST(ImageBmp, ARowsOffsetOfZeroMeansRightAfterTheColours) {
     Fixture f = bmpFixtures()[2];  // 8 bits, 4 colours
     Writer w{f.bytes};

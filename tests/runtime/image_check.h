@@ -1,8 +1,12 @@
 #pragma once
 // Checks shared by the decoder tests.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "runtime/image/image.h"
@@ -58,6 +62,22 @@ inline void expectFailure(const Bytes& b, rt::image::Failure failure, const std:
 inline Bytes cut(Bytes b, std::size_t size) {
     b.resize(std::min(size, b.size()));
     return b;
+}
+
+// Runs f with the address space held to what the process maps now and
+// `more` bytes, so that any larger allocation fails.
+template <class F>
+inline void withAddressSpaceLeft(std::size_t more, F f) {
+    rlimit old;
+    ASSERT_EQ(::getrlimit(RLIMIT_AS, &old), 0);
+    std::size_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    ASSERT_GT(pages, 0u);
+    rlimit held = old;
+    held.rlim_cur = std::min<rlim_t>(old.rlim_max, pages * ::sysconf(_SC_PAGESIZE) + more);
+    ASSERT_EQ(::setrlimit(RLIMIT_AS, &held), 0);
+    f();
+    ASSERT_EQ(::setrlimit(RLIMIT_AS, &old), 0);
 }
 
 }  // namespace imgtest

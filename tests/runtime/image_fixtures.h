@@ -229,6 +229,7 @@ struct JpegSpec {
     int width = 16, height = 16;
     J_COLOR_SPACE space = JCS_RGB;  // JCS_RGB, JCS_GRAYSCALE or JCS_CMYK
     bool progressive = false;
+    bool arithmetic = false;  // arithmetic coding in place of Huffman's
 };
 
 // The colour of a JPEG fixture's block (as RGB), by the block's position.
@@ -253,6 +254,7 @@ inline Bytes makeJpeg(const JpegSpec& s) {
     for (int i = 0; i < c.num_components; ++i)
         c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
     if (s.progressive) jpeg_simple_progression(&c);
+    c.arith_code = s.arithmetic;
     jpeg_start_compress(&c, TRUE);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(s.width) * c.input_components);
     while (c.next_scanline < c.image_height) {

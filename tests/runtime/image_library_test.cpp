@@ -2,6 +2,8 @@
 // the damaged files they must refuse.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/runtime/image_check.h"
 
 namespace {
@@ -33,6 +35,28 @@ TEST(ImagePng, DamagedFilesFail) {
     for (const Case& c : cases) expectFailure(c.bytes, c.failure, c.what);
 }
 
+// The library takes chunks it does not know before IHDR; the least a file
+// must hold is reckoned from IHDR's depth and colour type wherever it is,
+// not from the bytes where IHDR would stand first.
+TEST(ImagePng, AChunkBeforeTheHeaderDoesNotChangeTheLeastDataNeeded) {
+    PngSpec s{1000, 1000, 8, PNG_COLOR_TYPE_GRAY};
+    s.samples = [](int x, int y) { return std::vector<unsigned>{unsigned((x * 7 + y) % 5 * 50)}; };
+    Fixture f{"png behind an unknown chunk", makePng(s), 1000, 1000, [](int x, int y) {
+                  const std::uint8_t g = (x * 7 + y) % 5 * 50;
+                  return rgba(g, g, g);
+              }};
+    // Where IHDR's depth and colour type would be: 16 bits of RGBA.
+    Bytes data = {0, 0, 0, 0, 0, 0, 0, 0, 16, 6};
+    Bytes chunk = {0, 0, 0, std::uint8_t(data.size()), 't', 'e', 'S', 't'};
+    chunk.insert(chunk.end(), data.begin(), data.end());
+    Bytes crc(4);
+    putBe32(crc, 0, static_cast<std::uint32_t>(::crc32(0, chunk.data() + 4, chunk.size() - 4)));
+    chunk.insert(chunk.end(), crc.begin(), crc.end());
+    f.bytes.insert(f.bytes.begin() + 8, chunk.begin(), chunk.end());
+    ASSERT_LT(f.bytes.size() * 1032, 1000u * (1 + 1000 * 8));  // too little for 16-bit RGBA
+    expectPixels(f);
+}
+
 TEST(ImageJpeg, EveryKindDecodesToItsColours) {
     for (const Fixture& f : jpegFixtures()) expectPixels(f);
 }
@@ -40,7 +64,7 @@ TEST(ImageJpeg, EveryKindDecodesToItsColours) {
 // The frame header's height and width (big-endian, after the precision).
 Bytes jpegWithSize(Bytes b, unsigned w, unsigned h) {
     for (std::size_t i = 0; i + 9 < b.size(); ++i)
-        if (b[i] == 0xFF && (b[i + 1] == 0xC0 || b[i + 1] == 0xC2)) {
+        if (b[i] == 0xFF && (b[i + 1] == 0xC0 || b[i + 1] == 0xC2 || b[i + 1] == 0xC9)) {
             b[i + 5] = h >> 8;
             b[i + 6] = h & 0xFF;
             b[i + 7] = w >> 8;
@@ -88,6 +112,21 @@ TEST(ImageLibraries, ASmallFileClaimingALargePictureFailsBeforeAllocating) {
     const rt::image::Decoded g = decode(gif);
     EXPECT_EQ(g.failure, Failure::Truncated);
     EXPECT_NE(g.reason.find("too little data"), std::string::npos) << g.reason;
+}
+
+// Arithmetic coding has no least size (a flat 8000 x 8000 picture takes some
+// 130 bytes), so a few bytes can claim a large picture and then lack the
+// tables its scan needs: that fails before the picture is allocated.
+TEST(ImageJpeg, MissingTablesFailBeforeThePictureIsAllocated) {
+    Bytes b = jpegWithSize(makeJpeg({16, 16, JCS_GRAYSCALE, false, true}), 8000, 8000);
+    const std::uint8_t marker[] = {0xFF, 0xDB};  // the quantisation table
+    const auto dqt = std::search(b.begin(), b.end(), std::begin(marker), std::end(marker));
+    ASSERT_NE(dqt, b.end());
+    b.erase(dqt, dqt + 2 + (dqt[2] << 8 | dqt[3]));
+    rt::image::Decoded d;
+    withAddressSpaceLeft(64u << 20, [&] { d = decode(b); });
+    EXPECT_STREQ(rt::image::failureName(d.failure), "corrupt") << d.reason;
+    EXPECT_NE(d.reason.find("Quantization table"), std::string::npos) << d.reason;
 }
 
 TEST(ImageJpeg, AMissingEndMarkerAloneStillShows) {
