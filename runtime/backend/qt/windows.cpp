@@ -229,7 +229,8 @@ void QtBackend::State::update(Win& w, const WindowView& v) {
         if (!v.maximized && !v.minimized && old->at != v.at) {
             sub->move(w.units.x(v.at.x), w.units.y(v.at.y));
             if (v.resizable) {
-                static_cast<Surface*>(w.surface)->hint = QSize(w.units.x(v.at.w), w.units.y(v.at.h));
+                static_cast<Surface*>(w.surface)->hint =
+                    QSize(w.units.x(v.at.w), w.units.y(v.at.h));
                 w.surface->resize(static_cast<Surface*>(w.surface)->hint);
                 sub->adjustSize();
             }
