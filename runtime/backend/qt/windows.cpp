@@ -278,12 +278,16 @@ void QtBackend::State::destroy(int id) {
     auto* filt = static_cast<InputFilter*>(filter);
     for (auto f = filt->targets.begin(); f != filt->targets.end();)
         f = f->second.window == id ? filt->targets.erase(f) : std::next(f);
-    auto detach = [](QWidget* w) {
-        if (auto* f = dynamic_cast<FrameWidget*>(w)) f->detach();
-        if (auto* c = dynamic_cast<ChildWindow*>(w)) c->detach();
+    auto detach = [](Win& w) {
+        if (auto* f = dynamic_cast<FrameWidget*>(w.top.data())) f->detach();
+        if (auto* c = dynamic_cast<ChildWindow*>(w.top.data())) c->detach();
+        // Nor do its controls: what they would say on the way out (the focus
+        // lost) is about a window that is gone.
+        for (auto& [control, widget] : w.widgets)
+            if (widget) widget->blockSignals(true);
     };
     QPointer<QWidget> top = it->second.top;
-    detach(top.data());
+    detach(it->second);
     wins.erase(it);
     if (id == frame) {
         frame = 0;
@@ -292,7 +296,7 @@ void QtBackend::State::destroy(int id) {
             if (qobject_cast<QMdiSubWindow*>(w->second.top.data())) {
                 for (auto f = filt->targets.begin(); f != filt->targets.end();)
                     f = f->second.window == w->first ? filt->targets.erase(f) : std::next(f);
-                detach(w->second.top.data());
+                detach(w->second);
                 w = wins.erase(w);
             } else {
                 ++w;
