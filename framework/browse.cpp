@@ -709,8 +709,7 @@ void BrowseClass::scrollLines(int n) {
         next.insert(next.end(), std::make_move_iterator(Q->entries_.begin()),
                     std::make_move_iterator(Q->entries_.end()));
         for (auto& e : more) next.push_back(std::move(e));
-        if (static_cast<int>(next.size()) > page)
-            next.erase(next.begin(), next.end() - page);
+        if (static_cast<int>(next.size()) > page) next.erase(next.begin(), next.end() - page);
     } else {
         for (auto it = more.rbegin(); it != more.rend(); ++it) next.push_back(std::move(*it));
         next.insert(next.end(), std::make_move_iterator(Q->entries_.begin()),

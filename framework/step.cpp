@@ -99,7 +99,8 @@ rt::Value StepStringClass::GetValue(int percent) const {
     for (int i = Depth - 1; i >= 0; --i) {
         const std::int64_t place = w % base;
         w /= base;
-        if (place > 0) text[static_cast<std::size_t>(i)] = letters_[static_cast<std::size_t>(place - 1)];
+        if (place > 0)
+            text[static_cast<std::size_t>(i)] = letters_[static_cast<std::size_t>(place - 1)];
     }
     return std::string(rt::trimRight(text));
 }

@@ -168,7 +168,8 @@ void Window::stepTab(int direction) {
     const auto at = std::find(tabs.begin(), tabs.end(), control(sheet).selectedTab);
     const int i = at == tabs.end() ? 0 : static_cast<int>(at - tabs.begin());
     const int n = static_cast<int>(tabs.size());
-    handleInput(Input{Input::Kind::TabChosen, tabs[static_cast<std::size_t>(((i + direction) % n + n) % n)]});
+    handleInput(Input{Input::Kind::TabChosen,
+                      tabs[static_cast<std::size_t>(((i + direction) % n + n) % n)]});
 }
 
 void Window::pressButton(int c) {
@@ -200,10 +201,12 @@ void Window::insertText(std::string_view utf8) {
     if (!focus_) return;
     Control& k = control(focus_);
     if (!hasValueEdit(k.kind) || k.readOnly) return;
-    const std::size_t from = utf8Offset(k.edit, static_cast<std::size_t>(std::min(k.caret, k.anchor)));
-    const std::size_t to = utf8Offset(k.edit, static_cast<std::size_t>(std::max(k.caret, k.anchor)));
-    const int at = static_cast<int>(utf8Length(std::string_view(k.edit).substr(0, from)) +
-                                    utf8Length(utf8));
+    const std::size_t from =
+        utf8Offset(k.edit, static_cast<std::size_t>(std::min(k.caret, k.anchor)));
+    const std::size_t to =
+        utf8Offset(k.edit, static_cast<std::size_t>(std::max(k.caret, k.anchor)));
+    const int at =
+        static_cast<int>(utf8Length(std::string_view(k.edit).substr(0, from)) + utf8Length(utf8));
     setEdit(k, k.edit.substr(0, from) + std::string(utf8) + k.edit.substr(to), at, at);
 }
 
@@ -228,7 +231,9 @@ bool Window::editKey(Control& c, int k) {
     const std::string& t = c.edit;
     const int len = static_cast<int>(utf8Length(t));
     const int lo = std::min(c.caret, c.anchor), hi = std::max(c.caret, c.anchor);
-    auto at = [&](int chars) { return utf8Offset(t, static_cast<std::size_t>(std::max(chars, 0))); };
+    auto at = [&](int chars) {
+        return utf8Offset(t, static_cast<std::size_t>(std::max(chars, 0)));
+    };
     auto replace = [&](int from, int to, std::string_view with) {
         if (c.readOnly) return;
         const int caret = from + static_cast<int>(utf8Length(with));

@@ -142,10 +142,10 @@ ViewPtr Window::makeView() const {
         if (m.view) {
             const ControlView& o = *m.view;
             const ListPayload* ol = o.list();
-            const bool list = c.kind != ControlKind::List ||
-                              (ol && ol->highlight == c.highlight && ol->thumb == c.thumb &&
-                               ol->lineHeight == c.lineHeight &&
-                               ol->rows == rows && m.columns == c.columns);
+            const bool list =
+                c.kind != ControlKind::List ||
+                (ol && ol->highlight == c.highlight && ol->thumb == c.thumb &&
+                 ol->lineHeight == c.lineHeight && ol->rows == rows && m.columns == c.columns);
             const SheetPayload* os = o.sheet();
             const bool sheet =
                 c.kind != ControlKind::Sheet || (os && os->selectedTab == c.selectedTab);
@@ -159,8 +159,7 @@ ViewPtr Window::makeView() const {
                 o.indent == c.indent && o.bevelOuter == c.bevelOuter &&
                 o.bevelInner == c.bevelInner && o.bevelStyle == c.bevelStyle && o.fill == c.fill &&
                 o.checked == checked && o.caret == c.caret && o.anchor == c.anchor &&
-                m.name == c.name &&
-                m.text == *text && m.msg == c.msg && m.tip == c.tip) {
+                m.name == c.name && m.text == *text && m.msg == c.msg && m.tip == c.tip) {
                 v->controls.push_back(m.view);
                 continue;
             }

@@ -35,8 +35,7 @@ ControlView control(int id, ControlKind kind, rt::Rect at, std::string text = {}
     return c;
 }
 
-rt::Column column(const char* header, int width, rt::Align align, int indent,
-                  const char* picture) {
+rt::Column column(const char* header, int width, rt::Align align, int indent, const char* picture) {
     rt::Column c;
     c.header = header;
     c.width = width;
@@ -100,8 +99,7 @@ class DisplayTest : public ::testing::Test {
         QKeyEvent down(QEvent::KeyPress, key, mods);
         QApplication::sendEvent(w, &down);
         if (release) {
-            QKeyEvent up(QEvent::KeyRelease, key,
-                         key == Qt::Key_Alt ? Qt::NoModifier : mods);
+            QKeyEvent up(QEvent::KeyRelease, key, key == Qt::Key_Alt ? Qt::NoModifier : mods);
             QApplication::sendEvent(w, &up);
         }
         settle();
@@ -181,7 +179,8 @@ TEST_F(DisplayTest, ListRowsFillThePageAndColumnsHaveBorders) {
     const int border = units().x(40) - 1;  // the first column's last pixel
     const int y = fits->visualItemRect(fits->topLevelItem(2)).center().y();
     ASSERT_GT(img.width(), border);
-    const QColor line3 = img.pixelColor(border, y), inside = img.pixelColor(3, y);  // left of the right-aligned text
+    const QColor line3 = img.pixelColor(border, y),
+                 inside = img.pixelColor(3, y);  // left of the right-aligned text
     EXPECT_LT(line3.lightness(), inside.lightness() - 40) << "no border line at x " << border;
     // The list's own scroll bar shows the thumb beside the tree.
     auto* bar = qobject_cast<QScrollBar*>(widget(-1));
@@ -207,8 +206,9 @@ TEST_F(DisplayTest, DecimalColumnsLineUpTheirPoints) {
     EXPECT_EQ(rt::cellTextX(fm, "ABC", cell, rt::Align::Decimal, 9, QChar()) +
                   fm.horizontalAdvance("ABC"),
               right - 9);
-    EXPECT_EQ(rt::cellTextX(fm, "ABC", cell, rt::Align::Right, 3, '.') + fm.horizontalAdvance("ABC"),
-              right - 3);
+    EXPECT_EQ(
+        rt::cellTextX(fm, "ABC", cell, rt::Align::Right, 3, '.') + fm.horizontalAdvance("ABC"),
+        right - 3);
     EXPECT_EQ(rt::cellTextX(fm, "ABC", cell, rt::Align::Left, 3, '.'), cell.left() + 3);
 }
 
@@ -221,7 +221,8 @@ TEST_F(DisplayTest, FocusedListsHighlightDiffersFromAnUnfocusedOnes) {
     ASSERT_TRUE(tree);
     auto highlightPixel = [&] {
         const QImage img = tree->viewport()->grab().toImage();
-        return img.pixelColor(units().x(30), tree->visualItemRect(tree->topLevelItem(0)).center().y());
+        return img.pixelColor(units().x(30),
+                              tree->visualItemRect(tree->topLevelItem(0)).center().y());
     };
     const QColor focused = highlightPixel();
     l.focused = false;
@@ -269,7 +270,8 @@ TEST_F(DisplayTest, AValueWiderThanItsEntryIsShownWhole) {
     }
     EXPECT_EQ(widget(1)->geometry().right() + 1, units().x(100) + units().x(23));
     EXPECT_EQ(widget(2)->geometry().left(), units().x(10));
-    EXPECT_EQ(widget(3)->geometry(), QRect(units().x(100), units().y(50), units().x(23), units().y(10)));
+    EXPECT_EQ(widget(3)->geometry(),
+              QRect(units().x(100), units().y(50), units().x(23), units().y(10)));
     // Being edited, the text scrolls in its box as usual.
     text.focused = true;
     code.focused = false;

@@ -18,9 +18,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
-#include <QWheelEvent>
 #include <QTabBar>
 #include <QTreeWidget>
+#include <QWheelEvent>
 #include <atomic>
 #include <future>
 #include <thread>
@@ -487,10 +487,18 @@ class QtDriver : public Driver {
                 }
                 if (!bar || !bar->isVisible()) return;
                 switch (in.scroll) {
-                    case By::LineUp: bar->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
-                    case By::LineDown: bar->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
-                    case By::PageUp: bar->triggerAction(QAbstractSlider::SliderPageStepSub); break;
-                    case By::PageDown: bar->triggerAction(QAbstractSlider::SliderPageStepAdd); break;
+                    case By::LineUp:
+                        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+                        break;
+                    case By::LineDown:
+                        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+                        break;
+                    case By::PageUp:
+                        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+                        break;
+                    case By::PageDown:
+                        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+                        break;
                     default:
                         // a drag: pressed, moved along the track, let go
                         bar->setSliderDown(true);

@@ -137,9 +137,10 @@ bool FrameKeys::handleKey(QObject* obj, QKeyEvent* ke, Qt::KeyboardModifiers mod
         return true;
     }
     // Ctrl+Tab and Ctrl+Shift+Tab are a control's, not the frame area's.
-    const bool ctrlTab = (ke->key() == Qt::Key_Tab || ke->key() == Qt::Key_Backtab) &&
-                         (mods & Qt::ControlModifier);
-    if (ctrlTab && controls_ && controls_->targets.count(obj)) return controls_->eventFilter(obj, ke);
+    const bool ctrlTab =
+        (ke->key() == Qt::Key_Tab || ke->key() == Qt::Key_Backtab) && (mods & Qt::ControlModifier);
+    if (ctrlTab && controls_ && controls_->targets.count(obj))
+        return controls_->eventFilter(obj, ke);
     return false;
 }
 

@@ -247,7 +247,8 @@ void QtBackend::State::update(Win& w, const WindowView& v) {
         if (!v.maximized && !v.minimized) {
             sub->move(w.units.x(v.at.x), w.units.y(v.at.y));
             if (v.resizable) {
-                static_cast<Surface*>(w.surface)->hint = QSize(w.units.x(v.at.w), w.units.y(v.at.h));
+                static_cast<Surface*>(w.surface)->hint =
+                    QSize(w.units.x(v.at.w), w.units.y(v.at.h));
                 w.surface->resize(static_cast<Surface*>(w.surface)->hint);
                 sub->adjustSize();
             }
@@ -340,7 +341,7 @@ void QtBackend::State::destroy(int id) {
             if (qobject_cast<QMdiSubWindow*>(w->second.top.data())) {
                 for (auto f = filt->targets.begin(); f != filt->targets.end();)
                     f = f->second.window == w->first ? filt->targets.erase(f) : std::next(f);
-                detach(w->second.top.data());
+                detach(w->second);
                 w = wins.erase(w);
             } else {
                 ++w;

@@ -30,7 +30,8 @@ class EntryAdapter final : public ControlAdapter {
         QRect r(w.units.x(c.at.x), w.units.y(c.at.y), w.units.x(c.at.w), w.units.y(c.at.h));
         const bool grows = c.align == Align::Right || !c.focused;
         const QMargins m = e->textMargins();
-        const int frame = e->hasFrame() ? 2 * e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) : 0;
+        const int frame =
+            e->hasFrame() ? 2 * e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) : 0;
         // The edit's own margin is 2 px a side, and the caret takes one more.
         const int need = e->fontMetrics().horizontalAdvance(e->text()) + m.left() + m.right() +
                          frame + 2 * 2 + 1;

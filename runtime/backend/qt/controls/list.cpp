@@ -67,18 +67,30 @@ class ThumbBar final : public QScrollBar {
         connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) {
             using By = Input::ScrollBy;
             switch (action) {
-                case SliderSingleStepSub: report(window_, control_, By::LineUp); break;
-                case SliderSingleStepAdd: report(window_, control_, By::LineDown); break;
-                case SliderPageStepSub: report(window_, control_, By::PageUp); break;
-                case SliderPageStepAdd: report(window_, control_, By::PageDown); break;
-                case SliderToMinimum: report(window_, control_, By::Thumb, 0); break;
-                case SliderToMaximum: report(window_, control_, By::Thumb, 100); break;
-                default: break;  // a drag reports where it ends
+                case SliderSingleStepSub:
+                    report(window_, control_, By::LineUp);
+                    break;
+                case SliderSingleStepAdd:
+                    report(window_, control_, By::LineDown);
+                    break;
+                case SliderPageStepSub:
+                    report(window_, control_, By::PageUp);
+                    break;
+                case SliderPageStepAdd:
+                    report(window_, control_, By::PageDown);
+                    break;
+                case SliderToMinimum:
+                    report(window_, control_, By::Thumb, 0);
+                    break;
+                case SliderToMaximum:
+                    report(window_, control_, By::Thumb, 100);
+                    break;
+                default:
+                    break;  // a drag reports where it ends
             }
         });
-        connect(this, &QAbstractSlider::sliderReleased, this, [this] {
-            report(window_, control_, Input::ScrollBy::Thumb, sliderPosition());
-        });
+        connect(this, &QAbstractSlider::sliderReleased, this,
+                [this] { report(window_, control_, Input::ScrollBy::Thumb, sliderPosition()); });
     }
 
   protected:
@@ -108,7 +120,7 @@ class ListTree final : public QTreeWidget {
     int window, control;
     Wheel wheel;
     ThumbBar* bar = nullptr;
-    bool thumbShown = false;  // the browse's thumb on the bar, not the tree's own
+    bool thumbShown = false;        // the browse's thumb on the bar, not the tree's own
     std::optional<bool> focusLook;  // the highlight drawn for the focus (or not)
     std::vector<Column> columns;
     std::vector<QChar> points;  // each column's decimal point
@@ -149,7 +161,8 @@ class ListDelegate final : public QStyledItemDelegate {
         if (tree_->rowHeight > 0) s.setHeight(tree_->rowHeight);
         return s;
     }
-    void paint(QPainter* p, const QStyleOptionViewItem& o, const QModelIndex& index) const override {
+    void paint(QPainter* p, const QStyleOptionViewItem& o,
+               const QModelIndex& index) const override {
         QStyleOptionViewItem opt = o;
         initStyleOption(&opt, index);
         const QString text = opt.text;
@@ -169,9 +182,9 @@ class ListDelegate final : public QStyledItemDelegate {
         const int x = cellTextX(fm, text, r, col ? col->align : Align::Left,
                                 col ? tree_->units.x(col->indent) : 0,
                                 n < tree_->points.size() ? tree_->points[n] : QChar('.'));
-        p->drawText(QRect(x, r.top(), std::max(r.right() + 1 - x, fm.horizontalAdvance(text)),
-                          r.height()),
-                    Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        p->drawText(
+            QRect(x, r.top(), std::max(r.right() + 1 - x, fm.horizontalAdvance(text)), r.height()),
+            Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
         if (!col || col->rightBorder) {
             p->setPen(opt.palette.color(QPalette::Normal, QPalette::Mid));
             p->drawLine(r.right(), r.top(), r.right(), r.bottom());
