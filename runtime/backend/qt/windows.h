@@ -118,7 +118,13 @@ class ChildWindow : public QMdiSubWindow {
         if (!units || !surface || !isMaximized()) return;
         if (units->fromX(surface->width()) == known.w && units->fromY(surface->height()) == known.h)
             return;
-        report();
+        // The view says the window layer does not have this size, whatever
+        // was reported before (a report may have come while it was not yet
+        // open): tell it again.
+        if (applying && *applying) return;
+        const Input in = placement();
+        reported.change(in);
+        rt::input(id, in);
     }
 
   protected:
