@@ -129,6 +129,7 @@ class Builder {
 // In creation order, as the form numbers its controls: the sheet, then each
 // tab with its prompts, entries, lookup buttons and names, then "Uredu" and
 // "Izlaz".
+// clang-format off
 Controls Build(rt::Window& w) {
     Controls c;
     Builder b(w, c);
@@ -202,15 +203,16 @@ Controls Build(rt::Window& w) {
     c.form.first = c.lookup[0].entry - 1;  // the first prompt: the focus lands in its entry
     return c;
 }
+// clang-format on
 
 class MemberForm : public LookupWindow<FormWindowProcedure> {
   public:
     MemberForm(const Controls& c, rt::Window& w, EnterByTabClass& ebt, ToolbarClass& tb,
                WindowResizeClass& rs)
-        : LookupWindow<FormWindowProcedure>(
-              "UpdateCLANOVI",
-              FormFile{Members(), accessOf(FileId::CLANOVI), relateOf(FileId::CLANOVI), &History::CLA},
-              c.form, w, ebt, tb, rs),
+        : LookupWindow<FormWindowProcedure>("UpdateCLANOVI",
+                                            FormFile{Members(), accessOf(FileId::CLANOVI),
+                                                     relateOf(FileId::CLANOVI), &History::CLA},
+                                            c.form, w, ebt, tb, rs),
           c_(c) {
         // Every reset reads the eight names again from the member's codes:
         // employer, way of joining, category, qualification, federation,

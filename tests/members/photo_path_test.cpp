@@ -22,11 +22,11 @@ TEST(StoredPhotoPath, BareNameOnlyForTheCurrentDirectoryAsItStands) {
              Case{"/home/club/foto1.jpg", "/home/club", "/home/club/foto1.jpg"},
              Case{"/Club/foto1.jpg", "/Club", "/Club/foto1.jpg"},
              Case{"/CLUB/SLIKE/foto1.jpg", "/CLUB", "/CLUB/SLIKE/foto1.jpg"},
-             Case{"/foto.jpg", "/", "/foto.jpg"},
-             Case{"/foto.jpg", "", "/foto.jpg"},
-             Case{"foto1.jpg", "/CLUB", "foto1.jpg"},
-             Case{"", "/CLUB", ""},
-             Case{"/CLUB/\x9a" "uma.jpg", "/CLUB", "\x8aUMA.JPG"},  // š becomes Š
+             Case{"/foto.jpg", "/", "/foto.jpg"}, Case{"/foto.jpg", "", "/foto.jpg"},
+             Case{"foto1.jpg", "/CLUB", "foto1.jpg"}, Case{"", "/CLUB", ""},
+             Case{"/CLUB/\x9a"
+                  "uma.jpg",
+                  "/CLUB", "\x8aUMA.JPG"},  // š becomes Š
          }) {
         SCOPED_TRACE(c.picked);
         EXPECT_EQ(members::StoredPhotoPath(c.picked, c.current), c.stored);
