@@ -54,10 +54,10 @@ struct Order {
     int keyColumn;      // the key's column in the statement
 };
 const Order Orders[2] = {
-    {"ORDER BY M1_SIP COLLATE NOCASE, M1_SIF",
-     "WHERE (M1_SIP, M1_SIF) > (? COLLATE NOCASE, ?) ", 1},
-    {"ORDER BY M1_PRE COLLATE NOCASE, M1_SIF",
-     "WHERE (M1_PRE, M1_SIF) > (? COLLATE NOCASE, ?) ", 3},
+    {"ORDER BY M1_SIP COLLATE NOCASE, M1_SIF", "WHERE (M1_SIP, M1_SIF) > (? COLLATE NOCASE, ?) ",
+     1},
+    {"ORDER BY M1_PRE COLLATE NOCASE, M1_SIF", "WHERE (M1_PRE, M1_SIF) > (? COLLATE NOCASE, ?) ",
+     3},
 };
 
 struct Case {
@@ -167,8 +167,7 @@ void ensureOpen(Case* c) {
 }
 
 void chooseTab(Case* c, int order) {
-    rt::input(c->window,
-              rt::Input{rt::Input::Kind::TabChosen, order ? c->surnameTab : c->clubTab});
+    rt::input(c->window, rt::Input{rt::Input::Kind::TabChosen, order ? c->surnameTab : c->clubTab});
     rt::waitIdle(10000);
 }
 

@@ -266,7 +266,8 @@ inline void printSampleGrowth(const std::string& name, const std::string& small,
     if (lo == samples().end() || hi == samples().end() || lo->second.ours.empty() ||
         hi->second.ours.empty())
         return;
-    std::printf("growth %s %.2f\n", name.c_str(), median(hi->second.ours) / median(lo->second.ours));
+    std::printf("growth %s %.2f\n", name.c_str(),
+                median(hi->second.ours) / median(lo->second.ours));
 }
 
 // Runs this program again, runs times, each with the same arguments and

@@ -242,21 +242,21 @@ int AddOptionBox(rt::Window& w, int parent, const char* name, const char* text, 
     return id;
 }
 
-int AddPicture(rt::Window& w, int parent, const char* name, rt::Rect at) {
+int AddPicture(rt::Window& w, int parent, const char* name, rt::Rect at,
+               rt::ImagePayload::Mode mode) {
     rt::Control c;
     c.kind = rt::ControlKind::Image;
     c.name = name;
     c.at = at;
     c.parent = parent;
+    c.pictureMode = mode;
     return w.add(std::move(c));
 }
 
 void ShowPicture(rt::Window& w, int control, std::string_view cp1250Path) {
-    std::string path(rt::trimRight(cp1250Path));
-    rt::Control& c = w.control(control);
-    if (c.text == path) return;
-    c.text = std::move(path);
-    w.changed();
+    const std::string_view path = rt::trimRight(cp1250Path);
+    if (rt::trimRight(w.control(control).text) == path) return;
+    w.setPicture(control, path);
 }
 
 }  // namespace kit

@@ -133,10 +133,13 @@ int AddOptionBox(rt::Window& w, int parent, const char* name, const char* text, 
                  rt::Binding value, const std::vector<RadioLayout>& radios,
                  const char* tip = nullptr);
 
-// A picture control, and the picture it shows: the image file named by a
-// path (Windows-1250, trailing blanks ignored; blank shows none). The path
-// is the control's text; loading and drawing the file is the display's.
-int AddPicture(rt::Window& w, int parent, const char* name, rt::Rect at);
+// A picture control, drawn fitted into its box (proportions kept, centred)
+// or stretched over it, and the picture it shows: the image file named by a
+// path (Windows-1250, trailing blanks ignored; blank shows none). The
+// window layer reads the file; ShowPicture asks for it only when the path
+// differs from the one shown.
+int AddPicture(rt::Window& w, int parent, const char* name, rt::Rect at,
+               rt::ImagePayload::Mode mode = rt::ImagePayload::Mode::Fit);
 void ShowPicture(rt::Window& w, int control, std::string_view cp1250Path);
 
 }  // namespace kit

@@ -171,7 +171,8 @@ Controls Build(rt::Window& w) {
     Controls c;
     c.image = kit::AddPicture(w, 0, "?Image1", {330, 14, 136, 94});
     c.list = w.add(kit::ListBox({8, 34, 314, 104}, kit::BrowsingMessage(m.def()), Columns()));
-    c.insert = w.add(kit::ActionButton("?Insert:2", "Upis", {8, 142, 49, 14}, "Insert a Record", true));
+    c.insert =
+        w.add(kit::ActionButton("?Insert:2", "Upis", {8, 142, 49, 14}, "Insert a Record", true));
     c.change = w.add(
         kit::ActionButton("?Change:2", "Promjena", {60, 142, 49, 14}, "Change the Record", true));
     w.control(c.change).isDefault = true;
@@ -216,8 +217,8 @@ class MemberList : public ListWindowProcedure {
     void SetUpBrowse() override {
         BRW1.Sheet = c_.sheet;
         for (int i = 0; i < Tabs; ++i) BRW1.Orders.push_back({c_.tab[i], i + 1});
-        BRW1.Init(c_.list, Queue_Browse_1.ViewPosition, BRW1_View, Queue_Browse_1,
-                  *Relate::CLANOVI, *this);
+        BRW1.Init(c_.list, Queue_Browse_1.ViewPosition, BRW1_View, Queue_Browse_1, *Relate::CLANOVI,
+                  *this);
         BRW1.InsertControl = c_.insert;
         BRW1.ChangeControl = c_.change;
         BRW1.DeleteControl = c_.del;
@@ -238,10 +239,9 @@ class MemberList : public ListWindowProcedure {
         StepLongClass* longs[] = {&BRW1_Sort1_StepClass, &BRW1_Sort0_StepClass};
         StepStringClass* texts[] = {&BRW1_Sort2_StepClass, &BRW1_Sort3_StepClass,
                                     &BRW1_Sort4_StepClass, &BRW1_Sort5_StepClass};
-        EntryLocatorClass* locators[] = {&BRW1_Sort9_Locator,  &BRW1_Sort1_Locator,
-                                         &BRW1_Sort2_Locator,  &BRW1_Sort3_Locator,
-                                         &BRW1_Sort4_Locator,  &BRW1_Sort5_Locator,
-                                         &BRW1_Sort10_Locator, &BRW1_Sort0_Locator};
+        EntryLocatorClass* locators[] = {
+            &BRW1_Sort9_Locator, &BRW1_Sort1_Locator, &BRW1_Sort2_Locator,  &BRW1_Sort3_Locator,
+            &BRW1_Sort4_Locator, &BRW1_Sort5_Locator, &BRW1_Sort10_Locator, &BRW1_Sort0_Locator};
         std::size_t nextLong = 0, nextText = 0;
         for (std::size_t i = 0; i < Orders().size(); ++i) {
             const MemberOrder& o = Orders()[i];

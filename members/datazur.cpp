@@ -33,6 +33,7 @@ struct ListControls {
 
 // In creation order: the list, the hidden "&View", the three buttons (not
 // passed over by Tab), the sheet with its three tabs, "&Zatvori".
+// clang-format off
 ListControls BuildList(rt::Window& w) {
     ListControls c;
     c.list = w.add(kit::ListBox({8, 20, 168, 206}, kit::BrowsingMessage(Dates().def()),
@@ -57,6 +58,7 @@ ListControls BuildList(rt::Window& w) {
     c.close = w.add(kit::CloseButton("&Zatvori", {140, 233, 40, 14}));
     return c;
 }
+// clang-format on
 
 class DatesList : public ListWindowProcedure {
   public:
@@ -78,8 +80,8 @@ class DatesList : public ListWindowProcedure {
     void SetUpBrowse() override {
         BRW1.Sheet = c_.sheet;
         BRW1.Orders = {{c_.federation, 1}, {c_.club, 2}};
-        BRW1.Init(c_.list, Queue_Browse_1.ViewPosition, BRW1_View, Queue_Browse_1,
-                  *Relate::DATAZUR, *this);
+        BRW1.Init(c_.list, Queue_Browse_1.ViewPosition, BRW1_View, Queue_Browse_1, *Relate::DATAZUR,
+                  *this);
         BRW1.InsertControl = c_.insert;
         BRW1.ChangeControl = c_.change;
         BRW1.DeleteControl = c_.del;
@@ -113,6 +115,7 @@ struct FormIds {
     int club = 0, clubButton = 0, clubName = 0;
 };
 
+// clang-format off
 FormIds BuildForm(rt::Window& w) {
     rt::FileStructure& d = Dates();
     FormIds c;
@@ -151,17 +154,21 @@ FormIds BuildForm(rt::Window& w) {
     c.form.first = c.federation - 1;  // its prompt: the focus lands in the entry
     return c;
 }
+// clang-format on
 
 class DatesForm : public LookupWindow<FormWindowProcedure> {
   public:
     DatesForm(const FormIds& c, rt::Window& w, EnterByTabClass& ebt, ToolbarClass& tb,
               WindowResizeClass& rs)
-        : LookupWindow<FormWindowProcedure>(
-              "UpdateDATAZUR",
-              FormFile{Dates(), accessOf(FileId::DATAZUR), relateOf(FileId::DATAZUR), &History::DAT},
-              c.form, w, ebt, tb, rs),
+        : LookupWindow<FormWindowProcedure>("UpdateDATAZUR",
+                                            FormFile{Dates(), accessOf(FileId::DATAZUR),
+                                                     relateOf(FileId::DATAZUR), &History::DAT},
+                                            c.form, w, ebt, tb, rs),
           c_(c) {
         Title = {"Record Will Be Added", "Record Will Be Changed", "View Record"};
+        // The looked-up files are opened with the form, as the dates' own.
+        AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
+        AddFile([] { Relate::PLANSA->Open(); }, [] { Relate::PLANSA->Close(); });
         rt::FileStructure& federations = fileStructure(FileId::PLANSA);
         rt::FileStructure& clubs = fileStructure(FileId::PLAND);
         Lookups.AddProcedure(FindProcedure("SelectPLANSA"));

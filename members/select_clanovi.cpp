@@ -81,8 +81,8 @@ Controls Build(rt::Window& w) {
         const OrderTab& t = Tabs()[i];
         c.tab[i] = kit::AddTab(w, c.sheet, t.tab, t.text);
         const rt::FieldRef field = kit::FieldOf(members, t.entry.name + 1);  // without its "?"
-        c.entry[i] = kit::AddLocatorEntry(w, c.tab[i], t.entry,
-                                          kit::BindField(members, field.index));
+        c.entry[i] =
+            kit::AddLocatorEntry(w, c.tab[i], t.entry, kit::BindField(members, field.index));
     }
     c.close = w.add(kit::CloseButton("Zatvori", {410, 207}));
     return c;
@@ -105,8 +105,8 @@ class SelectMembers : public ListWindowProcedure {
         BRW1.HideSelect = true;
         BRW1.Sheet = c_.sheet;
         BRW1.Orders = {{c_.tab[1], 1}, {c_.tab[2], 2}, {c_.tab[3], 3}, {c_.tab[4], 4}};
-        BRW1.Init(c_.list, Queue_Browse_1.ViewPosition, BRW1_View, Queue_Browse_1,
-                  *Relate::CLANOVI, *this);
+        BRW1.Init(c_.list, Queue_Browse_1.ViewPosition, BRW1_View, Queue_Browse_1, *Relate::CLANOVI,
+                  *this);
         BRW1.RetainRow = false;
         Sort2_StepClass.Init(StepOption::Alpha, StepStringClass::Runtime);
         Sort3_StepClass.Init(StepOption::Alpha, StepStringClass::Runtime);

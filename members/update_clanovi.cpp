@@ -3,6 +3,10 @@
 // on every reset, and the photo picker.
 #include "members/update_clanovi.h"
 
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
 #include <vector>
 
 #include "core/dictionary/dictionary.h"
@@ -10,6 +14,9 @@
 #include "framework/form_window.h"
 #include "framework/lookup.h"
 #include "framework/window_kit.h"
+#include "members/photo_path.h"
+#include "runtime/text.h"
+#include "runtime/window/window.h"
 
 thread_local CLANOVI_Record History::CLA;
 
@@ -122,6 +129,7 @@ class Builder {
 // In creation order, as the form numbers its controls: the sheet, then each
 // tab with its prompts, entries, lookup buttons and names, then "Uredu" and
 // "Izlaz".
+// clang-format off
 Controls Build(rt::Window& w) {
     Controls c;
     Builder b(w, c);
@@ -186,7 +194,8 @@ Controls Build(rt::Window& w) {
     rt::Control pick = kit::PushButton("?LookupFile:2", "Prodanađi Fotos", {130, 98, 70, 14}, "", "");
     pick.parent = tab3;
     c.photoButton = w.add(std::move(pick));
-    c.image = kit::AddPicture(w, tab3, "?Image1", {209, 98, 111, 82});
+    // Stretched over the box the picker's fitting leaves it.
+    c.image = kit::AddPicture(w, tab3, "?Image1", {209, 98, 111, 82}, rt::ImagePayload::Mode::Stretch);
     b.text(tab3, "Napomena:", {8, 184}, "?CLA:M1_NAP", {8, 194, 312, 47});
 
     c.form.ok = w.add(kit::OkButton("?OK", "Uredu", {226, 254}));
@@ -194,15 +203,16 @@ Controls Build(rt::Window& w) {
     c.form.first = c.lookup[0].entry - 1;  // the first prompt: the focus lands in its entry
     return c;
 }
+// clang-format on
 
 class MemberForm : public LookupWindow<FormWindowProcedure> {
   public:
     MemberForm(const Controls& c, rt::Window& w, EnterByTabClass& ebt, ToolbarClass& tb,
                WindowResizeClass& rs)
-        : LookupWindow<FormWindowProcedure>(
-              "UpdateCLANOVI",
-              FormFile{Members(), accessOf(FileId::CLANOVI), relateOf(FileId::CLANOVI), &History::CLA},
-              c.form, w, ebt, tb, rs),
+        : LookupWindow<FormWindowProcedure>("UpdateCLANOVI",
+                                            FormFile{Members(), accessOf(FileId::CLANOVI),
+                                                     relateOf(FileId::CLANOVI), &History::CLA},
+                                            c.form, w, ebt, tb, rs),
           c_(c) {
         // Every reset reads the eight names again from the member's codes:
         // employer, way of joining, category, qualification, federation,
@@ -239,10 +249,51 @@ class MemberForm : public LookupWindow<FormWindowProcedure> {
     }
 
   private:
-    // The photo picker. The file dialog it opens, the path rule and the
-    // fitting of the picture into ?Image1 are not wired yet: the button is
-    // there and does nothing; the path can be typed into ?CLA:M1_PUS.
-    void PickPhoto() {}
+    CLANOVI_Record& Member() { return *static_cast<CLANOVI_Record*>(Members().record()); }
+
+    // The photo picker: the file chosen in the dialog becomes the member's
+    // photo path, cut to its 60 characters (blank when the dialog is
+    // cancelled); a file in the current directory is stored as its bare
+    // name in upper case. The picture shows the path as stored, fitted into
+    // the box the control has now. A path Windows-1250 cannot hold is
+    // refused as typed input is: a beep, and the path stays as it was.
+    void PickPhoto() {
+        Update();
+        rt::FileDialogRequest request;
+        request.title = "Fotos";
+        request.filters = {{"All Files", "*.*"}};
+        request.mustExist = true;
+        std::string picked;
+        if (const std::optional<std::string> chosen = rt::fileDialog(request)) {
+            const std::optional<std::string> cp1250 = rt::fromUtf8(*chosen);
+            if (!cp1250) {
+                rt::beep();
+                return;
+            }
+            picked = *cp1250;
+        }
+        CLANOVI_Record& m = Member();
+        m.M1_PUS.assign(picked);
+        Win->display();
+        if (!rt::trimRight(picked).empty()) {
+            Win->setPicture(c_.image, picked, true);
+            Win->hide(c_.image, false);
+        }
+        // A file in the current directory keeps its bare name (this system
+        // has no short form of the directory: it is compared as it stands).
+        std::error_code ec;
+        const std::filesystem::path current = std::filesystem::current_path(ec);
+        const std::optional<std::string> directory =
+            ec ? std::nullopt : rt::fromUtf8(current.string());
+        if (directory) {
+            const std::string stored = members::StoredPhotoPath(m.M1_PUS.view(), *directory);
+            if (stored != rt::trimRight(m.M1_PUS.view())) {
+                m.M1_PUS.assign(stored);
+                Win->display();
+            }
+        }
+        Win->setPicture(c_.image, rt::trimRight(m.M1_PUS.view()), true);
+    }
 
     const Controls& c_;
 };

@@ -47,8 +47,9 @@ class MemberViewsTest : public ::testing::Test {
         GlobalErrors().Init(&GlobalErrorStatus);
         INIMgr().Init(".\\Sutrik.INI", 0, 0);
         rt::setFatalExitHook([](int) {});
-        for (rt::FileStructure* f : {&fileStructure(FileId::CLANOVI), &fileStructure(FileId::NACION),
-                                     &fileStructure(FileId::BRAST), &fileStructure(FileId::STUPEM)}) {
+        for (rt::FileStructure* f :
+             {&fileStructure(FileId::CLANOVI), &fileStructure(FileId::NACION),
+              &fileStructure(FileId::BRAST), &fileStructure(FileId::STUPEM)}) {
             int rc = f->open();
             if (rc == rt::FileErr::NoFile) rc = f->create();
             ASSERT_EQ(rc, 0);
@@ -61,17 +62,18 @@ class MemberViewsTest : public ::testing::Test {
         ASSERT_EQ(raw.exec("INSERT INTO BRAST VALUES (1, printf('%-20s', 'Oženjen'))"), 0);
         ASSERT_EQ(raw.exec("INSERT INTO STUPEM VALUES (1, printf('%-30s', 'VSS'))"), 0);
         ASSERT_EQ(
-            raw.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i < 3000) "
-                     "INSERT INTO CLANOVI SELECT 1 + i % 3, 1 + i % 30, i, "
-                     "printf('%-25s', 'Prezime ' || (i * 7 % 40)), "
-                     "printf('%-20s', 'Ime ' || (i % 25)), printf('%-20s', 'Otac ' || (i % 17)), "
-                     "printf('%-20s', 'LK' || i), printf('%-15s', printf('%013d', i * 7919 % 3001)), "
-                     "70000 + i, printf('%-50s', 'Adresa ' || i), printf('%-30s', ''), i % 2, "
-                     "printf('%-50s', ''), i % 2, i % 2, 1, 0, 0, printf('%-10s', ''), 1 + i % 3, "
-                     "printf('%-5000s', 'Ranije'), printf('%-5000s', 'Priznanja'), "
-                     "printf('%-5000s', 'Zvanja'), 1, 1, printf('%-20s', ''), printf('%-20s', ''), "
-                     "printf('%-30s', ''), printf('%-60s', ''), printf('%-5000s', 'Napomena') "
-                     "FROM n"),
+            raw.exec(
+                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i < 3000) "
+                "INSERT INTO CLANOVI SELECT 1 + i % 3, 1 + i % 30, i, "
+                "printf('%-25s', 'Prezime ' || (i * 7 % 40)), "
+                "printf('%-20s', 'Ime ' || (i % 25)), printf('%-20s', 'Otac ' || (i % 17)), "
+                "printf('%-20s', 'LK' || i), printf('%-15s', printf('%013d', i * 7919 % 3001)), "
+                "70000 + i, printf('%-50s', 'Adresa ' || i), printf('%-30s', ''), i % 2, "
+                "printf('%-50s', ''), i % 2, i % 2, 1, 0, 0, printf('%-10s', ''), 1 + i % 3, "
+                "printf('%-5000s', 'Ranije'), printf('%-5000s', 'Priznanja'), "
+                "printf('%-5000s', 'Zvanja'), 1, 1, printf('%-20s', ''), printf('%-20s', ''), "
+                "printf('%-30s', ''), printf('%-60s', ''), printf('%-5000s', 'Napomena') "
+                "FROM n"),
             0)
             << raw.errmsg();
         storage::setTrace([this](const std::string& sql, const std::vector<std::string>& values) {
@@ -166,10 +168,10 @@ TEST_F(MemberViewsTest, SelectWindowReadsItsTenFieldsInEveryOrder) {
         const char* entry;
         const char* typed;
     };
-    for (const Tab& t : {Tab{"Šifra člana", "?CLA:M1_SIF", "1500"},
-                         Tab{"Prezime", "?CLA:M1_PRE", "prezime 2"}, Tab{"Ime", "?CLA:M1_IME", "ime 1"},
-                         Tab{"JBMR", "?CLA:M1_JMB", "0000000001500"},
-                         Tab{"Broj članske karte", "?CLA:M1_SNU", "2"}}) {
+    for (const Tab& t :
+         {Tab{"Šifra člana", "?CLA:M1_SIF", "1500"}, Tab{"Prezime", "?CLA:M1_PRE", "prezime 2"},
+          Tab{"Ime", "?CLA:M1_IME", "ime 1"}, Tab{"JBMR", "?CLA:M1_JMB", "0000000001500"},
+          Tab{"Broj članske karte", "?CLA:M1_SNU", "2"}}) {
         SCOPED_TRACE(t.tab);
         send(w, rt::Input{rt::Input::Kind::TabChosen, control(w, t.tab)});
         send(w, rt::Input{rt::Input::Kind::Focus, list});
@@ -183,9 +185,9 @@ TEST_F(MemberViewsTest, SelectWindowReadsItsTenFieldsInEveryOrder) {
     send(w, rt::Input{rt::Input::Kind::Close});
     rt::joinAllThreads();
     expectBounded(taken(), pageRows,
-                  {"M1_SPS", "M1_BLK", "M1_MST", "M1_KVA", "M1_ZAN", "M1_SIB", "M1_SIN", "M1_STC",
-                   "M1_CDA", "M1_EVB", "M1_CLP", "M1_PRZ", "M1_NIZ", "M1_SIK", "M1_SIU", "M1_FTE",
-                   "M1_FMO", "M1_EML", "M1_PUS", "M1_NAP"});
+                  {"M1_SPS", "M1_BLK", "M1_MST", "M1_KVA", "M1_ZAN", "M1_SIB", "M1_SIN",
+                   "M1_STC", "M1_CDA", "M1_EVB", "M1_CLP", "M1_PRZ", "M1_NIZ", "M1_SIK",
+                   "M1_SIU", "M1_FTE", "M1_FMO", "M1_EML", "M1_PUS", "M1_NAP"});
 }
 
 TEST_F(MemberViewsTest, ListSeeksInEachOfItsOrders) {
@@ -214,8 +216,8 @@ TEST_F(MemberViewsTest, ListSeeksInEachOfItsOrders) {
         send(w, rt::Input{rt::Input::Kind::Key, 0, 0, static_cast<int>(t.typed[0])});
         type(w, control(w, t.entry), t.typed);
         act([&] { key(w, rt::key::Enter); });
-        for (int k : {rt::key::PageDown, rt::key::Down, rt::key::PageUp, rt::key::End,
-                      rt::key::Home})
+        for (int k :
+             {rt::key::PageDown, rt::key::Down, rt::key::PageUp, rt::key::End, rt::key::Home})
             act([&] { key(w, k); });
     }
     const int pageRows = rowsShown(w);
