@@ -24,18 +24,15 @@ ListControls BuildList(const CodeTable& t, rt::Window& w) {
 
     ids.list = w.add(kit::ListBox(l.list, BrowsingMessage(t), l.columns));
     if (l.selectButton) {
-        rt::Control sel = kit::PushButton("?Select:2", "Izbor", l.selectAt, "Select the Record",
-                                          "Select the Record");
+        rt::Control sel = kit::SelectButton(l.selectAt);
         sel.hidden = true;
         ids.select = w.add(sel);
     }
     // With "Izbor" in front the action buttons are numbered one higher.
     const std::string n = l.selectButton ? "3" : "2";
     auto action = [&](const char* name, const char* text, Point at, int width, const char* tip) {
-        rt::Control b = kit::PushButton(("?" + std::string(name) + ":" + n).c_str(), text,
-                                        {at.x, at.y, width, 14}, tip, tip);
-        b.skip = true;
-        return w.add(b);
+        return w.add(kit::ActionButton("?" + std::string(name) + ":" + n, text,
+                                       {at.x, at.y, width, 14}, tip, true));
     };
     ids.insert = action("Insert", l.insertText, l.insert, 49, "Insert a Record");
     ids.change = action("Change", "Promjena", l.change, l.changeWidth, "Change the Record");
@@ -50,8 +47,7 @@ ListControls BuildList(const CodeTable& t, rt::Window& w) {
             ids.entry[i] =
                 kit::AddLocatorEntry(w, ids.tab[i], s.entry, kit::BindField(file, s.field));
     }
-    ids.close = w.add(kit::PushButton("?Close", l.closeText, {l.close.x, l.close.y, 49, 14},
-                                      "Zatvori", "Close Window"));
+    ids.close = w.add(kit::CloseButton(l.closeText, {l.close.x, l.close.y}));
     return ids;
 }
 

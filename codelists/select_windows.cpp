@@ -129,13 +129,11 @@ struct Controls {
 Controls Build(rt::Window& w, const SelectDef& d) {
     Controls c;
     c.list = w.add(kit::ListBox(d.list, kit::BrowsingMessage(fileDef(d.file)), d.columns));
-    c.select = w.add(kit::PushButton("?Select:2", "Izbor", {d.selectX, d.selectY, 49, 14},
-                                     "Select the Record", "Select the Record"));
+    c.select = w.add(kit::SelectButton({d.selectX, d.selectY}));
     c.sheet = kit::AddSheet(w, "?CurrentTab", d.sheet);
     c.tab1 = kit::AddTab(w, c.sheet, "?Tab:2", d.tab1);
     if (d.tab2) c.tab2 = kit::AddTab(w, c.sheet, "?Tab:3", d.tab2);
-    c.close = w.add(kit::PushButton("?Close", "Zatvori", {d.closeX, d.closeY, 49, 14}, "Zatvori",
-                                    "Close Window"));
+    c.close = w.add(kit::CloseButton("Zatvori", {d.closeX, d.closeY}));
     return c;
 }
 
@@ -176,8 +174,8 @@ class SelectWindow : public ListWindowProcedure {
     }
 
   private:
-    rt::FieldRef Field(const char* label) { return file_.field(file_.def().fieldIndex(label)); }
-    rt::KeyRef Key(const char* label) { return file_.key(file_.def().keyIndex(label)); }
+    rt::FieldRef Field(const char* label) { return kit::FieldOf(file_, label); }
+    rt::KeyRef Key(const char* label) { return kit::KeyOf(file_, label); }
 
     const SelectDef& d_;
     Controls c_;

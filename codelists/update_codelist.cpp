@@ -2,7 +2,6 @@
 
 #include "core/dictionary/dictionary.h"
 #include "framework/form_window.h"
-#include "framework/list_window.h"
 
 namespace codelists {
 
@@ -23,12 +22,8 @@ FormControls BuildForm(const CodeTable& t, rt::Window& w) {
         const int field = static_cast<int>(i);
         ids.history.push_back({kit::AddFormField(w, tab, f.fields[i], file, field), field + 1});
     }
-    ids.ok = w.add(kit::PushButton("?OK", "Uredu", {f.ok.x, f.ok.y, 49, 14},
-                                   "Accept data and close the window",
-                                   "Accept data and close the window"));
-    w.control(ids.ok).isDefault = true;
-    ids.cancel = w.add(kit::PushButton("?CANCEL", "Izlaz", {f.cancel.x, f.cancel.y, 49, 14},
-                                       "Cancel operation", "Cancel operation"));
+    ids.ok = w.add(kit::OkButton("?OK", "Uredu", {f.ok.x, f.ok.y}));
+    ids.cancel = w.add(kit::CancelButton("?CANCEL", "Izlaz", {f.cancel.x, f.cancel.y}));
     return ids;
 }
 

@@ -498,10 +498,15 @@ void BrowseClass::fillAround(const rt::Position& position, const std::vector<cha
     Rows before;
     const int wanted = n - static_cast<int>(after.size());
     if (wanted > 0) {
-        // A backward read from a row's key values starts with rows of that
-        // value, which the forward read may have had already: one more.
-        const int rc2 = exact ? SetAt(position) : SetFromRecord(image.data());
-        if (rc2 == 0) read(wanted + (exact ? 0 : 1), false, before);
+        // Above the first row read: right before it. Only when nothing lies at
+        // or after the key values does the backward read start from them, and
+        // then it starts with rows of that value: one more.
+        const std::size_t size = View->primary().def().recordSize;
+        const bool beside = !exact && !after.empty() && after.front().Image.size() == size;
+        const int rc2 = exact    ? SetAt(position)
+                        : beside ? SetBeside(after.front().Image.data())
+                                 : SetFromRecord(image.data());
+        if (rc2 == 0) read(wanted + (exact || beside ? 0 : 1), false, before);
     }
     std::set<rt::Position> seen;
     if (!before.empty())

@@ -1,6 +1,7 @@
 #include "framework/form_window.h"
 
 #include "framework/globals.h"
+#include "framework/window_kit.h"
 
 FormWindowProcedure::FormWindowProcedure(std::string procedure, FormFile file,
                                          const FormControls& ids, rt::Window& w,
@@ -17,10 +18,11 @@ std::uint8_t FormWindowProcedure::Run() {
 }
 
 void FormWindowProcedure::Ask() {
-    if (Request == ::Request::Insert)
-        Win->setTitle("Upis");
-    else if (Request == ::Request::Change)
-        Win->setTitle("Promjena");
+    const char* title = Request == ::Request::Insert   ? Title.insert
+                        : Request == ::Request::Change ? Title.change
+                        : Request == ::Request::View   ? Title.view
+                                                       : "";
+    if (title && *title) Win->setTitle(kit::WindowText(title));
     WindowProcedure::Ask();
 }
 

@@ -41,6 +41,14 @@ class FormWindowProcedure : public WindowProcedure {
                         rt::Window& w, EnterByTabClass& ebt, ToolbarClass& tb,
                         WindowResizeClass& rs);
 
+    // The title by request, set just before the event loop (empty: the
+    // window keeps its own). UTF-8.
+    struct Titles {
+        const char* insert = "Upis";
+        const char* change = "Promjena";
+        const char* view = "";
+    } Title;
+
     // In view mode the form never completes.
     std::uint8_t Run() override;
     using WindowManager::Run;

@@ -66,20 +66,3 @@ class ListWindowProcedure : public WindowProcedure {
   private:
     int list_, close_;
 };
-
-// Runs a window procedure the way every one runs: its Enter-as-Tab manager,
-// the window built from desc, its controls added by build (which returns
-// their numbers), the tool bar and the resizer, then ThisWindow made from
-// args, the numbers, the window and the three managers; its response goes to
-// GlobalResponse. The objects end in the reverse order.
-template <class ThisWindowClass, class Build, class... Args>
-void RunWindow(const rt::WindowDesc& desc, Build build, Args&&... args) {
-    EnterByTabClass EnterByTabManager;
-    rt::Window QuickWindow(desc);
-    const auto ids = build(QuickWindow);
-    ToolbarClass Toolbar;
-    WindowResizeClass Resizer;
-    ThisWindowClass ThisWindow(std::forward<Args>(args)..., ids, QuickWindow, EnterByTabManager,
-                               Toolbar, Resizer);
-    GlobalResponse = ThisWindow.Run();
-}

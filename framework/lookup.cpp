@@ -72,6 +72,10 @@ Level LookupClass::PressButton(WindowManager& window, const Lookup& l) {
 
 void LookupClass::ReadRows(const WindowManager& window) {
     if (ResetKind != LookupReset::ReadEveryRow || window.InAcceptAllPass()) return;
+    ReadAllRows();
+}
+
+void LookupClass::ReadAllRows() {
     auto read = [](const Lookup& l) {
         FileManager* access = Access(l);
         if (!access || !l.Code) return;

@@ -103,6 +103,10 @@ class LookupClass {
     // The reads a reset does before the inherited one (ReadEveryRow only; a
     // window in its accept-all pass reads nothing).
     void ReadRows(const WindowManager& window);
+    // Reads every looked-up row from its entry's code, whatever ResetKind
+    // says (a miss clears that record buffer): a window opening on a row
+    // shows the names of that row's own codes.
+    void ReadAllRows();
 
   private:
     static FileManager* Access(const Lookup& lookup);

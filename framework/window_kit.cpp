@@ -1,6 +1,7 @@
 #include "framework/window_kit.h"
 
 #include <cstdint>
+#include <stdexcept>
 
 #include "runtime/text.h"
 
@@ -34,6 +35,56 @@ rt::Control PushButton(const char* name, const char* text, rt::Rect at, const ch
     c.msg = WindowText(msg);
     c.tip = WindowText(tip);
     return c;
+}
+
+rt::Control SelectButton(rt::Rect at) {
+    return PushButton("?Select:2", "Izbor", {at.x, at.y, at.w ? at.w : 49, at.h ? at.h : 14},
+                      "Select the Record", "Select the Record");
+}
+
+rt::Control CloseButton(const char* text, rt::Rect at) {
+    return PushButton("?Close", text, {at.x, at.y, at.w ? at.w : 49, at.h ? at.h : 14}, "Zatvori",
+                      "Close Window");
+}
+
+rt::Control ActionButton(const std::string& name, const char* text, rt::Rect at, const char* tip,
+                         bool skip) {
+    rt::Control b = PushButton(name.c_str(), text, at, tip, tip);
+    b.skip = skip;
+    return b;
+}
+
+rt::Control OkButton(const char* name, const char* text, rt::Rect at) {
+    rt::Control b = PushButton(name, text, {at.x, at.y, at.w ? at.w : 49, at.h ? at.h : 14},
+                               "Accept data and close the window",
+                               "Accept data and close the window");
+    b.isDefault = true;
+    return b;
+}
+
+rt::Control CancelButton(const char* name, const char* text, rt::Rect at) {
+    return PushButton(name, text, {at.x, at.y, at.w ? at.w : 49, at.h ? at.h : 14},
+                      "Cancel operation", "Cancel operation");
+}
+
+rt::FieldRef FieldOf(rt::FileStructure& file, std::string_view label) {
+    const int i = file.def().fieldIndex(label);
+    if (i < 0) throw std::out_of_range("no field " + std::string(label));
+    return file.field(i);
+}
+
+rt::KeyRef KeyOf(rt::FileStructure& file, std::string_view label) {
+    const int i = file.def().keyIndex(label);
+    if (i < 0) throw std::out_of_range("no key " + std::string(label));
+    return file.key(i);
+}
+
+std::int32_t& CodeField(rt::FileStructure& file, std::string_view label) {
+    const rt::FieldRef f = FieldOf(file, label);
+    const rt::FieldDef& d = file.def().fields[static_cast<std::size_t>(f.index)];
+    if (d.type != rt::FieldType::Long)
+        throw std::invalid_argument("not a code field: " + std::string(label));
+    return *reinterpret_cast<std::int32_t*>(static_cast<char*>(file.record()) + d.offset);
 }
 
 rt::Binding BindField(rt::FileStructure& file, int field) {
@@ -189,6 +240,23 @@ int AddOptionBox(rt::Window& w, int parent, const char* name, const char* text, 
         w.add(std::move(r));
     }
     return id;
+}
+
+int AddPicture(rt::Window& w, int parent, const char* name, rt::Rect at) {
+    rt::Control c;
+    c.kind = rt::ControlKind::Image;
+    c.name = name;
+    c.at = at;
+    c.parent = parent;
+    return w.add(std::move(c));
+}
+
+void ShowPicture(rt::Window& w, int control, std::string_view cp1250Path) {
+    std::string path(rt::trimRight(cp1250Path));
+    rt::Control& c = w.control(control);
+    if (c.text == path) return;
+    c.text = std::move(path);
+    w.changed();
 }
 
 }  // namespace kit

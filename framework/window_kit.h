@@ -7,6 +7,7 @@
 // that a window's procedure holds only its own data.
 //
 // Texts given here are UTF-8; the controls hold them in Windows-1250.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,6 +73,27 @@ rt::WindowDesc ChildWindowDesc(int width, int height, const char* title = "");
 rt::Control PushButton(const char* name, const char* text, rt::Rect at, const char* msg,
                        const char* tip);
 
+// The buttons the lists, select windows and forms share, with their
+// status-bar messages and tips: "Izbor" ("?Select:2"), the close button
+// ("?Close", "Zatvori" or "Izlaz"), a list's insert, change, delete or view
+// button (its tip also its message; skip: passed over by Tab), a form's OK
+// (the default button) and its cancel button.
+rt::Control SelectButton(rt::Rect at);
+rt::Control CloseButton(const char* text, rt::Rect at);
+rt::Control ActionButton(const std::string& name, const char* text, rt::Rect at, const char* tip,
+                         bool skip);
+rt::Control OkButton(const char* name, const char* text, rt::Rect at);
+rt::Control CancelButton(const char* name, const char* text, rt::Rect at);
+
+// A field or a key of file by its label ("CLA:M1_PRE", "CLA:KeyM1_PRE");
+// throws std::out_of_range for a label the file does not have.
+rt::FieldRef FieldOf(rt::FileStructure& file, std::string_view label);
+rt::KeyRef KeyOf(rt::FileStructure& file, std::string_view label);
+// A code field (32 bits) of file's record buffer on the calling thread, by
+// its label: what a lookup's entry edits and the looked-up code it sets.
+// Throws std::invalid_argument for a field of another type.
+std::int32_t& CodeField(rt::FileStructure& file, std::string_view label);
+
 // A control's binding to field (0-based) of the calling thread's record
 // buffer of file: codes and dates as integers, texts at their width, money.
 rt::Binding BindField(rt::FileStructure& file, int field);
@@ -110,5 +132,11 @@ int AddString(rt::Window& w, int parent, const char* name, rt::Rect at, const ch
 int AddOptionBox(rt::Window& w, int parent, const char* name, const char* text, rt::Rect at,
                  rt::Binding value, const std::vector<RadioLayout>& radios,
                  const char* tip = nullptr);
+
+// A picture control, and the picture it shows: the image file named by a
+// path (Windows-1250, trailing blanks ignored; blank shows none). The path
+// is the control's text; loading and drawing the file is the display's.
+int AddPicture(rt::Window& w, int parent, const char* name, rt::Rect at);
+void ShowPicture(rt::Window& w, int control, std::string_view cp1250Path);
 
 }  // namespace kit

@@ -1,6 +1,7 @@
 // The form side of the window manager: priming by request, the OK road
 // (accept-all pass, then the store), leaving, the delete road and the history
 // key.
+#include <algorithm>
 #include <cstring>
 
 #include "framework/file_manager.h"
@@ -149,6 +150,15 @@ Level WindowManager::TakeFormCloseEvent() {
 }
 
 void WindowManager::RestoreField(int control) {
+    // The focus of an option box is on one of its radios: the box's history
+    // is theirs.
+    if (Win && control > 0 && control <= Win->controlCount() &&
+        Win->control(control).kind == rt::ControlKind::Radio && Win->control(control).parent) {
+        const int box = Win->control(control).parent;
+        const bool own = std::any_of(historyFields_.begin(), historyFields_.end(),
+                                     [control](const HistoryField& h) { return h.control == control; });
+        if (!own) control = box;
+    }
     for (const HistoryField& h : historyFields_) {
         if (h.control != control) continue;
         const HistoryFile& hf = historyFiles_[h.file];

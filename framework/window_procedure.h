@@ -7,9 +7,11 @@
 // adds its own steps through the hooks, at the points the hooks name.
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/enter_by_tab.h"
+#include "framework/globals.h"
 #include "framework/toolbar.h"
 #include "framework/window_manager.h"
 #include "framework/window_resize.h"
@@ -56,3 +58,20 @@ class WindowProcedure : public WindowManager {
     };
     std::vector<File> files_;
 };
+
+// Runs a window procedure the way every one runs: its Enter-as-Tab manager,
+// the window built from desc, its controls added by build (which returns
+// their numbers), the tool bar and the resizer, then ThisWindow made from
+// args, the numbers, the window and the three managers; its response goes to
+// GlobalResponse. The objects end in the reverse order.
+template <class ThisWindowClass, class Build, class... Args>
+void RunWindow(const rt::WindowDesc& desc, Build build, Args&&... args) {
+    EnterByTabClass EnterByTabManager;
+    rt::Window QuickWindow(desc);
+    const auto ids = build(QuickWindow);
+    ToolbarClass Toolbar;
+    WindowResizeClass Resizer;
+    ThisWindowClass ThisWindow(std::forward<Args>(args)..., ids, QuickWindow, EnterByTabManager,
+                               Toolbar, Resizer);
+    GlobalResponse = ThisWindow.Run();
+}

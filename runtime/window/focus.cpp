@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "runtime/text.h"
 #include "runtime/window/hub.h"
@@ -70,12 +72,16 @@ int Window::nextFocusable(int from, int direction) const {
     return 0;
 }
 
-void Window::moveFocus(int target) {
+void Window::moveFocus(int target, bool byKey) {
     if (target <= 0) return;
     Control& k = control(target);
     if (k.kind == ControlKind::Prompt) {
         target = nextFocusable(target, 1);
         if (!target) return;
+    }
+    if (Control& t = control(target); byKey && hasValueEdit(t.kind)) {
+        t.anchor = 0;
+        t.caret = static_cast<int>(utf8Length(t.edit));
     }
     focus_ = target;
     dirty_ = true;
@@ -142,7 +148,27 @@ void Window::navigate(int direction) {
         return;
     }
     const int target = nextFocusable(from, direction);
-    if (target && target != from) moveFocus(target);
+    if (target && target != from) moveFocus(target, true);
+}
+
+void Window::stepTab(int direction) {
+    int sheet = 0;
+    for (int p = focus_, guard = 0; p > 0 && guard < 64 && !sheet; p = control(p).parent, ++guard)
+        if (control(p).kind == ControlKind::Sheet) sheet = p;
+    for (int c = 1; c <= controlCount() && !sheet; ++c)
+        if (control(c).kind == ControlKind::Sheet && visibleInTree(c) && !control(c).disabled)
+            sheet = c;
+    if (!sheet) return;
+    std::vector<int> tabs;
+    for (int c = 1; c <= controlCount(); ++c)
+        if (control(c).kind == ControlKind::Tab && control(c).parent == sheet &&
+            !control(c).hidden && !control(c).disabled)
+            tabs.push_back(c);
+    if (tabs.size() < 2) return;
+    const auto at = std::find(tabs.begin(), tabs.end(), control(sheet).selectedTab);
+    const int i = at == tabs.end() ? 0 : static_cast<int>(at - tabs.begin());
+    const int n = static_cast<int>(tabs.size());
+    handleInput(Input{Input::Kind::TabChosen, tabs[static_cast<std::size_t>(((i + direction) % n + n) % n)]});
 }
 
 void Window::pressButton(int c) {

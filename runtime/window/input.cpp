@@ -109,6 +109,11 @@ void Window::handleInput(const Input& in) {
                 at_.y = in.at.y;
                 at_.w = std::max(in.at.w, minSize_.w);
                 at_.h = std::max(in.at.h, minSize_.h);
+                // Smaller than it may be: the display is to show it at its least.
+                if (at_.w != in.at.w || at_.h != in.at.h) {
+                    ++placed_;
+                    dirty_ = true;
+                }
             }
             // What a maximized window's display gives it lays its controls out.
             if (in.maximized && in.at.w > 0 && in.at.h > 0)
@@ -126,10 +131,10 @@ void Window::handleInput(const Input& in) {
             break;
         }
         case Input::Kind::Focus:
-            if (focusable(in.control, false)) navigateTo(in.control, false);
             // Clicked at its start (a display reports where its caret went).
-            if (focus_ == in.control && hasValueEdit(control(in.control).kind))
+            if (focusable(in.control, false) && hasValueEdit(control(in.control).kind))
                 control(in.control).caret = control(in.control).anchor = 0;
+            if (focusable(in.control, false)) navigateTo(in.control, false);
             break;
         case Input::Kind::Scroll: {
             // The list's scroll bar takes no focus (its window became the
@@ -240,6 +245,14 @@ void Window::handleKey(int k) {
             return;
         case key::ShiftTab:
             navigate(-1);
+            return;
+        case key::CtrlTab:
+        case key::CtrlPageDown:
+            stepTab(1);
+            return;
+        case key::CtrlShiftTab:
+        case key::CtrlPageUp:
+            stepTab(-1);
             return;
         case key::Esc:
             if (desc_.kind == WindowKind::Child) queue({Event::CloseWindow, 0, 0, false});

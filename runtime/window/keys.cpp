@@ -14,7 +14,7 @@ struct Named {
     int code;
 };
 
-constexpr std::array<Named, 23> kNames{{
+constexpr std::array<Named, 27> kNames{{
     {"Tab", key::Tab},
     {"Shift+Tab", key::ShiftTab},
     {"Enter", key::Enter},
@@ -34,6 +34,10 @@ constexpr std::array<Named, 23> kNames{{
     {"Ctrl+H", key::CtrlH},
     {"Backspace", key::Backspace},
     {"Apps", key::AppsKey},
+    {"Ctrl+Tab", key::CtrlTab},
+    {"Ctrl+Shift+Tab", key::CtrlShiftTab},
+    {"Ctrl+PageDown", key::CtrlPageDown},
+    {"Ctrl+PageUp", key::CtrlPageUp},
     {"MouseLeft", key::MouseLeft},
     {"MouseLeft2", key::MouseLeft2},
     {"MouseRight", key::MouseRight},

@@ -28,6 +28,11 @@ constexpr int Esc = Base + 16;
 constexpr int CtrlH = Base + 17;
 constexpr int Backspace = Base + 18;
 constexpr int AppsKey = Base + 19;  // the context-menu key
+// A sheet's next and previous tab.
+constexpr int CtrlTab = Base + 20;
+constexpr int CtrlShiftTab = Base + 21;
+constexpr int CtrlPageDown = Base + 22;
+constexpr int CtrlPageUp = Base + 23;
 constexpr int F1 = Base + 0x40;     // F1 ... F12 follow
 constexpr int MouseLeft = Base + 0x80;
 constexpr int MouseLeft2 = Base + 0x81;  // double click

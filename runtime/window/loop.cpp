@@ -278,7 +278,7 @@ void Window::finish() {
                 if (e.kind == Event::Accepted && selects_ == m.selects) {
                     const int target = m.direction ? nextFocusable(m.from, m.direction) : m.target;
                     if (target) {
-                        moveFocus(target);
+                        moveFocus(target, m.direction != 0);
                         if (m.press) pressButton(target);
                     }
                 }

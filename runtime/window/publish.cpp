@@ -89,6 +89,7 @@ ViewPtr Window::makeView() const {
     v->minSize = minSize_;
     v->maximized = maximized_;
     v->minimized = minimized_;
+    v->placed = placed_;
     v->resizable = desc_.resizable;
     v->titleBar = desc_.titleBar;
     v->border = desc_.border;
@@ -122,7 +123,9 @@ ViewPtr Window::makeView() const {
         const std::string* text = &c.text;
         if (hasValueEdit(c.kind)) {
             text = &c.edit;
-        } else if (c.value) {
+        } else if (c.value && c.kind != ControlKind::Option && c.kind != ControlKind::Check) {
+            // A bound string shows its value; an option box and a check box
+            // keep their captions (their value picks a radio, ticks the box).
             bound = c.value.show(pictureOf(c));
             text = &bound;
         }

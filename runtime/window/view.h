@@ -358,6 +358,9 @@ struct WindowView {
     Rect present;  // w, h: the client area's size now (a maximized window's too)
     Rect minSize;  // w, h: the least size (0 for none)
     bool maximized = false, minimized = false;
+    // Grows when the program places the window (position, size, maximized),
+    // not when the user did: a display applies at and the state only then.
+    std::uint64_t placed = 0;
     bool resizable = false, titleBar = true, border = true, systemMenu = true;
     bool grey = false;
     bool enabled = true;  // false while its thread waits on a nested window or a dialog

@@ -119,12 +119,14 @@ void Window::setPosition(std::optional<int> x, std::optional<int> y, std::option
     if (y) at_.y = *y;
     if (w) at_.w = std::max(*w, minSize_.w);
     if (hgt) at_.h = std::max(*hgt, minSize_.h);
+    ++placed_;
     dirty_ = true;
 }
 
 void Window::setMaximized(bool m) {
     maximized_ = m;
     if (m) minimized_ = false;
+    ++placed_;
     dirty_ = true;
 }
 

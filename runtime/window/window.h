@@ -301,7 +301,12 @@ class Window {
     // The edit text as the user changed it, the caret and selection with it.
     void setEdit(Control& c, std::string utf8, int caret, int anchor);
     void handleClick(int control, int row, int key);
-    void moveFocus(int target);
+    // byKey: Tab, Shift+Tab or a key acting as them; an entry so entered
+    // has its whole text selected, so typing replaces it.
+    void moveFocus(int target, bool byKey = false);
+    // The next (+1) or previous (-1) tab of the sheet the focus lies on
+    // (else the window's first sheet), as a click on it chooses it.
+    void stepTab(int direction);
     bool acceptControl(int control, bool inPass);
     void pressButton(int control);
     bool stepPass();
@@ -340,6 +345,7 @@ class Window {
     Rect minSize_;
     Rect maximizedSize_;  // w, h: as the display last reported it maximized (0: not yet)
     bool maximized_ = false, minimized_ = false;
+    std::uint64_t placed_ = 0;  // the program's own placements, for the views
     std::uint64_t serial_ = 0;
     // Each control's last view and what it was made from (the texts before
     // conversion), so a redraw shares the views of unchanged controls.

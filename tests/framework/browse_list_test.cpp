@@ -326,6 +326,21 @@ TEST_F(BrowseTest, EntryLocatorFindsTheFirstRowAtOrAfterTheValue) {
     close();
 }
 
+// A located value that many rows share, near the end of the order: the rows
+// before it fill the page above it, as many as the page has room for.
+TEST_F(BrowseTest, LocatedDuplicatesNearTheEndFillThePageFromAbove) {
+    addClubs({1, 2, 3, 4, 5, 6, 7}, [](int c) { return c <= 4 ? "Alpe" : "Maglic"; });
+    Options o;  // five rows a page
+    ASSERT_TRUE(start(o));
+    chooseTab(TabName);
+    send(win_, rt::Input{rt::Input::Kind::Key, 0, 0, 'm'});
+    type(win_, NameEntry, "maglic");
+    press(rt::key::Enter);
+    EXPECT_EQ(codes(), (std::vector<int>{3, 4, 5, 6, 7}));
+    EXPECT_EQ(highlighted(), 5);
+    close();
+}
+
 // Step locators: one row down, then to the first code at or after the
 // character when the row's code does not begin with it.
 TEST_F(BrowseTest, StepLocatorStepsThroughCodesBeginningWithTheKey) {

@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -32,6 +34,13 @@ class QtTest : public ::testing::Test {
     void SetUp() override {
         rt::useManualClock(2024, 1, 15);
         backend_ = std::make_unique<rt::QtBackend>();
+        // As the program sets it: the screen less the frame's own bars.
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect g = screen->availableGeometry();
+            const rt::DialogUnits& u = backend_->units();
+            rt::setClientArea({0, 0, u.fromX(g.width()),
+                               u.fromY(g.height() - 3 * static_cast<int>(u.baseY) - 24)});
+        }
         rt::setBackend(backend_.get());
     }
     void TearDown() override {
@@ -64,14 +73,17 @@ class QtTest : public ::testing::Test {
         QCoreApplication::processEvents();
     }
 
-    // Opens a window on a procedure thread of its own; build fills it.
-    int open(const std::string& title, std::function<void(rt::WindowDesc&, rt::Window&)> build = {}) {
-        rt::startProcedure([title, build] {
+    // Opens a window on a procedure thread of its own: describe sets up its
+    // description, build adds its controls.
+    int open(const std::string& title, std::function<void(rt::WindowDesc&)> describe = {},
+             std::function<void(rt::Window&)> build = {}) {
+        rt::startProcedure([title, describe, build] {
             rt::WindowDesc d;
             d.title = title;
             d.at = {0, 0, 120, 60};
+            if (describe) describe(d);
             rt::Window w(d);
-            if (build) build(w.desc(), w);
+            if (build) build(w);
             w.open();
             while (w.accept()) {
             }

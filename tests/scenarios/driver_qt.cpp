@@ -15,7 +15,6 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QPrintDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -130,7 +129,8 @@ class QtDriver : public Driver {
                     emit fd->fileSelected(QString::fromStdString(a.path));
                 }
                 return;
-            } else if (auto* pd = qobject_cast<QPrintDialog*>(w)) {
+            } else if (auto* pd = qobject_cast<QDialog*>(w)) {
+                // the printer set-up
                 pd->done(a.button == rt::ButtonOk ? QDialog::Accepted : QDialog::Rejected);
                 return;
             }
@@ -289,6 +289,22 @@ class QtDriver : public Driver {
             case k::ShiftTab:
                 qk = Qt::Key_Backtab;
                 mods = Qt::ShiftModifier;
+                break;
+            case k::CtrlTab:
+                qk = Qt::Key_Tab;
+                mods = Qt::ControlModifier;
+                break;
+            case k::CtrlShiftTab:
+                qk = Qt::Key_Backtab;
+                mods = Qt::ControlModifier | Qt::ShiftModifier;
+                break;
+            case k::CtrlPageDown:
+                qk = Qt::Key_PageDown;
+                mods = Qt::ControlModifier;
+                break;
+            case k::CtrlPageUp:
+                qk = Qt::Key_PageUp;
+                mods = Qt::ControlModifier;
                 break;
             case k::Enter:
                 qk = Qt::Key_Return;

@@ -179,4 +179,7 @@ void RegisterTestProcedures() {
     RegisterProcedure("TestLookup", [] { RunTestLookup("TestLookup", "Test lookup", false); });
     RegisterProcedure("TestLookupForm",
                       [] { RunTestLookup("TestLookupForm", "Test lookup form", true); });
+#ifdef CLANOVI_TEST_MEMBERS
+    RegisterMemberTestProcedures();
+#endif
 }

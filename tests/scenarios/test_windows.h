@@ -14,4 +14,16 @@
 //
 // "TestSelectPLANSA" ... "TestSelectTURPOS": the select window alone, opened
 // with the select request and the thread's fresh record buffer (code 0).
+//
+// Once the member register is built: "TestSelectCLANOVI", the member select
+// window alone (select request, code 0), and "TestMemberLookup" ("Test
+// member lookup"): the member-code range of a query window, entries
+// ?G1:W1_SIFOD and ?G1:W1_SIFDO (the process-wide range values) with their
+// buttons ?CallLookup and ?CallLookup:2, both looked up in CLANOVI through
+// the one SelectCLANOVI (one hook number); the member buffer's surname
+// ?CLA:M1_PRE, name ?CLA:M1_IME, father's name ?CLA:M1_IOC, code
+// ?CLA:M1_SIF and identity card ?CLA:M1_BLK (a field the select window does
+// not list); "Izlaz" (?Cancel); F5 redraws from the buffers.
 void RegisterTestProcedures();
+// Called by RegisterTestProcedures when the member register is built.
+void RegisterMemberTestProcedures();

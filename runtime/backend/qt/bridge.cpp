@@ -11,6 +11,11 @@
 #include <QSocketNotifier>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
 #include <thread>
 
 #include "runtime/backend/qt/input.h"
@@ -131,6 +136,10 @@ const DialogUnits& QtBackend::units() const {
     return s_->units;
 }
 
+const QtBackend::PrinterChoice& QtBackend::printerChoice() const {
+    return s_->printer;
+}
+
 void QtBackend::show(ViewPtr view) {
     State* st = s_.get();
     post([st, view] { st->apply(view); });
@@ -211,6 +220,13 @@ QLabel* QtBackend::Probe::statusLabel(int zone) const {
 // ---------------------------------------------------------------------------
 
 int runQtProgram(int argc, char** argv, std::function<int()> body) {
+    if (auto why = missingDisplay()) {
+        const char* name = argc > 0 && argv[0] ? std::strrchr(argv[0], '/') : nullptr;
+        std::fprintf(stderr,
+                     "%s: this program needs a graphical display (an X server) and has none: %s\n",
+                     name ? name + 1 : argc > 0 && argv[0] ? argv[0] : "clanovi", why->c_str());
+        return 1;
+    }
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);  // the program body decides when it ends
     int status = 0;

@@ -10,8 +10,6 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QPushButton>
 
 #include "runtime/backend/qt/state.h"
@@ -172,20 +170,13 @@ void QtBackend::State::openDialog(int id, const DialogRequest& r) {
             break;
         }
         case DialogRequest::Kind::PrintSetup: {
-            // The printer lives as long as its dialog: a child is deleted
-            // after the dialog's own destructor has run.
-            struct PrinterHolder : QObject {
-                QPrinter printer;
-            };
-            auto* holder = new PrinterHolder;
-            auto* d = new QPrintDialog(&holder->printer, parent);
-            holder->setParent(d);
-            d->setWindowModality(Qt::NonModal);
-            QObject::connect(d, &QDialog::finished, d, [id](int result) {
-                DialogAnswer a;
-                a.button = result == QDialog::Accepted ? ButtonOk : ButtonCancel;
-                rt::answerDialog(id, a);
-            });
+            QDialog* d = printSetupDialog(parent, q(r.message.title), printer,
+                                          [this, id](const PrinterChoice* c) {
+                                              if (c) printer = *c;
+                                              DialogAnswer a;
+                                              a.button = c ? ButtonOk : ButtonCancel;
+                                              rt::answerDialog(id, a);
+                                          });
             dialogs[id] = d;
             d->show();
             break;

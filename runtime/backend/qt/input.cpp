@@ -1,6 +1,7 @@
 #include "runtime/backend/qt/input.h"
 
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QTreeWidget>
 
@@ -14,9 +15,10 @@ int coreKey(const QKeyEvent* e, bool editing) {
     const bool shift = mods & Qt::ShiftModifier, ctrl = mods & Qt::ControlModifier;
     switch (e->key()) {
         case Qt::Key_Tab:
+            if (ctrl) return shift ? key::CtrlShiftTab : key::CtrlTab;
             return shift ? key::ShiftTab : key::Tab;
         case Qt::Key_Backtab:
-            return key::ShiftTab;
+            return ctrl ? key::CtrlShiftTab : key::ShiftTab;
         case Qt::Key_Return:
         case Qt::Key_Enter:
             return ctrl ? key::CtrlEnter : shift ? key::ShiftEnter : key::Enter;
@@ -25,9 +27,9 @@ int coreKey(const QKeyEvent* e, bool editing) {
         case Qt::Key_Down:
             return key::Down;
         case Qt::Key_PageUp:
-            return key::PageUp;
+            return ctrl ? key::CtrlPageUp : key::PageUp;
         case Qt::Key_PageDown:
-            return key::PageDown;
+            return ctrl ? key::CtrlPageDown : key::PageDown;
         case Qt::Key_Insert:
             return key::Insert;
         case Qt::Key_Escape:
@@ -109,6 +111,45 @@ bool InputFilter::eventFilter(QObject* obj, QEvent* ev) {
         default:
             return false;
     }
+}
+
+bool FrameKeys::eventFilter(QObject* obj, QEvent* ev) {
+    if (ev->type() != QEvent::KeyPress && ev->type() != QEvent::KeyRelease) return false;
+    auto* ke = static_cast<QKeyEvent*>(ev);
+    const auto mods = ke->modifiers() & ~Qt::KeypadModifier;
+    if (ev->type() == QEvent::KeyRelease) {
+        // Alt pressed and let go with no key between: the menu bar.
+        if (ke->key() == Qt::Key_Alt && altAlone_ && !ke->isAutoRepeat()) {
+            altAlone_ = false;
+            openMenuBar();
+            return true;
+        }
+        return false;
+    }
+    if (ke->isAutoRepeat()) return ke->key() == Qt::Key_Alt ? false : handleKey(obj, ke, mods);
+    altAlone_ = ke->key() == Qt::Key_Alt && (mods == Qt::AltModifier || mods == Qt::NoModifier);
+    return handleKey(obj, ke, mods);
+}
+
+bool FrameKeys::handleKey(QObject* obj, QKeyEvent* ke, Qt::KeyboardModifiers mods) {
+    if (ke->key() == Qt::Key_F10 && mods == Qt::NoModifier) {
+        openMenuBar();
+        return true;
+    }
+    // Ctrl+Tab and Ctrl+Shift+Tab are a control's, not the frame area's.
+    const bool ctrlTab = (ke->key() == Qt::Key_Tab || ke->key() == Qt::Key_Backtab) &&
+                         (mods & Qt::ControlModifier);
+    if (ctrlTab && controls_ && controls_->targets.count(obj)) return controls_->eventFilter(obj, ke);
+    return false;
+}
+
+void FrameKeys::openMenuBar() {
+    if (!menuBar_) return;
+    for (QAction* a : menuBar_->actions())
+        if (a->isVisible() && a->isEnabled()) {
+            menuBar_->setActiveAction(a);
+            return;
+        }
 }
 
 int InputFilter::rowAt(QObject* obj, QPoint p) {

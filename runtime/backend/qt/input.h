@@ -9,6 +9,7 @@
 #include "runtime/window/view.h"
 
 class QKeyEvent;
+class QMenuBar;
 
 namespace rt {
 
@@ -32,6 +33,25 @@ class InputFilter : public QObject {
 
   private:
     static int rowAt(QObject* obj, QPoint p);
+};
+
+// The keys the frame deals with before any widget sees them, watching the
+// whole application (installed after the frame's area, which would take
+// Ctrl+Tab to switch windows): Alt pressed and let go alone, and F10, open
+// the menu bar; Ctrl+Tab and Ctrl+Shift+Tab go to the control they were
+// typed in, as any key does.
+class FrameKeys : public QObject {
+  public:
+    FrameKeys(InputFilter* controls, QMenuBar* menuBar, QObject* parent)
+        : QObject(parent), controls_(controls), menuBar_(menuBar) {}
+    bool eventFilter(QObject* obj, QEvent* ev) override;
+
+  private:
+    bool handleKey(QObject* obj, QKeyEvent* ke, Qt::KeyboardModifiers mods);
+    void openMenuBar();
+    InputFilter* controls_;
+    QMenuBar* menuBar_;
+    bool altAlone_ = false;
 };
 
 }  // namespace rt

@@ -51,6 +51,16 @@ class QtBackend final : public Backend {
 
     const DialogUnits& units() const;
 
+    // What the printer set-up chose for the prints that follow (GUI thread):
+    // the printer's name (empty: the system's default), the paper by its
+    // key ("A4"), the orientation.
+    struct PrinterChoice {
+        std::string printer;
+        std::string paper = "A4";
+        bool landscape = false;
+    };
+    const PrinterChoice& printerChoice() const;
+
     // For the scenario driver, on the GUI thread only: the widgets as they
     // stand.
     struct Probe {

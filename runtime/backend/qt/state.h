@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,7 @@
 class QMdiArea;
 class QSocketNotifier;
 class QFrame;
+class QDialog;
 
 namespace rt {
 
@@ -56,6 +58,7 @@ struct QtBackend::State {
     std::map<int, DialogRequest> requests;
     std::vector<std::string> pendingStatus;
     QObject* filter = nullptr;
+    PrinterChoice printer;  // the printer set-up's last OK
     bool syncing = false;  // the display itself activates or focuses: report nothing
 
     void drain() {
@@ -93,6 +96,17 @@ struct QtBackend::State {
     void closeDialog(int id);
     void setStatus(int zone, const std::string& text);
 };
+
+// The printer set-up (print_setup.cpp), preset to now; finished gets the
+// choice on OK, nullptr on Cancel or close.
+QDialog* printSetupDialog(QWidget* parent, const QString& title,
+                          const QtBackend::PrinterChoice& now,
+                          std::function<void(const QtBackend::PrinterChoice*)> finished);
+
+// Why there is no X display for Qt to use (Qt aborts the process then), or
+// nothing when there is one or when Qt is to use another platform
+// (display.cpp, which alone sees Xlib: its names clash with Qt's).
+std::optional<std::string> missingDisplay();
 
 inline QString q(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<int>(s.size()));

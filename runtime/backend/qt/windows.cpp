@@ -47,6 +47,7 @@ void QtBackend::State::create(Win& w, const WindowView& v) {
             QMetaObject::invokeMethod(
                 area, [st] { st->syncActive(); }, Qt::QueuedConnection);
         });
+        qApp->installEventFilter(new FrameKeys(filt, f->menuBar(), f));
         frame = v.id;
         // Menus and their items.
         std::map<int, QMenu*> menus;
@@ -101,9 +102,7 @@ void QtBackend::State::create(Win& w, const WindowView& v) {
         f->resize(units.x(v.at.w), units.y(v.at.h));
         f->move(units.x(v.at.x), units.y(v.at.y));
         if (v.maximized) {
-            // Without a window manager nobody maximizes it: take the screen.
-            if (QScreen* screen = QGuiApplication::primaryScreen())
-                f->setGeometry(screen->availableGeometry());
+            // Its normal placement stays the designed one: restoring gives it.
             f->showMaximized();
         } else {
             f->show();
@@ -214,15 +213,15 @@ void QtBackend::State::update(Win& w, const WindowView& v) {
     if (!old || old->title != v.title) w.top->setWindowTitle(q(v.title));
     if (v.kind == WindowKind::Frame) {
         auto* f = static_cast<QMainWindow*>(w.top.data());
-        if (old && old->maximized != v.maximized) {
-            if (v.maximized)
-                f->showMaximized();
-            else
-                f->showNormal();
-        }
-        if (old && !v.maximized && old->at != v.at) {
-            f->move(units.x(v.at.x), units.y(v.at.y));
-            f->resize(units.x(v.at.w), units.y(v.at.h));
+        // Only what the program placed: what the user did is there already,
+        // and a placement reported a moment ago may be out of date now.
+        if (old && old->placed != v.placed) {
+            if (old->maximized != v.maximized && !v.maximized) f->showNormal();
+            if (!v.maximized) {
+                f->move(units.x(v.at.x), units.y(v.at.y));
+                f->resize(units.x(v.at.w), units.y(v.at.h));
+            }
+            if (old->maximized != v.maximized && v.maximized) f->showMaximized();
         }
         for (const ControlView& c : v.controls) {
             auto it = w.actions.find(c.id);
@@ -236,7 +235,7 @@ void QtBackend::State::update(Win& w, const WindowView& v) {
     }
     auto* sub = static_cast<ChildWindow*>(w.top.data());
     syncing = true;
-    if (old) {
+    if (old && old->placed != v.placed) {
         if (old->maximized != v.maximized || old->minimized != v.minimized) {
             if (v.maximized)
                 sub->showMaximized();
@@ -245,7 +244,7 @@ void QtBackend::State::update(Win& w, const WindowView& v) {
             else
                 sub->showNormal();
         }
-        if (!v.maximized && !v.minimized && old->at != v.at) {
+        if (!v.maximized && !v.minimized) {
             sub->move(w.units.x(v.at.x), w.units.y(v.at.y));
             if (v.resizable) {
                 static_cast<Surface*>(w.surface)->hint = QSize(w.units.x(v.at.w), w.units.y(v.at.h));
@@ -321,7 +320,12 @@ void QtBackend::State::destroy(int id) {
     auto* filt = static_cast<InputFilter*>(filter);
     for (auto f = filt->targets.begin(); f != filt->targets.end();)
         f = f->second.window == id ? filt->targets.erase(f) : std::next(f);
+    // The controls' signal handlers read their window's state, which goes
+    // now; taking the window off the screen still moves the focus out of
+    // its entries, and nothing of a closed window may report that.
     auto detach = [](QWidget* w) {
+        if (!w) return;
+        for (QObject* o : w->findChildren<QObject*>()) o->blockSignals(true);
         if (auto* f = dynamic_cast<FrameWidget*>(w)) f->detach();
         if (auto* c = dynamic_cast<ChildWindow*>(w)) c->detach();
     };

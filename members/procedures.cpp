@@ -1,0 +1,12 @@
+#include "members/procedures.h"
+
+#include "core/frame/procedures.h"
+#include "members/browse_clanovi.h"
+#include "members/datazur.h"
+#include "members/select_clanovi.h"
+
+void RegisterMembersProcedures() {
+    RegisterProcedure("BrowseCLANOVI", BrowseCLANOVI);
+    RegisterProcedure("BrowseDATAZUR", BrowseDATAZUR);
+    RegisterProcedure("SelectCLANOVI", SelectCLANOVI);
+}
