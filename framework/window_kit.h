@@ -135,7 +135,7 @@ int AddOptionBox(rt::Window& w, int parent, const char* name, const char* text, 
 
 // A picture control, and the picture it shows: the image file named by a
 // path (Windows-1250, trailing blanks ignored; blank shows none). The path
-// is the control's text; loading and drawing the file is the display's.
+// is the control's text; the window layer reads and draws the file.
 int AddPicture(rt::Window& w, int parent, const char* name, rt::Rect at);
 void ShowPicture(rt::Window& w, int control, std::string_view cp1250Path);
 

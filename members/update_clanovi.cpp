@@ -3,6 +3,9 @@
 // on every reset, and the photo picker.
 #include "members/update_clanovi.h"
 
+#include <filesystem>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "core/dictionary/dictionary.h"
@@ -10,6 +13,8 @@
 #include "framework/form_window.h"
 #include "framework/lookup.h"
 #include "framework/window_kit.h"
+#include "runtime/text.h"
+#include "runtime/window/window.h"
 
 thread_local CLANOVI_Record History::CLA;
 
@@ -187,6 +192,8 @@ Controls Build(rt::Window& w) {
     pick.parent = tab3;
     c.photoButton = w.add(std::move(pick));
     c.image = kit::AddPicture(w, tab3, "?Image1", {209, 98, 111, 82});
+    // The picker fits the control's box to the photo, which then fills it.
+    w.control(c.image).pictureMode = rt::ImagePayload::Mode::Stretch;
     b.text(tab3, "Napomena:", {8, 184}, "?CLA:M1_NAP", {8, 194, 312, 47});
 
     c.form.ok = w.add(kit::OkButton("?OK", "Uredu", {226, 254}));
@@ -239,15 +246,68 @@ class MemberForm : public LookupWindow<FormWindowProcedure> {
     }
 
   private:
-    // The photo picker. The file dialog it opens, the path rule and the
-    // fitting of the picture into ?Image1 are not wired yet: the button is
-    // there and does nothing; the path can be typed into ?CLA:M1_PUS.
-    void PickPhoto() {}
+    CLANOVI_Record& Member() { return *static_cast<CLANOVI_Record*>(Members().record()); }
+
+    // The photo picker: the file dialog's path (blank when cancelled) goes
+    // into CLA:M1_PUS, cut to its 60 characters; the picture shows what was
+    // stored, fitted into the control's box. A path in the current
+    // directory itself is kept as its bare name in upper case. A path the
+    // code page cannot hold is refused as typed text is: a beep, nothing
+    // changed.
+    void PickPhoto() {
+        Win->update();
+        rt::FileDialogRequest ask;
+        ask.title = "Fotos";
+        ask.filters = {{"All Files", "*.*"}};
+        ask.mustExist = true;
+        const std::optional<std::string> picked = rt::fileDialog(ask);
+        std::string path;
+        if (picked) {
+            std::optional<std::string> cp = rt::fromUtf8(*picked);
+            if (!cp) {
+                rt::beep();
+                return;
+            }
+            path = std::move(*cp);
+        }
+        rt::Text<60>& stored = Member().M1_PUS;
+        stored = path;
+        Win->display();
+        const std::string now = stored.str();
+        if (!now.empty()) {
+            Win->setPicture(c_.image, now, true);
+            Win->hide(c_.image, false);
+        }
+        // The current directory as the dialog left it (it put it back).
+        std::error_code ec;
+        const std::filesystem::path cwd = std::filesystem::current_path(ec);
+        const std::optional<std::string> here = ec ? std::nullopt : rt::fromUtf8(cwd.string());
+        if (here) {
+            if (std::string kept = KeptPhotoPath(now, *here); kept != now) {
+                stored = kept;
+                Win->display();
+            }
+        }
+        Win->setPicture(c_.image, stored.view());
+    }
 
     const Controls& c_;
 };
 
 }  // namespace
+
+std::string KeptPhotoPath(std::string_view path, std::string_view currentDirectory) {
+    auto upper = [](std::string_view s) {
+        std::string u(s);
+        for (char& ch : u) ch = static_cast<char>(rt::upperCp1250(static_cast<unsigned char>(ch)));
+        return u;
+    };
+    const std::string_view p = rt::trimRight(path);
+    const std::size_t slash = p.rfind('/');
+    if (slash == std::string_view::npos) return std::string(p);
+    if (!rt::equalPadded(upper(p.substr(0, slash)), currentDirectory)) return std::string(p);
+    return upper(p.substr(slash + 1));
+}
 
 void UpdateCLANOVI() {
     RunWindow<MemberForm>(kit::ChildWindowDesc(333, 273, "Članovi PD"), Build);
