@@ -47,6 +47,7 @@ bench: deps
 	if [ -x ./build-bench/bench/run-codelist-benchmarks ]; then ./build-bench/bench/run-codelist-benchmarks; fi
 	if [ -x ./build-bench/bench/run-qt-benchmarks ]; then ./build-bench/bench/run-qt-benchmarks; fi
 	./build-bench/bench/run-image-benchmarks
+	if [ -x ./build-bench/bench/run-photo-benchmarks ]; then ./build-bench/bench/run-photo-benchmarks; fi
 
 # make scenario S=tests/scenarios/frame.scn [BACKEND=qt]
 scenario: build

@@ -233,7 +233,8 @@ void Window::setPicture(int id, std::string_view cp1250Path, bool fitBox) {
     dirty_ = true;
 }
 
-void Window::askPictures() {
+std::vector<int> Window::askPictures() {
+    std::vector<int> read;
     for (int i = 1; i <= controlCount(); ++i) {
         Control& c = control(i);
         if (c.kind != ControlKind::Image) continue;
@@ -253,8 +254,9 @@ void Window::askPictures() {
             s.fitBox = false;
             continue;
         }
-        readPicture(id_, i, s.generation, s.path);
+        read.push_back(i);
     }
+    return read;
 }
 
 void Window::takePicture(const PictureRead& r) {
