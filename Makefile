@@ -4,7 +4,7 @@ BUILD     ?= build
 BACKEND   ?= headless
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run test test-asan test-tsan bench scenario format clean
+.PHONY: all deps build run test test-asan test-tsan bench fuzz fuzz-run fuzz-corpus scenario format clean
 
 all: build
 
@@ -45,9 +45,34 @@ bench: deps
 	cmake --build build-bench -j $(JOBS)
 	./build-bench/bench/run-benchmarks
 	if [ -x ./build-bench/bench/run-codelist-benchmarks ]; then ./build-bench/bench/run-codelist-benchmarks; fi
+	if [ -x ./build-bench/bench/run-member-benchmarks ]; then ./build-bench/bench/run-member-benchmarks; fi
 	if [ -x ./build-bench/bench/run-qt-benchmarks ]; then ./build-bench/bench/run-qt-benchmarks; fi
 	./build-bench/bench/run-image-benchmarks
 	if [ -x ./build-bench/bench/run-photo-benchmarks ]; then ./build-bench/bench/run-photo-benchmarks; fi
+
+# The image decoders' fuzz targets (tests/fuzz/README.md): clang, libFuzzer,
+# ASan+UBSan, in a tree of their own.
+FUZZ_TARGETS ?= png jpeg gif bmp ico pcx wmf emf
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake -S . -B build-fuzz -DCLANOVI_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build-fuzz -j $(JOBS)
+
+# make fuzz-run [FUZZ_TARGETS=png] [FUZZ_SECONDS=60]: each target in turn,
+# starting from the committed corpus; what it finds new goes to
+# build-fuzz/corpus/<format>, never into the source tree.
+fuzz-run: fuzz
+	set -e; for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build-fuzz/corpus/$$t build-fuzz/crashes/$$t; \
+	  build-fuzz/tests/fuzz/fuzz-$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
+	    -artifact_prefix=build-fuzz/crashes/$$t/ build-fuzz/corpus/$$t tests/fuzz/corpus/$$t; \
+	done
+
+# Writes tests/fuzz/corpus/<format>/good and bad again from the fixtures.
+fuzz-corpus: build
+	cmake --build $(BUILD) --target make-fuzz-corpus
+	$(BUILD)/tests/fuzz/make-fuzz-corpus tests/fuzz/corpus
 
 # make scenario S=tests/scenarios/frame.scn [BACKEND=qt]
 scenario: build
@@ -57,4 +82,4 @@ format:
 	find runtime framework core app tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-asan build-tsan build-bench
+	rm -rf build build-asan build-tsan build-bench build-fuzz

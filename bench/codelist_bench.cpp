@@ -48,6 +48,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/window_bench.h"
 #include "codelists/procedures.h"
 #include "codelists/tables.h"
 #include "core/dictionary/dictionary.h"
@@ -73,130 +74,18 @@ namespace {
 // The browse-level harness's window: never drawn, so the display ignores it.
 const char* const HarnessTitle = "codelist-bench browse harness";
 
-// --- the display: records when a view that satisfies the armed test arrives.
-class Display : public rt::Backend {
-  public:
-    using Test = std::function<bool(const rt::WindowView&)>;
+using bench::Display;
+using bench::firstRow;
+using bench::highlighted;
+using bench::listOf;
+using bench::median;
+using bench::Raw;
+using bench::sample;
+using bench::Samples;
+using bench::trimmed;
+using bench::WarmUp;
 
-    void show(rt::ViewPtr v) override {
-        const auto t = Clock::now();
-        std::lock_guard g(m_);
-        if (v->kind != rt::WindowKind::Child) return;
-        if (v->title == HarnessTitle) {
-            harness_.push_back(v->id);
-            return;
-        }
-        last_ = v;
-        if (test_ && !hit_ && test_(*v)) {
-            hit_ = t;
-            if (paired_) paired_();  // the baseline, on this thread, now
-            cv_.notify_all();
-        }
-    }
-    void closed(int id) override {
-        std::lock_guard g(m_);
-        if (std::find(harness_.begin(), harness_.end(), id) != harness_.end()) return;
-        ++closed_;
-        cv_.notify_all();
-    }
-    void dialog(int, const rt::DialogRequest& r) override {
-        std::cerr << "unexpected message: " << r.message.title << ": " << r.message.text << "\n";
-        std::exit(3);
-    }
-    void dialogClosed(int) override {}
-    void beep() override {}
-    void status(int, const std::string&) override {}
-
-    void arm(Test t) {
-        std::lock_guard g(m_);
-        test_ = std::move(t);
-        hit_.reset();
-    }
-    // Runs on the window's thread each time an armed view arrives.
-    void pair(std::function<void()> f) {
-        std::lock_guard g(m_);
-        paired_ = std::move(f);
-    }
-    // The time the armed view arrived.
-    Clock::time_point wait() {
-        std::unique_lock g(m_);
-        if (!cv_.wait_for(g, std::chrono::seconds(30), [&] { return hit_.has_value(); })) {
-            std::cerr << "the page did not show within 30 s\n";
-            std::exit(3);
-        }
-        test_ = nullptr;
-        return *hit_;
-    }
-    rt::ViewPtr last() {
-        std::lock_guard g(m_);
-        return last_;
-    }
-    void waitClosed(int count) {
-        std::unique_lock g(m_);
-        cv_.wait_for(g, std::chrono::seconds(30), [&] { return closed_ >= count; });
-    }
-    int closedCount() {
-        std::lock_guard g(m_);
-        return closed_;
-    }
-
-  private:
-    std::mutex m_;
-    std::condition_variable cv_;
-    Test test_;
-    std::function<void()> paired_;
-    std::optional<Clock::time_point> hit_;
-    rt::ViewPtr last_;
-    int closed_ = 0;
-    std::vector<int> harness_;  // the harness windows' ids
-};
-
-Display display;
-
-const rt::ListPayload* listOf(const rt::WindowView& v) {
-    for (const auto& c : v.controls)
-        if (c.kind == rt::ControlKind::List) return c.list();
-    return nullptr;
-}
-
-std::string trimmed(std::string_view s) {
-    return std::string(rt::trim(s));
-}
-
-// The highlighted row's cell (empty when none).
-std::string highlighted(const rt::WindowView& v, int column) {
-    const rt::ListPayload* l = listOf(v);
-    if (!l || l->highlight < 1 || l->highlight > static_cast<int>(l->rows.size())) return {};
-    return trimmed(
-        l->rows[static_cast<std::size_t>(l->highlight - 1)][static_cast<std::size_t>(column)]);
-}
-
-std::string firstRow(const rt::WindowView& v) {
-    const rt::ListPayload* l = listOf(v);
-    if (!l || l->rows.empty()) return {};
-    return std::string(l->rows[0][0]) + "|" + std::string(l->rows[0][1]);
-}
-
-// --- the raw baseline: a connection of its own with the same page cache.
-class Raw : public bench::RawConnection {
-  public:
-    using RawConnection::RawConnection;
-    // Steps through every row, touching each column; resets; the row count.
-    int run(sqlite3_stmt* s, std::string* lastName = nullptr, std::int64_t* lastCode = nullptr) {
-        int rows = 0;
-        while (api_.step(s) == SQLITE_ROW) {
-            for (int i = 0; i < api_.column_count(s); ++i)
-                benchmark::DoNotOptimize(api_.column_text(s, i));
-            if (lastCode) *lastCode = api_.column_int64(s, 0);
-            if (lastName)
-                lastName->assign(reinterpret_cast<const char*>(api_.column_text(s, 1)),
-                                 static_cast<std::size_t>(api_.column_bytes(s, 1)));
-            ++rows;
-        }
-        api_.reset(s);
-        return rows;
-    }
-};
+Display display(HarnessTitle);
 
 // Every column of the list, in declaration order (code first, name second).
 const char* const Columns = "P1_SIP,P1_NPD,P1_ADR,P1_SJD,P1_BRG,P1_DAR,P1_TEL,P1_FAX,P1_WEB,P1_EML";
@@ -218,10 +107,6 @@ struct Case {
 };
 
 // --- the raw statements of the figures, each run once, its time in µs.
-double micros(Clock::time_point t0) {
-    return std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
-}
-
 // The first page in the code order.
 double rawFirstPage(Case* c) {
     sqlite3_stmt* s =
@@ -229,7 +114,7 @@ double rawFirstPage(Case* c) {
                      std::to_string(c->pageRows));
     const auto t0 = Clock::now();
     if (c->raw->run(s) != c->pageRows) std::exit(3);
-    return micros(t0);
+    return bench::microsSince(t0);
 }
 
 // The page from the n-th value the locate figures locate (the same values).
@@ -246,7 +131,7 @@ double rawLocate(Case* c, bool byName, int n) {
     else
         api.bind_int(s, 1, n ? 250 : 500);
     if (c->raw->run(s) != c->pageRows) std::exit(3);
-    return micros(t0);
+    return bench::microsSince(t0);
 }
 
 // The next page of the raw walk in the order (from the top after the end).
@@ -276,23 +161,12 @@ double rawNextPage(Case* c, bool byName) {
         api.bind_int64(next, 1, c->lastCode[o]);
     }
     const int rows = c->raw->run(next, &c->lastName[o], &c->lastCode[o]);
-    const double us = micros(t0);
+    const double us = bench::microsSince(t0);
     if (rows < c->pageRows) c->walking[o] = false;  // the end: the top again
     return us;
 }
 
-// --- the samples of each figure: ours and its paired raw run, in µs.
-struct Samples {
-    std::vector<double> ours, raw;
-};
-std::map<std::string, Samples> samples;
-
-double median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    const std::size_t m = v.size() / 2;
-    return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
-}
+std::map<std::string, Samples>& samples = bench::samples();
 
 std::vector<std::unique_ptr<Case>> cases;
 Case* current = nullptr;  // the case whose directory is the current one
@@ -352,22 +226,9 @@ void send(Case* c, rt::Input in) {
     rt::input(c->window, std::move(in));
 }
 
-// Longer than the window thread looks for work before it sleeps.
-constexpr auto AsleepAfter = std::chrono::milliseconds(3);
-
 // Input, then the time until the armed view arrives.
 double timed(Case* c, Display::Test test, rt::Input in) {
-    rt::waitIdle(10000);
-    // A thread out of events keeps looking for the next one for half a
-    // millisecond before it sleeps; a key a user types meets it asleep, and
-    // so does the timed input.
-    std::this_thread::sleep_for(AsleepAfter);
-    display.arm(std::move(test));
-    const auto t0 = Clock::now();
-    send(c, std::move(in));
-    const auto t1 = display.wait();
-    rt::waitIdle(10000);
-    return std::chrono::duration<double>(t1 - t0).count();
+    return bench::timed(display, c->window, std::move(test), std::move(in));
 }
 
 void chooseTab(Case* c, bool byName) {
@@ -377,28 +238,14 @@ void chooseTab(Case* c, bool byName) {
 
 // Types text into a locator entry; Enter is what the benchmark times.
 void typeInto(Case* c, int entry, const std::string& cp1250) {
-    rt::Input focus{rt::Input::Kind::Focus, entry};
-    send(c, focus);
-    rt::Input text{rt::Input::Kind::Text, entry};
-    text.text = rt::toUtf8(cp1250);
-    send(c, text);
-    rt::waitIdle(10000);
+    bench::typeInto(c->window, entry, cp1250);
 }
 
 rt::Input key(int k) {
-    rt::Input in{rt::Input::Kind::Key};
-    in.key = k;
-    return in;
+    return bench::keyInput(k);
 }
 
 // --- ours
-// Each timed page of ours also counts as one sample with its paired raw run.
-void sample(benchmark::State& state, Samples& into, double seconds, const double& raw) {
-    state.SetIterationTime(seconds);
-    into.ours.push_back(seconds * 1e6);
-    into.raw.push_back(raw);
-}
-
 void oursOpen(benchmark::State& state, Case* c, Samples& into) {
     enter(c);
     if (c->window) closeWindow(c);
@@ -417,12 +264,6 @@ void oursOpen(benchmark::State& state, Case* c, Samples& into) {
     }
     display.pair(nullptr);
 }
-
-// A window just opened (a new thread, a new connection, memory touched for
-// the first time) runs slower for a while on this kind of machine: each
-// figure first repeats its step untimed for WarmUp, as a user's list would
-// have been used.
-constexpr auto WarmUp = std::chrono::milliseconds(150);
 
 // Types the n-th value into the locator entry; Enter until the located page
 // is shown.
@@ -727,79 +568,9 @@ std::unique_ptr<Case> makeCase(const std::string& dir, int size) {
 
 }  // namespace
 
-// Runs this program again, runs times, each with the same arguments and
-// --one-run, and prints for every "bench" or "growth" line the median of each
-// figure over the runs, in the same form. Each run is a process of its own:
-// on this kind of machine a process's memory can make one side of a figure
-// run slower than in the next process, for the whole run.
-int aggregateRuns(int argc, char** argv, int runs) {
-    std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);  // popen's shell has its own
-    if (ec) return 2;
-    std::string command = "'" + self.string() + "'";
-    for (int i = 1; i < argc; ++i) command += std::string(" '") + argv[i] + "'";
-    command += " --one-run";
-    std::map<std::string, std::map<std::string, std::vector<double>>> figures;
-    std::vector<std::string> order;  // first seen first
-    for (int run = 1; run <= runs; ++run) {
-        FILE* child = popen(command.c_str(), "r");
-        if (!child) return 2;
-        char line[4096];
-        while (std::fgets(line, sizeof line, child)) {
-            std::istringstream words(line);
-            std::string kind, name;
-            words >> kind >> name;
-            if (kind != "bench" && kind != "growth") continue;
-            std::printf("run %d: %s", run, line);
-            const std::string key = kind + " " + name;
-            if (!figures.count(key)) order.push_back(key);
-            std::string w;
-            if (kind == "growth") {
-                words >> w;
-                figures[key]["growth"].push_back(std::atof(w.c_str()));
-                continue;
-            }
-            while (words >> w) {
-                const auto eq = w.find('=');
-                if (eq == std::string::npos) break;  // the round trip's words
-                figures[key][w.substr(0, eq)].push_back(std::atof(w.c_str() + eq + 1));
-            }
-        }
-        if (pclose(child) != 0) return 2;
-    }
-    std::printf("\nmedians of %d runs:\n", runs);
-    for (const std::string& key : order) {
-        std::printf("%s", key.c_str());
-        for (const char* field : {"ours", "raw", "ratio", "pairs_p10", "pairs_p90", "raw_loop",
-                                  "ratio_loop", "growth"}) {
-            const auto it = figures[key].find(field);
-            if (it == figures[key].end()) continue;
-            if (std::string(field) == "growth")
-                std::printf(" %.2f", median(it->second));
-            else
-                std::printf(" %s=%.2f", field, median(it->second));
-        }
-        std::printf("\n");
-    }
-    return 0;
-}
-
 int main(int argc, char** argv) {
-    // Three processes unless asked otherwise (CLANOVI_BENCH_RUNS), then the
-    // medians; --one-run is one of them.
-    bool one = false;
-    for (int i = 1; i < argc; ++i) one |= std::strcmp(argv[i], "--one-run") == 0;
-    if (!one) {
-        const char* env = std::getenv("CLANOVI_BENCH_RUNS");
-        const int runs = env ? std::atoi(env) : 3;
-        if (runs > 1) return aggregateRuns(argc, argv, runs);
-    }
-    // Google Benchmark must not see the flag of our own.
     std::vector<char*> args;
-    for (int i = 0; i < argc; ++i)
-        if (std::strcmp(argv[i], "--one-run") != 0) args.push_back(argv[i]);
-    argc = static_cast<int>(args.size());
-    argv = args.data();
+    if (int status = 0; bench::runsAsParent(argc, argv, args, status)) return status;
     if (storage::sqlite().code != 0) {
         std::cerr << storage::sqlite().text << "\n";
         return 2;
@@ -836,27 +607,7 @@ int main(int argc, char** argv) {
     fs::remove_all(scratch);
 
     std::printf("\n");
-    // ours and raw: medians of the timed pages and of their paired raw runs;
-    // raw_loop: the raw statement alone in a loop (median of the repetitions).
-    auto print = [](const std::string& name, const std::string& loop) {
-        const auto it = samples.find(name);
-        if (it == samples.end() || it->second.ours.empty()) return;
-        const double ours = median(it->second.ours), raw = median(it->second.raw);
-        std::printf("bench %s ours=%.2f raw=%.2f ratio=%.2f", name.c_str(), ours, raw, ours / raw);
-        // The spread of the pairs' own ratios: a tenth of them lie below the
-        // first figure, a tenth above the second.
-        std::vector<double> ratios;
-        for (std::size_t k = 0; k < it->second.ours.size(); ++k)
-            ratios.push_back(it->second.ours[k] / it->second.raw[k]);
-        std::sort(ratios.begin(), ratios.end());
-        const auto at = [&ratios](double q) {
-            return ratios[static_cast<std::size_t>(q * static_cast<double>(ratios.size() - 1))];
-        };
-        std::printf(" pairs_p10=%.2f pairs_p90=%.2f", at(0.1), at(0.9));
-        if (auto l = bench::micros().find(loop); l != bench::micros().end())
-            std::printf(" raw_loop=%.2f ratio_loop=%.2f", l->second, ours / l->second);
-        std::printf("\n");
-    };
+    const auto print = bench::printPaired;
     for (auto& c : cases)
         for (const char* fig : Figures) {
             const std::string name = std::string("PLAND_") + fig + "_" + std::to_string(c->size);
@@ -874,14 +625,7 @@ int main(int argc, char** argv) {
             std::printf("bench %s ours=%.2f (the window layer alone: input to display)\n",
                         name.substr(0, name.size() - 5).c_str(), o->second);
     }
-    auto growth = [](const std::string& name, const std::string& small, const std::string& large) {
-        const auto lo = samples.find(small), hi = samples.find(large);
-        if (lo == samples.end() || hi == samples.end() || lo->second.ours.empty() ||
-            hi->second.ours.empty())
-            return;
-        std::printf("growth %s %.2f\n", name.c_str(),
-                    median(hi->second.ours) / median(lo->second.ours));
-    };
+    const auto growth = bench::printSampleGrowth;
     for (const char* fig : Figures) {
         const std::string name = std::string("PLAND_") + fig;
         growth(name, name + "_1000", name + "_100000");

@@ -170,7 +170,41 @@ void BrowseClass::Kill() {
 int BrowseClass::AddSortOrder(StepClass* step, rt::KeyRef key) {
     ViewManager::AddSortOrder(key);
     sorts_.push_back(Sort{key, step, nullptr});
+    imageRuns_.clear();
     return static_cast<int>(sorts_.size());
+}
+
+void BrowseClass::keepImage(BrowseQueue::Entry& e, const rt::FileStructure& p) {
+    const rt::FileDef& d = p.def();
+    const char* from = static_cast<const char*>(p.record());
+    if (e.Image.size() != d.recordSize) {
+        e.Image.assign(from, from + d.recordSize);
+        return;
+    }
+    if (imageRuns_.empty()) {
+        // The fields of every order's key and of the primary key, as runs of
+        // bytes: a member's row is 20 KB, its keys a few dozen bytes.
+        std::set<int> fields;
+        for (const Sort& s : sorts_)
+            if (s.key.file == &p)
+                for (int f : d.keys[static_cast<std::size_t>(s.key.index)].fields) fields.insert(f);
+        if (const int pk = d.primaryKey(); pk >= 0)
+            for (int f : d.keys[static_cast<std::size_t>(pk)].fields) fields.insert(f);
+        std::vector<std::pair<std::size_t, std::size_t>> spans;
+        for (int f : fields) {
+            const rt::FieldDef& fd = d.fields[static_cast<std::size_t>(f)];
+            spans.emplace_back(fd.offset, fd.offset + rt::memorySize(fd));
+        }
+        std::sort(spans.begin(), spans.end());
+        for (const auto& [a, b] : spans) {
+            if (!imageRuns_.empty() && imageRuns_.back().from + imageRuns_.back().size >= a)
+                imageRuns_.back().size = std::max(imageRuns_.back().size, b - imageRuns_.back().from);
+            else
+                imageRuns_.push_back({a, b - a});
+        }
+        if (imageRuns_.empty()) imageRuns_.push_back({0, d.recordSize});
+    }
+    for (const ImageRun& r : imageRuns_) std::memcpy(e.Image.data() + r.from, from + r.from, r.size);
 }
 
 void BrowseClass::AddLocator(LocatorClass& locator) {
@@ -225,6 +259,7 @@ bool BrowseClass::attach() {
         return Q ? Q->Records() : 0;
     };
     c.row = [this](int row) { return shownRow(row); };
+    c.lineHeight = LineHeight;  // the display draws the page's rows at the height it counts
     attached_ = true;
     return true;
 }
@@ -445,8 +480,7 @@ int BrowseClass::read(int rows, bool forward, Rows& out) {
             BrowseQueue::Entry& e = out.back();
             e.Mark = 0;
             e.ViewPosition = Position();
-            e.Image.assign(static_cast<const char*>(p.record()),
-                           static_cast<const char*>(p.record()) + p.def().recordSize);
+            keepImage(e, p);
             Loading = &e;
             SetQueueRecord();
             Loading = nullptr;

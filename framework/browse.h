@@ -54,7 +54,10 @@ class BrowseQueue {
         std::string Fields;
         std::uint8_t Mark = 0;
         rt::Position ViewPosition;
-        std::vector<char> Image;  // the primary record as the row was read (its key values)
+        // The primary record as the row was read: its key values (the fields
+        // of the browse's orders' keys and of the primary key; the other
+        // fields of an entry that served an earlier row are not renewed).
+        std::vector<char> Image;
         // The row as the list shows it, made at its first redraw and kept
         // while the columns' pictures stay as they were (ShownFormat).
         mutable rt::ListRow Shown;
@@ -207,6 +210,12 @@ class BrowseClass : public ViewManager, public WindowComponent {
         std::size_t size = 0;
     };
     std::vector<Copy> copies_;
+    // The bytes of a row's image that are kept (keepImage).
+    struct ImageRun {
+        std::size_t from = 0, size = 0;
+    };
+    std::vector<ImageRun> imageRuns_;
+    void keepImage(BrowseQueue::Entry& e, const rt::FileStructure& primary);
     struct ResetField {
         std::function<std::string()> read;
         std::string last;

@@ -144,6 +144,7 @@ ViewPtr Window::makeView() const {
             const ListPayload* ol = o.list();
             const bool list = c.kind != ControlKind::List ||
                               (ol && ol->highlight == c.highlight && ol->thumb == c.thumb &&
+                               ol->lineHeight == c.lineHeight &&
                                ol->rows == rows && m.columns == c.columns);
             const SheetPayload* os = o.sheet();
             const bool sheet =
@@ -211,6 +212,7 @@ ViewPtr Window::makeView() const {
             l.rows = std::move(rows);
             l.highlight = c.highlight;
             l.thumb = c.thumb;
+            l.lineHeight = c.lineHeight;
         } else if (c.kind == ControlKind::Sheet) {
             cv->payload = SheetPayload{c.selectedTab};
         } else if (c.kind == ControlKind::Image) {

@@ -192,6 +192,7 @@ struct ListPayload {
     std::vector<ListRow> rows;
     int highlight = 0;  // 1-based, 0 for none
     int thumb = -1;     // the scroll thumb, 0 (top) to 100 (bottom); -1 the list's own
+    int lineHeight = 0;  // a row's (and the header's) height in dialog units; 0 the display's own
 };
 
 // A sheet's: the chosen tab's control id.

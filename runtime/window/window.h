@@ -113,6 +113,7 @@ struct Control {
     std::function<ListRow(int row)> row;
     int highlight = 0;
     int thumb = -1;       // a list's scroll thumb set by its browse: 0 top to 100 bottom; -1 none
+    int lineHeight = 0;   // a list's row (and header) height in dialog units; 0 the display's own
     int selectedTab = 0;  // sheet: the chosen tab's id
     // menu items: a standard action the window layer carries out itself
     enum class Action { None, PrintSetup, Close } action = Action::None;

@@ -198,6 +198,34 @@ class RawDb {
     int rc_ = 0;
 };
 
+// Why a statement would grow with the table: a sort, an OFFSET, no row limit,
+// or a walk of the view's own table (t0) that does not start at an end of
+// the order. A joined table must be searched by its key. "" when it is
+// bounded.
+inline std::string unboundedBecause(RawDb& raw, const std::string& sql) {
+    if (sql.find("OFFSET") != std::string::npos) return "OFFSET";
+    const bool limited = sql.find("LIMIT") != std::string::npos;
+    std::string plan, primary;
+    for (auto& row : raw.query("EXPLAIN QUERY PLAN " + sql)) {
+        const std::string& line = row.back();
+        plan += line + "; ";
+        const bool joined = line.find(" t1") != std::string::npos ||
+                            line.find(" t2") != std::string::npos ||
+                            line.find(" t3") != std::string::npos;
+        if (joined && line.rfind("SEARCH", 0) != 0) return "scans a joined table: " + plan;
+        if (!joined) primary += line + "; ";
+    }
+    if (plan.find("TEMP B-TREE") != std::string::npos) return "sorts: " + plan;
+    if (primary.find("SEARCH") == std::string::npos) {
+        // Walking the index (or the rows in code order) is bounded only from
+        // an end of the order with a row limit; a read from a position seeks.
+        if (!limited) return "no limit: " + plan;
+        if (sql.find('>') != std::string::npos || sql.find('<') != std::string::npos)
+            return "walks to a position: " + plan;
+    }
+    return {};
+}
+
 // Each test in a fresh directory, with the storage installed.
 class StorageTest : public ::testing::Test {
   protected:

@@ -69,25 +69,7 @@ TEST_F(BrowseTest, PagesFollowTheHighlightBeyondTheLoadedPage) {
     close();
 }
 
-// A page read is one bounded statement served by an index: no scan of the
-// table, no sort, no OFFSET, whatever the order.
-// Why a statement would grow with the table: a sort, an OFFSET, no row limit,
-// or a walk that does not start at an end of the order. "" when it is bounded.
-std::string unboundedBecause(storagetest::RawDb& raw, const std::string& sql) {
-    if (sql.find("OFFSET") != std::string::npos) return "OFFSET";
-    const bool limited = sql.find("LIMIT") != std::string::npos;
-    std::string plan;
-    for (auto& row : raw.query("EXPLAIN QUERY PLAN " + sql)) plan += row.back() + "; ";
-    if (plan.find("TEMP B-TREE") != std::string::npos) return "sorts: " + plan;
-    if (plan.find("SEARCH") == std::string::npos) {
-        // Walking the index (or the rows in code order) is bounded only from
-        // an end of the order with a row limit; a read from a position seeks.
-        if (!limited) return "no limit: " + plan;
-        if (sql.find('>') != std::string::npos || sql.find('<') != std::string::npos)
-            return "walks to a position: " + plan;
-    }
-    return {};
-}
+using storagetest::unboundedBecause;
 
 // A page read is one bounded statement served by an index: no scan of the
 // table, no sort, no OFFSET, whatever the order; and it asks for no more

@@ -4,7 +4,9 @@
 // the font, the tool tip, the input filter, enabled, visible and the focus.
 #pragma once
 
+#include <QFontMetrics>
 #include <QFrame>
+#include <QRect>
 #include <QtGlobal>
 #include <map>
 
@@ -69,8 +71,13 @@ QFrame::Shadow shadowOf(int bevel);
 int charsBefore(const QString& s, int i);
 int indexOfChar(const QString& s, int n);
 
-// A list column's alignment; a decimal column lines its numbers up on the
-// right, since they are formatted to the same number of places.
+// A list column's alignment (its header's).
 Qt::Alignment columnAlignment(Align a);
+
+// Where a list cell's text starts in the cell: left or right at indent px
+// from that edge, centred, or (decimal) with the text before its decimal
+// point ending indent px from the right edge (no point: the whole text).
+int cellTextX(const QFontMetrics& fm, const QString& text, const QRect& cell, Align align,
+              int indent, QChar point);
 
 }  // namespace rt

@@ -271,6 +271,7 @@ void QtBackend::State::update(Win& w, const WindowView& v) {
     // (syncActive): focusing a widget activates its sub-window.
     syncing = false;
     w.applying = false;
+    if (auto* child = dynamic_cast<ChildWindow*>(sub)) child->tellMaximizedSize(v.present);
     sub->remember();
 }
 

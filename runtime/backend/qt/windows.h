@@ -112,6 +112,20 @@ class ChildWindow : public QMdiSubWindow {
         units = nullptr;
         surface = nullptr;
     }
+    // A maximized window takes what its area gives it, also while a view is
+    // applied: the window layer hears the size its view did not know.
+    void tellMaximizedSize(const Rect& known) {
+        if (!units || !surface || !isMaximized()) return;
+        if (units->fromX(surface->width()) == known.w && units->fromY(surface->height()) == known.h)
+            return;
+        // The view says the window layer does not have this size, whatever
+        // was reported before (a report may have come while it was not yet
+        // open): tell it again.
+        if (applying && *applying) return;
+        const Input in = placement();
+        reported.change(in);
+        rt::input(id, in);
+    }
 
   protected:
     void closeEvent(QCloseEvent* e) override {

@@ -2,6 +2,7 @@
 // with its caret, and each move of the caret or the selection. The window
 // layer keeps both; the box shows them as each view says.
 #include <QLineEdit>
+#include <QStyle>
 
 #include "runtime/backend/qt/controls.h"
 #include "runtime/window/window.h"
@@ -22,6 +23,28 @@ std::pair<int, int> caretOf(const QLineEdit* e) {
 
 class EntryAdapter final : public ControlAdapter {
   public:
+    // A value wider than its box is shown whole: the box grows from the edge
+    // its text is aligned to (a number's right edge stays), up to the
+    // window's edge. A text entry being edited scrolls as usual instead.
+    static void fit(const Win& w, QLineEdit* e, const ControlView& c) {
+        QRect r(w.units.x(c.at.x), w.units.y(c.at.y), w.units.x(c.at.w), w.units.y(c.at.h));
+        const bool grows = c.align == Align::Right || !c.focused;
+        const QMargins m = e->textMargins();
+        const int frame = e->hasFrame() ? 2 * e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) : 0;
+        // The edit's own margin is 2 px a side, and the caret takes one more.
+        const int need = e->fontMetrics().horizontalAdvance(e->text()) + m.left() + m.right() +
+                         frame + 2 * 2 + 1;
+        if (grows && need > r.width()) {
+            const int room = e->parentWidget() ? e->parentWidget()->width() : need;
+            if (c.align == Align::Right)
+                r.setLeft(std::max(0, r.right() + 1 - need));
+            else
+                r.setWidth(std::min(need, std::max(r.width(), room - r.x())));
+            e->raise();
+        }
+        if (e->geometry() != r) e->setGeometry(r);
+    }
+
     Made create(Building& b, const ControlView& c) const override {
         auto* e = new QLineEdit(b.surface);
         e->setFocusPolicy(Qt::ClickFocus);
@@ -44,10 +67,11 @@ class EntryAdapter final : public ControlAdapter {
         QObject::connect(e, &QLineEdit::selectionChanged, e, moved);
         return {e};
     }
-    bool update(Win&, QWidget* widget, const WindowView*, const ControlView& c) const override {
+    bool update(Win& w, QWidget* widget, const WindowView*, const ControlView& c) const override {
         const QString text = q(c.text);
         auto* e = static_cast<QLineEdit*>(widget);
         if (e->text() != text) e->setText(text);
+        fit(w, e, c);
         e->setReadOnly(c.readOnly);
         if (caretOf(e) != std::pair{c.caret, c.anchor}) {
             const int anchor = indexOfChar(text, c.anchor);

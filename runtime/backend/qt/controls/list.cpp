@@ -6,11 +6,21 @@
 // of its own beside the tree (kept in the window's widgets under the list's
 // id negated), and its arrows, track, thumb and the wheel go to the window
 // layer as raw input. A list that shows no thumb scrolls its rows itself.
+//
+// The rows (and the header) are drawn at the list's line height, as its
+// browse counts a page, no higher than lets the page fill what the list
+// shows; each cell is drawn at its column's alignment and indent (decimal:
+// the decimal point that far from the right edge), with the column's right
+// border line. The highlighted row shows whether the list has the focus.
+#include <QApplication>
 #include <QHeaderView>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QWheelEvent>
+#include <optional>
 
 #include "runtime/backend/qt/controls.h"
 #include "runtime/window/window.h"
@@ -79,6 +89,18 @@ class ThumbBar final : public QScrollBar {
     Wheel* wheel_;
 };
 
+// The header at the line height.
+class ListHeader final : public QHeaderView {
+  public:
+    explicit ListHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+    int height = 0;  // px; 0 its own
+    QSize sizeHint() const override {
+        QSize s = QHeaderView::sizeHint();
+        if (height > 0) s.setHeight(height);
+        return s;
+    }
+};
+
 class ListTree final : public QTreeWidget {
   public:
     ListTree(QWidget* parent, int window, int control)
@@ -87,6 +109,24 @@ class ListTree final : public QTreeWidget {
     Wheel wheel;
     ThumbBar* bar = nullptr;
     bool thumbShown = false;  // the browse's thumb on the bar, not the tree's own
+    std::optional<bool> focusLook;  // the highlight drawn for the focus (or not)
+    std::vector<Column> columns;
+    std::vector<QChar> points;  // each column's decimal point
+    DialogUnits units;
+    int lineHeight = 0;  // px, from the list's line height; 0 Qt's own
+    int pageRows = 1;    // a page as the browse counts it
+    int rowHeight = 0;   // px, as drawn
+
+    // The line height, or less when the page would not fit what is shown
+    // (a horizontal scroll bar takes its room).
+    void fitRows() {
+        int h = 0;
+        if (lineHeight > 0) h = std::max(1, std::min(lineHeight, viewport()->height() / pageRows));
+        if (h != rowHeight) {
+            rowHeight = h;
+            scheduleDelayedItemsLayout();
+        }
+    }
 
   protected:
     void wheelEvent(QWheelEvent* e) override {
@@ -95,7 +135,60 @@ class ListTree final : public QTreeWidget {
         else
             QTreeWidget::wheelEvent(e);
     }
+    bool viewportEvent(QEvent* e) override {
+        if (e->type() == QEvent::Resize) fitRows();
+        return QTreeWidget::viewportEvent(e);
+    }
 };
+
+class ListDelegate final : public QStyledItemDelegate {
+  public:
+    explicit ListDelegate(ListTree* tree) : QStyledItemDelegate(tree), tree_(tree) {}
+    QSize sizeHint(const QStyleOptionViewItem& o, const QModelIndex& index) const override {
+        QSize s = QStyledItemDelegate::sizeHint(o, index);
+        if (tree_->rowHeight > 0) s.setHeight(tree_->rowHeight);
+        return s;
+    }
+    void paint(QPainter* p, const QStyleOptionViewItem& o, const QModelIndex& index) const override {
+        QStyleOptionViewItem opt = o;
+        initStyleOption(&opt, index);
+        const QString text = opt.text;
+        opt.text.clear();
+        QStyle* style = opt.widget ? opt.widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, p, opt.widget);
+        const std::size_t n = static_cast<std::size_t>(index.column());
+        const Column* col = n < tree_->columns.size() ? &tree_->columns[n] : nullptr;
+        const QRect r = opt.rect;
+        p->save();
+        p->setClipRect(r);
+        p->setFont(opt.font);
+        const bool selected = opt.state & QStyle::State_Selected;
+        p->setPen(opt.palette.color(QPalette::Normal,
+                                    selected ? QPalette::HighlightedText : QPalette::Text));
+        const QFontMetrics fm(opt.font);
+        const int x = cellTextX(fm, text, r, col ? col->align : Align::Left,
+                                col ? tree_->units.x(col->indent) : 0,
+                                n < tree_->points.size() ? tree_->points[n] : QChar('.'));
+        p->drawText(QRect(x, r.top(), std::max(r.right() + 1 - x, fm.horizontalAdvance(text)),
+                          r.height()),
+                    Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        if (!col || col->rightBorder) {
+            p->setPen(opt.palette.color(QPalette::Normal, QPalette::Mid));
+            p->drawLine(r.right(), r.top(), r.right(), r.bottom());
+        }
+        p->restore();
+    }
+
+  private:
+    ListTree* tree_;
+};
+
+// A column's decimal point: its amount picture's, else none ('\0': after the text).
+QChar pointOf(const Column& c) {
+    if (c.align != Align::Decimal) return QChar('.');
+    const std::optional<Picture> p = Picture::parse(c.picture);
+    return p && p->kind == Picture::Kind::Amount ? QChar(p->decimalPoint) : QChar();
+}
 
 // The tree, and the bar at its right while the list shows a thumb.
 void layOut(const Win& w, ListTree* t, const ControlView& c) {
@@ -116,6 +209,19 @@ class ListAdapter final : public ControlAdapter {
         auto* t = new ListTree(b.surface, b.v.id, c.id);
         t->setRootIsDecorated(false);
         t->setFocusPolicy(Qt::ClickFocus);
+        t->setUniformRowHeights(true);
+        t->setAutoScroll(false);  // the page is the browse's: the tree never scrolls it
+        auto* header = new ListHeader(t);
+        t->setHeader(header);
+        t->setItemDelegate(new ListDelegate(t));
+        t->units = b.w.units;
+        t->columns.assign(l.columns.begin(), l.columns.end());
+        for (const Column& col : l.columns) t->points.push_back(pointOf(col));
+        if (l.lineHeight > 0) {
+            t->lineHeight = b.w.units.y(l.lineHeight);
+            header->height = t->lineHeight;
+            t->pageRows = std::max(1, (c.at.h - l.lineHeight) / l.lineHeight);
+        }
         t->setColumnCount(static_cast<int>(l.columns.size()));
         QStringList headers;
         for (const auto& col : l.columns) headers << q(col.header);
@@ -133,7 +239,11 @@ class ListAdapter final : public ControlAdapter {
         return {t, t->viewport()};
     }
     void place(const Win& w, QWidget* widget, const ControlView& c) const override {
-        layOut(w, static_cast<ListTree*>(widget), c);
+        auto* t = static_cast<ListTree*>(widget);
+        const ListPayload& l = listOf(c);
+        if (l.lineHeight > 0) t->pageRows = std::max(1, (c.at.h - l.lineHeight) / l.lineHeight);
+        layOut(w, t, c);
+        t->fitRows();
     }
     bool update(Win& w, QWidget* widget, const WindowView* old,
                 const ControlView& c) const override {
@@ -171,6 +281,22 @@ class ListAdapter final : public ControlAdapter {
                 t->addTopLevelItem(item);
             }
         }
+        // The highlight of the list with the focus, or the quieter one of a
+        // list without it.
+        if (t->focusLook != c.focused) {
+            t->focusLook = c.focused;
+            QPalette pal = t->palette();
+            const QPalette base = QApplication::palette(t);
+            for (auto group : {QPalette::Active, QPalette::Inactive}) {
+                pal.setColor(group, QPalette::Highlight,
+                             c.focused ? base.color(QPalette::Active, QPalette::Highlight)
+                                       : QColor(0xc0, 0xc0, 0xc0));
+                pal.setColor(group, QPalette::HighlightedText,
+                             c.focused ? base.color(QPalette::Active, QPalette::HighlightedText)
+                                       : base.color(QPalette::Active, QPalette::Text));
+            }
+            t->setPalette(pal);
+        }
         if (l.highlight > 0 && l.highlight <= t->topLevelItemCount())
             t->setCurrentItem(t->topLevelItem(l.highlight - 1));
         else
@@ -180,6 +306,25 @@ class ListAdapter final : public ControlAdapter {
 };
 
 }  // namespace
+
+int cellTextX(const QFontMetrics& fm, const QString& text, const QRect& cell, Align align,
+              int indent, QChar point) {
+    const int right = cell.right() + 1;
+    switch (align) {
+        case Align::Left:
+            return cell.left() + indent;
+        case Align::Right:
+            return right - indent - fm.horizontalAdvance(text);
+        case Align::Center:
+            return cell.left() + (cell.width() - fm.horizontalAdvance(text)) / 2;
+        case Align::Decimal: {
+            // The text before the point ends indent from the right edge.
+            const int at = point.isNull() ? -1 : static_cast<int>(text.indexOf(point));
+            return right - indent - fm.horizontalAdvance(at < 0 ? text : text.left(at));
+        }
+    }
+    return cell.left() + indent;
+}
 
 const ControlAdapter& listAdapter() {
     static const ListAdapter a;

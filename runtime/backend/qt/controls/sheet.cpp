@@ -18,6 +18,8 @@ class SheetAdapter final : public ControlAdapter {
         auto* frameBox = new QFrame(b.surface);
         frameBox->setFrameShape(QFrame::StyledPanel);
         auto* bar = new QTabBar(b.surface);
+        // Each tab as wide as its text, so even a sheet's only tab is a tab.
+        bar->setExpanding(false);
         b.bars[c.id] = bar;
         const int id = b.v.id;
         const Win* win = &w;

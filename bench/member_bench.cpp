@@ -1,0 +1,378 @@
+// What the user of the member list BrowseCLANOVI waits for, headless, over
+// 1 000 and 20 000 members (full-width rows of about 20 KB, 40 surnames that
+// many members share): opening the list (from where the menu item starts the
+// procedure, the new thread included, to the first page at the display), a
+// locate in the surname order (Enter in the surname entry to the located page
+// shown) and a page down in the club order the list opens on and in the
+// surname order (the key to the next page shown). Each beside the raw
+// statement that returns the same page (the thirty columns and the three
+// joined names and codes), run once on a connection of its own each time a
+// page of ours reaches the display, on that same thread (window_bench.h).
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <future>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/bench_support.h"
+#include "bench/window_bench.h"
+#include "core/dictionary/dictionary.h"
+#include "core/startup/program.h"
+#include "core/storage/storage.h"
+#include "framework/globals.h"
+#include "members/browse_clanovi.h"
+#include "runtime/text.h"
+#include "runtime/threads.h"
+#include "runtime/window/window.h"
+
+namespace fs = std::filesystem;
+using bench::Clock;
+using bench::Display;
+using bench::Samples;
+
+namespace {
+
+Display display;
+
+// What the list's view reads: the thirty member fields, then the joined
+// names and codes.
+const char* const Select =
+    "SELECT M1_SPS, M1_SIP, M1_SIF, M1_PRE, M1_IME, M1_IOC, M1_BLK, M1_JMB, M1_DRO, M1_ADR, "
+    "M1_MST, M1_KVA, M1_ZAN, M1_SIB, M1_SIN, M1_STC, M1_CDA, M1_DCA, M1_EVB, M1_SNU, M1_CLP, "
+    "M1_PRZ, M1_NIZ, M1_SIK, M1_SIU, M1_FTE, M1_FMO, M1_EML, M1_PUS, M1_NAP, N1_NAC, N1_SIN, "
+    "B1_BRS, B1_SIB, STU_NAS, STU_KVA FROM CLANOVI LEFT JOIN NACION ON N1_SIN = M1_SIN "
+    "LEFT JOIN BRAST ON B1_SIB = M1_SIB LEFT JOIN STUPEM ON STU_KVA = M1_KVA ";
+
+// The two orders: by club (the first tab) and by surname, the member code
+// breaking ties.
+struct Order {
+    const char* by;     // ORDER BY
+    const char* after;  // the keyset condition after a row (key value, code)
+    int keyColumn;      // the key's column in the statement
+};
+const Order Orders[2] = {
+    {"ORDER BY M1_SIP COLLATE NOCASE, M1_SIF",
+     "WHERE (M1_SIP, M1_SIF) > (? COLLATE NOCASE, ?) ", 1},
+    {"ORDER BY M1_PRE COLLATE NOCASE, M1_SIF",
+     "WHERE (M1_PRE, M1_SIF) > (? COLLATE NOCASE, ?) ", 3},
+};
+
+struct Case {
+    std::string dir;
+    int size = 0;
+    std::unique_ptr<bench::Raw> raw;
+    int window = 0;  // the open list (0: none)
+    int pageRows = 0;
+    int list = 0, surnameTab = 0, clubTab = 0, surnameEntry = 0;
+    std::string names[2];  // two surnames to locate, Windows-1250 as stored
+    int closedBefore = 0;
+    // The raw page-down walk, per order: the last row's key and code.
+    std::string lastKey[2];
+    std::int64_t lastCode[2] = {0, 0};
+    bool walking[2] = {false, false};
+};
+
+std::string limit(const Case* c) {
+    return " LIMIT " + std::to_string(c->pageRows);
+}
+
+// --- the raw statements, each run once, its time in µs
+double rawFirstPage(Case* c) {
+    sqlite3_stmt* s = c->raw->stmt(Select + std::string(Orders[0].by) + limit(c));
+    const auto t0 = Clock::now();
+    if (c->raw->run(s) != c->pageRows) std::exit(3);
+    return bench::microsSince(t0);
+}
+
+double rawLocate(Case* c, int n) {
+    sqlite3_stmt* s = c->raw->stmt(Select + std::string("WHERE M1_PRE >= ? COLLATE NOCASE ") +
+                                   Orders[1].by + limit(c));
+    const auto t0 = Clock::now();
+    c->raw->api().bind_text(s, 1, c->names[n].data(), static_cast<int>(c->names[n].size()),
+                            SQLITE_STATIC);
+    if (c->raw->run(s) != c->pageRows) std::exit(3);
+    return bench::microsSince(t0);
+}
+
+double rawNextPage(Case* c, int o) {
+    const Order& order = Orders[o];
+    sqlite3_stmt* first = c->raw->stmt(Select + std::string(order.by) + limit(c));
+    sqlite3_stmt* next = c->raw->stmt(Select + std::string(order.after) + order.by + limit(c));
+    if (!c->walking[o]) {
+        c->raw->run(first, &c->lastKey[o], &c->lastCode[o], order.keyColumn, 2);
+        c->walking[o] = true;
+    }
+    const auto& api = c->raw->api();
+    const auto t0 = Clock::now();
+    if (o == 0)
+        api.bind_int64(next, 1, std::stoll(c->lastKey[o]));
+    else
+        api.bind_text(next, 1, c->lastKey[o].data(), static_cast<int>(c->lastKey[o].size()),
+                      SQLITE_TRANSIENT);
+    api.bind_int64(next, 2, c->lastCode[o]);
+    const int rows = c->raw->run(next, &c->lastKey[o], &c->lastCode[o], order.keyColumn, 2);
+    const double us = bench::microsSince(t0);
+    if (rows < c->pageRows) c->walking[o] = false;  // the end: the top again
+    return us;
+}
+
+std::vector<std::unique_ptr<Case>> cases;
+Case* current = nullptr;  // the case whose directory is the current one
+
+void closeWindow(Case* c) {
+    rt::input(c->window, rt::Input{rt::Input::Kind::Close});
+    display.waitClosed(c->closedBefore + 1);
+    rt::joinAllThreads();
+    c->window = 0;
+}
+
+void enter(Case* c) {
+    if (current == c) return;
+    if (current && current->window) closeWindow(current);
+    storage::closeAllConnections();  // connections are per database name: a new directory
+    fs::current_path(c->dir);
+    current = c;
+}
+
+// Starts BrowseCLANOVI on a thread of its own as the menu does; the time from
+// the start of the procedure to its first page at the display.
+double openWindow(Case* c) {
+    display.arm([](const rt::WindowView& v) {
+        const rt::ListPayload* l = bench::listOf(v);
+        return l && !l->rows.empty();
+    });
+    c->closedBefore = display.closedCount();
+    const auto t0 = Clock::now();
+    rt::startProcedure([] { BrowseCLANOVI(); }, 50000);
+    const auto shown = display.wait();
+    rt::ViewPtr v = display.last();
+    c->window = v->id;
+    c->pageRows = static_cast<int>(bench::listOf(*v)->rows.size());
+    for (const auto& k : v->controls) {
+        if (k.kind == rt::ControlKind::List) c->list = k.id;
+        if (k.name == "?CLA:M1_PRE") c->surnameEntry = k.id;
+        if (k.kind == rt::ControlKind::Tab && k.text == "Prezime") c->surnameTab = k.id;
+        if (k.kind == rt::ControlKind::Tab && k.text == "Šifra PD") c->clubTab = k.id;
+    }
+    rt::waitIdle(10000);
+    return std::chrono::duration<double>(shown - t0).count();
+}
+
+void ensureOpen(Case* c) {
+    enter(c);
+    if (!c->window) openWindow(c);
+}
+
+void chooseTab(Case* c, int order) {
+    rt::input(c->window,
+              rt::Input{rt::Input::Kind::TabChosen, order ? c->surnameTab : c->clubTab});
+    rt::waitIdle(10000);
+}
+
+// --- ours
+void oursOpen(benchmark::State& state, Case* c, Samples& into) {
+    enter(c);
+    if (c->window) closeWindow(c);
+    double raw = 0;
+    display.pair([c, &raw] {
+        if (c->pageRows) raw = rawFirstPage(c);
+    });
+    for (auto _ : state) {
+        const double t = openWindow(c);
+        if (raw > 0)
+            bench::sample(state, into, t, raw);
+        else
+            state.SetIterationTime(t);
+        closeWindow(c);
+    }
+    display.pair(nullptr);
+}
+
+// Types the n-th surname; Enter until the located page is shown.
+double locateOnce(Case* c, int n) {
+    bench::typeInto(c->window, c->surnameEntry, bench::trimmed(c->names[n]));
+    const std::string want = bench::trimmed(rt::toUtf8(c->names[n]));
+    // The first member of that surname, on the first line.
+    return bench::timed(
+        display, c->window,
+        [want](const rt::WindowView& v) {
+            const rt::ListPayload* l = bench::listOf(v);
+            return l && l->highlight == 1 && bench::highlighted(v, 3) == want;
+        },
+        bench::keyInput(rt::key::Enter));
+}
+
+void oursLocate(benchmark::State& state, Case* c, Samples& into) {
+    ensureOpen(c);
+    chooseTab(c, 1);
+    int i = 0, n = 0;
+    double raw = 0;
+    display.pair([c, &n, &raw] { raw = rawLocate(c, n); });
+    for (const auto warm = Clock::now() + bench::WarmUp; Clock::now() < warm;)
+        locateOnce(c, n = i++ % 2);
+    i = 0;
+    for (auto _ : state) {
+        n = i++ % 2;
+        bench::sample(state, into, locateOnce(c, n), raw);
+    }
+    display.pair(nullptr);
+}
+
+double pageDownOnce(Case* c) {
+    const std::string before = bench::firstRow(*display.last()) + "|" +
+                               std::string(bench::listOf(*display.last())->rows[0][2]);
+    return bench::timed(
+        display, c->window,
+        [before](const rt::WindowView& v) {
+            const rt::ListPayload* l = bench::listOf(v);
+            return l && !l->rows.empty() &&
+                   bench::firstRow(v) + "|" + std::string(l->rows[0][2]) != before;
+        },
+        bench::keyInput(rt::key::PageDown));
+}
+
+void top(Case* c) {
+    rt::input(c->window, bench::keyInput(rt::key::Home));
+    rt::waitIdle(10000);
+}
+
+void oursPageDown(benchmark::State& state, Case* c, int order, Samples& into) {
+    ensureOpen(c);
+    chooseTab(c, order);
+    rt::input(c->window, rt::Input{rt::Input::Kind::Focus, c->list});
+    auto fromTop = [c, order] {
+        top(c);
+        c->walking[order] = false;
+    };
+    double raw = 0;
+    display.pair([c, order, &raw] { raw = rawNextPage(c, order); });
+    // Within the 1 000 members of the smaller table.
+    fromTop();
+    const auto warm = Clock::now() + bench::WarmUp;
+    for (int pages = 1; Clock::now() < warm; ++pages) {
+        if (pages % 40 == 0)
+            fromTop();
+        else
+            pageDownOnce(c);
+    }
+    fromTop();
+    for (auto _ : state) bench::sample(state, into, pageDownOnce(c), raw);
+    display.pair(nullptr);
+}
+
+void rawLoop(benchmark::State& state, Case* c, const std::function<double(int)>& run) {
+    ensureOpen(c);
+    c->walking[0] = c->walking[1] = false;
+    int i = 0;
+    for (auto _ : state) state.SetIterationTime(run(i++) / 1e6);
+}
+
+const char* const Figures[] = {"open_list", "locate_surname_order", "page_down_club_order",
+                               "page_down_surname_order"};
+
+void registerCase(Case* c) {
+    const std::string size = "_" + std::to_string(c->size);
+    auto add = [](const std::string& name, int iterations, auto f) {
+        benchmark::RegisterBenchmark(name.c_str(), f)
+            ->UseManualTime()
+            ->Iterations(iterations)
+            ->Unit(benchmark::kMicrosecond);
+    };
+    auto reg = [&](const char* fig, int iterations, auto ours, std::function<double(int)> raw) {
+        const std::string base = std::string("CLANOVI_") + fig + size;
+        Samples* into = &bench::samples()[base];
+        add(base + "/ours", iterations, [ours, into](benchmark::State& s) { ours(s, *into); });
+        add(base + "/raw_loop", iterations * 10,
+            [c, raw](benchmark::State& s) { rawLoop(s, c, raw); });
+    };
+    reg(
+        Figures[0], 20, [c](benchmark::State& s, Samples& i) { oursOpen(s, c, i); },
+        [c](int) { return rawFirstPage(c); });
+    reg(
+        Figures[1], 40, [c](benchmark::State& s, Samples& i) { oursLocate(s, c, i); },
+        [c](int n) { return rawLocate(c, n % 2); });
+    // Page downs from the top: fewer than the 1 000 members hold.
+    reg(
+        Figures[2], 20, [c](benchmark::State& s, Samples& i) { oursPageDown(s, c, 0, i); },
+        [c](int) { return rawNextPage(c, 0); });
+    reg(
+        Figures[3], 20, [c](benchmark::State& s, Samples& i) { oursPageDown(s, c, 1, i); },
+        [c](int) { return rawNextPage(c, 1); });
+}
+
+std::unique_ptr<Case> makeCase(const std::string& dir, int size) {
+    auto c = std::make_unique<Case>();
+    c->dir = dir;
+    c->size = size;
+    c->raw = std::make_unique<bench::Raw>((fs::path(dir) / "Clanovi.sqlite").string());
+    // Two surnames to locate: the one in the middle of the order and the one
+    // a quarter in.
+    for (int i = 0; i < 2; ++i) {
+        sqlite3_stmt* s = c->raw->stmt(
+            "SELECT M1_PRE FROM CLANOVI ORDER BY M1_PRE COLLATE NOCASE, M1_SIF LIMIT 1 OFFSET ?");
+        c->raw->api().bind_int(s, 1, i ? size / 4 : size / 2);
+        if (c->raw->api().step(s) == SQLITE_ROW)
+            c->names[i].assign(reinterpret_cast<const char*>(c->raw->api().column_text(s, 0)),
+                               static_cast<std::size_t>(c->raw->api().column_bytes(s, 0)));
+        c->raw->api().reset(s);
+    }
+    return c;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<char*> args;
+    if (int status = 0; bench::runsAsParent(argc, argv, args, status)) return status;
+    if (storage::sqlite().code != 0) {
+        std::cerr << storage::sqlite().text << "\n";
+        return 2;
+    }
+    // The fixtures the storage benchmark reads as well.
+    const std::string small = std::string(CLANOVI_BENCH_DATA) + "/small";
+    const std::string large = std::string(CLANOVI_BENCH_DATA) + "/members-20000";
+    if (!bench::makeDatabase(small, 1000, 1000) || !bench::makeDatabase(large, 20000, 120)) {
+        std::cerr << "could not make the fixtures\n";
+        return 2;
+    }
+    const fs::path scratch =
+        fs::temp_directory_path() / ("member-bench-" + std::to_string(getpid()));
+    fs::create_directories(scratch);
+    const fs::path home = fs::current_path();
+
+    installComponents();
+    rt::setBackend(&display);
+    rt::runProcess([&] {
+        GlobalErrors().Init(&GlobalErrorStatus);
+        INIMgr().Init((scratch / "Sutrik.INI").string(), 0, 0);
+        cases.push_back(makeCase(small, 1000));
+        cases.push_back(makeCase(large, 20000));
+        for (auto& c : cases) registerCase(c.get());
+
+        bench::runRegistered(argc, argv);
+        if (current && current->window) closeWindow(current);
+        rt::joinAllThreads();
+        storage::closeAllConnections();
+        INIMgr().Kill();
+    });
+    rt::setBackend(nullptr);
+    fs::current_path(home);
+    fs::remove_all(scratch);
+
+    std::printf("\n");
+    for (auto& c : cases)
+        for (const char* fig : Figures) {
+            const std::string name = std::string("CLANOVI_") + fig + "_" + std::to_string(c->size);
+            bench::printPaired(name, name + "/raw_loop");
+        }
+    for (const char* fig : Figures) {
+        const std::string name = std::string("CLANOVI_") + fig;
+        bench::printSampleGrowth(name, name + "_1000", name + "_20000");
+    }
+    cases.clear();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,287 @@
+// The Qt display drawing views it is handed, on the offscreen platform: what
+// the widgets show and where, and the keys the frame takes. The views are
+// made here as the window layer would publish them; no procedure runs.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QTreeWidget>
+#include <memory>
+
+#include "runtime/backend/qt/controls.h"
+#include "runtime/backend/qt/qt_backend.h"
+
+namespace {
+
+using rt::ControlKind;
+using rt::ControlView;
+using rt::WindowView;
+
+constexpr int Frame = 1, Child = 2;
+
+ControlView control(int id, ControlKind kind, rt::Rect at, std::string text = {}) {
+    ControlView c;
+    c.id = id;
+    c.kind = kind;
+    c.at = at;
+    c.text = std::move(text);
+    return c;
+}
+
+rt::Column column(const char* header, int width, rt::Align align, int indent,
+                  const char* picture) {
+    rt::Column c;
+    c.header = header;
+    c.width = width;
+    c.align = align;
+    c.indent = indent;
+    c.picture = picture;
+    return c;
+}
+
+class DisplayTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        backend_ = std::make_unique<rt::QtBackend>();
+        WindowView f;
+        f.id = Frame;
+        f.kind = rt::WindowKind::Frame;
+        f.title = "Frame";
+        f.at = {0, 0, 500, 340};
+        f.controls.push_back(control(1, ControlKind::Menu, {}, "&Servis"));
+        ControlView item = control(2, ControlKind::Item, {}, "Izlaz");
+        item.parent = 1;
+        f.controls.push_back(item);
+        show(f);
+    }
+    void TearDown() override {
+        backend_->stop();
+        backend_.reset();
+    }
+
+    void show(const WindowView& v) {
+        auto p = std::make_shared<WindowView>(v);
+        p->serial = ++serial_;
+        backend_->show(p);
+        settle();
+    }
+    void settle() {
+        for (int i = 0; i < 200; ++i) {
+            QApplication::processEvents();
+            if (backend_->drawn() && i > 5) break;
+        }
+    }
+    // A child window of 300 x 200 units holding these controls.
+    WindowView child(std::vector<ControlView> controls) {
+        WindowView v;
+        v.id = Child;
+        v.title = "Child";
+        v.at = {10, 10, 300, 200};
+        v.resizable = true;
+        v.minSize = {0, 0, 300, 200};
+        v.grey = true;
+        for (auto& c : controls) v.controls.push_back(std::move(c));
+        return v;
+    }
+    QWidget* widget(int control) { return backend_->probe().widget(Child, control); }
+    QMenuBar* menuBar() {
+        auto* f = qobject_cast<QMainWindow*>(backend_->probe().top(Frame));
+        return f ? f->menuBar() : nullptr;
+    }
+    void press(QWidget* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier,
+               bool release = true) {
+        QKeyEvent down(QEvent::KeyPress, key, mods);
+        QApplication::sendEvent(w, &down);
+        if (release) {
+            QKeyEvent up(QEvent::KeyRelease, key,
+                         key == Qt::Key_Alt ? Qt::NoModifier : mods);
+            QApplication::sendEvent(w, &up);
+        }
+        settle();
+    }
+    const rt::DialogUnits& units() { return backend_->units(); }
+
+    std::unique_ptr<rt::QtBackend> backend_;
+    std::uint64_t serial_ = 0;
+};
+
+// A browse's list of rows at the line height, with its columns.
+ControlView list(int id, rt::Rect at, std::vector<rt::Column> columns, int rows) {
+    ControlView c = control(id, ControlKind::List, at);
+    rt::ListPayload& l = c.payload.emplace<rt::ListPayload>();
+    l.columns = rt::ColumnList(std::move(columns));
+    for (int r = 1; r <= rows; ++r) {
+        std::vector<std::string> cells;
+        for (std::size_t i = 0; i < l.columns.size(); ++i)
+            cells.push_back(std::to_string(r) + ".50");
+        l.rows.push_back(rt::ListRow(cells));
+    }
+    l.highlight = 1;
+    l.thumb = 0;
+    l.lineHeight = 10;
+    return c;
+}
+
+TEST_F(DisplayTest, AltAloneAndF10OpenTheMenuBar) {
+    show(child({control(1, ControlKind::Entry, {10, 10, 60, 10}, "abc")}));
+    QWidget* e = widget(1);
+    ASSERT_TRUE(e && menuBar());
+    ASSERT_EQ(menuBar()->activeAction(), nullptr);
+    press(e, Qt::Key_F10);
+    ASSERT_NE(menuBar()->activeAction(), nullptr);
+    EXPECT_EQ(menuBar()->activeAction()->text(), "&Servis");
+    press(menuBar()->activeAction()->menu(), Qt::Key_Escape);
+    press(menuBar(), Qt::Key_Escape);
+    menuBar()->setActiveAction(nullptr);
+    settle();
+    // Alt with a key between is no menu key.
+    press(e, Qt::Key_Alt, Qt::AltModifier, false);
+    press(e, Qt::Key_X, Qt::AltModifier);
+    QKeyEvent up(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+    QApplication::sendEvent(e, &up);
+    settle();
+    EXPECT_EQ(menuBar()->activeAction(), nullptr);
+    press(e, Qt::Key_Alt, Qt::AltModifier);
+    EXPECT_NE(menuBar()->activeAction(), nullptr);
+}
+
+// Rows at the line height fill the page; a horizontal scroll bar makes them
+// lower so the page still fits; each column has its right border line.
+TEST_F(DisplayTest, ListRowsFillThePageAndColumnsHaveBorders) {
+    // A header and five rows of 10 units, and room for the list's frame.
+    show(child({list(1, {8, 8, 200, 62},
+                     {column("A", 40, rt::Align::Right, 2, "@n_3"),
+                      column("B", 60, rt::Align::Left, 2, "@s20")},
+                     5),
+                list(2, {8, 90, 100, 60},
+                     {column("A", 80, rt::Align::Left, 2, "@s20"),
+                      column("B", 80, rt::Align::Left, 2, "@s20")},
+                     5)}));
+    auto* fits = qobject_cast<QTreeWidget*>(widget(1));
+    auto* wide = qobject_cast<QTreeWidget*>(widget(2));
+    ASSERT_TRUE(fits && wide);
+    const int line = units().y(10);
+    EXPECT_EQ(fits->header()->height(), line);
+    EXPECT_EQ(fits->visualItemRect(fits->topLevelItem(0)).height(), line);
+    EXPECT_GE(fits->viewport()->height(), 5 * line);
+    ASSERT_TRUE(wide->horizontalScrollBar()->isVisible());
+    const int rowH = wide->visualItemRect(wide->topLevelItem(0)).height();
+    EXPECT_LE(rowH, line);
+    EXPECT_LE(5 * rowH, wide->viewport()->height());
+    EXPECT_GT(5 * (rowH + 1), wide->viewport()->height());
+
+    const QImage img = fits->viewport()->grab().toImage();
+    const int border = units().x(40) - 1;  // the first column's last pixel
+    const int y = fits->visualItemRect(fits->topLevelItem(2)).center().y();
+    ASSERT_GT(img.width(), border);
+    const QColor line3 = img.pixelColor(border, y), inside = img.pixelColor(3, y);  // left of the right-aligned text
+    EXPECT_LT(line3.lightness(), inside.lightness() - 40) << "no border line at x " << border;
+    // The list's own scroll bar shows the thumb beside the tree.
+    auto* bar = qobject_cast<QScrollBar*>(widget(-1));
+    ASSERT_TRUE(bar);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->geometry().left(), fits->geometry().right() + 1);
+}
+
+TEST_F(DisplayTest, DecimalColumnsLineUpTheirPoints) {
+    const QFontMetrics fm(QApplication::font());
+    const QRect cell(10, 0, 120, 15);
+    const int indent = units().x(32), right = cell.right() + 1;
+    for (const char* text : {"1.50", "12345.50", "-7.25", "0.00"}) {
+        SCOPED_TRACE(text);
+        const QString t = text;
+        const int x = rt::cellTextX(fm, t, cell, rt::Align::Decimal, indent, '.');
+        EXPECT_EQ(x + fm.horizontalAdvance(t.left(t.indexOf('.'))), right - indent);
+    }
+    // A comma as the point; none at all: the text ends there.
+    EXPECT_EQ(rt::cellTextX(fm, "1.234,50", cell, rt::Align::Decimal, indent, ',') +
+                  fm.horizontalAdvance("1.234"),
+              right - indent);
+    EXPECT_EQ(rt::cellTextX(fm, "ABC", cell, rt::Align::Decimal, 9, QChar()) +
+                  fm.horizontalAdvance("ABC"),
+              right - 9);
+    EXPECT_EQ(rt::cellTextX(fm, "ABC", cell, rt::Align::Right, 3, '.') + fm.horizontalAdvance("ABC"),
+              right - 3);
+    EXPECT_EQ(rt::cellTextX(fm, "ABC", cell, rt::Align::Left, 3, '.'), cell.left() + 3);
+}
+
+TEST_F(DisplayTest, FocusedListsHighlightDiffersFromAnUnfocusedOnes) {
+    ControlView l = list(1, {8, 8, 200, 60}, {column("A", 40, rt::Align::Left, 2, "@s5")}, 3);
+    ControlView e = control(2, ControlKind::Entry, {8, 80, 60, 10});
+    l.focused = true;
+    show(child({l, e}));
+    auto* tree = qobject_cast<QTreeWidget*>(widget(1));
+    ASSERT_TRUE(tree);
+    auto highlightPixel = [&] {
+        const QImage img = tree->viewport()->grab().toImage();
+        return img.pixelColor(units().x(30), tree->visualItemRect(tree->topLevelItem(0)).center().y());
+    };
+    const QColor focused = highlightPixel();
+    l.focused = false;
+    e.focused = true;
+    show(child({l, e}));
+    const QColor unfocused = highlightPixel();
+    // Plainly different, not a shade apart.
+    const int apart = std::abs(focused.red() - unfocused.red()) +
+                      std::abs(focused.green() - unfocused.green()) +
+                      std::abs(focused.blue() - unfocused.blue());
+    EXPECT_GT(apart, 90) << std::hex << focused.rgb() << " and " << unfocused.rgb();
+    EXPECT_NE(unfocused.rgb(), QColor(Qt::white).rgb()) << "the unfocused list shows no highlight";
+}
+
+TEST_F(DisplayTest, ASheetsOnlyTabIsDrawnAsATab) {
+    ControlView sheet = control(1, ControlKind::Sheet, {4, 4, 290, 150});
+    sheet.payload = rt::SheetPayload{2};
+    ControlView tab = control(2, ControlKind::Tab, {}, "Podaci");
+    tab.parent = 1;
+    show(child({sheet, tab}));
+    auto* bar = qobject_cast<QTabBar*>(widget(-1));
+    ASSERT_TRUE(bar);
+    ASSERT_EQ(bar->count(), 1);
+    const QRect r = bar->tabRect(0);
+    EXPECT_GE(r.width(), bar->fontMetrics().horizontalAdvance("Podaci"));
+    EXPECT_LT(r.width(), bar->width() / 3) << "a strip over the whole sheet, not a tab";
+}
+
+// A value wider than its entry shows whole: a number's box grows to the
+// left (its right edge stays), a text's to the right while it is not being
+// edited; one that fits keeps its size.
+TEST_F(DisplayTest, AValueWiderThanItsEntryIsShownWhole) {
+    ControlView code = control(1, ControlKind::Entry, {100, 10, 23, 10}, "100000");
+    code.align = rt::Align::Right;
+    code.focused = true;
+    ControlView text = control(2, ControlKind::Entry, {10, 30, 30, 10}, "WWWWWWWWWW");
+    ControlView small = control(3, ControlKind::Entry, {100, 50, 23, 10}, "12");
+    small.align = rt::Align::Right;
+    show(child({code, text, small}));
+    for (int id : {1, 2}) {
+        auto* e = qobject_cast<QLineEdit*>(widget(id));
+        ASSERT_TRUE(e);
+        SCOPED_TRACE(e->text().toStdString());
+        EXPECT_GT(e->width(), e->fontMetrics().horizontalAdvance(e->text()));
+    }
+    EXPECT_EQ(widget(1)->geometry().right() + 1, units().x(100) + units().x(23));
+    EXPECT_EQ(widget(2)->geometry().left(), units().x(10));
+    EXPECT_EQ(widget(3)->geometry(), QRect(units().x(100), units().y(50), units().x(23), units().y(10)));
+    // Being edited, the text scrolls in its box as usual.
+    text.focused = true;
+    code.focused = false;
+    show(child({code, text, small}));
+    EXPECT_EQ(widget(2)->width(), units().x(30));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
