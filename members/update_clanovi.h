@@ -2,6 +2,9 @@
 // The member form, called by the member list on its thread with the request
 // (insert, change, delete) in GlobalRequest; the outcome goes to
 // GlobalResponse.
+#include <string>
+#include <string_view>
+
 #include "core/dictionary/records.h"
 
 void UpdateCLANOVI();

@@ -16,6 +16,8 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -119,14 +121,27 @@ constexpr std::size_t Readers = 2;
 class PictureReaders {
   public:
     void ask(Job job) {
-        std::lock_guard g(m_);
-        latest_[{job.window, job.control}] = job.generation;
-        jobs_.push_back(std::move(job));
-        if (idle_ == 0 && started_ < Readers) {
-            ++started_;
-            std::thread([this] { work(); }).detach();
+        std::optional<Job> dropped;
+        {
+            std::lock_guard g(m_);
+            latest_[{job.window, job.control}] = job.generation;
+            jobs_.push_back(std::move(job));
+            if (idle_ == 0 && started_ < Readers) {
+                try {
+                    std::thread([this] { work(); }).detach();
+                    ++started_;
+                } catch (const std::system_error&) {
+                    // No thread to be had: with none at all, the picture
+                    // shows nothing rather than keeping the window busy.
+                    if (started_ == 0) {
+                        dropped = std::move(jobs_.back());
+                        jobs_.pop_back();
+                    }
+                }
+            }
+            cv_.notify_one();
         }
-        cv_.notify_one();
+        if (dropped) deliver(*dropped, nullptr);
     }
     void forget(int window) {
         std::lock_guard g(m_);
@@ -190,7 +205,14 @@ class PictureReaders {
                 jobs_.pop_front();
             }
             std::shared_ptr<PictureRead> r;
-            if (current(j)) r = read(j);
+            try {
+                if (current(j)) r = read(j);
+            } catch (...) {
+                // Out of memory finding the file: it shows nothing.
+                r = std::make_shared<PictureRead>();
+                r->control = j.control;
+                r->generation = j.generation;
+            }
             deliver(j, std::move(r));
         }
     }
@@ -233,7 +255,8 @@ void Window::setPicture(int id, std::string_view cp1250Path, bool fitBox) {
     dirty_ = true;
 }
 
-void Window::askPictures() {
+std::vector<int> Window::askPictures() {
+    std::vector<int> read;
     for (int i = 1; i <= controlCount(); ++i) {
         Control& c = control(i);
         if (c.kind != ControlKind::Image) continue;
@@ -253,8 +276,9 @@ void Window::askPictures() {
             s.fitBox = false;
             continue;
         }
-        readPicture(id_, i, s.generation, s.path);
+        read.push_back(i);
     }
+    return read;
 }
 
 void Window::takePicture(const PictureRead& r) {

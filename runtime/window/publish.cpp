@@ -250,7 +250,7 @@ void Window::publish() {
     if (!opened_ || closed_ || !dirty_) return;
     dirty_ = false;
     ++serial_;
-    askPictures();
+    const std::vector<int> pictures = askPictures();
     ViewPtr v = makeView();
     Hub& h = hub();
     Backend* b;
@@ -263,6 +263,9 @@ void Window::publish() {
         b = h.backend;
     }
     if (b) b->show(v);
+    // The files are read once the display has the view: waking a reader
+    // must not hold up the page it belongs to.
+    for (int c : pictures) readPicture(id_, c, control(c).image.generation, control(c).image.path);
 }
 
 }  // namespace rt

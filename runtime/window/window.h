@@ -294,8 +294,9 @@ class Window {
     void handleInput(const Input& in);
     // A picture read on the layer's thread, for this window's control.
     void takePicture(const PictureRead& read);
-    // Starts reading the pictures whose path changed (at a redraw).
-    void askPictures();
+    // At a redraw: the pictures whose path changed (or was given again)
+    // show nothing from now on; gives the controls whose file is to be read.
+    std::vector<int> askPictures();
     void handleKey(int k);
     // The keys that edit an entry's text or move its caret; false for others.
     bool editKey(Control& c, int k);

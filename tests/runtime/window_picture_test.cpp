@@ -14,6 +14,7 @@
 #include <set>
 
 #include "runtime/image/fit.h"
+#include "runtime/image/image.h"
 #include "runtime/threads.h"
 #include "tests/runtime/image_fixtures.h"
 #include "tests/runtime/window_harness.h"
@@ -147,8 +148,17 @@ TEST_F(PictureControlTest, WhatCannotBeReadShowsNothing) {
     writeBytes("cut.png", corrupt);
     writeBytes("empty.jpg", {});
     writeBytes("noise.bmp", imgtest::Bytes(300, 0x5A));
-    const char* paths[] = {"missing.png", "folder", "pipe.png", "cut.png",   "empty.jpg",
-                           "noise.bmp",   "C:\\GOOD.PNG", "   ", "good.png\\"};
+    {
+        // Larger than any photo is read: the file is refused unread.
+        std::ofstream huge("huge.png", std::ios::binary);
+        const imgtest::Bytes head = png(8, 8);
+        huge.write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
+    }
+    fs::resize_file("huge.png", rt::image::MaxFileBytes + 1);
+    const std::string longName(5000, 'a');
+    const char* paths[] = {"missing.png", "folder",       "pipe.png", "cut.png",
+                           "empty.jpg",   "noise.bmp",    "huge.png", "C:\\GOOD.PNG",
+                           "   ",         "good.png\\", longName.c_str()};
     std::atomic<int> which{0};
     run({0, 0, 50, 50}, rt::ImagePayload::Mode::Fit, [&](rt::Window& w, int k) {
         w.setPicture(1, k == F2 ? "good.png" : paths[which.load()]);

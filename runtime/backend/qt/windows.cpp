@@ -193,7 +193,6 @@ void QtBackend::State::create(Win& w, const WindowView& v) {
     w.applying = true;
     sub->adjustSize();
     // Its border goes no further in than the least size of its area.
-    // Its border goes no further in than the least size of its area.
     if (v.resizable) sub->setMinimumSize(sub->minimumSizeHint());
     sub->move(w.units.x(v.at.x), w.units.y(v.at.y));
     syncing = true;  // shown as the window layer says: active or not
@@ -341,7 +340,7 @@ void QtBackend::State::destroy(int id) {
             if (qobject_cast<QMdiSubWindow*>(w->second.top.data())) {
                 for (auto f = filt->targets.begin(); f != filt->targets.end();)
                     f = f->second.window == w->first ? filt->targets.erase(f) : std::next(f);
-                detach(w->second);
+                detach(w->second.top.data());
                 w = wins.erase(w);
             } else {
                 ++w;
