@@ -53,6 +53,7 @@ struct QtBackend::State {
         DialogUnits units;
     };
     std::map<int, Win> wins;
+    std::map<int, ViewPtr> unframed;  // children shown before the frame: their last views
     int frame = 0;
     std::map<int, QWidget*> dialogs;
     std::map<int, DialogRequest> requests;

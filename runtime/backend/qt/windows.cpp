@@ -294,10 +294,21 @@ void QtBackend::State::syncActive() {
 void QtBackend::State::apply(const ViewPtr& v) {
     auto it = wins.find(v->id);
     if (it == wins.end()) {
+        // A child whose view comes before the frame's (the splash, started
+        // as the frame opens) waits for the frame's area to open in.
+        if (v->kind == WindowKind::Child && !mdiArea()) {
+            unframed[v->id] = v;
+            return;
+        }
         Win& w = wins[v->id];
         create(w, *v);
         update(w, *v);
         w.view = v;
+        if (v->kind == WindowKind::Frame) {
+            auto waiting = std::move(unframed);
+            unframed.clear();
+            for (auto& [id, child] : waiting) apply(child);
+        }
         return;
     }
     update(it->second, *v);
@@ -305,6 +316,7 @@ void QtBackend::State::apply(const ViewPtr& v) {
 }
 
 void QtBackend::State::destroy(int id) {
+    unframed.erase(id);
     auto it = wins.find(id);
     if (it == wins.end()) return;
     auto* filt = static_cast<InputFilter*>(filter);
