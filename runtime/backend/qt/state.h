@@ -61,6 +61,10 @@ struct QtBackend::State {
     QObject* filter = nullptr;
     PrinterChoice printer;  // the printer set-up's last OK
     bool syncing = false;  // the display itself activates or focuses: report nothing
+    // Where syncActive last put the focus (window, control; 0 its surface).
+    struct FocusShown {
+        int window = 0, control = -1;
+    } focusShown;
 
     void drain() {
         std::uint64_t n;
