@@ -20,6 +20,7 @@ class QtDrawingTest : public QtTest {};
 // A child window's title bar carries no icon: neither one of its own nor
 // the toolkit's.
 TEST_F(QtDrawingTest, ChildWindowsShowNoIcon) {
+    openFrame();
     const int id = open("Planinarski savezi");
     auto* sub = qobject_cast<QMdiSubWindow*>(backend_->probe().top(id));
     ASSERT_TRUE(sub);

@@ -2,6 +2,7 @@
 // size it was designed with, and what the user did to it reported once.
 #include <QGuiApplication>
 #include <QMainWindow>
+#include <QMdiSubWindow>
 #include <QScreen>
 #include <QStatusBar>
 
@@ -11,19 +12,7 @@ using namespace qttest;
 
 namespace {
 
-class QtFrameTest : public QtTest {
-  protected:
-    int openFrame() {
-        return open("Frame", [](rt::WindowDesc& d) {
-            d.kind = rt::WindowKind::Frame;
-            d.at = {0, 0, 505, 318};
-            d.centred = true;
-            d.maximized = true;
-            d.resizable = true;
-            d.statusWidths = {-1, 80, 120, 45};
-        });
-    }
-};
+class QtFrameTest : public QtTest {};
 
 // Restoring the maximized frame gives it its designed size, wholly on the
 // screen with its status bar, and the window layer keeps that placement.
@@ -77,6 +66,36 @@ TEST_F(QtFrameTest, AnOutdatedReportDoesNotMoveTheWindowBack) {
     rt::input(id, late);
     settle();
     EXPECT_EQ(sub->pos(), QPoint(90, 70));
+}
+
+}  // namespace
+
+namespace {
+
+// A child shown before its frame (the splash is started as the frame
+// opens, and may be drawn first) opens inside the frame all the same, not
+// as a window of its own.
+TEST_F(QtFrameTest, AChildShownBeforeTheFrameOpensInsideIt) {
+    auto frame = std::make_shared<rt::WindowView>();
+    frame->id = 100;
+    frame->kind = rt::WindowKind::Frame;
+    frame->title = "Frame";
+    frame->at = {0, 0, 300, 200};
+    auto child = std::make_shared<rt::WindowView>();
+    child->id = 101;
+    child->title = "Splash";
+    child->at = {10, 10, 100, 50};
+    backend_->show(child);
+    pumpFor(20);
+    backend_->show(frame);
+    ASSERT_TRUE(pumpUntil([&] { return backend_->probe().top(101) != nullptr; }));
+    auto* sub = qobject_cast<QMdiSubWindow*>(backend_->probe().top(101));
+    ASSERT_TRUE(sub);
+    EXPECT_TRUE(sub->mdiArea()) << "it opened as a window of its own";
+    EXPECT_FALSE(sub->isWindow());
+    backend_->closed(101);
+    backend_->closed(100);
+    pumpFor(20);
 }
 
 }  // namespace

@@ -99,6 +99,18 @@ class QtTest : public ::testing::Test {
         return id;
     }
 
+    // The frame the children open in, as the program's is.
+    int openFrame() {
+        return open("Frame", [](rt::WindowDesc& d) {
+            d.kind = rt::WindowKind::Frame;
+            d.at = {0, 0, 505, 318};
+            d.centred = true;
+            d.maximized = true;
+            d.resizable = true;
+            d.statusWidths = {-1, 80, 120, 45};
+        });
+    }
+
     std::unique_ptr<rt::QtBackend> backend_;
 };
 

@@ -58,6 +58,7 @@ bool near(QRgb p, int r, int g, int b) {
 TEST_F(QtPictureTest, DrawsThePixelsFittedIntoTheControl) {
     testsupport::TempDir dir;
     writeHalves("halves.bmp", 40, 40);
+    openFrame();
     const int id = open("Picture", {}, [](rt::Window& w) {
         rt::Control c;
         c.kind = rt::ControlKind::Image;

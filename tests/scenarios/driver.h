@@ -24,11 +24,16 @@ class Driver {
     virtual void closeDialog(int dialog, bool esc) = 0;
     // The program has handled everything and the display has drawn it.
     virtual bool idle(int timeoutMs) = 0;
+    // Empty when the window is the active one wherever that shows (the
+    // window layer's, the display's, on top, with the keyboard focus);
+    // otherwise what was seen instead.
+    virtual std::string notActive(int window) = 0;
 };
 
 std::unique_ptr<Driver> makeHeadlessDriver();
 #ifdef CLANOVI_WITH_QT
 // Runs fn on a thread of its own while the calling (main) thread runs the Qt
 // event loop; returns fn's result.
-int runWithQtDriver(int argc, char** argv, int (*fn)(Driver&, void*), void* arg);
+// xtest: keys and clicks through the X server (XTest), on the xcb platform.
+int runWithQtDriver(int argc, char** argv, bool xtest, int (*fn)(Driver&, void*), void* arg);
 #endif

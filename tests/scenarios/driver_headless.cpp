@@ -19,6 +19,16 @@ class HeadlessDriver : public Driver {
         rt::answerDialog(dialog, std::move(a));
     }
     bool idle(int timeoutMs) override { return rt::waitIdle(timeoutMs); }
+    std::string notActive(int window) override {
+        const int active = rt::activeWindow();
+        if (active != window) {
+            rt::ViewPtr v = rt::view(active);
+            return "the active window is " + (v ? "\"" + v->title + "\"" : std::string("none"));
+        }
+        rt::ViewPtr v = rt::view(window);
+        if (!v || !v->active) return "its view does not show it active";
+        return "";
+    }
 
   private:
     rt::HeadlessBackend backend_;

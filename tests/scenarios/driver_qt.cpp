@@ -2,7 +2,14 @@
 // widgets (mouse presses, key presses carrying their text, menu actions, the
 // close of a window), and what the checks read comes from the widgets as
 // they stand, on the GUI thread.
+//
+// With --xtest the keys and clicks go through the X server instead (XTest,
+// xtest_input.h): a click at the screen position where the control shows, a
+// key to whatever the X server gives the keyboard focus, as a user's would.
+#include <xcb/xproto.h>
+
 #include <QAbstractButton>
+#include <QAbstractNativeEventFilter>
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
@@ -10,7 +17,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenuBar>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -22,11 +32,13 @@
 #include <QTreeWidget>
 #include <QWheelEvent>
 #include <atomic>
+#include <chrono>
 #include <future>
 #include <thread>
 
 #include "runtime/backend/qt/qt_backend.h"
 #include "tests/scenarios/driver.h"
+#include "tests/scenarios/xtest_input.h"
 
 namespace {
 
@@ -34,9 +46,53 @@ std::string s(const QString& q) {
     return q.toStdString();
 }
 
+// What of the X server's events the GUI thread has taken: the marker
+// property changes (each comes after every event sent straight to the
+// program before it) and the releases of keys and buttons (a press the
+// window manager holds for a moment, to raise or focus a window first,
+// reaches the program later than a marker sent after it).
+class XSeen : public QAbstractNativeEventFilter {
+  public:
+    std::atomic<long> marks{0}, keyReleases{0}, buttonReleases{0};
+    unsigned long atom = 0;
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") return false;
+        auto* ev = static_cast<xcb_generic_event_t*>(message);
+        switch (ev->response_type & 0x7f) {
+            case XCB_PROPERTY_NOTIFY:
+                if (reinterpret_cast<xcb_property_notify_event_t*>(ev)->atom == atom) ++marks;
+                break;
+            case XCB_KEY_RELEASE:
+                ++keyReleases;
+                break;
+            case XCB_BUTTON_RELEASE:
+                ++buttonReleases;
+                break;
+            case XCB_GE_GENERIC:  // the pointer comes through XInput 2
+                if (reinterpret_cast<xcb_ge_generic_event_t*>(ev)->event_type == XiButtonRelease)
+                    ++buttonReleases;
+                break;
+            default:
+                break;
+        }
+        return false;
+    }
+
+  private:
+    static constexpr int XiButtonRelease = 5;  // XI_ButtonRelease of XInput 2
+};
+
 class QtDriver : public Driver {
   public:
-    explicit QtDriver(rt::QtBackend& b) : b_(b) {}
+    QtDriver(rt::QtBackend& b, std::unique_ptr<XTestInput> x) : b_(b), x_(std::move(x)) {
+        if (x_) {
+            seen_.atom = x_->markerAtom();
+            QCoreApplication::instance()->installNativeEventFilter(&seen_);
+        }
+    }
+    ~QtDriver() override {
+        if (x_) QCoreApplication::instance()->removeNativeEventFilter(&seen_);
+    }
 
     rt::Backend* backend() override { return &b_; }
 
@@ -99,10 +155,59 @@ class QtDriver : public Driver {
     }
 
     void input(int window, rt::Input in) override {
-        gui([&] { send(window, in); });
+        if (x_)
+            sendX(window, in);
+        else
+            gui([&] { send(window, in); });
+    }
+
+    std::string notActive(int window) override {
+        const std::string shown = gui([&]() -> std::string {
+            auto pr = b_.probe();
+            auto title = [&](QWidget* w) {
+                for (QWidget* p = w; p; p = p->parentWidget())
+                    if (qobject_cast<QMdiSubWindow*>(p)) return "\"" + s(p->windowTitle()) + "\"";
+                return std::string(w ? "the frame" : "nothing");
+            };
+            const int core = rt::activeWindow();
+            if (core != window)
+                return "the window layer's active window is " +
+                       (pr.top(core) ? title(pr.top(core)) : std::string("none"));
+            auto* sub = qobject_cast<QMdiSubWindow*>(pr.top(window));
+            QWidget* surface = pr.surface(window);
+            if (!sub || !surface || !sub->mdiArea()) return "no child window";
+            if (sub->mdiArea()->activeSubWindow() != sub)
+                return "the display's active sub-window is " +
+                       title(sub->mdiArea()->activeSubWindow());
+            const QPoint centre = surface->mapToGlobal(surface->rect().center());
+            QWidget* at = QApplication::widgetAt(centre);
+            if (at != sub && !sub->isAncestorOf(at)) return "it lies under " + title(at);
+            QWidget* focus = QApplication::focusWidget();
+            if (!focus || !sub->isAncestorOf(focus))
+                return "the keyboard focus is in " + title(focus);
+            return "";
+        });
+        if (!shown.empty() || !x_) return shown;
+        // The X server gives the keyboard to the frame (or a window inside it).
+        const unsigned long frame = gui([&] {
+            QWidget* f = b_.probe().top(rt::frameWindow());
+            return f ? static_cast<unsigned long>(f->winId()) : 0ul;
+        });
+        const unsigned long focus = x_->focus();
+        if (focus != frame) {
+            const std::string on = gui([&] {
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (w->isVisible() && static_cast<unsigned long>(w->winId()) == focus)
+                        return "\"" + s(w->windowTitle()) + "\"";
+                return std::string("a window not the program's");
+            });
+            return "the X server's keyboard focus is on " + on;
+        }
+        return "";
     }
 
     void answer(int dialog, rt::DialogAnswer a) override {
+        if (x_ && answerX(dialog, a.button)) return;
         gui([&] {
             auto pr = b_.probe();
             QWidget* w = pr.dialogWidget(dialog);
@@ -514,12 +619,242 @@ class QtDriver : public Driver {
         }
     }
 
+    // --- input through the X server -------------------------------------
+
+    // Where on the screen a user would click to reach w at r (w's own
+    // coordinates): its centre, or else the first point of it no other
+    // window covers.
+    static QPoint visiblePoint(QWidget* w, QRect r) {
+        const QPoint centre = r.center();
+        auto shows = [w](QPoint local) {
+            QWidget* at = QApplication::widgetAt(w->mapToGlobal(local));
+            return at == w || w->isAncestorOf(at);
+        };
+        if (shows(centre)) return w->mapToGlobal(centre);
+        for (int n : {3, 5, 9})
+            for (int i = 0; i < n; ++i)
+                for (int j = 0; j < n; ++j) {
+                    const QPoint p(r.left() + (2 * j + 1) * r.width() / (2 * n),
+                                   r.top() + (2 * i + 1) * r.height() / (2 * n));
+                    if (shows(p)) return w->mapToGlobal(p);
+                }
+        return w->mapToGlobal(centre);  // covered all over: the click lands on what covers it
+    }
+
+    template <typename F>
+    bool waitFor(F f, int ms = 5000) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < until) {
+            if (gui(f)) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+
+    // The frame shown as the window manager will keep it, and its window
+    // has the keyboard: input can go in.
+    void waitFrame() {
+        waitFor([this] {
+            auto* f = qobject_cast<QMainWindow*>(b_.probe().top(rt::frameWindow()));
+            rt::ViewPtr v = b_.probe().lastView(rt::frameWindow());
+            return f && f->isVisible() && f->isActiveWindow() &&
+                   (!v || !v->maximized || f->isMaximized());
+        });
+    }
+
+    // Everything sent so far has reached the GUI thread and been handled:
+    // the releases it was sent (keys, buttons), then a marker after them.
+    void arrived(long keys = 0, long buttons = 0) {
+        x_->sync();
+        const auto by = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while ((seen_.keyReleases.load() < keys || seen_.buttonReleases.load() < buttons) &&
+               std::chrono::steady_clock::now() < by)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const unsigned long frame = gui([&] {
+            QWidget* f = b_.probe().top(rt::frameWindow());
+            return f ? static_cast<unsigned long>(f->winId()) : 0ul;
+        });
+        if (!frame) return;
+        const long n = ++marks_sent_;
+        x_->mark(frame, n);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (seen_.marks.load() < n && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        gui([] {});
+    }
+
+    void clickAt(QPoint g, int button = 1) {
+        if (qEnvironmentVariableIsSet("CLANOVI_XTEST_TRACE")) {
+            const std::string under = gui([&] {
+                QWidget* at = QApplication::widgetAt(g);
+                std::string d = at ? at->metaObject()->className() : "nothing";
+                for (QWidget* p = at; p; p = p->parentWidget())
+                    if (qobject_cast<QMdiSubWindow*>(p)) d += " in \"" + s(p->windowTitle()) + "\"";
+                return d;
+            });
+            std::fprintf(stderr, "xtest: click %d,%d on %s\n", g.x(), g.y(), under.c_str());
+        }
+        const long buttons = seen_.buttonReleases.load() + 1;
+        x_->click(g.x(), g.y(), button);
+        last_ = g;
+        arrived(0, buttons);
+    }
+    void typeKey(int k) {
+        const long keys = seen_.keyReleases.load();
+        const int released = x_->key(k);
+        arrived(keys + released);
+    }
+
+    void sendX(int window, const rt::Input& in) {
+        using K = rt::Input::Kind;
+        waitFrame();
+        switch (in.kind) {
+            case K::Menu:
+            case K::MenuHover: {
+                // The menu's title in the menu bar, then the item in the menu.
+                QMenu* menu = nullptr;
+                QAction* item = nullptr;
+                const QPoint title = gui([&] {
+                    auto pr = b_.probe();
+                    item = pr.action(window, in.control);
+                    auto* f = qobject_cast<QMainWindow*>(pr.top(window));
+                    if (!item || !f) return QPoint(-1, -1);
+                    for (QObject* o : item->associatedObjects())
+                        if (auto* m = qobject_cast<QMenu*>(o)) menu = m;
+                    if (!menu) return QPoint(-1, -1);
+                    QMenuBar* bar = f->menuBar();
+                    return bar->mapToGlobal(bar->actionGeometry(menu->menuAction()).center());
+                });
+                if (title.x() < 0) return;
+                clickAt(title);
+                if (!waitFor([&] { return menu->isVisible(); })) return;
+                const QPoint at =
+                    gui([&] { return menu->mapToGlobal(menu->actionGeometry(item).center()); });
+                if (in.kind == K::Menu) {
+                    clickAt(at);
+                } else {
+                    x_->move(at.x(), at.y());
+                    arrived();
+                }
+                return;
+            }
+            case K::Key:
+                typeKey(in.key);
+                return;
+            case K::Text: {
+                // Typing over what the box holds, as after selecting it all.
+                const bool found = gui([&] {
+                    QWidget* w = b_.probe().widget(window, in.control);
+                    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+                        e->selectAll();
+                        return true;
+                    }
+                    if (auto* t = qobject_cast<QPlainTextEdit*>(w)) {
+                        t->selectAll();
+                        return true;
+                    }
+                    return false;
+                });
+                if (!found) return;
+                if (in.text.empty()) typeKey(rt::key::Backspace);
+                for (char32_t c : QString::fromStdString(in.text).toUcs4())
+                    typeKey(static_cast<int>(c));
+                return;
+            }
+            case K::Click:
+            case K::DoubleClick:
+            case K::RightClick:
+            case K::Focus: {
+                bool edit = false;
+                const QPoint at = gui([&] {
+                    auto pr = b_.probe();
+                    QWidget* surface = pr.surface(window);
+                    QWidget* w = in.control ? pr.widget(window, in.control) : surface;
+                    if (!w) return QPoint(-1, -1);
+                    edit = qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w);
+                    if (auto* tree = qobject_cast<QTreeWidget*>(w)) {
+                        QWidget* port = tree->viewport();
+                        if (in.row > 0 && in.row <= tree->topLevelItemCount())
+                            return visiblePoint(
+                                port, tree->visualItemRect(tree->topLevelItem(in.row - 1)));
+                        return visiblePoint(port, port->rect());
+                    }
+                    if (w == surface) return visiblePoint(surface, QRect(0, 0, 5, 5));
+                    return visiblePoint(w, w->rect());
+                });
+                if (at.x() < 0) return;
+                if (in.kind == K::Focus && !edit) {
+                    rt::input(window, in);  // focusing a button without pressing it
+                    return;
+                }
+                if (in.kind == K::DoubleClick) {
+                    clickAt(last_);  // the second click, where the first one went
+                    return;
+                }
+                clickAt(at, in.kind == K::RightClick ? 3 : 1);
+                return;
+            }
+            case K::TabChosen: {
+                const QPoint at = gui([&] {
+                    auto pr = b_.probe();
+                    auto* bar = qobject_cast<QTabBar*>(pr.widget(window, in.control));
+                    rt::ViewPtr v = pr.lastView(window);
+                    if (!bar || !v) return QPoint(-1, -1);
+                    int index = 0;
+                    for (const auto& c : v->controls) {
+                        if (c.kind == rt::ControlKind::Tab && pr.widget(window, c.id) == bar) {
+                            if (c.id == in.control) break;
+                            ++index;
+                        }
+                    }
+                    return visiblePoint(bar, bar->tabRect(index));
+                });
+                if (at.x() >= 0) clickAt(at);
+                return;
+            }
+            case K::Close:
+            case K::Placement:
+            case K::Activate:
+                gui([&] { send(window, in); });
+                return;
+        }
+    }
+
+    // A message box's button, clicked where it shows.
+    bool answerX(int dialog, rt::Button button) {
+        const QPoint at = gui([&] {
+            auto* box = qobject_cast<QMessageBox*>(b_.probe().dialogWidget(dialog));
+            if (!box) return QPoint(-1, -1);
+            for (QAbstractButton* btn : box->buttons())
+                if (btn->property("rtButton").toUInt() == static_cast<unsigned>(button))
+                    return visiblePoint(btn, btn->rect());
+            return QPoint(-1, -1);
+        });
+        if (at.x() < 0) return false;
+        clickAt(at);
+        return true;
+    }
+
     rt::QtBackend& b_;
+    std::unique_ptr<XTestInput> x_;
+    XSeen seen_;
+    long marks_sent_ = 0;
+    QPoint last_;
 };
 
 }  // namespace
 
-int runWithQtDriver(int argc, char** argv, int (*fn)(Driver&, void*), void* arg) {
+int runWithQtDriver(int argc, char** argv, bool xtest, int (*fn)(Driver&, void*), void* arg) {
+    std::unique_ptr<XTestInput> x;
+    if (xtest) {
+        std::string why;
+        x = XTestInput::open(why);
+        if (!x) {
+            std::fprintf(stderr, "scenario-runner: --xtest: %s\n", why.c_str());
+            return 2;
+        }
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
@@ -531,7 +866,7 @@ int runWithQtDriver(int argc, char** argv, int (*fn)(Driver&, void*), void* arg)
             const rt::DialogUnits& u = backend.units();
             rt::setClientArea({0, 0, u.fromX(g.width()), u.fromY(g.height()) - 40});
         }
-        QtDriver driver(backend);
+        QtDriver driver(backend, std::move(x));
         std::thread runner([&] {
             status = fn(driver, arg);
             backend.post([] { QApplication::quit(); });

@@ -606,6 +606,14 @@ void Runner::expect(const Words& w) {
         if (!beeped_) mismatch("a beep while the command before ran", "none");
         return;
     }
+    if (what == "active") {
+        // The current window is the one the user works in.
+        rt::ViewPtr v = current();
+        if (!v) fail("a current window");
+        const std::string seenInstead = d_.notActive(v->id);
+        if (!seenInstead.empty()) mismatch("\"" + v->title + "\" active", seenInstead);
+        return;
+    }
     if (what == "idle") {
         // expect idle cpu below N%: the processor time the whole process
         // takes over two seconds in which nobody does anything.
@@ -1142,6 +1150,7 @@ int Runner::run() {
 
 struct Args {
     std::string backend = "headless";
+    bool xtest = false;
     std::vector<std::string> files;
 };
 
@@ -1167,6 +1176,8 @@ int main(int argc, char** argv) {
             a.backend = argv[++i];
         else if (s.rfind("--backend=", 0) == 0)
             a.backend = s.substr(10);
+        else if (s == "--xtest")
+            a.xtest = true;
         else
             a.files.push_back(s);
     }
@@ -1176,7 +1187,7 @@ int main(int argc, char** argv) {
         return runAll(*d, &a);
     }
 #ifdef CLANOVI_WITH_QT
-    if (a.backend == "qt") return runWithQtDriver(argc, argv, &runAll, &a);
+    if (a.backend == "qt") return runWithQtDriver(argc, argv, a.xtest, &runAll, &a);
 #endif
     std::fprintf(stderr, "scenario-runner: unknown backend %s\n", a.backend.c_str());
     return 2;

@@ -53,6 +53,7 @@ struct QtBackend::State {
         DialogUnits units;
     };
     std::map<int, Win> wins;
+    std::map<int, ViewPtr> unframed;  // children shown before the frame: their last views
     int frame = 0;
     std::map<int, QWidget*> dialogs;
     std::map<int, DialogRequest> requests;
@@ -60,6 +61,10 @@ struct QtBackend::State {
     QObject* filter = nullptr;
     PrinterChoice printer;  // the printer set-up's last OK
     bool syncing = false;  // the display itself activates or focuses: report nothing
+    // Where syncActive last put the focus (window, control; 0 its surface).
+    struct FocusShown {
+        int window = 0, control = -1;
+    } focusShown;
 
     void drain() {
         std::uint64_t n;

@@ -291,13 +291,27 @@ void QtBackend::State::syncActive() {
     if (area->activeSubWindow() != sub) area->setActiveSubWindow(sub);
     if (w.view && w.view->enabled && w.surface->isEnabled()) {
         QWidget* target = w.surface;
+        int control = 0;
         for (const ControlView& c : w.view->controls) {
             if (!c.focused) continue;
             auto f = w.widgets.find(c.id);
-            if (f != w.widgets.end() && f->second->isEnabled() && f->second->isVisibleTo(w.surface))
+            if (f != w.widgets.end() && f->second->isEnabled() &&
+                f->second->isVisibleTo(w.surface)) {
                 target = f->second;
+                control = c.id;
+            }
         }
-        if (sub->window()->focusWidget() != target) target->setFocus(Qt::OtherFocusReason);
+        // Given when the window layer moved it, or when it is outside this
+        // window; a click into a box of this window keeps the box Qt gave it
+        // until the window layer has taken the click.
+        const FocusShown now{it->first, control};
+        QWidget* has = sub->window()->focusWidget();
+        const bool moved = now.window != focusShown.window || now.control != focusShown.control;
+        if ((moved || !has || !sub->isAncestorOf(has)) && has != target)
+            target->setFocus(Qt::OtherFocusReason);
+        focusShown = now;
+    } else {
+        focusShown = {};
     }
     syncing = false;
 }
@@ -305,10 +319,21 @@ void QtBackend::State::syncActive() {
 void QtBackend::State::apply(const ViewPtr& v) {
     auto it = wins.find(v->id);
     if (it == wins.end()) {
+        // A child whose view comes before the frame's (the splash, started
+        // as the frame opens) waits for the frame's area to open in.
+        if (v->kind == WindowKind::Child && !mdiArea()) {
+            unframed[v->id] = v;
+            return;
+        }
         Win& w = wins[v->id];
         create(w, *v);
         update(w, *v);
         w.view = v;
+        if (v->kind == WindowKind::Frame) {
+            auto waiting = std::move(unframed);
+            unframed.clear();
+            for (auto& [id, child] : waiting) apply(child);
+        }
         return;
     }
     update(it->second, *v);
@@ -316,6 +341,7 @@ void QtBackend::State::apply(const ViewPtr& v) {
 }
 
 void QtBackend::State::destroy(int id) {
+    unframed.erase(id);
     auto it = wins.find(id);
     if (it == wins.end()) return;
     auto* filt = static_cast<InputFilter*>(filter);
