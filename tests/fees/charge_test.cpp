@@ -172,6 +172,47 @@ TEST_F(ChargeTest, AnotherProcessHoldingTheDatabaseLeavesNoLineOfTheRun) {
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM CLANAR"), "200");
 }
 
+// Another process that locks the database the moment it sees a line of the
+// run: it never sees one before the run has stored them all.
+TEST_F(ChargeTest, AnotherProcessLockingOnTheRunsFirstLineFindsTheWholeRunOrNothing) {
+    constexpr int Members = 3000;
+    addMembers(Members);
+    closeFiles();
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(ready[0]);
+        RawDb raw("Clanovi.sqlite");
+        if (write(ready[1], "y", 1) != 1) _exit(2);
+        for (int i = 0; i < 50000; ++i, usleep(200)) {
+            const std::string n = raw.scalar("SELECT COUNT(*) FROM CLANAR");
+            if (n != "<none>" && n != "0") {
+                raw.exec("BEGIN IMMEDIATE");
+                usleep(500000);
+                _exit(0);
+            }
+        }
+        _exit(3);
+    }
+    close(ready[1]);
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    close(ready[0]);
+    openFiles();
+    const fees::ChargeOutcome o = fees::ChargeClub(7, "ZAD", 81467, 1);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const std::string stored = scalar("SELECT COUNT(*) FROM CLANAR");
+    if (o.error == 0) {
+        EXPECT_EQ(o.stored, Members);
+        EXPECT_EQ(stored, std::to_string(Members));
+    } else {
+        EXPECT_EQ(o.stored, 0);
+        EXPECT_EQ(stored, "0");
+    }
+}
+
 TEST_F(ChargeTest, RunKilledInTheMiddleLeavesAllOfItsLinesOrNone) {
     constexpr int Members = 3000;
     addMembers(Members);
