@@ -35,9 +35,12 @@ int ReadMembers(std::int32_t club, std::vector<Charged>& out, rt::FileStatus& st
     constexpr int Page = 500;
     for (;;) {
         int read = 0;
-        const int rc = view.page(Page, true, [&] {
-            if (m.M1_STC == 1) out.push_back({m.M1_SPS, m.M1_SIF, m.M1_SIK});
-        }, &read);
+        const int rc = view.page(
+            Page, true,
+            [&] {
+                if (m.M1_STC == 1) out.push_back({m.M1_SPS, m.M1_SIF, m.M1_SIK});
+            },
+            &read);
         if (rc != 0 && rc != rt::FileErr::RecordNotAvailable) return failed(rc);
         if (rc != 0 || read < Page) break;
     }

@@ -62,9 +62,9 @@ Controls Build(rt::Window& w, Locals& l) {
     rt::FileStructure& clubs = fileStructure(FileId::PLAND);
     c.clubName = kit::AddString(w, 0, "?PLA:P1_NPD", {114, 10, 180, 10}, "@s50",
                                 kit::BindField(clubs, kit::FieldOf(clubs, "PLA:P1_NPD").index));
-    c.document = entry("?L1:W1_DOK", "Broj dokumenta:", {8, 26}, {72, 26, 104, 10}, "@s25",
-                       "Broj dokumenta", rt::bindText(l.W1_DOK.bytes.data(), l.W1_DOK.bytes.size()),
-                       false);
+    c.document =
+        entry("?L1:W1_DOK", "Broj dokumenta:", {8, 26}, {72, 26, 104, 10}, "@s25", "Broj dokumenta",
+              rt::bindText(l.W1_DOK.bytes.data(), l.W1_DOK.bytes.size()), false);
     c.date = entry("?L1:W1_DAD", "Datum:", {8, 42}, {72, 42, 50, 10}, "@d6.", "Datum",
                    rt::bind(l.W1_DAD), true);
     rt::Control ok = kit::PushButton("?OkButton", "Dalje", {190, 68, 48, 14}, "", "");
@@ -112,7 +112,9 @@ class ChargeWindow : public LookupWindow<WindowProcedure> {
     }
 
   protected:
-    int ChooseFirstField() override { return c_.club - 1; }  // its prompt: the focus lands in the entry
+    int ChooseFirstField() override {
+        return c_.club - 1;
+    }  // its prompt: the focus lands in the entry
     void RegisterButtons() override { AddItem(c_.cancel, ::Response::Cancelled); }
 
     // Entering the date with no document sends the user back to the document.
@@ -162,9 +164,9 @@ class ChargeWindow : public LookupWindow<WindowProcedure> {
         if (o.skipped == 0) {
             Say("Posao je korektno obavljen");
         } else {
-            const std::string text = "Posao je obavljen. Upisano slogova: " +
-                                     std::to_string(o.stored) +
-                                     ", već postojećih: " + std::to_string(o.skipped);
+            const std::string text =
+                "Posao je obavljen. Upisano slogova: " + std::to_string(o.stored) +
+                ", već postojećih: " + std::to_string(o.skipped);
             Say(text.c_str());
         }
     }

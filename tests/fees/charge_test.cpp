@@ -98,12 +98,15 @@ class ChargeTest : public ::testing::Test {
     static void addMembers(int n, const char* occasional = "0") {
         RawDb raw("Clanovi.sqlite");
         ASSERT_EQ(raw.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
-                           "WHERE i < " + std::to_string(n) +
+                           "WHERE i < " +
+                           std::to_string(n) +
                            ") INSERT INTO CLANOVI SELECT 1 + i % 2, 7, i, printf('%-25s', "
                            "'Prezime ' || i), printf('%-20s', 'Ime'), printf('%-20s', ''), "
                            "printf('%-20s', ''), printf('%-15s', ''), 0, printf('%-50s', ''), "
                            "printf('%-30s', ''), 0, printf('%-50s', ''), 0, 0, "
-                           "CASE WHEN i IN (" + std::string(occasional) + ") THEN 2 ELSE 1 END, "
+                           "CASE WHEN i IN (" +
+                           std::string(occasional) +
+                           ") THEN 2 ELSE 1 END, "
                            "0, 0, printf('%-10s', ''), 0, printf('%-5000s', 'Ranije'), "
                            "printf('%-5000s', ''), printf('%-5000s', ''), "
                            "CASE WHEN i % 10 = 0 THEN 2 ELSE 1 END, 0, printf('%-20s', ''), "
@@ -245,7 +248,8 @@ TEST_F(ChargeTest, RunKilledInTheMiddleLeavesAllOfItsLinesOrNone) {
 
     EXPECT_EQ(scalar("PRAGMA integrity_check"), "ok");
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM (SELECT CL_RED FROM CLANAR GROUP BY CL_RED HAVING "
-                     "COUNT(*) <> " + std::to_string(Members) + ")"),
+                     "COUNT(*) <> " +
+                     std::to_string(Members) + ")"),
               "0");
     const int runs = std::stoi(scalar("SELECT COUNT(DISTINCT CL_RED) FROM CLANAR"));
     EXPECT_GE(runs, last);
