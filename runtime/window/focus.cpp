@@ -107,8 +107,10 @@ void Window::select(int c) {
         for (int p = control(c).parent, guard = 0; p > 0 && guard < 64;
              p = control(p).parent, ++guard) {
             const Control& k = control(p);
-            if (k.kind == ControlKind::Tab && k.parent && control(k.parent).selectedTab != p)
+            if (k.kind == ControlKind::Tab && k.parent && control(k.parent).selectedTab != p) {
                 chooseTab(p);
+                queue({Event::NewSelection, k.parent, 0, false});  // as a chosen tab reports
+            }
         }
     }
     if (c > 0 && c <= controlCount() && control(c).kind == ControlKind::Prompt)
