@@ -78,8 +78,11 @@ Level LookupClass::AcceptEntry(WindowManager& window, const Lookup& l) {
                 // The entry keeps what was typed; the handling of this
                 // event ends here (an accept-all pass too, since the focus
                 // moved). A pass stopped this way stores nothing, so the
-                // user is told why before the focus goes to the entry.
-                if (window.InAcceptAllPass()) SayNotSaved(window, l, value, access);
+                // user is told why before the focus goes to the entry
+                // (unless the select window went because the program is
+                // closing).
+                if (window.InAcceptAllPass() && !rt::frameClosing())
+                    SayNotSaved(window, l, value, access);
                 if (window.Win) window.Win->select(l.Entry);
                 return Level::Notify;
             }
