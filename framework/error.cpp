@@ -56,6 +56,9 @@ const std::vector<ErrorEntry>& errorTable() {
          "Error: (%ErrorText) attempting to open the view of the %File file."},
         {Msg::NoRecords, Severity::Notice, "No Records",
          "There are no records available to process."},
+        {Msg::LookupNotSaved, Severity::Notice, "Record Not Saved",
+         "%Field %Message has no record in the %File file.|Choose one from its list or change "
+         "the code."},
         {Msg::OpenFailed, Severity::Fatal, "File Access Error",
          "File %File could not be opened.  Error: %ErrorText."},
         {Msg::CreateFailed, Severity::Fatal, "File Creation Error",

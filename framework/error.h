@@ -41,6 +41,7 @@ enum class Msg : int {
     RecordChanged,          // "Record Retrieval Error": changed by another station
     ViewOpenFailed,         // "View Open Error"
     NoRecords,              // "No Records"
+    LookupNotSaved,         // "Record Not Saved": a looked-up code with no row stopped OK
     // fatal
     OpenFailed,             // "File Access Error"
     CreateFailed,           // "File Creation Error"

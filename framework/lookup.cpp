@@ -2,6 +2,8 @@
 
 #include "framework/file_manager.h"
 #include "framework/globals.h"
+#include "runtime/text.h"
+#include "runtime/window/window.h"
 
 int LookupClass::AddProcedure(std::function<void()> procedure) {
     procedures_.push_back(std::move(procedure));
@@ -36,6 +38,30 @@ LookupClass::Outcome LookupClass::TakeAccepted(WindowManager& window, int contro
     return {};
 }
 
+// The entry's label for a message: its prompt without the colon, else its
+// status-bar message, else its name.
+static std::string EntryLabel(const rt::Window& w, int entry) {
+    std::string label;
+    if (entry > 1 && w.control(entry - 1).kind == rt::ControlKind::Prompt)
+        label = w.control(entry - 1).text;
+    if (rt::trimRight(label).empty()) label = w.control(entry).msg;
+    if (rt::trimRight(label).empty()) label = w.control(entry).name;
+    label = std::string(rt::trimRight(label));
+    while (!label.empty() && (label.back() == ':' || label.back() == ' ')) label.pop_back();
+    const std::size_t amp = label.find('&');
+    if (amp != std::string::npos) label.erase(amp, 1);
+    return rt::toUtf8(label);
+}
+
+void LookupClass::SayNotSaved(WindowManager& window, const Lookup& l, std::int32_t value,
+                              FileManager* access) {
+    ErrorClass& errors = GlobalErrors();
+    errors.SetField(window.Win ? EntryLabel(*window.Win, l.Entry) : std::string());
+    errors.SetMessage(std::to_string(value));
+    errors.SetFile(access ? access->FileNameValue : std::string());
+    errors.Throw(Msg::LookupNotSaved);
+}
+
 Level LookupClass::AcceptEntry(WindowManager& window, const Lookup& l) {
     const std::int32_t value = l.Value.get();
     if (value != 0 || l.Required) {
@@ -51,7 +77,12 @@ Level LookupClass::AcceptEntry(WindowManager& window, const Lookup& l) {
             } else {
                 // The entry keeps what was typed; the handling of this
                 // event ends here (an accept-all pass too, since the focus
-                // moved).
+                // moved). A pass stopped this way stores nothing, so the
+                // user is told why before the focus goes to the entry
+                // (unless the select window went because the program is
+                // closing).
+                if (window.InAcceptAllPass() && !rt::frameClosing())
+                    SayNotSaved(window, l, value, access);
                 if (window.Win) window.Win->select(l.Entry);
                 return Level::Notify;
             }

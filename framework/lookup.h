@@ -110,6 +110,10 @@ class LookupClass {
 
   private:
     static FileManager* Access(const Lookup& lookup);
+    // The notice of a form's OK stopped by this lookup: its code has no row
+    // and no row was chosen.
+    static void SayNotSaved(WindowManager& window, const Lookup& lookup, std::int32_t value,
+                            FileManager* access);
     std::vector<std::function<void()>> procedures_;
     std::vector<Lookup> lookups_;
     std::vector<int> resetOrder_;

@@ -101,6 +101,18 @@ void Window::moveFocus(int target, bool byKey) {
 
 void Window::select(int c) {
     ++selects_;
+    // A control on a tab that is not shown brings its tab (and the tabs
+    // around it) to the front first, so the focus can go there.
+    if (c > 0 && c <= controlCount() && !control(c).hidden) {
+        for (int p = control(c).parent, guard = 0; p > 0 && guard < 64;
+             p = control(p).parent, ++guard) {
+            const Control& k = control(p);
+            if (k.kind == ControlKind::Tab && k.parent && control(k.parent).selectedTab != p) {
+                chooseTab(p);
+                queue({Event::NewSelection, k.parent, 0, false});  // as a chosen tab reports
+            }
+        }
+    }
     if (c > 0 && c <= controlCount() && control(c).kind == ControlKind::Prompt)
         c = nextFocusable(c, 1);
     if (c <= 0 || c > controlCount()) return;

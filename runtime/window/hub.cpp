@@ -301,6 +301,12 @@ int frameWindow() {
     return h.frame;
 }
 
+bool frameClosing() {
+    Hub& h = hub();
+    std::lock_guard g(h.m);
+    return h.frameClosing;
+}
+
 void setBodyRunning(bool running) {
     Hub& h = hub();
     std::lock_guard g(h.m);

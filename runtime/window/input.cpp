@@ -86,6 +86,13 @@ void Window::handleInput(const Input& in) {
                 control(in.control).kind == ControlKind::Tab) {
                 const int sheet = control(in.control).parent;
                 if (sheet && control(sheet).selectedTab != in.control) {
+                    // The entry being left takes what was typed into it, as
+                    // when the focus leaves it; a value its picture refuses
+                    // keeps the focus there and the tab as it was.
+                    if (focus_ && hasValueEdit(control(focus_).kind) && control(focus_).edited) {
+                        if (!acceptControl(focus_, false)) break;
+                        queue({Event::Accepted, focus_, 0, false});
+                    }
                     chooseTab(in.control);
                     if (focus_ && !focusable(focus_, false)) focus_ = 0;
                     queue({Event::NewSelection, sheet, 0, false});

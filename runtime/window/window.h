@@ -419,6 +419,8 @@ int activeWindow();
 std::vector<ViewPtr> views();
 ViewPtr view(int window);
 int frameWindow();
+// The frame is closing its children (until one of them refuses).
+bool frameClosing();
 
 // The program body runs on thread 1; while it runs, thread 1 counts as busy
 // unless it waits in a window.

@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -277,6 +278,22 @@ TEST_F(DisplayTest, AValueWiderThanItsEntryIsShownWhole) {
     code.focused = false;
     show(child({code, text, small}));
     EXPECT_EQ(widget(2)->width(), units().x(30));
+}
+
+// A prompt is as wide as its text needs in the window's font, whatever the
+// width its layout reckoned from the number of characters; a string (a value
+// shown) keeps its box.
+TEST_F(DisplayTest, APromptShowsItsWholeText) {
+    ControlView prompt = control(1, ControlKind::Prompt, {10, 10, 33, 10}, "Napomena:");
+    ControlView wide = control(2, ControlKind::Prompt, {10, 30, 200, 10}, "Ime:");
+    ControlView value = control(3, ControlKind::String, {10, 50, 33, 10}, "Napomena:");
+    show(child({prompt, wide, value}));
+    auto* l = qobject_cast<QLabel*>(widget(1));
+    ASSERT_TRUE(l);
+    EXPECT_GE(l->width(), l->fontMetrics().horizontalAdvance(l->text()));
+    EXPECT_EQ(widget(1)->geometry().topLeft(), QPoint(units().x(10), units().y(10)));
+    EXPECT_EQ(widget(2)->width(), units().x(200));
+    EXPECT_EQ(widget(3)->width(), units().x(33));
 }
 
 }  // namespace
