@@ -91,6 +91,8 @@ class ProcessClass {
     bool Open();
     Step Next(int budgetMs = 50);
     void Close();
+    // The view's last file status (what a failed read said).
+    const rt::FileStatus& Status() const;
 
   private:
     rt::View* view_ = nullptr;
@@ -133,7 +135,7 @@ class ReportManager : public WindowProcedure {
     // Prints a band of the report (a detail, by name), with what the breaks
     // call for first.
     void Print(std::string_view detail);
-    rt::report::Run* Run() { return run_.get(); }
+    rt::report::Run* ReportRun() { return run_.get(); }
 
     Level Init() override;
     Level Kill() override;

@@ -153,6 +153,7 @@ class Page {
     friend class Run;
     std::vector<Item> items_;
     std::string texts_;  // UTF-8, every item's text one after another
+    std::shared_ptr<const std::vector<Font>> fonts_;  // the run's, shared by its pages
 };
 
 // What a run made: the pages and the fonts their items name.
