@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "framework/report.h"
 #include "runtime/backend/qt/report_page.h"
 #include "runtime/report/report.h"
 #include "runtime/text.h"
@@ -149,4 +150,58 @@ TEST_F(QtReport, TextIsDrawnWhereTheEngineMeasuredIt) {
     const double drawn = right / 1.2;  // thousandths of an inch
     const int measured = rr::textWidth(arial, s);
     EXPECT_NEAR(drawn, measured, 15) << "drawn " << drawn << ", measured " << measured;
+}
+
+// The preview through the Qt display: a maximized window whose page is
+// drawn by its widget when shown; "Next" shows the next page.
+TEST_F(QtReport, PreviewDrawsThePageItShowsAndPagesOn) {
+    openFrame();
+    std::string name;
+    auto doc = TwoPages(name);
+    std::atomic<bool> done{false};
+    rt::startProcedure([doc, &done] {
+        PrintPreviewClass preview;
+        preview.Maximize = true;
+        preview.Display(doc);
+        done = true;
+    });
+    int id = 0;
+    ASSERT_TRUE(pumpUntil([&] {
+        for (auto& v : rt::views())
+            if (v->title == "Print Preview") id = v->id;
+        return id && rt::waitIdle(0);
+    }));
+    settle();
+    auto pageWidget = [&]() -> QWidget* {
+        const auto pr = backend_->probe();
+        const auto v = rt::view(id);
+        for (const auto& c : v->controls)
+            if (c.kind == rt::ControlKind::Page)
+                return pr.widget(id, c.id)->findChild<QWidget*>(QStringLiteral("rtPageWidget"));
+        return nullptr;
+    };
+    QWidget* page = pageWidget();
+    ASSERT_TRUE(page);
+    EXPECT_TRUE(rt::view(id)->maximized);
+    // Drawn when shown: the grab paints it; dark pixels are its text.
+    QImage img = page->grab().toImage();
+    EXPECT_EQ(page->property("rtPage").toInt(), 1);
+    EXPECT_GT(page->property("rtItems").toInt(), 0);
+    int dark = 0;
+    for (int y = 0; y < img.height(); y += 2)
+        for (int x = 0; x < img.width(); x += 2)
+            if (qGray(img.pixel(x, y)) < 100) ++dark;
+    EXPECT_GT(dark, 20);
+    // A4 at zoom 100: the paper's own size at the screen's resolution.
+    EXPECT_NEAR(page->width(), 8.268 * page->logicalDpiX(), 2);
+    const auto v = rt::view(id);
+    int next = 0;
+    for (const auto& c : v->controls)
+        if (c.name == "?Next") next = c.id;
+    ASSERT_TRUE(next);
+    rt::input(id, rt::Input{rt::Input::Kind::Click, next});
+    settle();
+    EXPECT_EQ(pageWidget()->property("rtPage").toInt(), 2);
+    rt::input(id, rt::Input{rt::Input::Kind::Close});
+    ASSERT_TRUE(pumpUntil([&] { return done.load(); }));
 }
