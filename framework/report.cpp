@@ -152,10 +152,7 @@ void ProcessClass::Close() {
 
 ReportManager::ReportManager(std::string procedureName, rt::Window& progressWindow,
                              EnterByTabClass& enterByTab)
-    : WindowProcedure(std::move(procedureName), progressWindow, enterByTab) {
-    // A report leaves the request values to the procedure that called it.
-    clearsRequest_ = false;
-}
+    : WindowProcedure(std::move(procedureName), progressWindow, enterByTab) {}
 
 void ReportManager::Init(ProcessClass& process, rt::report::Report& report,
                          PrintPreviewClass* previewer) {
