@@ -53,8 +53,17 @@ bool makeLedger(const fs::path& dir, int members) {
 
 // The report as its procedure runs it, without the windows: the process
 // reads the view, the hook fills the locals and prints the detail.
+Case* current = nullptr;  // the case whose directory is the current one
+
 rr::DocumentPtr runReport(Case& c) {
-    fs::current_path(c.dir);
+    if (current != &c) {
+        // connections are per database name: a new directory, new ones
+        fileStructure(FileId::CLANAR).close();
+        fileStructure(FileId::CLANOVI).close();
+        storage::closeAllConnections();
+        fs::current_path(c.dir);
+        current = &c;
+    }
     rt::FileStructure& ledger = fileStructure(FileId::CLANAR);
     rt::FileStructure& members = fileStructure(FileId::CLANOVI);
     TestReportLocals L;
@@ -196,6 +205,7 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const std::string n = std::string("REPORT_pages_") + size[i];
         bench::printRatio(n, n, n + "/raw");
+        if (!cases[i]->last) continue;
         const auto& d = *cases[i]->last;
         std::printf("report %s lines=%d pages=%zu bytes_per_page=%.0f first_page_ms=%.2f\n", size[i],
                     cases[i]->lines, d.pageCount(),

@@ -112,8 +112,8 @@ const FaceMetrics& metricsFor(const Font& f) {
 
 int FaceMetrics::toMils(std::int64_t units, int points) const {
     // units / unitsPerEm em; an em of a points-size font is points/72 inch.
-    return static_cast<int>(std::llround(static_cast<double>(units) * points * 1000.0 /
-                                         (72.0 * unitsPerEm)));
+    const std::int64_t num = units * points * 1000, den = 72LL * unitsPerEm;
+    return static_cast<int>(num >= 0 ? (num + den / 2) / den : -((-num + den / 2) / den));
 }
 
 std::int64_t FaceMetrics::units(std::string_view cp1250) const {

@@ -98,13 +98,16 @@ Break& Report::addBreak(std::string name, Source by) {
 // ---------------------------------------------------------------------------
 // Pages
 
+// 20 bytes an item: a page's places fit 16 bits (the paper is under 32.767
+// inches), its texts one after another in texts_.
 struct Page::Item {
     std::uint8_t kind;
     std::uint8_t align;
     std::uint16_t font;
-    std::int32_t x, y, w, h;
-    std::int32_t pen;
-    std::uint32_t text, length;  // in texts_
+    std::int16_t x, y, w, h;
+    std::int16_t pen;
+    std::uint16_t length;
+    std::uint32_t text;
 };
 
 std::size_t Page::itemCount() const {
@@ -198,6 +201,7 @@ struct Run::State {
     const Report& report;
     std::shared_ptr<Document> doc;
     std::vector<Font> fonts;
+    std::vector<const FaceMetrics*> metrics;  // per font, looked up once
     std::shared_ptr<const std::vector<Font>> fontTable;  // fonts, once every band is prepared
     PreparedBand header, footer, form;
     std::vector<PreparedBand> details;
@@ -219,6 +223,7 @@ struct Run::State {
         for (std::size_t i = 0; i < fonts.size(); ++i)
             if (sameFont(fonts[i], f)) return static_cast<std::uint16_t>(i);
         fonts.push_back(f);
+        metrics.push_back(&metricsFor(f));
         return static_cast<std::uint16_t>(fonts.size() - 1);
     }
 
@@ -314,36 +319,43 @@ struct Run::State {
 
     // ----- items
 
+    static std::int16_t place(int v) {
+        return static_cast<std::int16_t>(std::clamp(v, -32768, 32767));
+    }
+
     void addItem(PageItem::Kind kind, int x, int y, int w, int h, std::uint16_t font, Align align,
                  std::string_view cp1250, int pen = 0, bool utf8 = false) {
         Page::Item i{};
         i.kind = static_cast<std::uint8_t>(kind);
         i.align = static_cast<std::uint8_t>(align);
         i.font = font;
-        i.x = x;
-        i.y = y;
-        i.w = w;
-        i.h = h;
-        i.pen = pen;
+        i.x = place(x);
+        i.y = place(y);
+        i.w = place(w);
+        i.h = place(h);
+        i.pen = place(pen);
         std::string& t = page->texts_;
         i.text = static_cast<std::uint32_t>(t.size());
-        if (utf8) {
+        if (utf8 || isAscii(cp1250)) {
             t.append(cp1250);
         } else {
-            const std::size_t at = t.size();
-            t.resize(at + writeRoom(cp1250.size()));
-            char* end = writeUtf8(t.data() + at, cp1250);
-            t.resize(static_cast<std::size_t>(end - t.data()));
+            utf8Scratch.resize(writeRoom(cp1250.size()));
+            char* end = writeUtf8(utf8Scratch.data(), cp1250);
+            t.append(utf8Scratch.data(), static_cast<std::size_t>(end - utf8Scratch.data()));
         }
-        i.length = static_cast<std::uint32_t>(t.size() - i.text);
+        // An item's text is at most 65535 bytes (a text box's line is far less).
+        if (t.size() - i.text > 0xffff) t.resize(i.text + 0xffff);
+        i.length = static_cast<std::uint16_t>(t.size() - i.text);
         page->items_.push_back(i);
     }
+    std::string utf8Scratch;
+    std::size_t itemsLast = 64, textsLast = 1024;  // the last page's sizes
 
     // A one-line text clipped to its box: the characters that fit, from the
     // start (from the end for a right-aligned text).
     void addLine(const Prepared& p, int x, int y, int w, std::string_view s) {
         const Font& f = fonts[p.font];
-        const FaceMetrics& m = metricsFor(f);
+        const FaceMetrics& m = *metrics[p.font];
         const int lh = m.toMils(m.ascender + m.descender, f.size);
         const Align align = p.c->align;
         if (w <= 0) {
@@ -369,7 +381,7 @@ struct Run::State {
     void addWrapped(const Prepared& p, int x, int y, std::string_view s) {
         const Control& c = *p.c;
         const Font& f = fonts[p.font];
-        const FaceMetrics& m = metricsFor(f);
+        const FaceMetrics& m = *metrics[p.font];
         const int lh = m.toMils(m.ascender + m.descender, f.size);
         const int w = c.w;
         std::vector<std::string_view> lines;
@@ -459,7 +471,9 @@ struct Run::State {
     void openPage() {
         page = std::make_shared<Page>();
         page->fonts_ = fontTable;
-        page->items_.reserve(64);
+        // Pages of one report are alike: room for what the last one held.
+        page->items_.reserve(itemsLast + itemsLast / 8);
+        page->texts_.reserve(textsLast + textsLast / 8);
         ++pageNo;
         if (form.band && form.band->h > 0) emit(form, form.band->x, form.band->y);
         if (header.band && header.band->h > 0) emit(header, header.band->x, header.band->y);
@@ -469,8 +483,12 @@ struct Run::State {
     void closePage() {
         if (!page) return;
         if (footer.band && footer.band->h > 0) emit(footer, footer.band->x, footer.band->y);
-        page->items_.shrink_to_fit();
-        page->texts_.shrink_to_fit();
+        itemsLast = std::max<std::size_t>(page->items_.size(), 16);
+        textsLast = std::max<std::size_t>(page->texts_.size(), 256);
+        if (page->items_.capacity() > page->items_.size() + page->items_.size() / 4 + 16)
+            page->items_.shrink_to_fit();
+        if (page->texts_.capacity() > page->texts_.size() + page->texts_.size() / 4 + 256)
+            page->texts_.shrink_to_fit();
         doc->pages.push_back(std::move(page));
         page.reset();
     }
