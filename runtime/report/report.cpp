@@ -98,41 +98,85 @@ Break& Report::addBreak(std::string name, Source by) {
 // ---------------------------------------------------------------------------
 // Pages
 
-// 20 bytes an item: a page's places fit 16 bits (the paper is under 32.767
-// inches), its texts one after another in texts_.
+// A band placed on a page: where, and where its printed texts start.
 struct Page::Item {
-    std::uint8_t kind;
-    std::uint8_t align;
-    std::uint16_t font;
-    std::int16_t x, y, w, h;
-    std::int16_t pen;
-    std::uint16_t length;
-    std::uint32_t text;
+    std::uint16_t band;
+    std::int16_t x, y;
+    std::uint32_t text;    // in texts_
+    std::uint32_t length;  // in lengths_
 };
 
-std::size_t Page::itemCount() const {
-    return items_.size();
-}
+// A control's fixed part, the same wherever its band is placed.
+struct Fixed {
+    PageItem::Kind kind = PageItem::Kind::Text;
+    bool printed = false;  // its text comes from the page (a field, a text box, an image)
+    bool wraps = false;    // a text box: lines one under the other
+    std::uint16_t font = 0;
+    Align align = Align::Left;
+    int x = 0, y = 0, w = 0, h = 0, pen = 0;
+    int lineHeight = 0;
+    bool measure = false;  // no width of its own: as wide as its text
+    std::string text;      // a static string, UTF-8, as cut
+};
+
+struct Page::Layout {
+    std::vector<Font> fonts;
+    std::vector<std::vector<Fixed>> bands;
+};
 
 std::size_t Page::bytes() const {
-    return sizeof(Page) + items_.capacity() * sizeof(Item) + texts_.capacity();
+    return sizeof(Page) + items_.capacity() * sizeof(Item) +
+           lengths_.capacity() * sizeof(std::uint16_t) + texts_.capacity();
 }
 
 std::vector<PageItem> Page::items() const {
     std::vector<PageItem> out;
-    out.reserve(items_.size());
-    for (const Item& i : items_) {
-        PageItem it;
-        it.kind = static_cast<PageItem::Kind>(i.kind);
-        it.x = i.x;
-        it.y = i.y;
-        it.w = i.w;
-        it.h = i.h;
-        it.pen = i.pen;
-        it.align = static_cast<Align>(i.align);
-        it.text.assign(texts_.data() + i.text, i.length);
-        if (fonts_ && i.font < fonts_->size()) it.font = (*fonts_)[i.font];
-        out.push_back(std::move(it));
+    out.reserve(count_);
+    if (!layout_) return out;
+    std::size_t len = 0;
+    for (const Item& placed : items_) {
+        const std::vector<Fixed>& band = layout_->bands[placed.band];
+        std::size_t at = placed.text;
+        len = placed.length;
+        for (const Fixed& f : band) {
+            std::string_view printed;
+            if (f.printed) {
+                printed = std::string_view(texts_.data() + at, lengths_[len]);
+                at += lengths_[len++];
+                if (printed.empty()) continue;
+            }
+            PageItem it;
+            it.kind = f.kind;
+            it.x = placed.x + f.x;
+            it.y = placed.y + f.y;
+            it.w = f.w;
+            it.h = f.h;
+            it.pen = f.pen;
+            it.align = f.align;
+            if (f.font < layout_->fonts.size()) it.font = layout_->fonts[f.font];
+            if (f.wraps) {
+                // one item a line
+                std::size_t start = 0;
+                int line = 0;
+                while (start <= printed.size()) {
+                    std::size_t end = printed.find('\n', start);
+                    if (end == std::string_view::npos) end = printed.size();
+                    if (end > start) {
+                        PageItem l = it;
+                        l.y = it.y + line * f.lineHeight;
+                        l.h = f.lineHeight;
+                        l.text.assign(printed.substr(start, end - start));
+                        out.push_back(std::move(l));
+                    }
+                    ++line;
+                    start = end + 1;
+                }
+                continue;
+            }
+            it.text.assign(f.printed ? printed : std::string_view(f.text));
+            if (f.measure) it.w = textWidth(it.font, it.text);
+            out.push_back(std::move(it));
+        }
     }
     return out;
 }
@@ -175,6 +219,7 @@ struct Prepared {
 
 struct PreparedBand {
     const Band* band = nullptr;
+    std::uint16_t id = 0;  // its fixed part in the layout
     std::vector<Prepared> controls;
     // A footer's fields that are no totals show the group's last detail:
     // their texts are kept after every detail.
@@ -202,7 +247,7 @@ struct Run::State {
     std::shared_ptr<Document> doc;
     std::vector<Font> fonts;
     std::vector<const FaceMetrics*> metrics;  // per font, looked up once
-    std::shared_ptr<const std::vector<Font>> fontTable;  // fonts, once every band is prepared
+    std::shared_ptr<Page::Layout> layout = std::make_shared<Page::Layout>();
     PreparedBand header, footer, form;
     std::vector<PreparedBand> details;
     std::vector<PreparedBand> breakHeaders, breakFooters;  // by break
@@ -267,6 +312,10 @@ struct Run::State {
             pb.controls.push_back(std::move(p));
         }
         if (pb.keepsValues) pb.kept.assign(pb.controls.size(), std::string());
+        pb.id = static_cast<std::uint16_t>(layout->bands.size());
+        std::vector<Fixed> fixed;
+        for (const Prepared& p : pb.controls) fixed.push_back(fix(p));
+        layout->bands.push_back(std::move(fixed));
         return pb;
     }
 
@@ -323,62 +372,92 @@ struct Run::State {
         return static_cast<std::int16_t>(std::clamp(v, -32768, 32767));
     }
 
-    void addItem(PageItem::Kind kind, int x, int y, int w, int h, std::uint16_t font, Align align,
-                 std::string_view cp1250, int pen = 0, bool utf8 = false) {
-        Page::Item i{};
-        i.kind = static_cast<std::uint8_t>(kind);
-        i.align = static_cast<std::uint8_t>(align);
-        i.font = font;
-        i.x = place(x);
-        i.y = place(y);
-        i.w = place(w);
-        i.h = place(h);
-        i.pen = place(pen);
-        std::string& t = page->texts_;
-        i.text = static_cast<std::uint32_t>(t.size());
-        if (utf8 || isAscii(cp1250)) {
-            t.append(cp1250);
-        } else {
-            utf8Scratch.resize(writeRoom(cp1250.size()));
-            char* end = writeUtf8(utf8Scratch.data(), cp1250);
-            t.append(utf8Scratch.data(), static_cast<std::size_t>(end - utf8Scratch.data()));
-        }
-        // An item's text is at most 65535 bytes (a text box's line is far less).
-        if (t.size() - i.text > 0xffff) t.resize(i.text + 0xffff);
-        i.length = static_cast<std::uint16_t>(t.size() - i.text);
-        page->items_.push_back(i);
-    }
-    std::string utf8Scratch;
-    std::size_t itemsLast = 64, textsLast = 1024;  // the last page's sizes
-
     // A one-line text clipped to its box: the characters that fit, from the
     // start (from the end for a right-aligned text).
-    void addLine(const Prepared& p, int x, int y, int w, std::string_view s) {
+    std::string_view clip(const Prepared& p, int w, std::string_view s) const {
         const Font& f = fonts[p.font];
         const FaceMetrics& m = *metrics[p.font];
-        const int lh = m.toMils(m.ascender + m.descender, f.size);
-        const Align align = p.c->align;
-        if (w <= 0) {
-            w = m.toMils(m.units(s), f.size);
-        } else if (m.toMils(m.units(s), f.size) > w) {
-            const bool fromEnd = align == Align::Right || align == Align::Decimal;
-            std::size_t n = 0;
-            std::int64_t u = 0;
-            while (n < s.size()) {
-                const unsigned char ch =
-                    static_cast<unsigned char>(fromEnd ? s[s.size() - 1 - n] : s[n]);
-                if (m.toMils(u + m.advance[ch], f.size) > w) break;
-                u += m.advance[ch];
-                ++n;
-            }
-            s = fromEnd ? s.substr(s.size() - n) : s.substr(0, n);
+        if (w <= 0 || m.toMils(m.units(s), f.size) <= w) return s;
+        const bool fromEnd = p.c->align == Align::Right || p.c->align == Align::Decimal;
+        std::size_t n = 0;
+        std::int64_t u = 0;
+        while (n < s.size()) {
+            const unsigned char ch = static_cast<unsigned char>(fromEnd ? s[s.size() - 1 - n] : s[n]);
+            if (m.toMils(u + m.advance[ch], f.size) > w) break;
+            u += m.advance[ch];
+            ++n;
         }
-        addItem(PageItem::Kind::Text, x, y, w, lh, p.font, align, s);
+        return fromEnd ? s.substr(s.size() - n) : s.substr(0, n);
     }
 
-    // A text box: lines broken at blanks (a word wider than the box at a
-    // character), at CR LF and LF; the lines that fit its height.
-    void addWrapped(const Prepared& p, int x, int y, std::string_view s) {
+    Fixed fix(const Prepared& p) {
+        const Control& c = *p.c;
+        const Font& f = fonts[p.font];
+        const FaceMetrics& m = *metrics[p.font];
+        Fixed x;
+        x.font = p.font;
+        x.align = c.align;
+        x.x = c.x;
+        x.y = c.y;
+        x.w = p.w;
+        x.h = m.toMils(m.ascender + m.descender, f.size);
+        x.lineHeight = x.h;
+        switch (c.kind) {
+            case Control::Kind::String: {
+                const std::string_view t = clip(p, p.w, trimRight(c.text));
+                x.text = toUtf8(t);
+                if (p.w <= 0) x.w = m.toMils(m.units(t), f.size);
+                x.printed = x.text.empty();  // an empty slot on every page: nothing printed
+                break;
+            }
+            case Control::Kind::Field:
+                x.printed = true;
+                x.measure = p.w <= 0;
+                break;
+            case Control::Kind::Text:
+                x.printed = true;
+                x.wraps = true;
+                x.w = c.w;
+                break;
+            case Control::Kind::Image:
+                x.kind = PageItem::Kind::Image;
+                x.printed = true;
+                x.w = c.w;
+                x.h = c.h;
+                break;
+            case Control::Kind::Line:
+            case Control::Kind::Box:
+                x.kind = c.kind == Control::Kind::Line ? PageItem::Kind::Line : PageItem::Kind::Box;
+                x.w = c.w;
+                x.h = c.h;
+                x.pen = c.pen;
+                break;
+        }
+        return x;
+    }
+
+    // One printed text of the band being placed (Windows-1250, or UTF-8).
+    void slot(std::string_view s, bool utf8 = false) {
+        std::string& t = page->texts_;
+        const std::size_t at = t.size();
+        if (utf8 || isAscii(s)) {
+            t.append(s);
+        } else {
+            utf8Scratch.resize(writeRoom(s.size()));
+            char* end = writeUtf8(utf8Scratch.data(), s);
+            t.append(utf8Scratch.data(), static_cast<std::size_t>(end - utf8Scratch.data()));
+        }
+        if (t.size() - at > 0xffff) t.resize(at + 0xffff);
+        page->lengths_.push_back(static_cast<std::uint16_t>(t.size() - at));
+        if (t.size() > at) ++page->count_;
+    }
+    std::string utf8Scratch;
+    std::size_t itemsLast = 16, lengthsLast = 64, textsLast = 1024;  // the last page's sizes
+
+    // A text box's lines, broken at blanks (a word wider than the box at a
+    // character), at CR LF and LF; the lines that fit its height, joined by
+    // LF.
+    std::string wrap(const Prepared& p, std::string_view s) {
         const Control& c = *p.c;
         const Font& f = fonts[p.font];
         const FaceMetrics& m = *metrics[p.font];
@@ -392,7 +471,6 @@ struct Run::State {
             if (end == std::string_view::npos) end = s.size();
             std::string_view para = s.substr(start, end - start);
             if (!para.empty() && para.back() == '\r') para.remove_suffix(1);
-            // greedy fill
             while (true) {
                 if (w <= 0 || m.toMils(m.units(para), f.size) <= w) {
                     lines.push_back(para);
@@ -419,48 +497,56 @@ struct Run::State {
             if (end >= s.size()) break;
             start = end + 1;
         }
+        std::string out;
         for (std::size_t i = 0; i < lines.size(); ++i) {
-            const int top = static_cast<int>(i) * lh;
-            if (c.h > 0 && top + lh > c.h) break;
-            if (!lines[i].empty())
-                addItem(PageItem::Kind::Text, x, y + top, w, lh, p.font, c.align, lines[i]);
+            if (c.h > 0 && static_cast<int>(i + 1) * lh > c.h) break;
+            if (i) out += '\n';
+            out += lines[i];
         }
+        // lines that are blank print nothing, but keep their place
+        return out;
     }
 
     void emit(PreparedBand& pb, int bx, int by) {
+        Page::Item placed{pb.id, place(bx), place(by), static_cast<std::uint32_t>(page->texts_.size()),
+                          static_cast<std::uint32_t>(page->lengths_.size())};
+        page->items_.push_back(placed);
         for (std::size_t k = 0; k < pb.controls.size(); ++k) {
             const Prepared& p = pb.controls[k];
             const Control& c = *p.c;
-            const int x = bx + c.x, y = by + c.y;
             switch (c.kind) {
                 case Control::Kind::String:
-                    if (!trimRight(c.text).empty()) addLine(p, x, y, p.w, trimRight(c.text));
+                    if (layout->bands[pb.id][k].printed)
+                        slot({});  // cut to nothing: prints nothing
+                    else
+                        ++page->count_;
                     break;
                 case Control::Kind::Field: {
                     const std::string s =
                         pb.keepsValues && p.total < 0 ? pb.kept[k] : controlText(p);
-                    if (!s.empty()) addLine(p, x, y, p.w, s);
+                    slot(clip(p, p.w, s));
                     break;
                 }
                 case Control::Kind::Text: {
                     const std::string s = pb.keepsValues ? pb.kept[k] : controlText(p);
-                    addWrapped(p, x, y, s);
+                    const std::string lines = wrap(p, s);
+                    slot(lines);
+                    // a text box counts an item a line
+                    if (!lines.empty()) page->count_ += static_cast<std::size_t>(
+                        std::count(lines.begin(), lines.end(), '\n'));
                     break;
                 }
                 case Control::Kind::Image: {
                     const std::string path =
                         pb.keepsValues ? pb.kept[k] : std::string(trimRight(c.value.text()));
-                    if (path.empty() || c.w <= 0 || c.h <= 0) break;
-                    const auto file = pictureFile(path);
-                    if (!file) break;
-                    addItem(PageItem::Kind::Image, x, y, c.w, c.h, p.font, c.align, *file, 0, true);
+                    std::optional<std::string> file;
+                    if (!path.empty() && c.w > 0 && c.h > 0) file = pictureFile(path);
+                    slot(file ? *file : std::string(), true);
                     break;
                 }
                 case Control::Kind::Line:
-                    addItem(PageItem::Kind::Line, x, y, c.w, c.h, p.font, c.align, {}, c.pen);
-                    break;
                 case Control::Kind::Box:
-                    addItem(PageItem::Kind::Box, x, y, c.w, c.h, p.font, c.align, {}, c.pen);
+                    ++page->count_;
                     break;
             }
         }
@@ -470,9 +556,10 @@ struct Run::State {
 
     void openPage() {
         page = std::make_shared<Page>();
-        page->fonts_ = fontTable;
+        page->layout_ = layout;
         // Pages of one report are alike: room for what the last one held.
         page->items_.reserve(itemsLast + itemsLast / 8);
+        page->lengths_.reserve(lengthsLast + lengthsLast / 8);
         page->texts_.reserve(textsLast + textsLast / 8);
         ++pageNo;
         if (form.band && form.band->h > 0) emit(form, form.band->x, form.band->y);
@@ -484,9 +571,12 @@ struct Run::State {
         if (!page) return;
         if (footer.band && footer.band->h > 0) emit(footer, footer.band->x, footer.band->y);
         itemsLast = std::max<std::size_t>(page->items_.size(), 16);
+        lengthsLast = std::max<std::size_t>(page->lengths_.size(), 16);
         textsLast = std::max<std::size_t>(page->texts_.size(), 256);
         if (page->items_.capacity() > page->items_.size() + page->items_.size() / 4 + 16)
             page->items_.shrink_to_fit();
+        if (page->lengths_.capacity() > page->lengths_.size() + page->lengths_.size() / 4 + 16)
+            page->lengths_.shrink_to_fit();
         if (page->texts_.capacity() > page->texts_.size() + page->texts_.size() / 4 + 256)
             page->texts_.shrink_to_fit();
         doc->pages.push_back(std::move(page));
@@ -594,7 +684,7 @@ Run::Run(const Report& report) : s_(std::make_unique<State>(report)) {
     }
     s.lastNumber.assign(report.breaks.size(), NoValue);
     s.lastText.assign(report.breaks.size(), std::string());
-    s.fontTable = std::make_shared<const std::vector<Font>>(s.fonts);
+    s.layout->fonts = s.fonts;
     s.doc->jobTitle = toUtf8(report.jobTitle);
     s.doc->pageWidth = report.pageWidth;
     s.doc->pageHeight = report.pageHeight;

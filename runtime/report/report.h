@@ -140,20 +140,26 @@ struct Report {
     Break& addBreak(std::string name, Source by);
 };
 
-// One page's display list, held compactly; items() makes the PageItems a
-// display draws (one text item per line of text, as clipped and wrapped).
+// One page's display list, held compactly: the bands placed on it (where,
+// and the texts their fields printed, as cut and wrapped); what a band's
+// controls have in common on every page (places, fonts, static texts) is
+// kept once per run. items() makes the PageItems a display draws (one text
+// item per line of text).
 class Page {
   public:
     std::vector<PageItem> items() const;
-    std::size_t itemCount() const;
+    std::size_t itemCount() const { return count_; }
     std::size_t bytes() const;  // what the page holds in memory
 
-    struct Item;  // the run's own
+    struct Item;    // a band placed on the page (the run's own)
+    struct Layout;  // what a run's pages share
   private:
     friend class Run;
     std::vector<Item> items_;
-    std::string texts_;  // UTF-8, every item's text one after another
-    std::shared_ptr<const std::vector<Font>> fonts_;  // the run's, shared by its pages
+    std::vector<std::uint16_t> lengths_;  // each printed text's length in texts_
+    std::string texts_;                   // UTF-8, one after another
+    std::size_t count_ = 0;
+    std::shared_ptr<const Layout> layout_;
 };
 
 // What a run made: the pages and the fonts their items name.
