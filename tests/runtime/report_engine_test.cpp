@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -324,4 +326,46 @@ TEST(ReportEngine, TextIsMeasuredWithTheFontFilesTheDisplaysDraw) {
     EXPECT_EQ(rr::textWidth(arial, "0000000000"), 618);
     EXPECT_GT(rr::textWidth(bold, "Ukupno"), rr::textWidth(arial, "Ukupno"));
     EXPECT_EQ(rr::textWidth(rt::Font{"Arial", 16}, "Š"), 2 * rr::textWidth(arial, "Š"));
+}
+
+TEST(ReportEngine, ImagesAreKeptByTheFileTheirPathNamesAndBlankPathsPrintNothing) {
+    testing::internal::CaptureStderr();
+    const std::string dir = testing::TempDir() + "report-image";
+    std::filesystem::create_directories(dir);
+    const std::string file = dir + "/FOTO1.JPG";
+    std::ofstream(file) << "not decoded here";
+    std::string path;  // Windows-1250, as a record holds it
+    rr::Report r;
+    r.y = 1000;
+    r.h = 9000;
+    rr::Band d{"?D", 0, 0, 8000, 2000};
+    rr::Control img;
+    img.kind = rr::Control::Kind::Image;
+    img.x = 100;
+    img.y = 100;
+    img.w = 1615;
+    img.h = 1333;
+    img.value = rr::Source::of(path);
+    d.add(img);
+    r.details.push_back(std::move(d));
+    rr::Run run(r);
+    path = file;
+    run.print(0);
+    path = "   ";
+    run.print(0);
+    path = dir + "/missing.jpg";
+    run.print(0);
+    auto doc = run.finish();
+    std::vector<rt::PageItem> images;
+    for (int p = 1; p <= static_cast<int>(doc->pageCount()); ++p)
+        for (auto& i : items(*doc, p))
+            if (i.kind == rt::PageItem::Kind::Image) images.push_back(i);
+    // The blank path prints nothing; a path naming no file is kept as it
+    // stands and draws nothing when the page is drawn (the decoders decide).
+    ASSERT_EQ(images.size(), 2u);
+    EXPECT_EQ(images[0].text, file);
+    EXPECT_EQ(images[1].text, dir + "/missing.jpg");
+    EXPECT_EQ(images[0].w, 1615);
+    EXPECT_EQ(images[0].h, 1333);
+    testing::internal::GetCapturedStderr();
 }
