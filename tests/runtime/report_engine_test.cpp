@@ -369,3 +369,14 @@ TEST(ReportEngine, ImagesAreKeptByTheFileTheirPathNamesAndBlankPathsPrintNothing
     EXPECT_EQ(images[0].h, 1333);
     testing::internal::GetCapturedStderr();
 }
+
+TEST(ReportEngine, AGroupFooterShowsItsOwnGroupsValuesNotTheRecordThatBrokeIt) {
+    Fixture f;
+    f.r.breaks[0].footer->add(Fixture::field("?ClubCode", 1000, 50, 500, rr::Source::of(f.club), "@n_3"));
+    auto doc = f.run({{4, 10, 100}, {9, 20, 100}});
+    // The first club's footer prints while the buffers hold club 9's line:
+    // it still names club 4.
+    EXPECT_EQ(texts(*doc), (std::vector<std::string>{"Društvo 4", "1", "1", "10", "1,00",
+                                                     "Ukupno:", "4", "1,00", "2", "20", "1,00",
+                                                     "Ukupno:", "9", "1,00"}));
+}
