@@ -86,6 +86,13 @@ class RelationManager {
     Level Open();
     // Undoes the last open: the file and every related file it counted.
     Level Close();
+    // Buffered forward reading while a report reads. The file layer's views
+    // read ahead in batches always, so this only records the wish.
+    void SetQuickScan(int on, int propagate = 0) {
+        QuickScan = on != 0;
+        (void)propagate;
+    }
+    bool QuickScan = false;
 
     Level Insert();
     Level Update(bool fromForm = true);
