@@ -1,8 +1,11 @@
-// The next running number of the entry windows, over the real SQLite storage:
-// the last line of the club in key order, read in one bounded statement
-// through a buffer of its own.
+// The entry windows: which selected events count as the focus arriving, and
+// the next running number over the real SQLite storage (the last line of the
+// club in key order, read in one bounded statement through a buffer of its
+// own).
 #include <gtest/gtest.h>
 
+#include <array>
+#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +14,10 @@
 #include "framework/entry_window.h"
 #include "framework/file_manager.h"
 #include "framework/globals.h"
+#include "runtime/clock.h"
+#include "runtime/threads.h"
+#include "tests/runtime/window_harness.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -92,6 +99,121 @@ TEST_F(LastInKeyOrderTest, TheClubsLastLineInKeyOrder) {
     // A line written since is found at once.
     store(1, 3, 10, 1, 2);
     EXPECT_EQ(next.Read({1, 3}), 2);
+}
+
+// An entry window of three entries that counts the arrivals in each; its
+// first field is the last entry (a write field), the first entry's accepted
+// handler keeps the focus there as a lookup does after a cancelled choice,
+// and an arrival in the last entry is refused with a notice that sends the
+// focus to the second.
+class ArrivalProbe : public EntryWindowProcedure {
+  public:
+    ArrivalProbe(rt::Window& w, EnterByTabClass& ebt, ToolbarClass& tb,
+                 std::array<std::atomic<int>, 4>& arrivals)
+        : EntryWindowProcedure("ArrivalProbe", w, ebt, &tb), arrivals_(arrivals) {}
+
+  protected:
+    int ChooseFirstField() override { return 3; }
+    void BeforeSelected(int control) override {
+        ++arrivals_[static_cast<std::size_t>(control)];
+        if (control == 3) Refuse("Stop", 2);
+    }
+    Level TakeAccepted() override {
+        if (Win->field() == 1) Win->select(1);
+        return EntryWindowProcedure::TakeAccepted();
+    }
+
+  private:
+    std::array<std::atomic<int>, 4>& arrivals_;
+};
+
+struct NullBackend : rt::Backend {
+    void show(rt::ViewPtr) override {}
+    void closed(int) override {}
+    void dialog(int, const rt::DialogRequest&) override {}
+    void dialogClosed(int) override {}
+    void beep() override {}
+    void status(int, const std::string&) override {}
+};
+
+class EntryWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        rt::useManualClock(2024, 1, 15);
+        rt::setBackend(&backend_);
+        INIMgr().Init(".\\Sutrik.INI", 0, 0);
+    }
+    void TearDown() override {
+        rt::joinAllThreads();
+        rt::setBackend(nullptr);
+        rt::resetWindows();
+        rt::useSystemClock();
+    }
+    testsupport::TempDir dir_;
+    NullBackend backend_;
+};
+
+TEST_F(EntryWindowTest, OnlyAFocusMovedFromAnotherControlArrives) {
+    using namespace windowtest;
+    std::array<std::atomic<int>, 4> arrivals{};
+    std::int32_t a = 0, b = 0, c = 0;
+    auto window = [&](const char* title, bool probe) {
+        rt::startProcedure([&, title, probe] {
+            EnterByTabClass ebt;
+            rt::WindowDesc d;
+            d.title = title;
+            d.at = {0, 0, 200, 100};
+            rt::Window w(d);
+            w.add(entry("?A", rt::bind(a), "@n_3"));
+            w.add(entry("?B", rt::bind(b), "@n_3"));
+            w.add(entry("?C", rt::bind(c), "@n_3"));
+            ToolbarClass tb;
+            if (probe) {
+                ArrivalProbe p(w, ebt, tb, arrivals);
+                p.Run();
+            } else {
+                WindowProcedure p("Other", w, ebt, &tb);
+                p.Run();
+            }
+        });
+        auto v = waitWindow(title);
+        return v ? v->id : 0;
+    };
+    auto counts = [&] {
+        return std::array<int, 3>{arrivals[1].load(), arrivals[2].load(), arrivals[3].load()};
+    };
+    const int id = window("Probe", true);
+    ASSERT_NE(id, 0);
+    // The first focus, in the last entry, is no arrival.
+    EXPECT_EQ(focusOf(now(id)), 3);
+    EXPECT_EQ(counts(), (std::array<int, 3>{0, 0, 0}));
+    key(id, rt::key::Tab);  // round to the first entry
+    EXPECT_EQ(counts(), (std::array<int, 3>{1, 0, 0}));
+    // The accepted handler keeps the focus: no arrival, neither there nor next.
+    type(id, 1, "5");
+    key(id, rt::key::Tab);
+    EXPECT_EQ(focusOf(now(id)), 1);
+    EXPECT_EQ(counts(), (std::array<int, 3>{1, 0, 0}));
+    // A click into the last entry arrives; the notice's answer moves the
+    // focus once, and arrives nowhere else.
+    send(id, rt::Input{rt::Input::Kind::Focus, 3});
+    auto open = rt::openDialogs();
+    ASSERT_EQ(open.size(), 1u);
+    EXPECT_EQ(open[0].request.message.title, "");
+    EXPECT_EQ(open[0].request.message.text, "Stop");
+    EXPECT_EQ(counts(), (std::array<int, 3>{1, 0, 1}));
+    rt::answerDialog(open[0].id, rt::DialogAnswer{rt::ButtonOk});
+    idle();
+    EXPECT_EQ(focusOf(now(id)), 2);
+    EXPECT_EQ(counts(), (std::array<int, 3>{1, 1, 1}));
+    // Another window taking the activation and giving it back.
+    const int other = window("Other", false);
+    ASSERT_NE(other, 0);
+    send(other, rt::Input{rt::Input::Kind::Close});
+    send(id, rt::Input{rt::Input::Kind::Activate});
+    EXPECT_EQ(focusOf(now(id)), 2);
+    EXPECT_EQ(counts(), (std::array<int, 3>{1, 1, 1}));
+    send(id, rt::Input{rt::Input::Kind::Close});
 }
 
 }  // namespace
