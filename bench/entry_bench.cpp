@@ -123,10 +123,10 @@ void registerCase(Case* c) {
     const std::string name = "next_running_number_" + std::to_string(c->lines);
     benchmark::RegisterBenchmark((name + "/ours").c_str(), [c](benchmark::State& st) {
         for (auto _ : st) benchmark::DoNotOptimize(c->next->Read({1, 3}));
-    });
+    })->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark((name + "/raw").c_str(), [c](benchmark::State& st) {
         for (auto _ : st) benchmark::DoNotOptimize(rawLast(*c->raw));
-    });
+    })->Unit(benchmark::kMicrosecond);
 }
 
 }  // namespace
