@@ -803,3 +803,29 @@ TEST_F(WindowTest, FocusInComesAfterTheHandlerAndAfterTheLeftControlsAcceptedEve
         closeWindow();
     }
 }
+
+// A click into an entry, a key that moves the focus on, and a second click
+// there quick enough to make a double click: the second still brings the
+// focus back. A button double-clicked is pressed once, by its first click.
+TEST_F(WindowTest, DoubleClickIntoAnEntryThatLostTheFocusTakesIt) {
+    std::int32_t a = 0, b = 0;
+    run("Twice", [&](rt::Window& w) {
+        w.add(entry("?A", rt::bind(a), "@n_3"));
+        w.add(entry("?B", rt::bind(b), "@n_3"));
+        w.add(button("?Go", "Go"));
+    });
+    send(id_, rt::Input{rt::Input::Kind::Focus, 1});
+    key(id_, rt::key::Tab);
+    EXPECT_EQ(focusOf(now(id_)), 2);
+    log_.take({});
+    send(id_, rt::Input{rt::Input::Kind::DoubleClick, 1});
+    EXPECT_EQ(focusOf(now(id_)), 1);
+    EXPECT_EQ(log_.take({Event::Selected}), (std::vector<Seen>{{Event::Selected, 1}}));
+    // The entry that has the focus: a double click changes nothing.
+    send(id_, rt::Input{rt::Input::Kind::DoubleClick, 1});
+    EXPECT_TRUE(log_.take({Event::Selected}).empty());
+    click(id_, 3);
+    send(id_, rt::Input{rt::Input::Kind::DoubleClick, 3});
+    EXPECT_EQ(log_.take({Event::Accepted}), (std::vector<Seen>{{Event::Accepted, 3}}));
+    closeWindow();
+}
