@@ -99,11 +99,12 @@ std::unique_ptr<Case> makeCase(int lines) {
     c->access->File = c->ledger.get();
     c->access->Init();
     c->access->Init(*c->ledger, GlobalErrors());
-    c->next = std::make_unique<LastInKeyOrder>(*c->access, CLANAR_Def.keyIndex("CLA1:KeyCL_UKP"),
-                                               2, CLANAR_Def.fieldIndex("CLA1:CL_RED"));
+    c->next = std::make_unique<LastInKeyOrder>(*c->access, CLANAR_Def.keyIndex("CLA1:KeyCL_UKP"), 2,
+                                               CLANAR_Def.fieldIndex("CLA1:CL_RED"));
     // The first read opens the file (relative to the fixture's directory).
     if (!c->next->Read({1, 3})) fail("no running number in the ledger of " + std::to_string(lines));
-    c->raw = std::make_unique<bench::RawConnection>((fs::current_path() / "Clanovi.sqlite").string());
+    c->raw =
+        std::make_unique<bench::RawConnection>((fs::current_path() / "Clanovi.sqlite").string());
     fs::current_path(old);
     return c;
 }
@@ -144,12 +145,13 @@ int main(int argc, char** argv) {
         // Ours and raw agree, and ours is one statement.
         Case& c = *cases.back();
         int statements = 0;
-        storage::setTrace([&](const std::string&, const std::vector<std::string>&) { ++statements; });
+        storage::setTrace(
+            [&](const std::string&, const std::vector<std::string>&) { ++statements; });
         const auto ours = c.next->Read({1, 3});
         storage::setTrace({});
         if (!ours || *ours != rawLast(*c.raw) || statements != 1)
-            fail("the running number of " + std::to_string(n) + " lines differs from raw, or took " +
-                 std::to_string(statements) + " statements");
+            fail("the running number of " + std::to_string(n) +
+                 " lines differs from raw, or took " + std::to_string(statements) + " statements");
     }
     for (auto& c : cases) registerCase(c.get());
 

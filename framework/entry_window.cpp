@@ -85,7 +85,10 @@ std::optional<std::int32_t> LastInKeyOrder::Read(const std::vector<std::int64_t>
     }
     if (view_->open() != 0) return std::nullopt;
     int rows = 0;
-    if (view_->set(rt::SetFrom::End) != 0 || view_->page(1, false, [] {}, &rows) != 0 || rows != 1)
+    if (view_->set(rt::SetFrom::End) != 0 ||
+        view_->page(
+            1, false, [] {}, &rows) != 0 ||
+        rows != 1)
         return std::nullopt;
     const rt::FieldDef& f = file_->def().fields[static_cast<std::size_t>(field_)];
     std::int32_t v = 0;

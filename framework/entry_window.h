@@ -29,8 +29,8 @@ class FileManager;
 
 class EntryWindowProcedure : public LookupWindow<WindowProcedure> {
   public:
-    EntryWindowProcedure(std::string procedureName, rt::Window& window,
-                         EnterByTabClass& enterByTab, ToolbarClass* toolbar = nullptr);
+    EntryWindowProcedure(std::string procedureName, rt::Window& window, EnterByTabClass& enterByTab,
+                         ToolbarClass* toolbar = nullptr);
 
     // The focus arrived in a control (a move from another control of the
     // window, the focus still there): BeforeSelected, the inherited

@@ -76,8 +76,8 @@ TEST_F(LastInKeyOrderTest, TheClubsLastLineInKeyOrder) {
         std::int64_t sps, sip;
         std::optional<std::int32_t> last;
     };
-    const Case cases[] = {{1, 3, 3}, {1, 2, 40}, {1, 4, 50}, {2, 3, 60}, {1, 5, std::nullopt},
-                          {3, 3, std::nullopt}};
+    const Case cases[] = {{1, 3, 3},  {1, 2, 40},           {1, 4, 50},
+                          {2, 3, 60}, {1, 5, std::nullopt}, {3, 3, std::nullopt}};
     buffer.CL_SIF = 12;
     buffer.CL_DOK = "typed";
     std::vector<std::string> statements;

@@ -693,19 +693,31 @@ TEST_F(WindowTest, FocusInComesAfterTheHandlerAndAfterTheLeftControlsAcceptedEve
               Sel = static_cast<int>(Event::Selected), Gain = static_cast<int>(Event::GainFocus);
     const Step steps[] = {
         {"plain Tab", Act::None, Act::None, {{Acc, 1, 0}, {Sel, 2, 1}}, 2},
-        {"handler moves on", Act::SelectThird, Act::None,
-         {{Acc, 1, 0}, {Ret, 1, 0}, {Sel, 3, 1}}, 3},
-        {"handler keeps it", Act::SelectSelf, Act::None,
-         {{Acc, 1, 0}, {Ret, 1, 0}, {Sel, 1, 1}}, 1},
+        {"handler moves on",
+         Act::SelectThird,
+         Act::None,
+         {{Acc, 1, 0}, {Ret, 1, 0}, {Sel, 3, 1}},
+         3},
+        {"handler keeps it",
+         Act::SelectSelf,
+         Act::None,
+         {{Acc, 1, 0}, {Ret, 1, 0}, {Sel, 1, 1}},
+         1},
         // The select window of a lookup: its whole run belongs to the
         // accepted event; closing it gives the caller its activation back,
         // which is no focus move.
-        {"nested window", Act::Nested, Act::None,
-         {{Acc, 1, 0}, {Ret, 1, 0}, {Sel, 2, 1}, {Gain, 0, 0}}, 2},
+        {"nested window",
+         Act::Nested,
+         Act::None,
+         {{Acc, 1, 0}, {Ret, 1, 0}, {Sel, 2, 1}, {Gain, 0, 0}},
+         2},
         // A box shown where the focus arrives, then a move: the answer moves
         // nothing by itself.
-        {"box on arrival", Act::None, Act::Box,
-         {{Acc, 1, 0}, {Sel, 2, 1}, {Ret, 2, 0}, {Sel, 3, 2}}, 3},
+        {"box on arrival",
+         Act::None,
+         Act::Box,
+         {{Acc, 1, 0}, {Sel, 2, 1}, {Ret, 2, 0}, {Sel, 3, 2}},
+         3},
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.what);
