@@ -201,7 +201,13 @@ void Window::handleClick(int c, int row, int k) {
     Control& ctl = control(c);
     if (ctl.disabled || !visibleInTree(c)) return;
     if (k == key::MouseRight) return;
-    if (k == key::MouseLeft2) return;
+    if (k == key::MouseLeft2) {
+        // The second press of a double click on an entry that lost the focus
+        // since the first (a key moved it on) still takes the focus, as a
+        // click does; a button is not pressed twice.
+        if (hasValueEdit(ctl.kind) && focus_ != c && focusable(c, false)) navigateTo(c, false);
+        return;
+    }
     switch (ctl.kind) {
         case ControlKind::Button:
         case ControlKind::Check:
