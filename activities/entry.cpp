@@ -10,9 +10,9 @@
 #include "activities/entry.h"
 
 #include <cstdint>
-#include <variant>
 #include <vector>
 
+#include "activities/running_number.h"
 #include "core/dictionary/dictionary.h"
 #include "core/frame/procedures.h"
 #include "framework/browse.h"
@@ -231,8 +231,7 @@ class EntryWindow : public LookupWindow<WindowProcedure> {
           c_(c),
           L1(*c.locals),
           lines_(fileStructure(FileId::ANGAZOV)),
-          BRW4_View(lines_),
-          Next_View(lines_) {
+          BRW4_View(lines_) {
         for (FileId f : {FileId::ANGAZOV, FileId::CLANOVI, FileId::DOKAN, FileId::PLAND,
                          FileId::PLANSA, FileId::TURPOS})
             AddFile([f] { relateOf(f)->Open(); }, [f] { relateOf(f)->Close(); });
@@ -285,7 +284,6 @@ class EntryWindow : public LookupWindow<WindowProcedure> {
         return LookupWindow<WindowProcedure>::Init();
     }
     Level Kill() override {
-        Next_View.close();
         const Level l = LookupWindow<WindowProcedure>::Kill();
         for (const char* n : {"L1:W1_SPS", "L1:W1_SIP", "L1:W1_BRJ"}) rt::unbind(n);
         return l;
@@ -324,14 +322,8 @@ class EntryWindow : public LookupWindow<WindowProcedure> {
         Win->display();
     }
 
-    // The document's highest stored running number plus one, read as one
-    // statement that leaves the record buffers alone; a document without
-    // lines continues from none (the number given plus one).
-    std::int32_t NextRunningNumber(std::int32_t none) {
-        rt::Value highest;
-        if (Next_View.max(runningField_, highest) == 0)
-            if (const auto* n = std::get_if<std::int64_t>(&highest)) return static_cast<std::int32_t>(*n + 1);
-        return none + 1;
+    std::int32_t NextRunningNumber(std::int32_t none) const {
+        return activities::NextRunningNumber(L1.W1_SPS, L1.W1_SIP, L1.W1_BRJ, none);
     }
 
     void WriteLine() {
@@ -385,24 +377,12 @@ class EntryWindow : public LookupWindow<WindowProcedure> {
         BRW4_View.project(kit::FieldOf(members, "CLA:M1_SIF"));
         BRW4.AddField(kit::FieldOf(members, "CLA:M1_SIF"));
 
-        // The next running number: the highest of the document, by its key.
-        Next_View.setOrder(lines_.def().keyIndex("ANG:KeySPSBRRED"));
-        const auto value = [](const std::int32_t& v) {
-            return [&v] { return rt::Value{static_cast<std::int64_t>(v)}; };
-        };
-        Next_View.addRange(kit::FieldOf(lines_, "ANG:A1_SPS"), rt::Compare::Equal, value(L1.W1_SPS));
-        Next_View.addRange(kit::FieldOf(lines_, "ANG:A1_SIP"), rt::Compare::Equal, value(L1.W1_SIP));
-        Next_View.addRange(kit::FieldOf(lines_, "ANG:A1_BRJ"), rt::Compare::Equal, value(L1.W1_BRJ));
-        Next_View.project(kit::FieldOf(lines_, "ANG:A1_RED"));
-        runningField_ = lines_.def().fieldIndex("ANG:A1_RED");
-        Next_View.open();
     }
 
     const EntryControls& c_;
     Locals& L1;
     rt::FileStructure& lines_;
-    rt::View BRW4_View, Next_View;
-    int runningField_ = 0;
+    rt::View BRW4_View;
     StepLocatorClass BRW4_Sort0_Locator;
     BrowseQueue Queue_List;
     BrowseClass BRW4;  // last: ended before the views and queue it reads
