@@ -7,6 +7,7 @@
 // connection of their own each time a page of ours reaches the display, on
 // that same thread (window_bench.h).
 #include <benchmark/benchmark.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <array>
@@ -70,9 +71,14 @@ struct Case {
     std::array<std::vector<std::int64_t>, 3> last;
 };
 
+// Control names compare without letter case, as the scenarios name them.
+bool named(const rt::ControlView& c, const char* name) {
+    return c.kind == rt::ControlKind::List && strcasecmp(c.name.c_str(), name) == 0;
+}
+
 const rt::ListPayload* listNamed(const rt::WindowView& v, const char* name) {
     for (const auto& c : v.controls)
-        if (c.kind == rt::ControlKind::List && c.name == name) return c.list();
+        if (named(c, name)) return c.list();
     return nullptr;
 }
 
@@ -159,7 +165,7 @@ double openWindow(Case* c) {
     for (std::size_t l = 0; l < Lists.size(); ++l) {
         c->pageRows[l] = static_cast<int>(listNamed(*v, Lists[l].control)->rows.size());
         for (const auto& k : v->controls)
-            if (k.kind == rt::ControlKind::List && k.name == Lists[l].control) c->control[l] = k.id;
+            if (named(k, Lists[l].control)) c->control[l] = k.id;
     }
     rt::waitIdle(10000);
     return std::chrono::duration<double>(shown - t0).count();
