@@ -232,7 +232,7 @@ class ActivityList : public ListWindowProcedure {
         if (l != Level::Benign) return l;
         if (Win->field() == c_.print) {
             Update();
-            if (ProcedureFn report = FindProcedure("PrintaANGAZ")) report();
+            if (ProcedureFn report = FindProcedure("PrintaANGAZ")) report();  // on this thread
             Reset(false);
         }
         return l;

@@ -4,6 +4,7 @@
 #include "activities/entry.h"
 #include "activities/hikes.h"
 #include "activities/overview.h"
+#include "activities/report.h"
 #include "core/frame/procedures.h"
 
 void RegisterActivitiesProcedures() {
@@ -14,4 +15,6 @@ void RegisterActivitiesProcedures() {
     // Started by the hikes lists' "Unos" buttons.
     RegisterProcedure("UnosANGAZ", UnosANGAZ);
     RegisterProcedure("UnosANGAZ1", UnosANGAZ1);
+    // Called by the activity list's "Print" on its thread.
+    RegisterProcedure("PrintaANGAZ", PrintaANGAZ);
 }
