@@ -77,7 +77,8 @@ class CountersList : public ListWindowProcedure {
         BRW1_Sort0_StepClass.Init(StepOption::Alpha);
         AddOrder(BRW1, &BRW1_Sort0_StepClass, kit::KeyOf(counters_, "DOK:KeyD1_SIP"),
                  BRW1_Sort0_Locator, 0, kit::FieldOf(counters_, "DOK:D1_SIP"));
-        for (const char* f : {"DOK:D1_SIP", "DOK:D1_BRJ"}) BRW1.AddField(kit::FieldOf(counters_, f));
+        for (const char* f : {"DOK:D1_SIP", "DOK:D1_BRJ"})
+            BRW1.AddField(kit::FieldOf(counters_, f));
     }
 
   private:
@@ -120,10 +121,10 @@ class CounterForm : public FormWindowProcedure {
   public:
     CounterForm(const FormControls& c, rt::Window& w, EnterByTabClass& ebt, ToolbarClass& tb,
                 WindowResizeClass& rs)
-        : FormWindowProcedure("UpdateDOKAN",
-                              FormFile{Counters(), accessOf(FileId::DOKAN), relateOf(FileId::DOKAN),
-                                       &History::DOK},
-                              c, w, ebt, tb, rs) {}
+        : FormWindowProcedure(
+              "UpdateDOKAN",
+              FormFile{Counters(), accessOf(FileId::DOKAN), relateOf(FileId::DOKAN), &History::DOK},
+              c, w, ebt, tb, rs) {}
 };
 
 }  // namespace

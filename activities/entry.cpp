@@ -30,21 +30,30 @@ constexpr rt::Align C = rt::Align::Center;
 
 // The window's own values: the document and the participant being entered.
 struct Locals {
-    std::int32_t W1_SPS = 0, W1_SIP = 0, W1_BRJ = 0, W1_DAT = 0, W1_SIA = 0, W1_RED = 0,
-                 W1_SIF = 0;
+    std::int32_t W1_SPS = 0, W1_SIP = 0, W1_BRJ = 0, W1_DAT = 0, W1_SIA = 0, W1_RED = 0, W1_SIF = 0;
     std::uint8_t W1_UPI = 0;
 };
 
 // What a control is to the window.
 enum class Role {
     Prompt,
-    Federation, FederationButton, FederationName,
-    Club, ClubButton, ClubName,
-    Document, Date,
-    Activity, ActivityButton, ActivityName,
+    Federation,
+    FederationButton,
+    FederationName,
+    Club,
+    ClubButton,
+    ClubName,
+    Document,
+    Date,
+    Activity,
+    ActivityButton,
+    ActivityName,
     Line,
     Running,
-    Member, MemberButton, Surname, GivenName,
+    Member,
+    MemberButton,
+    Surname,
+    GivenName,
     Write,
     List,
 };
@@ -181,18 +190,42 @@ EntryControls BuildEntry(rt::Window& w, const EntryLayout& l, Locals& v) {
             return kit::AddString(w, 0, k.name, k.at, k.picture, bound(fileStructure(file), label));
         };
         switch (k.role) {
-            case Role::Prompt: kit::AddPrompt(w, 0, k.name, k.text, {k.at.x, k.at.y}); break;
-            case Role::Federation: c.federation = entry(rt::bind(v.W1_SPS)); break;
-            case Role::FederationButton: c.federationButton = button(); break;
-            case Role::FederationName: c.federationName = name(FileId::PLANSA, "PLA1:SP1_NPS"); break;
-            case Role::Club: c.club = entry(rt::bind(v.W1_SIP)); break;
-            case Role::ClubButton: c.clubButton = button(); break;
-            case Role::ClubName: c.clubName = name(FileId::PLAND, "PLA:P1_NPD"); break;
-            case Role::Document: c.document = entry(rt::bind(v.W1_BRJ)); break;
-            case Role::Date: c.date = entry(rt::bind(v.W1_DAT)); break;
-            case Role::Activity: c.activity = entry(rt::bind(v.W1_SIA)); break;
-            case Role::ActivityButton: c.activityButton = button(); break;
-            case Role::ActivityName: c.activityName = name(FileId::TURPOS, "TUR:T1_NAP"); break;
+            case Role::Prompt:
+                kit::AddPrompt(w, 0, k.name, k.text, {k.at.x, k.at.y});
+                break;
+            case Role::Federation:
+                c.federation = entry(rt::bind(v.W1_SPS));
+                break;
+            case Role::FederationButton:
+                c.federationButton = button();
+                break;
+            case Role::FederationName:
+                c.federationName = name(FileId::PLANSA, "PLA1:SP1_NPS");
+                break;
+            case Role::Club:
+                c.club = entry(rt::bind(v.W1_SIP));
+                break;
+            case Role::ClubButton:
+                c.clubButton = button();
+                break;
+            case Role::ClubName:
+                c.clubName = name(FileId::PLAND, "PLA:P1_NPD");
+                break;
+            case Role::Document:
+                c.document = entry(rt::bind(v.W1_BRJ));
+                break;
+            case Role::Date:
+                c.date = entry(rt::bind(v.W1_DAT));
+                break;
+            case Role::Activity:
+                c.activity = entry(rt::bind(v.W1_SIA));
+                break;
+            case Role::ActivityButton:
+                c.activityButton = button();
+                break;
+            case Role::ActivityName:
+                c.activityName = name(FileId::TURPOS, "TUR:T1_NAP");
+                break;
             case Role::Line: {
                 rt::Control line;
                 line.kind = rt::ControlKind::Line;
@@ -201,11 +234,21 @@ EntryControls BuildEntry(rt::Window& w, const EntryLayout& l, Locals& v) {
                 w.add(std::move(line));
                 break;
             }
-            case Role::Running: c.running = entry(rt::bind(v.W1_RED)); break;
-            case Role::Member: c.member = entry(rt::bind(v.W1_SIF)); break;
-            case Role::MemberButton: c.memberButton = button(); break;
-            case Role::Surname: c.surname = name(FileId::CLANOVI, "CLA:M1_PRE"); break;
-            case Role::GivenName: name(FileId::CLANOVI, "CLA:M1_IME"); break;
+            case Role::Running:
+                c.running = entry(rt::bind(v.W1_RED));
+                break;
+            case Role::Member:
+                c.member = entry(rt::bind(v.W1_SIF));
+                break;
+            case Role::MemberButton:
+                c.memberButton = button();
+                break;
+            case Role::Surname:
+                c.surname = name(FileId::CLANOVI, "CLA:M1_PRE");
+                break;
+            case Role::GivenName:
+                name(FileId::CLANOVI, "CLA:M1_IME");
+                break;
             case Role::Write:
                 c.write = entry(rt::bind(v.W1_UPI));
                 w.control(c.write).fill = 0xC0C0C0;
@@ -359,7 +402,8 @@ class EntryWindow : public LookupWindow<WindowProcedure> {
                        {kit::FieldOf(lines_, "ANG:A1_SIF")});
         AddOrder(BRW4, nullptr, kit::KeyOf(lines_, "ANG:KeyA1_SIF"), BRW4_Sort0_Locator, 0,
                  kit::FieldOf(lines_, "ANG:A1_SIF"));
-        BRW4.SetFilter("(ANG:A1_SPS = L1:W1_SPS AND ANG:A1_SIP =  L1:W1_SIP AND ANG:A1_BRJ = L1:W1_BRJ)");
+        BRW4.SetFilter(
+            "(ANG:A1_SPS = L1:W1_SPS AND ANG:A1_SIP =  L1:W1_SIP AND ANG:A1_BRJ = L1:W1_BRJ)");
         BRW4.AddResetField(kit::FieldOf(lines_, "ANG:A1_SIP"));
         BRW4.AddResetField(kit::FieldOf(lines_, "ANG:A1_SPS"));
         for (const char* f : {"ANG:A1_SPS", "ANG:A1_SIF"}) {
@@ -376,7 +420,6 @@ class EntryWindow : public LookupWindow<WindowProcedure> {
         }
         BRW4_View.project(kit::FieldOf(members, "CLA:M1_SIF"));
         BRW4.AddField(kit::FieldOf(members, "CLA:M1_SIF"));
-
     }
 
     const EntryControls& c_;

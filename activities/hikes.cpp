@@ -118,14 +118,18 @@ ListControls BuildList(rt::Window& w, const ListLayout& l) {
     kit::AddPrompt(w, 0, "?STRING1:2", "Članovi PD", {l.membersCaption.x, l.membersCaption.y});
     c.stepDown = w.add(kit::PushButton("?BUTTON5:2", "Umanjenje broja za 1", l.stepDown, "", ""));
     c.stepUp = w.add(kit::PushButton("?BUTTON5", "Povećanje broja za 1", l.stepUp, "", ""));
-    c.members = w.add(Renamed(kit::ListBox(l.members, "Browsing Records", l.memberColumns), "?LIST:2"));
+    c.members =
+        w.add(Renamed(kit::ListBox(l.members, "Browsing Records", l.memberColumns), "?LIST:2"));
     c.counters = w.add(Renamed(kit::ListBox(l.counters, "Browsing Records",
                                             {{"Šifra PD", 1, 33, R, 2, L, "@n_3"},
                                              {"Broj dokumenta", 2, 32, R, 2, L, "@n_8"}}),
                                "?LIST"));
-    c.activities = w.add(kit::ListBox(l.activities, kit::BrowsingMessage(lines.def()), l.activityColumns));
-    c.insert = w.add(kit::ActionButton("?INSERT:2", "Upis poj.", l.insert, "Insert a Record", true));
-    c.change = w.add(kit::ActionButton("?CHANGE:2", "Promjena", l.change, "Change the Record", true));
+    c.activities =
+        w.add(kit::ListBox(l.activities, kit::BrowsingMessage(lines.def()), l.activityColumns));
+    c.insert =
+        w.add(kit::ActionButton("?INSERT:2", "Upis poj.", l.insert, "Insert a Record", true));
+    c.change =
+        w.add(kit::ActionButton("?CHANGE:2", "Promjena", l.change, "Change the Record", true));
     w.control(c.change).isDefault = true;
     c.del = w.add(kit::ActionButton("?DELETE:2", "Obriši", l.del, "Delete the Record", true));
     c.start = w.add(kit::ActionButton(l.startName, l.startText, l.start, "Insert a Record", true));
@@ -210,7 +214,8 @@ class HikesList : public ListWindowProcedure {
         BRW5.RetainRow = false;
         AddOrder(BRW5, nullptr, kit::KeyOf(counters_, "DOK:KeyD1_SIP"), BRW5_Sort0_Locator, 0,
                  kit::FieldOf(counters_, "DOK:D1_SIP"));
-        for (const char* f : {"DOK:D1_SIP", "DOK:D1_BRJ"}) BRW5.AddField(kit::FieldOf(counters_, f));
+        for (const char* f : {"DOK:D1_SIP", "DOK:D1_BRJ"})
+            BRW5.AddField(kit::FieldOf(counters_, f));
 
         // The members, by member code; the view reads the three fields it
         // shows, not the member's long texts.
@@ -237,8 +242,7 @@ class HikesList : public ListWindowProcedure {
     rt::FileStructure& members_;
     rt::View BRW1_View, BRW5_View, BRW6_View;
     StepLongClass BRW1_Sort1_StepClass, BRW1_Sort0_StepClass;
-    StepLocatorClass BRW1_Sort1_Locator, BRW1_Sort0_Locator, BRW5_Sort0_Locator,
-        BRW6_Sort0_Locator;
+    StepLocatorClass BRW1_Sort1_Locator, BRW1_Sort0_Locator, BRW5_Sort0_Locator, BRW6_Sort0_Locator;
     BrowseQueue Queue_Browse_1, Queue_List, Queue_List_2;
     // Last: ended before the views and queues they read.
     TabOrderBrowse BRW1;
@@ -256,14 +260,14 @@ struct FormLayout {
 };
 
 const FormLayout& HikesFormLayout() {
-    static const FormLayout l = {"UpdateANGAZOV", "Evidencija pohoda", &History::ANG,
-                                 {202, 84, 49, 14}, {259, 84, 49, 14}};
+    static const FormLayout l = {
+        "UpdateANGAZOV", "Evidencija pohoda", &History::ANG, {202, 84, 49, 14}, {259, 84, 49, 14}};
     return l;
 }
 
 const FormLayout& WorkFormLayout() {
-    static const FormLayout l = {"UpdateANGAZOV1", "Evidencija poslova", &History::ANG1,
-                                 {8, 82, 49, 14}, {268, 86, 49, 14}};
+    static const FormLayout l = {
+        "UpdateANGAZOV1", "Evidencija poslova", &History::ANG1, {8, 82, 49, 14}, {268, 86, 49, 14}};
     return l;
 }
 
@@ -326,11 +330,10 @@ class HikesForm : public LookupWindow<FormWindowProcedure> {
   public:
     HikesForm(const FormIds& c, rt::Window& w, EnterByTabClass& ebt, ToolbarClass& tb,
               WindowResizeClass& rs)
-        : LookupWindow<FormWindowProcedure>(
-              c.layout->procedure,
-              FormFile{Lines(), accessOf(FileId::ANGAZOV), relateOf(FileId::ANGAZOV),
-                       c.layout->history},
-              c.form, w, ebt, tb, rs) {
+        : LookupWindow<FormWindowProcedure>(c.layout->procedure,
+                                            FormFile{Lines(), accessOf(FileId::ANGAZOV),
+                                                     relateOf(FileId::ANGAZOV), c.layout->history},
+                                            c.form, w, ebt, tb, rs) {
         rt::FileStructure& clubs = fileStructure(FileId::PLAND);
         rt::FileStructure& kinds = fileStructure(FileId::TURPOS);
         rt::FileStructure& members = fileStructure(FileId::CLANOVI);

@@ -240,8 +240,8 @@ class ActivityList : public ListWindowProcedure {
 
     void SetUpBrowse() override {
         rt::FileStructure& kinds = fileStructure(FileId::TURPOS);
-        BRW1.Init(c_.list, Queue_Browse_1.ViewPosition, BRW1_View, Queue_Browse_1,
-                  *Relate::ANGAZOV, *this);
+        BRW1.Init(c_.list, Queue_Browse_1.ViewPosition, BRW1_View, Queue_Browse_1, *Relate::ANGAZOV,
+                  *this);
         BRW1.RetainRow = false;
         // A line whose activity has no row is listed with a blank name.
         BRW1_View.join(kinds, kinds.def().keyIndex("TUR:KeyT1_SIA"),

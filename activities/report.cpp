@@ -125,10 +125,9 @@ void Describe(rr::Report& r, Locals& L1) {
     member.header->hasFont = true;
     member.header->font = rt::Font{"Arial Narrow", 8};
     const rt::Font bold{"Arial", 8, true, false, 0, 238};
-    for (rr::Control c :
-         {Field("?ANG:A1_SIF", 365, 42, 500, rr::Source::of(ANG.A1_SIF), "@n_6", R),
-          Field("?CLA:M1_EVB", 969, 31, 688, rr::Source::of(CLA.M1_EVB), "@s10"),
-          Field("?L1:W1_PRE", 1719, 31, 4875, rr::Source::of(L1.W1_PRE), "@s65")}) {
+    for (rr::Control c : {Field("?ANG:A1_SIF", 365, 42, 500, rr::Source::of(ANG.A1_SIF), "@n_6", R),
+                          Field("?CLA:M1_EVB", 969, 31, 688, rr::Source::of(CLA.M1_EVB), "@s10"),
+                          Field("?L1:W1_PRE", 1719, 31, 4875, rr::Source::of(L1.W1_PRE), "@s65")}) {
         c.hasFont = true;
         c.font = bold;
         member.header->add(std::move(c));
@@ -159,8 +158,7 @@ class ThisReportClass : public ProcessClass {
     Level TakeRecord() override {
         // Surname, father's name and given name, each without its trailing
         // blanks: a line whose member has no row shows the separators alone.
-        const std::string_view parts[] = {CLA.M1_PRE.view(), CLA.M1_IOC.view(),
-                                          CLA.M1_IME.view()};
+        const std::string_view parts[] = {CLA.M1_PRE.view(), CLA.M1_IOC.view(), CLA.M1_IME.view()};
         std::string name;
         for (std::size_t i = 0; i < std::size(parts); ++i) {
             if (i) name += ", ";
@@ -201,11 +199,17 @@ class ActivityReport : public ReportManager {
             const char* on;
             std::vector<const char*> fields;
         };
-        for (const Join& j : std::vector<Join>{
-                 {members, "CLA:KeyM1_SIF", "ANG:A1_SIF", {"CLA:M1_EVB", "CLA:M1_IME", "CLA:M1_IOC", "CLA:M1_PRE"}},
-                 {clubs, "PLA:KeyP1_SIP", "ANG:A1_SIP", {"PLA:P1_NPD", "PLA:P1_SJD"}},
-                 {kinds, "TUR:KeyT1_SIA", "ANG:A1_SIA", {"TUR:T1_NAP", "TUR:T1_SIA"}},
-                 {federations, "PLA1:KeySP1_SPS", "ANG:A1_SPS", {"PLA1:SP1_NPS", "PLA1:SP1_SJD"}}}) {
+        for (const Join& j :
+             std::vector<Join>{{members,
+                                "CLA:KeyM1_SIF",
+                                "ANG:A1_SIF",
+                                {"CLA:M1_EVB", "CLA:M1_IME", "CLA:M1_IOC", "CLA:M1_PRE"}},
+                               {clubs, "PLA:KeyP1_SIP", "ANG:A1_SIP", {"PLA:P1_NPD", "PLA:P1_SJD"}},
+                               {kinds, "TUR:KeyT1_SIA", "ANG:A1_SIA", {"TUR:T1_NAP", "TUR:T1_SIA"}},
+                               {federations,
+                                "PLA1:KeySP1_SPS",
+                                "ANG:A1_SPS",
+                                {"PLA1:SP1_NPS", "PLA1:SP1_SJD"}}}) {
             View_.join(j.file, j.file.def().keyIndex(j.key), {field(lines_, j.on)});
             for (const char* f : j.fields) View_.project(field(j.file, f));
         }

@@ -48,8 +48,7 @@ struct ListOf {
 // The activity columns are read key first, so the keyset values are the
 // first ones of each row.
 const std::array<ListOf, 3> Lists = {{
-    {"?BROWSE:1",
-     "SELECT A1_SPS, A1_SIP, A1_SIF, A1_SIA, A1_DAT, A1_BRJ, A1_RED FROM ANGAZOV ",
+    {"?BROWSE:1", "SELECT A1_SPS, A1_SIP, A1_SIF, A1_SIA, A1_DAT, A1_BRJ, A1_RED FROM ANGAZOV ",
      "ORDER BY A1_SPS COLLATE NOCASE, A1_SIP COLLATE NOCASE, A1_SIF COLLATE NOCASE, "
      "A1_SIA COLLATE NOCASE, A1_DAT COLLATE NOCASE, A1_BRJ, A1_RED",
      "WHERE (A1_SPS, A1_SIP, A1_SIF, A1_SIA, A1_DAT, A1_BRJ, A1_RED) > (? COLLATE NOCASE, ? "
@@ -90,10 +89,13 @@ std::string limit(int rows) {
 int walk(Case* c, int l, sqlite3_stmt* s) {
     const auto& api = c->raw->api();
     int rows = 0;
-    std::vector<std::int64_t> keys(static_cast<std::size_t>(Lists[static_cast<std::size_t>(l)].keys));
+    std::vector<std::int64_t> keys(
+        static_cast<std::size_t>(Lists[static_cast<std::size_t>(l)].keys));
     while (api.step(s) == SQLITE_ROW) {
-        for (int i = 0; i < api.column_count(s); ++i) benchmark::DoNotOptimize(api.column_text(s, i));
-        for (std::size_t k = 0; k < keys.size(); ++k) keys[k] = api.column_int64(s, static_cast<int>(k));
+        for (int i = 0; i < api.column_count(s); ++i)
+            benchmark::DoNotOptimize(api.column_text(s, i));
+        for (std::size_t k = 0; k < keys.size(); ++k)
+            keys[k] = api.column_int64(s, static_cast<int>(k));
         ++rows;
     }
     api.reset(s);
@@ -103,7 +105,8 @@ int walk(Case* c, int l, sqlite3_stmt* s) {
 
 double rawFirstPage(Case* c, int l) {
     const ListOf& o = Lists[static_cast<std::size_t>(l)];
-    sqlite3_stmt* s = c->raw->stmt(o.select + std::string(o.by) + limit(c->pageRows[static_cast<std::size_t>(l)]));
+    sqlite3_stmt* s = c->raw->stmt(o.select + std::string(o.by) +
+                                   limit(c->pageRows[static_cast<std::size_t>(l)]));
     const auto t0 = Clock::now();
     walk(c, l, s);
     return bench::microsSince(t0);
@@ -224,7 +227,8 @@ void top(Case* c, int l) {
 // counters' list (30 clubs) holds one page down.
 void oursPageDown(benchmark::State& state, Case* c, int l, Samples& into) {
     ensureOpen(c);
-    rt::input(c->window, rt::Input{rt::Input::Kind::Focus, c->control[static_cast<std::size_t>(l)]});
+    rt::input(c->window,
+              rt::Input{rt::Input::Kind::Focus, c->control[static_cast<std::size_t>(l)]});
     rt::waitIdle(10000);
     const int pages = l == 1 ? 1 : 20;
     double raw = 0;
@@ -266,7 +270,8 @@ void registerCase(Case* c) {
     for (int l = 0; l < 3; ++l) {
         const std::string base = std::string("ANGAZOV_") + Figures[l + 1] + size;
         Samples* into = &bench::samples()[base];
-        add(base + "/ours", 20, [c, l, into](benchmark::State& s) { oursPageDown(s, c, l, *into); });
+        add(base + "/ours", 20,
+            [c, l, into](benchmark::State& s) { oursPageDown(s, c, l, *into); });
     }
 }
 

@@ -44,8 +44,8 @@ class ActivityReportTest : public ::testing::Test {
         GlobalErrors().Init(&GlobalErrorStatus);
         INIMgr().Init(".\\Sutrik.INI", 0, 0);
         rt::setFatalExitHook([](int) {});
-        for (FileId id : {FileId::ANGAZOV, FileId::CLANOVI, FileId::PLAND, FileId::PLANSA,
-                          FileId::TURPOS}) {
+        for (FileId id :
+             {FileId::ANGAZOV, FileId::CLANOVI, FileId::PLAND, FileId::PLANSA, FileId::TURPOS}) {
             rt::FileStructure& f = fileStructure(id);
             int rc = f.open();
             if (rc == rt::FileErr::NoFile) rc = f.create();
@@ -53,21 +53,21 @@ class ActivityReportTest : public ::testing::Test {
             f.close();
         }
         RawDb raw("Clanovi.sqlite");
-        for (const char* sql : {
-                 "INSERT INTO PLANSA (SP1_SPS, SP1_NPS) VALUES (1, 'Savez Jedan')",
-                 "INSERT INTO PLAND (P1_SIP, P1_NPD) VALUES (5, 'PD Pet')",
-                 "INSERT INTO TURPOS (T1_SIA, T1_NAP) VALUES (11, 'Pohod'), (12, 'Tura na vrh "
-                 "koja se opisuje dovoljno dugim tekstom da se prelomi u dva reda ili vise, "
-                 "kako to opis aktivnosti u izvjestaju i treba da pokaze na papiru')",
-                 "INSERT INTO CLANOVI (M1_SPS, M1_SIP, M1_SIF, M1_PRE, M1_IOC, M1_IME, M1_EVB) "
-                 "VALUES (1, 5, 100, 'Horvat', 'Marko', 'Ivo', 'E-100'), "
-                 "(1, 5, 101, 'Kovac', 'Pero', 'Ana', 'E-101')",
-                 // Member 100: three lines of two activities; 101: one; 102 has no
-                 // member row; one line of another club, one outside the period.
-                 "INSERT INTO ANGAZOV VALUES (1, 5, 1, 1, 11, 100, 80000), "
-                 "(1, 5, 1, 2, 12, 100, 80001), (1, 5, 2, 1, 11, 100, 80002), "
-                 "(1, 5, 2, 2, 11, 101, 80003), (1, 5, 3, 1, 11, 102, 80004), "
-                 "(1, 6, 1, 1, 11, 100, 80000), (1, 5, 4, 1, 11, 101, 90000)"})
+        for (const char* sql :
+             {"INSERT INTO PLANSA (SP1_SPS, SP1_NPS) VALUES (1, 'Savez Jedan')",
+              "INSERT INTO PLAND (P1_SIP, P1_NPD) VALUES (5, 'PD Pet')",
+              "INSERT INTO TURPOS (T1_SIA, T1_NAP) VALUES (11, 'Pohod'), (12, 'Tura na vrh "
+              "koja se opisuje dovoljno dugim tekstom da se prelomi u dva reda ili vise, "
+              "kako to opis aktivnosti u izvjestaju i treba da pokaze na papiru')",
+              "INSERT INTO CLANOVI (M1_SPS, M1_SIP, M1_SIF, M1_PRE, M1_IOC, M1_IME, M1_EVB) "
+              "VALUES (1, 5, 100, 'Horvat', 'Marko', 'Ivo', 'E-100'), "
+              "(1, 5, 101, 'Kovac', 'Pero', 'Ana', 'E-101')",
+              // Member 100: three lines of two activities; 101: one; 102 has no
+              // member row; one line of another club, one outside the period.
+              "INSERT INTO ANGAZOV VALUES (1, 5, 1, 1, 11, 100, 80000), "
+              "(1, 5, 1, 2, 12, 100, 80001), (1, 5, 2, 1, 11, 100, 80002), "
+              "(1, 5, 2, 2, 11, 101, 80003), (1, 5, 3, 1, 11, 102, 80004), "
+              "(1, 6, 1, 1, 11, 100, 80000), (1, 5, 4, 1, 11, 101, 90000)"})
             ASSERT_EQ(raw.exec(sql), 0) << raw.errmsg();
         G1::W1_SPS = 1;
         G1::W1_SIP = 5;
@@ -86,8 +86,8 @@ class ActivityReportTest : public ::testing::Test {
         rt::setBackend(nullptr);
         rt::resetWindows();
         rt::useSystemClock();
-        for (auto* v : {&G1::W1_SPS, &G1::W1_SIP, &G1::W1_SIFOD, &G1::W1_SIFDO, &G1::W1_DAOD,
-                        &G1::W1_DADO})
+        for (auto* v :
+             {&G1::W1_SPS, &G1::W1_SIP, &G1::W1_SIFOD, &G1::W1_SIFDO, &G1::W1_DAOD, &G1::W1_DADO})
             *v = 0;
     }
 
@@ -137,7 +137,8 @@ class ActivityReportTest : public ::testing::Test {
         auto at = got.begin();
         for (const std::string& w : want) {
             at = std::find(at, got.end(), w);
-            if (at == got.end()) return ::testing::AssertionFailure() << "no \"" << w << "\" in order";
+            if (at == got.end())
+                return ::testing::AssertionFailure() << "no \"" << w << "\" in order";
             ++at;
         }
         return ::testing::AssertionSuccess();
@@ -158,9 +159,28 @@ TEST_F(ActivityReportTest, OneHeadingPerMemberAndACountThatNeverStartsAgain) {
                                 "Pregled aktivnosti članova PD", "09.01.2020", "13.01.2020"}));
     // Per member his record number, full name and code (the name a little
     // higher in its band), then his lines with the count going on.
-    EXPECT_TRUE(InOrder(texts, {"E-100", "Horvat, Marko, Ivo", "100", "1", "11", "Pohod", "2", "11",
-                                "Pohod", "3", "12", "E-101", "Kovac, Pero, Ana", "101", "4", "11",
-                                "Pohod", ", ,", "102", "5", "11", "Pohod"}));
+    EXPECT_TRUE(InOrder(texts, {"E-100",
+                                "Horvat, Marko, Ivo",
+                                "100",
+                                "1",
+                                "11",
+                                "Pohod",
+                                "2",
+                                "11",
+                                "Pohod",
+                                "3",
+                                "12",
+                                "E-101",
+                                "Kovac, Pero, Ana",
+                                "101",
+                                "4",
+                                "11",
+                                "Pohod",
+                                ", ,",
+                                "102",
+                                "5",
+                                "11",
+                                "Pohod"}));
     // The lines of the other club and outside the period are not there.
     EXPECT_EQ(std::count(texts.begin(), texts.end(), "Pohod"), 4);
     EXPECT_EQ(std::count(texts.begin(), texts.end(), "Horvat, Marko, Ivo"), 1);
@@ -175,7 +195,8 @@ TEST_F(ActivityReportTest, OneHeadingPerMemberAndACountThatNeverStartsAgain) {
     EXPECT_EQ(ends, 1);
     EXPECT_EQ(std::find_if(texts.begin(), texts.end(),
                            [](const std::string& t) {
-                               return t.rfind("Tura", 0) == 0 && t.find("papiru") != std::string::npos;
+                               return t.rfind("Tura", 0) == 0 &&
+                                      t.find("papiru") != std::string::npos;
                            }),
               texts.end());
 }

@@ -35,14 +35,15 @@ TEST(RunningNumber, TheDocumentsHighestPlusOne) {
         std::int32_t federation, club, document, none, want;
     };
     const std::vector<Case> cases = {
-        {1, 5, 17, 0, 8},     // 1, 7 and 3 stored: 7 is the highest
-        {1, 5, 17, 40, 8},    // what the window held does not count when lines exist
-        {1, 5, 18, 4, 5},     // no lines: the number given, plus one
-        {1, 5, 19, 0, 1},     //
-        {1, 6, 17, 0, 3},     // another club's document 17
-        {2, 5, 17, 0, 1},     // another federation's
+        {1, 5, 17, 0, 8},   // 1, 7 and 3 stored: 7 is the highest
+        {1, 5, 17, 40, 8},  // what the window held does not count when lines exist
+        {1, 5, 18, 4, 5},   // no lines: the number given, plus one
+        {1, 5, 19, 0, 1},   //
+        {1, 6, 17, 0, 3},   // another club's document 17
+        {2, 5, 17, 0, 1},   // another federation's
         {1, 5, 20, 0, std::numeric_limits<std::int32_t>::max()},  // never past the largest
-        {1, 5, 21, std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::max()},
+        {1, 5, 21, std::numeric_limits<std::int32_t>::max(),
+         std::numeric_limits<std::int32_t>::max()},
     };
     std::vector<std::int32_t> got;
     ANGAZOV_Record before{}, after{};
@@ -78,8 +79,7 @@ TEST(RunningNumber, TheDocumentsHighestPlusOne) {
     });
     rt::clearComponents();
     storage::closeAllConnections();
-    for (std::size_t i = 0; i < cases.size(); ++i)
-        EXPECT_EQ(got[i], cases[i].want) << "case " << i;
+    for (std::size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(got[i], cases[i].want) << "case " << i;
     EXPECT_EQ(after.A1_SIF, before.A1_SIF);
     EXPECT_EQ(after.A1_RED, before.A1_RED);
     // One statement each, served by an index, with no sort of its own.
