@@ -50,6 +50,7 @@ bench: deps
 	./build-bench/bench/run-image-benchmarks
 	if [ -x ./build-bench/bench/run-photo-benchmarks ]; then ./build-bench/bench/run-photo-benchmarks; fi
 	if [ -x ./build-bench/bench/run-hikes-benchmarks ]; then ./build-bench/bench/run-hikes-benchmarks; fi
+	./build-bench/bench/run-entry-benchmarks
 
 # The image decoders' fuzz targets (tests/fuzz/README.md): clang, libFuzzer,
 # ASan+UBSan, in a tree of their own.

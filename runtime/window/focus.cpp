@@ -83,6 +83,7 @@ void Window::moveFocus(int target, bool byKey) {
         t.anchor = 0;
         t.caret = static_cast<int>(utf8Length(t.edit));
     }
+    const int from = focus_;
     focus_ = target;
     dirty_ = true;
     // The status bar shows it while this window is the active one.
@@ -96,7 +97,7 @@ void Window::moveFocus(int target, bool byKey) {
             if (h.active == id_) h.statusLocked(1, it->second.message);
         }
     }
-    queue({Event::Selected, target, 0, false});
+    queue({Event::Selected, target, 0, false, from});
 }
 
 void Window::select(int c) {

@@ -195,6 +195,10 @@ class Window {
     int field() const { return ev_.control; }
     int keyCode() const { return ev_.key; }
     int scrollAmount() const { return ev_.key; }  // LineScroll, ThumbDrag
+    // A selected event: the control that had the focus before it moved (0
+    // when none had it: the first focus of the window). A select of the
+    // control that has the focus already gives that control itself.
+    int selectedFrom() const { return ev_.kind == Event::Selected ? ev_.from : 0; }
     // Posts an event to this window, after those already waiting.
     void post(Event e, int control = 0);
     // Posts an event to any window, from any thread; false if it is gone.
@@ -288,6 +292,7 @@ class Window {
         int control = 0;
         int key = 0;
         bool navigation = false;  // an accepted event that a focus move waits on
+        int from = 0;             // a selected event: the control the focus left
     };
     friend struct Hub;
 

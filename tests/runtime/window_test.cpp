@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -672,4 +673,133 @@ TEST_F(WindowTest, RedrawSharesAnUntouchedListAndSheet) {
     EXPECT_EQ(&third->controls.at(List - 1).list()->columns.items(),
               &second->controls.at(List - 1).list()->columns.items());
     closeWindow();
+}
+
+// The focus events the entry windows build on. Each step of the table is one
+// user action; the log holds the events the window's thread saw, in order,
+// with the control a selected event's focus left, and a mark where the
+// handler that moved the focus returned.
+TEST_F(WindowTest, FocusInComesAfterTheHandlerAndAfterTheLeftControlsAcceptedEvent) {
+    enum class Act { None, SelectThird, SelectSelf, Nested, Box };
+    struct Step {
+        const char* what;
+        Act onAccepted;  // what the handler of the first entry's accepted event does
+        Act onSelected;  // what the handler of the second entry's selected event does
+        // (event, control, from) in order; Event::None marks a handler's return
+        std::vector<std::array<int, 3>> expected;
+        int focus;
+    };
+    const int Ret = static_cast<int>(Event::None), Acc = static_cast<int>(Event::Accepted),
+              Sel = static_cast<int>(Event::Selected), Gain = static_cast<int>(Event::GainFocus);
+    const Step steps[] = {
+        {"plain Tab", Act::None, Act::None, {{Acc, 1, 0}, {Sel, 2, 1}}, 2},
+        {"handler moves on", Act::SelectThird, Act::None,
+         {{Acc, 1, 0}, {Ret, 1, 0}, {Sel, 3, 1}}, 3},
+        {"handler keeps it", Act::SelectSelf, Act::None,
+         {{Acc, 1, 0}, {Ret, 1, 0}, {Sel, 1, 1}}, 1},
+        // The select window of a lookup: its whole run belongs to the
+        // accepted event; closing it gives the caller its activation back,
+        // which is no focus move.
+        {"nested window", Act::Nested, Act::None,
+         {{Acc, 1, 0}, {Ret, 1, 0}, {Sel, 2, 1}, {Gain, 0, 0}}, 2},
+        // A box shown where the focus arrives, then a move: the answer moves
+        // nothing by itself.
+        {"box on arrival", Act::None, Act::Box,
+         {{Acc, 1, 0}, {Sel, 2, 1}, {Ret, 2, 0}, {Sel, 3, 2}}, 3},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.what);
+        std::int32_t a = 0, b = 0, c = 0;
+        std::mutex m;
+        std::vector<std::array<int, 3>> seen;
+        auto note = [&](int e, int control, int from) {
+            std::lock_guard g(m);
+            seen.push_back({e, control, from});
+        };
+        std::atomic<int> inner{0};
+        run(
+            "Focus",
+            [&](rt::Window& w) {
+                w.add(entry("?A", rt::bind(a), "@n_3"));
+                w.add(entry("?B", rt::bind(b), "@n_3"));
+                w.add(entry("?C", rt::bind(c), "@n_3"));
+            },
+            [&, s](rt::Window& w) {
+                const Event e = w.event();
+                if (e == Event::OpenWindow) {
+                    w.select(1);
+                    return;
+                }
+                if (e != Event::Accepted && e != Event::Selected && e != Event::GainFocus) return;
+                note(static_cast<int>(e), w.field(), w.selectedFrom());
+                const Act act = e == Event::Accepted && w.field() == 1   ? s.onAccepted
+                                : e == Event::Selected && w.field() == 2 ? s.onSelected
+                                                                         : Act::None;
+                switch (act) {
+                    case Act::None:
+                        return;
+                    case Act::SelectThird:
+                        w.select(3);
+                        break;
+                    case Act::SelectSelf:
+                        w.select(1);
+                        break;
+                    case Act::Nested: {
+                        rt::WindowDesc d;
+                        d.title = "Inner";
+                        rt::Window in(d);
+                        in.add(button("?X", "X"));
+                        in.open();
+                        inner = in.id();
+                        while (in.accept()) {
+                        }
+                        break;
+                    }
+                    case Act::Box: {
+                        rt::MessageRequest box;
+                        box.text = "Stop";
+                        rt::showMessage(box);
+                        w.select(3);
+                        break;
+                    }
+                }
+                note(Ret, w.field(), 0);
+            });
+        {
+            std::lock_guard g(m);
+            // The first focus is a selected event with no control left.
+            ASSERT_EQ(seen, (std::vector<std::array<int, 3>>{{Sel, 1, 0}}));
+            seen.clear();
+        }
+        send(id_, rt::Input{rt::Input::Kind::Text, 1, 0, 0, "5"});
+        key(id_, rt::key::Tab);
+        if (s.onAccepted == Act::Nested) {
+            ASSERT_TRUE(waitWindow("Inner"));
+            send(inner, rt::Input{rt::Input::Kind::Close});
+        }
+        if (s.onSelected == Act::Box) {
+            auto open = rt::openDialogs();
+            ASSERT_EQ(open.size(), 1u);
+            rt::answerDialog(open[0].id, rt::DialogAnswer{rt::ButtonOk});
+            idle();
+        }
+        EXPECT_EQ(focusOf(now(id_)), s.focus);
+        {
+            std::lock_guard g(m);
+            EXPECT_EQ(seen, s.expected);
+            seen.clear();
+        }
+        // The window losing and regaining activation moves no focus.
+        const int focusWindow = id_;
+        run("Other", [](rt::Window& w) { w.add(button("?X", "X")); });
+        send(id_, rt::Input{rt::Input::Kind::Close});
+        send(focusWindow, rt::Input{rt::Input::Kind::Activate});
+        {
+            std::lock_guard g(m);
+            EXPECT_EQ(seen, (std::vector<std::array<int, 3>>{{Gain, 0, 0}}));
+            seen.clear();
+        }
+        id_ = focusWindow;
+        closeWindow();
+    }
 }

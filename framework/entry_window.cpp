@@ -1,0 +1,94 @@
+#include "framework/entry_window.h"
+
+#include <cstring>
+
+#include "framework/file_manager.h"
+#include "runtime/dialogs.h"
+
+EntryWindowProcedure::EntryWindowProcedure(std::string procedureName, rt::Window& window,
+                                           EnterByTabClass& enterByTab, ToolbarClass* toolbar)
+    : LookupWindow<WindowProcedure>(std::move(procedureName), window, enterByTab, toolbar) {}
+
+bool EntryWindowProcedure::FocusArrived() const {
+    if (!Win || Win->event() != rt::Event::Selected) return false;
+    const int control = Win->field();
+    const int from = Win->selectedFrom();
+    // A second move made by the same handler has taken the focus on: the
+    // earlier arrival is stale.
+    return from != 0 && from != control && Win->focus() == control;
+}
+
+Level EntryWindowProcedure::TakeSelected() {
+    const bool arrived = FocusArrived();
+    const int control = Win ? Win->field() : 0;
+    if (arrived) BeforeSelected(control);
+    const Level l = LookupWindow<WindowProcedure>::TakeSelected();
+    // A check before may have moved the focus on already.
+    if (arrived && Win && !Win->closed() && Win->focus() == control) AfterSelected(control);
+    return l;
+}
+
+bool EntryWindowProcedure::Passes(const std::vector<const Check*>& checks) {
+    for (const Check* c : checks) {
+        if (c->holds()) continue;
+        Refuse(c->message, c->focus);
+        return false;
+    }
+    return true;
+}
+
+void EntryWindowProcedure::Refuse(std::string_view message, int focus) {
+    rt::MessageRequest box;
+    box.text = std::string(message);  // no caption of its own
+    box.buttons = rt::ButtonOk;
+    box.defaultButton = rt::ButtonOk;
+    rt::showMessage(box);
+    if (focus && Win) Win->select(focus);
+}
+
+bool EntryWindowProcedure::AddLine(FileManager& access) {
+    // Insert reports its own failures: the duplicate key's notice, or the
+    // insert error's.
+    return access.Insert() == Level::Benign;
+}
+
+// ---------------------------------------------------------------------------
+
+LastInKeyOrder::LastInKeyOrder(FileManager& access, int key, int prefix, int field)
+    : access_(access), field_(field) {
+    const rt::FileDef& def = access.File->def();
+    record_.assign(def.recordSize, 0);
+    file_ = std::make_unique<rt::FileStructure>(def, record_.data());
+    file_->clear();
+    view_ = std::make_unique<rt::View>(*file_);
+    const std::vector<int>& fields = def.keys[static_cast<std::size_t>(key)].fields;
+    values_.assign(static_cast<std::size_t>(prefix), 0);
+    for (int i = 0; i < prefix; ++i)
+        view_->addRange(file_->field(fields[static_cast<std::size_t>(i)]), rt::Compare::Equal,
+                        [this, i] { return rt::Value{values_[static_cast<std::size_t>(i)]}; });
+    view_->project(file_->field(field));
+    view_->setOrder(key);
+}
+
+LastInKeyOrder::~LastInKeyOrder() {
+    view_.reset();  // closed before the structure it reads
+    file_.reset();
+}
+
+std::optional<std::int32_t> LastInKeyOrder::Read(const std::vector<std::int64_t>& values) {
+    for (std::size_t i = 0; i < values_.size() && i < values.size(); ++i) values_[i] = values[i];
+    if (!file_->isOpen()) {
+        // The window's own access object opens the file first: a table not
+        // there yet is created as for any other use of it.
+        if (access_.UseFile() != 0) return std::nullopt;
+        if (file_->open(access_.File->mode()) != 0) return std::nullopt;
+    }
+    if (view_->open() != 0) return std::nullopt;
+    int rows = 0;
+    if (view_->set(rt::SetFrom::End) != 0 || view_->page(1, false, [] {}, &rows) != 0 || rows != 1)
+        return std::nullopt;
+    const rt::FieldDef& f = file_->def().fields[static_cast<std::size_t>(field_)];
+    std::int32_t v = 0;
+    std::memcpy(&v, record_.data() + f.offset, sizeof v);
+    return v;
+}
