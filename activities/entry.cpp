@@ -16,6 +16,7 @@
 #include "core/dictionary/dictionary.h"
 #include "core/frame/procedures.h"
 #include "framework/browse.h"
+#include "framework/entry_window.h"
 #include "framework/list_window.h"
 #include "framework/lookup.h"
 #include "framework/window_kit.h"
@@ -266,15 +267,16 @@ EntryControls BuildEntry(rt::Window& w, const EntryLayout& l, Locals& v) {
     return c;
 }
 
-class EntryWindow : public LookupWindow<WindowProcedure> {
+class EntryWindow : public EntryWindowProcedure {
   public:
     EntryWindow(const EntryControls& c, rt::Window& w, EnterByTabClass& ebt, ToolbarClass& tb,
                 WindowResizeClass&)
-        : LookupWindow<WindowProcedure>(c.layout->procedure, w, ebt, &tb),
+        : EntryWindowProcedure(c.layout->procedure, w, ebt, &tb),
           c_(c),
           L1(*c.locals),
           lines_(fileStructure(FileId::ANGAZOV)),
-          BRW4_View(lines_) {
+          BRW4_View(lines_),
+          running_(*Access::ANGAZOV) {
         for (FileId f : {FileId::ANGAZOV, FileId::CLANOVI, FileId::DOKAN, FileId::PLAND,
                          FileId::PLANSA, FileId::TURPOS})
             AddFile([f] { relateOf(f)->Open(); }, [f] { relateOf(f)->Close(); });
@@ -324,10 +326,10 @@ class EntryWindow : public LookupWindow<WindowProcedure> {
         rt::bind("L1:W1_SPS", &L1.W1_SPS);
         rt::bind("L1:W1_SIP", &L1.W1_SIP);
         rt::bind("L1:W1_BRJ", &L1.W1_BRJ);
-        return LookupWindow<WindowProcedure>::Init();
+        return EntryWindowProcedure::Init();
     }
     Level Kill() override {
-        const Level l = LookupWindow<WindowProcedure>::Kill();
+        const Level l = EntryWindowProcedure::Kill();
         for (const char* n : {"L1:W1_SPS", "L1:W1_SIP", "L1:W1_BRJ"}) rt::unbind(n);
         return l;
     }
@@ -335,20 +337,17 @@ class EntryWindow : public LookupWindow<WindowProcedure> {
   protected:
     int ChooseFirstField() override { return c_.federation; }
 
-    // The work of the window runs as a control receives the focus, before
+    // The work of the window runs as the focus arrives in a control, before
     // the framework's own handling of it.
-    Level TakeSelected() override {
-        const int field = Win->field();
-        if (field == c_.document) {
+    void BeforeSelected(int control) override {
+        if (control == c_.document) {
             TakeDocumentNumber();
-        } else if (field == c_.date && c_.layout->runningNumbers) {
+        } else if (control == c_.date && c_.layout->runningNumbers) {
             L1.W1_RED = NextRunningNumber(L1.W1_RED);
             Win->display();
-        } else if (field == c_.write) {
+        } else if (control == c_.write) {
             WriteLine();
-            return Level::Notify;
         }
-        return LookupWindow<WindowProcedure>::TakeSelected();
     }
 
   private:
@@ -365,8 +364,8 @@ class EntryWindow : public LookupWindow<WindowProcedure> {
         Win->display();
     }
 
-    std::int32_t NextRunningNumber(std::int32_t none) const {
-        return activities::NextRunningNumber(L1.W1_SPS, L1.W1_SIP, L1.W1_BRJ, none);
+    std::int32_t NextRunningNumber(std::int64_t none) {
+        return running_.Next(L1.W1_SPS, L1.W1_SIP, L1.W1_BRJ, none);
     }
 
     void WriteLine() {
@@ -379,7 +378,7 @@ class EntryWindow : public LookupWindow<WindowProcedure> {
         ANG.A1_SIA = L1.W1_SIA;
         ANG.A1_SIF = L1.W1_SIF;
         ANG.A1_DAT = L1.W1_DAT;
-        const bool stored = Access::ANGAZOV->Insert() == Level::Benign;
+        const bool stored = AddLine(*Access::ANGAZOV);
         BRW4.ScrollEnd();
         if (stored) {
             if (c_.layout->runningNumbers) ++L1.W1_RED;
@@ -387,7 +386,8 @@ class EntryWindow : public LookupWindow<WindowProcedure> {
         } else {
             // The notice has been shown: the number is proposed again from
             // what is stored, and the line is not written again.
-            if (c_.layout->runningNumbers) L1.W1_RED = NextRunningNumber(L1.W1_RED - 1);
+            if (c_.layout->runningNumbers)
+                L1.W1_RED = NextRunningNumber(std::int64_t{L1.W1_RED} - 1);
             Win->select(c_.layout->runningNumbers ? c_.running : c_.member);
         }
         Win->display();
@@ -426,6 +426,7 @@ class EntryWindow : public LookupWindow<WindowProcedure> {
     Locals& L1;
     rt::FileStructure& lines_;
     rt::View BRW4_View;
+    activities::RunningNumbers running_;
     StepLocatorClass BRW4_Sort0_Locator;
     BrowseQueue Queue_List;
     BrowseClass BRW4;  // last: ended before the views and queue it reads

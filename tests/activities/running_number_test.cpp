@@ -68,9 +68,9 @@ TEST(RunningNumber, TheDocumentsHighestPlusOne) {
                 std::lock_guard g(m);
                 statements.push_back(sql);
             });
+            activities::RunningNumbers numbers(*Access::ANGAZOV);
             for (const Case& c : cases)
-                got.push_back(
-                    activities::NextRunningNumber(c.federation, c.club, c.document, c.none));
+                got.push_back(numbers.Next(c.federation, c.club, c.document, c.none));
             storage::setTrace({});
             after = ANG;
             Relate::ANGAZOV->Close();
