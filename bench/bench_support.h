@@ -18,7 +18,8 @@
 namespace bench {
 
 // Makes DIR/Clanovi.sqlite with the fixture tool once; later runs reuse it.
-inline bool makeDatabase(const std::filesystem::path& dir, int members, int clubs) {
+inline bool makeDatabase(const std::filesystem::path& dir, int members, int clubs,
+                         int activities = 1) {
     namespace fs = std::filesystem;
     const fs::path db = dir / "Clanovi.sqlite";
     if (fs::exists(db)) return true;
@@ -27,7 +28,8 @@ inline bool makeDatabase(const std::filesystem::path& dir, int members, int club
     fs::remove(tmp);
     const std::string cmd = std::string("python3 '") + CLANOVI_MAKE_DB + "' '" + tmp.string() +
                             "' --members " + std::to_string(members) + " --clubs " +
-                            std::to_string(clubs) + " --years 1 --activities 1 >&2";
+                            std::to_string(clubs) + " --years 1 --activities " +
+                            std::to_string(activities) + " >&2";
     std::cerr << "making " << db << " ...\n";
     if (std::system(cmd.c_str()) != 0) return false;
     fs::rename(tmp, db);

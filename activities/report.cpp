@@ -1,0 +1,260 @@
+// The activity report: per federation and club, one heading per member (his
+// code, record number and full name) and a line per activity line of his
+// (the running count over the whole report, the activity's code and its
+// description, wrapped); the page header names the federation and club of
+// the page's first line and the period chosen.
+#include "activities/report.h"
+
+#include <string>
+#include <vector>
+
+#include "core/dictionary/dictionary.h"
+#include "core/frame/cp1250.h"
+#include "framework/globals.h"
+#include "framework/relation_manager.h"
+#include "framework/report.h"
+#include "runtime/date.h"
+#include "runtime/text.h"
+
+namespace {
+
+namespace rr = rt::report;
+
+struct Selection {
+    const char* name;
+    std::atomic<std::int32_t>* value;
+};
+const std::vector<Selection>& SelectionValues() {
+    static const std::vector<Selection> values = {
+        {"G1:W1_SPS", &G1::W1_SPS},     {"G1:W1_SIP", &G1::W1_SIP},
+        {"G1:W1_SIFOD", &G1::W1_SIFOD}, {"G1:W1_SIFDO", &G1::W1_SIFDO},
+        {"G1:W1_DAOD", &G1::W1_DAOD},   {"G1:W1_DADO", &G1::W1_DADO}};
+    return values;
+}
+
+// The report's own values.
+struct Locals {
+    std::string W1_PRE;  // the member's full name, Windows-1250, at most 65 bytes
+    rt::DayNumber W1_DAD = 0;
+    std::int32_t W1_RED = 0;
+    std::int32_t W1_STR = 0;
+};
+
+rr::Control Text(const char* text, int x, int y) {
+    rr::Control c;
+    c.kind = rr::Control::Kind::String;
+    c.text = Cp1250(text);
+    c.x = x;
+    c.y = y;
+    return c;
+}
+
+rr::Control Field(const char* name, int x, int y, int w, rr::Source value, const char* picture,
+                  rt::Align align = rt::Align::Left) {
+    rr::Control c;
+    c.kind = rr::Control::Kind::Field;
+    c.name = name;
+    c.x = x;
+    c.y = y;
+    c.w = w;
+    c.value = std::move(value);
+    c.picture = picture;
+    c.align = align;
+    return c;
+}
+
+rr::Control Rule(int x, int y, int length) {
+    rr::Control c;
+    c.kind = rr::Control::Kind::Line;
+    c.x = x;
+    c.y = y;
+    c.w = length;
+    return c;
+}
+
+// The description, its values read from the thread's buffers and locals.
+void Describe(rr::Report& r, Locals& L1) {
+    constexpr auto R = rt::Align::Right;
+    const rt::Font arial{"Arial", 8, false, false, 0, 238};
+    r.jobTitle = "CLANAR Report";
+    r.font = rt::Font{"Arial", 8};
+    r.x = 200;
+    r.y = 1800;
+    r.w = 8000;
+    r.h = 9198;
+
+    r.header = rr::Band{"?HEADER", 200, 250, 8021, 1479};
+    r.header.hasFont = true;
+    r.header.font = arial;
+    rr::Band& h = r.header;
+    h.add(Text("Planinarski savez:", 281, 31));
+    h.add(Field("?PLA1:SP1_NPS", 1260, 42, 4000, rr::Source::of(PLA1.SP1_NPS), "@s50"));
+    h.add(Field("?PLA1:SP1_SJD", 1260, 167, 3000, rr::Source::of(PLA1.SP1_SJD), "@s30"));
+    h.add(Text("Planinarski društvo:", 208, 323));
+    h.add(Field("?PLA:P1_NPD", 1260, 323, 4000, rr::Source::of(PLA.P1_NPD), "@s50"));
+    h.add(Field("?PLA:P1_SJD", 1260, 448, 3000, rr::Source::of(PLA.P1_SJD), "@s30"));
+    h.add(Text("Datum:", 6469, 94));
+    h.add(Field("?L1:W1_DAD", 6844, 94, 1000, rr::Source::of(L1.W1_DAD), "@d6.", R));
+    h.add(Text("Strana:", 6448, 375));
+    h.add(Field("?L1:W1_STR", 6875, 385, 500, rr::Source::pageNumber(), "@n_4", R));
+    rr::Control title = Text("Pregled aktivnosti članova PD", 2531, 615);
+    title.hasFont = true;
+    title.font = rt::Font{"Arial", 11, true, false, 0, 238};
+    h.add(title);
+    h.add(Text("Period od:", 5531, 656));
+    h.add(Field("?G1:W1_DAOD", 6229, 656, 650, rr::Source::of(G1::W1_DAOD), "@d6."));
+    h.add(Text("do:", 6896, 656));
+    h.add(Field("?G1:W1_DADO", 7135, 656, 650, rr::Source::of(G1::W1_DADO), "@d6."));
+    h.add(Rule(31, 906, 7854));
+    h.add(Text("Šif-čl.PD", 417, 948));
+    h.add(Text("Ev-broj", 969, 948));
+    h.add(Text("Prezime i ime", 2000, 948));
+    h.add(Text("R.broj", 979, 1177));
+    h.add(Text("Sifra akt.", 1375, 1177));
+    h.add(Text("Naziv aktivnosti", 2094, 1177));
+    h.add(Rule(115, 1365, 7781));
+    r.footer = rr::Band{"?FOOTER", 250, 10500, 8000, 0};
+    r.form = rr::Band{"?FORM", 250, 250, 8000, 0};
+
+    rr::Break& federation = r.addBreak("?BREAK1", rr::Source::of(ANG.A1_SPS));
+    federation.footer = std::make_unique<rr::Band>(rr::Band{"?GROUPFOOTER3", 0, 0, 8000, 344});
+    rr::Break& club = r.addBreak("?BREAK2", rr::Source::of(ANG.A1_SIP));
+    club.footer = std::make_unique<rr::Band>(rr::Band{"?GROUPFOOTER2", 0, 0, 8000, 313});
+    rr::Break& member = r.addBreak("?BREAK3", rr::Source::of(ANG.A1_SIF));
+    member.header = std::make_unique<rr::Band>(rr::Band{"?GROUPHEADER5", 0, 0, 8000, 292});
+    member.header->hasFont = true;
+    member.header->font = rt::Font{"Arial Narrow", 8};
+    const rt::Font bold{"Arial", 8, true, false, 0, 238};
+    for (rr::Control c : {Field("?ANG:A1_SIF", 365, 42, 500, rr::Source::of(ANG.A1_SIF), "@n_6", R),
+                          Field("?CLA:M1_EVB", 969, 31, 688, rr::Source::of(CLA.M1_EVB), "@s10"),
+                          Field("?L1:W1_PRE", 1719, 31, 4875, rr::Source::of(L1.W1_PRE), "@s65")}) {
+        c.hasFont = true;
+        c.font = bold;
+        member.header->add(std::move(c));
+    }
+    member.header->add(Rule(375, 208, 6083));
+    member.footer = std::make_unique<rr::Band>(rr::Band{"?GROUPFOOTER1", 0, 0, 8000, 0});
+    r.addBreak("?BREAK4", rr::Source::of(ANG.A1_SIA));
+
+    rr::Band detail{"?DETAIL1", 10, 0, 8000, 552};
+    detail.hasFont = true;
+    detail.font = arial;
+    // The count of the details printed so far, over the whole report.
+    rr::Control count = Field("?L1:W1_RED", 833, 42, 250, {}, "@n_4", R);
+    count.total = rr::Total::Count;
+    detail.add(std::move(count));
+    detail.add(Field("?TUR:T1_SIA", 1125, 42, 500, rr::Source::of(TUR.T1_SIA), "@n_6", R));
+    rr::Control description = Field("?TUR:T1_NAP", 1708, 42, 6073, rr::Source::of(TUR.T1_NAP), "");
+    description.kind = rr::Control::Kind::Text;
+    description.h = 469;
+    detail.add(std::move(description));
+    r.details.push_back(std::move(detail));
+}
+
+class ThisReportClass : public ProcessClass {
+  public:
+    explicit ThisReportClass(Locals& l) : L1(l) {}
+
+    Level TakeRecord() override {
+        // Surname, father's name and given name, each without its trailing
+        // blanks: a line whose member has no row shows the separators alone.
+        const std::string_view parts[] = {CLA.M1_PRE.view(), CLA.M1_IOC.view(), CLA.M1_IME.view()};
+        std::string name;
+        for (std::size_t i = 0; i < std::size(parts); ++i) {
+            if (i) name += ", ";
+            name += rt::trimRight(parts[i]);
+        }
+        L1.W1_PRE = name.substr(0, 65);
+        L1.W1_DAD = rt::today();
+        const Level l = ProcessClass::TakeRecord();
+        Report->Print("?DETAIL1");
+        return l;
+    }
+
+  private:
+    Locals& L1;
+};
+
+class ActivityReport : public ReportManager {
+  public:
+    ActivityReport(rt::Window& progress, const ProgressIds& ids, std::uint8_t& thermometer,
+                   EnterByTabClass& ebt)
+        : ReportManager("PrintaANGAZ", progress, ebt),
+          lines_(fileStructure(FileId::ANGAZOV)),
+          View_(lines_),
+          ThisReport(L1) {
+        AddFile([] { Relate::ANGAZOV->Open(); }, [] { Relate::ANGAZOV->Close(); });
+        rt::FileStructure& members = fileStructure(FileId::CLANOVI);
+        rt::FileStructure& clubs = fileStructure(FileId::PLAND);
+        rt::FileStructure& kinds = fileStructure(FileId::TURPOS);
+        rt::FileStructure& federations = fileStructure(FileId::PLANSA);
+        auto field = [](rt::FileStructure& f, const char* label) {
+            return f.field(f.def().fieldIndex(label));
+        };
+        for (const char* f : {"ANG:A1_DAT", "ANG:A1_SIA", "ANG:A1_SIF", "ANG:A1_SIP", "ANG:A1_SPS"})
+            View_.project(field(lines_, f));
+        struct Join {
+            rt::FileStructure& file;
+            const char* key;
+            const char* on;
+            std::vector<const char*> fields;
+        };
+        for (const Join& j :
+             std::vector<Join>{{members,
+                                "CLA:KeyM1_SIF",
+                                "ANG:A1_SIF",
+                                {"CLA:M1_EVB", "CLA:M1_IME", "CLA:M1_IOC", "CLA:M1_PRE"}},
+                               {clubs, "PLA:KeyP1_SIP", "ANG:A1_SIP", {"PLA:P1_NPD", "PLA:P1_SJD"}},
+                               {kinds, "TUR:KeyT1_SIA", "ANG:A1_SIA", {"TUR:T1_NAP", "TUR:T1_SIA"}},
+                               {federations,
+                                "PLA1:KeySP1_SPS",
+                                "ANG:A1_SPS",
+                                {"PLA1:SP1_NPS", "PLA1:SP1_SJD"}}}) {
+            View_.join(j.file, j.file.def().keyIndex(j.key), {field(lines_, j.on)});
+            for (const char* f : j.fields) View_.project(field(j.file, f));
+        }
+        ProgressMgr.Init(StepOption::Alpha);
+        ThisReport.Init(View_, *Relate::ANGAZOV, ids.PctText, thermometer, &ProgressMgr,
+                        field(lines_, "ANG:A1_SPS"));
+        ThisReport.AddSortOrder(lines_.def().keyIndex("ANG:KeySIPSIFDAT"));
+        ThisReport.SetFilter(
+            "ANG:A1_SPS = G1:W1_SPS AND ANG:A1_SIP = G1:W1_SIP AND ANG:A1_SIF => G1:W1_SIFOD AND "
+            "ANG:A1_SIF <= G1:W1_SIFDO AND ANG:A1_DAT => G1:W1_DAOD AND ANG:A1_DAT <= G1:W1_DADO");
+        Describe(Report_, L1);
+        ReportManager::Init(ThisReport, Report_, &Previewer);
+        Zoom = 100;
+        Previewer.SetINIManager(INIMgr());
+        Previewer.AllowUserZoom = true;
+        Previewer.Maximize = true;
+    }
+
+    Level Init() override {
+        for (const Selection& s : SelectionValues()) rt::bind(s.name, s.value);
+        return ReportManager::Init();
+    }
+    Level Kill() override {
+        const Level l = ReportManager::Kill();
+        for (const Selection& s : SelectionValues()) rt::unbind(s.name);
+        return l;
+    }
+
+  private:
+    Locals L1;
+    rt::FileStructure& lines_;
+    rt::View View_;
+    rr::Report Report_;
+    StepLongClass ProgressMgr;
+    PrintPreviewClass Previewer;
+    ThisReportClass ThisReport;
+};
+
+}  // namespace
+
+void PrintaANGAZ() {
+    EnterByTabClass EnterByTabManager;
+    std::uint8_t thermometer = 0;
+    rt::Window ProgressWindow(ProgressWindowDesc(Cp1250("Report CLANAR")));
+    const ProgressIds ids = BuildProgressWindow(ProgressWindow, thermometer);
+    ActivityReport ThisWindow(ProgressWindow, ids, thermometer, EnterByTabManager);
+    GlobalResponse = ThisWindow.Run();
+}
