@@ -13,7 +13,8 @@ packages=(
   qt6-base-dev libgl-dev
   libx11-dev libxtst-dev
   xvfb openbox
-  fonts-liberation
+  fonts-liberation libfreetype-dev
+  poppler-utils
 )
 
 missing=()

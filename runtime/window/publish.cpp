@@ -152,7 +152,9 @@ ViewPtr Window::makeView() const {
             const ImagePayload* oi = o.image();
             const bool picture = c.kind != ControlKind::Image ||
                                  (oi && m.image == c.image.version && oi->mode == c.pictureMode);
-            if (list && sheet && picture && o.kind == c.kind && o.at == c.at && o.parent == c.parent &&
+            const PagePayload* op = std::get_if<PagePayload>(&o.payload);
+            const bool page = c.kind != ControlKind::Page || (op && *op == c.page);
+            if (list && sheet && picture && page && o.kind == c.kind && o.at == c.at && o.parent == c.parent &&
                 o.hidden == c.hidden && o.visible == visible && o.enabled == enabled &&
                 o.focused == focused && o.isDefault == c.isDefault && o.readOnly == c.readOnly &&
                 o.hasFont == c.hasFont && o.font == c.font && o.align == c.align &&
@@ -214,6 +216,8 @@ ViewPtr Window::makeView() const {
             l.lineHeight = c.lineHeight;
         } else if (c.kind == ControlKind::Sheet) {
             cv->payload = SheetPayload{c.selectedTab};
+        } else if (c.kind == ControlKind::Page) {
+            cv->payload = c.page;
         } else if (c.kind == ControlKind::Image) {
             const Control::ImageState& s = c.image;
             ImagePayload& p = cv->payload.emplace<ImagePayload>();

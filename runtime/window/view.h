@@ -58,6 +58,8 @@ enum class ControlKind {
     Menu,       // a menu of the frame's menu bar (or a sub-menu)
     Item,       // a menu item
     Separator,  // a line between menu items
+    Progress,   // a progress bar: its text is the value, 0 to 100
+    Page,       // a report page as the preview shows it (PagePayload)
 };
 
 enum class Align { Left, Right, Center, Decimal };
@@ -236,6 +238,11 @@ struct PagePayload {
     int page = 0;               // 1-based
     int width = 0, height = 0;  // the paper, 1/1000 inch
     std::shared_ptr<const std::vector<PageItem>> items;
+    int zoom = 100;  // percent of the paper's own size on the screen; 0: the whole page fitted
+    friend bool operator==(const PagePayload& a, const PagePayload& b) {
+        return a.page == b.page && a.width == b.width && a.height == b.height &&
+               a.items == b.items && a.zoom == b.zoom;
+    }
 };
 
 struct ControlView {
@@ -384,13 +391,16 @@ struct FileDialogRequest {
 };
 
 struct DialogRequest {
-    enum class Kind { Message, File, Popup, PrintSetup };
+    enum class Kind { Message, File, Popup, PrintSetup, Print };
     Kind kind = Kind::Message;
     int window = 0;  // the window it belongs to (0: none)
     ThreadNumber thread = 0;
     MessageRequest message;
     FileDialogRequest file;
     std::vector<std::string> items;  // popup: UTF-8, "&" kept, "-" a separator
+    // print: the job's name and the pages it may print (the range asked for)
+    std::string jobTitle;
+    int pages = 0, from = 1, to = 0;
 };
 
 struct DialogAnswer {
@@ -398,6 +408,7 @@ struct DialogAnswer {
     std::string path;  // file dialog: empty when cancelled
     int item = 0;      // popup: 1-based, 0 when dismissed
     bool closeBox = false;  // message box: closed by its close box (or Esc), no button
+    std::string printer;    // print: the printer chosen (UTF-8; empty with a path: a PDF file)
 };
 
 // Raw input a backend or the scenario driver reports; the window's own

@@ -123,6 +123,8 @@ struct Control {
     // picture: its text is the path of the image file it shows (Windows-1250,
     // trailing blanks ignored, blank for none); how it draws the image
     ImagePayload::Mode pictureMode = ImagePayload::Mode::Fit;
+    // a report page control: the page it shows (set by the preview)
+    PagePayload page;
 
     // run-time state kept by the window
     std::string edit;     // an entry's edit text (UTF-8; a text box's line breaks as LF)

@@ -1,0 +1,652 @@
+// The report run: bands placed down the pages, breaks and totals, and each
+// control's text formatted, measured, clipped or wrapped as the printer
+// shows it.
+#include "runtime/report/report.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+
+#include "runtime/picture.h"
+#include "runtime/report/metrics.h"
+#include "runtime/text.h"
+#include "runtime/window/window.h"
+
+namespace rt::report {
+
+// ---------------------------------------------------------------------------
+// Sources
+
+Source Source::of(const std::int32_t& v) {
+    return integer([&v] { return static_cast<std::int64_t>(v); });
+}
+Source Source::of(const std::uint8_t& v) {
+    return integer([&v] { return static_cast<std::int64_t>(v); });
+}
+Source Source::of(const std::atomic<std::int32_t>& v) {
+    return integer([&v] { return static_cast<std::int64_t>(v.load()); });
+}
+Source Source::of(const Money& m) {
+    return money([&m] { return m; });
+}
+Source Source::of(const std::string& cp1250) {
+    return text([&cp1250] { return cp1250; });
+}
+Source Source::of(const char* field, std::size_t width) {
+    return text([field, width] { return std::string(field, width); });
+}
+Source Source::integer(std::function<std::int64_t()> get) {
+    Source s;
+    s.kind_ = Kind::Integer;
+    s.number_ = std::move(get);
+    return s;
+}
+Source Source::money(std::function<Money()> get) {
+    Source s;
+    s.kind_ = Kind::Money;
+    s.number_ = [g = std::move(get)] { return g().cents; };
+    return s;
+}
+Source Source::text(std::function<std::string()> getCp1250) {
+    Source s;
+    s.kind_ = Kind::Text;
+    s.text_ = std::move(getCp1250);
+    return s;
+}
+Source Source::pageNumber() {
+    Source s;
+    s.kind_ = Kind::PageNumber;
+    return s;
+}
+std::int64_t Source::number() const {
+    return number_ ? number_() : 0;
+}
+std::string Source::text() const {
+    return text_ ? text_() : std::string();
+}
+
+// ---------------------------------------------------------------------------
+// Description
+
+Control& Band::add(Control c) {
+    controls.push_back(std::move(c));
+    return controls.back();
+}
+
+Control* Band::find(std::string_view name) {
+    for (Control& c : controls)
+        if (equalIgnoringCase(c.name, name)) return &c;
+    return nullptr;
+}
+
+Band& Report::detail(std::string_view name) {
+    for (Band& b : details)
+        if (equalIgnoringCase(b.name, name)) return b;
+    throw std::out_of_range("no detail band " + std::string(name));
+}
+
+Break& Report::addBreak(std::string name, Source by) {
+    Break b;
+    b.name = std::move(name);
+    b.by = std::move(by);
+    breaks.push_back(std::move(b));
+    return breaks.back();
+}
+
+// ---------------------------------------------------------------------------
+// Pages
+
+struct Page::Item {
+    std::uint8_t kind;
+    std::uint8_t align;
+    std::uint16_t font;
+    std::int32_t x, y, w, h;
+    std::int32_t pen;
+    std::uint32_t text, length;  // in texts_
+};
+
+std::size_t Page::itemCount() const {
+    return items_.size();
+}
+
+std::size_t Page::bytes() const {
+    return sizeof(Page) + items_.capacity() * sizeof(Item) + texts_.capacity();
+}
+
+std::vector<PageItem> Page::items() const {
+    std::vector<PageItem> out;
+    out.reserve(items_.size());
+    for (const Item& i : items_) {
+        PageItem it;
+        it.kind = static_cast<PageItem::Kind>(i.kind);
+        it.x = i.x;
+        it.y = i.y;
+        it.w = i.w;
+        it.h = i.h;
+        it.pen = i.pen;
+        it.align = static_cast<Align>(i.align);
+        it.text.assign(texts_.data() + i.text, i.length);
+        if (fonts_ && i.font < fonts_->size()) it.font = (*fonts_)[i.font];
+        out.push_back(std::move(it));
+    }
+    return out;
+}
+
+PagePayload Document::payload(int n) const {
+    PagePayload p;
+    p.page = n;
+    p.width = pageWidth;
+    p.height = pageHeight;
+    if (n >= 1 && n <= static_cast<int>(pages.size())) {
+        p.items = std::make_shared<const std::vector<PageItem>>(pages[n - 1]->items());
+    } else {
+        p.items = std::make_shared<const std::vector<PageItem>>();
+    }
+    return p;
+}
+
+std::size_t Document::bytes() const {
+    std::size_t b = sizeof(Document) + pages.capacity() * sizeof(pages[0]);
+    for (const auto& p : pages) b += p->bytes();
+    return b;
+}
+
+// ---------------------------------------------------------------------------
+// The run
+
+namespace {
+
+constexpr std::int64_t NoValue = INT64_MIN;
+
+// One control as the run uses it: its font and picture resolved once.
+struct Prepared {
+    const Control* c = nullptr;
+    std::uint16_t font = 0;
+    const Font* fontDesc = nullptr;
+    std::optional<Picture> picture;
+    int w = 0;  // the box's width (a field without one: its picture's)
+    int total = -1;  // index into the run's totals
+};
+
+struct PreparedBand {
+    const Band* band = nullptr;
+    std::vector<Prepared> controls;
+    // A footer's fields that are no totals show the group's last detail:
+    // their texts are kept after every detail.
+    bool keepsValues = false;
+    std::vector<std::string> kept;  // Windows-1250, per control
+};
+
+struct Accumulator {
+    Total kind = Total::None;
+    const Source* source = nullptr;
+    int resetBreak = -1;  // -1: never
+    std::int64_t value = 0;
+    bool overflow = false;
+};
+
+bool sameFont(const Font& a, const Font& b) {
+    return a.face == b.face && a.size == b.size && a.bold == b.bold && a.italic == b.italic &&
+           a.color == b.color;
+}
+
+}  // namespace
+
+struct Run::State {
+    const Report& report;
+    std::shared_ptr<Document> doc;
+    std::vector<Font> fonts;
+    std::shared_ptr<const std::vector<Font>> fontTable;  // fonts, once every band is prepared
+    PreparedBand header, footer, form;
+    std::vector<PreparedBand> details;
+    std::vector<PreparedBand> breakHeaders, breakFooters;  // by break
+    std::vector<Accumulator> totals;
+    // each break's last value
+    std::vector<std::int64_t> lastNumber;
+    std::vector<std::string> lastText;
+    bool started = false;
+    std::shared_ptr<Page> page;  // the open page (nullptr: none)
+    int pageNo = 0;
+    int line = 0;
+    int y = 0;  // where the next band goes on the open page
+    std::string scratch;
+
+    explicit State(const Report& r) : report(r), doc(std::make_shared<Document>()) {}
+
+    std::uint16_t fontIndex(const Font& f) {
+        for (std::size_t i = 0; i < fonts.size(); ++i)
+            if (sameFont(fonts[i], f)) return static_cast<std::uint16_t>(i);
+        fonts.push_back(f);
+        return static_cast<std::uint16_t>(fonts.size() - 1);
+    }
+
+    int breakIndex(const std::string& name) const {
+        for (std::size_t i = 0; i < report.breaks.size(); ++i)
+            if (equalIgnoringCase(report.breaks[i].name, name)) return static_cast<int>(i);
+        return -1;
+    }
+
+    PreparedBand prepare(const Band* b, bool footer) {
+        PreparedBand pb;
+        pb.band = b;
+        if (!b) return pb;
+        const Font& bandFont = b->hasFont ? b->font : report.font;
+        for (const Control& c : b->controls) {
+            Prepared p;
+            p.c = &c;
+            const Font& f = c.hasFont ? c.font : bandFont;
+            p.font = fontIndex(f);
+            if (!c.picture.empty()) p.picture = Picture::parse(c.picture);
+            p.w = c.w;
+            if (p.w <= 0 && c.kind == Control::Kind::Field && p.picture) {
+                // No width given: the picture's width of digits or letters.
+                const Picture& pic = *p.picture;
+                int chars = pic.width;
+                if (pic.kind == Picture::Kind::Date) chars = 10;
+                p.w = textWidthCp1250(f, std::string(static_cast<std::size_t>(std::max(chars, 0)),
+                                                     pic.kind == Picture::Kind::Text ? 'X' : '0'));
+            }
+            if (c.total != Total::None) {
+                Accumulator a;
+                a.kind = c.total;
+                a.source = &c.value;
+                a.resetBreak = c.reset.breakName.empty() ? -1 : breakIndex(c.reset.breakName);
+                totals.push_back(a);
+                p.total = static_cast<int>(totals.size() - 1);
+            } else if (footer && (c.kind == Control::Kind::Field || c.kind == Control::Kind::Text ||
+                                  c.kind == Control::Kind::Image)) {
+                pb.keepsValues = true;
+            }
+            pb.controls.push_back(std::move(p));
+        }
+        if (pb.keepsValues) pb.kept.assign(pb.controls.size(), std::string());
+        return pb;
+    }
+
+    // ----- formatting
+
+    // The text a field shows (Windows-1250): by its picture; wider than a
+    // number's picture, the overflow mark.
+    std::string formatValue(const Prepared& p, std::int64_t number, bool isMoney, bool overflow,
+                            const std::string* text) {
+        const Picture* pic = p.picture ? &*p.picture : nullptr;
+        std::string s;
+        if (text) {
+            s = pic ? formatText(*pic, *text) : std::string(trimRight(*text));
+            return s;
+        }
+        if (pic) {
+            s = isMoney ? formatMoney(*pic, Money{number}) : formatInteger(*pic, number);
+            if (pic->kind != Picture::Kind::Text &&
+                (overflow || static_cast<int>(s.size()) > pic->width))
+                s.assign(static_cast<std::size_t>(std::max(pic->width, 1)), '#');
+        } else {
+            s = overflow ? std::string("#") : std::to_string(number);
+        }
+        return s;
+    }
+
+    std::string controlText(const Prepared& p) {
+        const Control& c = *p.c;
+        if (p.total >= 0) {
+            const Accumulator& a = totals[static_cast<std::size_t>(p.total)];
+            const bool money = a.kind == Total::Sum && c.value.kind() == Source::Kind::Money;
+            return formatValue(p, a.value, money, a.overflow, nullptr);
+        }
+        switch (c.value.kind()) {
+            case Source::Kind::Integer:
+                return formatValue(p, c.value.number(), false, false, nullptr);
+            case Source::Kind::Money:
+                return formatValue(p, c.value.number(), true, false, nullptr);
+            case Source::Kind::PageNumber:
+                return formatValue(p, pageNo, false, false, nullptr);
+            case Source::Kind::Text: {
+                const std::string t = c.value.text();
+                return formatValue(p, 0, false, false, &t);
+            }
+            case Source::Kind::None:
+                break;
+        }
+        return c.text;
+    }
+
+    // ----- items
+
+    void addItem(PageItem::Kind kind, int x, int y, int w, int h, std::uint16_t font, Align align,
+                 std::string_view cp1250, int pen = 0, bool utf8 = false) {
+        Page::Item i{};
+        i.kind = static_cast<std::uint8_t>(kind);
+        i.align = static_cast<std::uint8_t>(align);
+        i.font = font;
+        i.x = x;
+        i.y = y;
+        i.w = w;
+        i.h = h;
+        i.pen = pen;
+        std::string& t = page->texts_;
+        i.text = static_cast<std::uint32_t>(t.size());
+        if (utf8) {
+            t.append(cp1250);
+        } else {
+            const std::size_t at = t.size();
+            t.resize(at + writeRoom(cp1250.size()));
+            char* end = writeUtf8(t.data() + at, cp1250);
+            t.resize(static_cast<std::size_t>(end - t.data()));
+        }
+        i.length = static_cast<std::uint32_t>(t.size() - i.text);
+        page->items_.push_back(i);
+    }
+
+    // A one-line text clipped to its box: the characters that fit, from the
+    // start (from the end for a right-aligned text).
+    void addLine(const Prepared& p, int x, int y, int w, std::string_view s) {
+        const Font& f = fonts[p.font];
+        const FaceMetrics& m = metricsFor(f);
+        const int lh = m.toMils(m.ascender + m.descender, f.size);
+        const Align align = p.c->align;
+        if (w <= 0) {
+            w = m.toMils(m.units(s), f.size);
+        } else if (m.toMils(m.units(s), f.size) > w) {
+            const bool fromEnd = align == Align::Right || align == Align::Decimal;
+            std::size_t n = 0;
+            std::int64_t u = 0;
+            while (n < s.size()) {
+                const unsigned char ch =
+                    static_cast<unsigned char>(fromEnd ? s[s.size() - 1 - n] : s[n]);
+                if (m.toMils(u + m.advance[ch], f.size) > w) break;
+                u += m.advance[ch];
+                ++n;
+            }
+            s = fromEnd ? s.substr(s.size() - n) : s.substr(0, n);
+        }
+        addItem(PageItem::Kind::Text, x, y, w, lh, p.font, align, s);
+    }
+
+    // A text box: lines broken at blanks (a word wider than the box at a
+    // character), at CR LF and LF; the lines that fit its height.
+    void addWrapped(const Prepared& p, int x, int y, std::string_view s) {
+        const Control& c = *p.c;
+        const Font& f = fonts[p.font];
+        const FaceMetrics& m = metricsFor(f);
+        const int lh = m.toMils(m.ascender + m.descender, f.size);
+        const int w = c.w;
+        std::vector<std::string_view> lines;
+        std::size_t start = 0;
+        s = trimRight(s);
+        while (start <= s.size()) {
+            std::size_t end = s.find('\n', start);
+            if (end == std::string_view::npos) end = s.size();
+            std::string_view para = s.substr(start, end - start);
+            if (!para.empty() && para.back() == '\r') para.remove_suffix(1);
+            // greedy fill
+            while (true) {
+                if (w <= 0 || m.toMils(m.units(para), f.size) <= w) {
+                    lines.push_back(para);
+                    break;
+                }
+                std::size_t fit = 0;
+                std::int64_t u = 0;
+                while (fit < para.size() &&
+                       m.toMils(u + m.advance[static_cast<unsigned char>(para[fit])], f.size) <= w)
+                    u += m.advance[static_cast<unsigned char>(para[fit++])];
+                std::size_t cut = para.rfind(' ', fit);
+                std::size_t next;
+                if (cut == std::string_view::npos || cut == 0) {
+                    cut = std::max<std::size_t>(fit, 1);
+                    next = cut;
+                } else {
+                    next = cut + 1;
+                }
+                lines.push_back(trimRight(para.substr(0, cut)));
+                para = para.substr(next);
+                while (!para.empty() && para.front() == ' ') para.remove_prefix(1);
+                if (para.empty()) break;
+            }
+            if (end >= s.size()) break;
+            start = end + 1;
+        }
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const int top = static_cast<int>(i) * lh;
+            if (c.h > 0 && top + lh > c.h) break;
+            if (!lines[i].empty())
+                addItem(PageItem::Kind::Text, x, y + top, w, lh, p.font, c.align, lines[i]);
+        }
+    }
+
+    void emit(PreparedBand& pb, int bx, int by) {
+        for (std::size_t k = 0; k < pb.controls.size(); ++k) {
+            const Prepared& p = pb.controls[k];
+            const Control& c = *p.c;
+            const int x = bx + c.x, y = by + c.y;
+            switch (c.kind) {
+                case Control::Kind::String:
+                    if (!trimRight(c.text).empty()) addLine(p, x, y, p.w, trimRight(c.text));
+                    break;
+                case Control::Kind::Field: {
+                    const std::string s =
+                        pb.keepsValues && p.total < 0 ? pb.kept[k] : controlText(p);
+                    if (!s.empty()) addLine(p, x, y, p.w, s);
+                    break;
+                }
+                case Control::Kind::Text: {
+                    const std::string s = pb.keepsValues ? pb.kept[k] : controlText(p);
+                    addWrapped(p, x, y, s);
+                    break;
+                }
+                case Control::Kind::Image: {
+                    const std::string path =
+                        pb.keepsValues ? pb.kept[k] : std::string(trimRight(c.value.text()));
+                    if (path.empty() || c.w <= 0 || c.h <= 0) break;
+                    const auto file = pictureFile(path);
+                    if (!file) break;
+                    addItem(PageItem::Kind::Image, x, y, c.w, c.h, p.font, c.align, *file, 0, true);
+                    break;
+                }
+                case Control::Kind::Line:
+                    addItem(PageItem::Kind::Line, x, y, c.w, c.h, p.font, c.align, {}, c.pen);
+                    break;
+                case Control::Kind::Box:
+                    addItem(PageItem::Kind::Box, x, y, c.w, c.h, p.font, c.align, {}, c.pen);
+                    break;
+            }
+        }
+    }
+
+    // ----- pages
+
+    void openPage() {
+        page = std::make_shared<Page>();
+        page->fonts_ = fontTable;
+        page->items_.reserve(64);
+        ++pageNo;
+        if (form.band && form.band->h > 0) emit(form, form.band->x, form.band->y);
+        if (header.band && header.band->h > 0) emit(header, header.band->x, header.band->y);
+        y = report.y;
+    }
+
+    void closePage() {
+        if (!page) return;
+        if (footer.band && footer.band->h > 0) emit(footer, footer.band->x, footer.band->y);
+        page->items_.shrink_to_fit();
+        page->texts_.shrink_to_fit();
+        doc->pages.push_back(std::move(page));
+        page.reset();
+    }
+
+    void place(PreparedBand& pb) {
+        const Band& b = *pb.band;
+        if (b.h <= 0) return;
+        if (!page) openPage();
+        const int bottom = report.y + report.h;
+        if (y + b.h > bottom && y > report.y) {
+            closePage();
+            openPage();
+        }
+        emit(pb, report.x + b.x, y);
+        y += b.h;
+    }
+
+    // ----- breaks and totals
+
+    bool changed(std::size_t i) {
+        const Source& by = report.breaks[i].by;
+        if (by.kind() == Source::Kind::Text) return by.text() != lastText[i];
+        return by.number() != lastNumber[i];
+    }
+
+    void remember(std::size_t i) {
+        const Source& by = report.breaks[i].by;
+        if (by.kind() == Source::Kind::Text)
+            lastText[i] = by.text();
+        else
+            lastNumber[i] = by.number();
+    }
+
+    void resetTotals(int breakIndex) {
+        for (Accumulator& a : totals)
+            if (a.resetBreak == breakIndex) {
+                a.value = 0;
+                a.overflow = false;
+            }
+    }
+
+    void tally() {
+        for (Accumulator& a : totals) {
+            if (a.overflow) continue;
+            const std::int64_t add = a.kind == Total::Count ? 1 : a.source->number();
+            if (__builtin_add_overflow(a.value, add, &a.value)) a.overflow = true;
+        }
+    }
+
+    void keepFooterValues() {
+        for (PreparedBand& pb : breakFooters) {
+            if (!pb.keepsValues) continue;
+            for (std::size_t k = 0; k < pb.controls.size(); ++k) {
+                const Prepared& p = pb.controls[k];
+                if (p.total >= 0) continue;
+                if (p.c->kind == Control::Kind::Image)
+                    pb.kept[k] = std::string(trimRight(p.c->value.text()));
+                else if (p.c->kind == Control::Kind::Field || p.c->kind == Control::Kind::Text)
+                    pb.kept[k] = controlText(p);
+            }
+        }
+    }
+
+    void printDetail(std::size_t d) {
+        const std::size_t n = report.breaks.size();
+        std::size_t first = n;  // the outermost break that changed
+        if (!started) {
+            first = 0;
+        } else {
+            for (std::size_t i = 0; i < n; ++i)
+                if (changed(i)) {
+                    first = i;
+                    break;
+                }
+        }
+        if (started) {
+            for (std::size_t i = n; i-- > first;) {
+                if (breakFooters[i].band) place(breakFooters[i]);
+                resetTotals(static_cast<int>(i));
+            }
+        }
+        for (std::size_t i = first; i < n; ++i) {
+            remember(i);
+            if (breakHeaders[i].band) place(breakHeaders[i]);
+        }
+        started = true;
+        ++line;
+        tally();
+        place(details[d]);
+        keepFooterValues();
+    }
+};
+
+Run::Run(const Report& report) : s_(std::make_unique<State>(report)) {
+    State& s = *s_;
+    s.header = s.prepare(&report.header, false);
+    s.footer = s.prepare(&report.footer, false);
+    s.form = s.prepare(&report.form, false);
+    for (const Band& b : report.details) s.details.push_back(s.prepare(&b, false));
+    for (const Break& b : report.breaks) {
+        s.breakHeaders.push_back(s.prepare(b.header.get(), false));
+        s.breakFooters.push_back(s.prepare(b.footer.get(), true));
+    }
+    s.lastNumber.assign(report.breaks.size(), NoValue);
+    s.lastText.assign(report.breaks.size(), std::string());
+    s.fontTable = std::make_shared<const std::vector<Font>>(s.fonts);
+    s.doc->jobTitle = toUtf8(report.jobTitle);
+    s.doc->pageWidth = report.pageWidth;
+    s.doc->pageHeight = report.pageHeight;
+}
+
+Run::~Run() = default;
+
+void Run::print(int detail) {
+    if (detail < 0 || detail >= static_cast<int>(s_->details.size()))
+        throw std::out_of_range("no such detail band");
+    s_->printDetail(static_cast<std::size_t>(detail));
+}
+
+void Run::print(std::string_view detailName) {
+    for (std::size_t i = 0; i < s_->report.details.size(); ++i)
+        if (equalIgnoringCase(s_->report.details[i].name, detailName)) {
+            s_->printDetail(i);
+            return;
+        }
+    throw std::out_of_range("no detail band " + std::string(detailName));
+}
+
+DocumentPtr Run::finish() {
+    State& s = *s_;
+    if (s.started) {
+        for (std::size_t i = s.report.breaks.size(); i-- > 0;)
+            if (s.breakFooters[i].band) s.place(s.breakFooters[i]);
+        s.started = false;
+    }
+    s.closePage();
+    s.doc->fonts = s.fonts;
+    return s.doc;
+}
+
+int Run::pages() const {
+    return s_->pageNo;
+}
+
+int Run::line() const {
+    return s_->line;
+}
+
+// ---------------------------------------------------------------------------
+// The last document, for the checks
+
+namespace {
+std::mutex lastLock;
+DocumentPtr last;
+bool noted = false;
+}  // namespace
+
+void noteDocument(DocumentPtr document) {
+    std::lock_guard g(lastLock);
+    last = std::move(document);
+    noted = true;
+}
+
+DocumentPtr lastDocument() {
+    std::lock_guard g(lastLock);
+    return last;
+}
+
+bool documentNoted() {
+    std::lock_guard g(lastLock);
+    return noted;
+}
+
+void clearLastDocument() {
+    std::lock_guard g(lastLock);
+    noted = false;
+}
+
+}  // namespace rt::report
