@@ -4,6 +4,7 @@
 #include "members/browse_clanovi.h"
 #include "members/datazur.h"
 #include "members/obrada_clanovi.h"
+#include "members/print_clanov.h"
 #include "members/select_clanovi.h"
 #include "members/upit_clanovi.h"
 
@@ -13,4 +14,6 @@ void RegisterMembersProcedures() {
     RegisterProcedure("SelectCLANOVI", SelectCLANOVI);
     RegisterProcedure("ObradaCLANOVI", ObradaCLANOVI);
     RegisterProcedure("UpitCLANOVI", UpitCLANOVI);
+    RegisterProcedure("PrintCLANOV", PrintCLANOV);
+    RegisterProcedure("PrintCLANOV1", PrintCLANOV1);
 }
