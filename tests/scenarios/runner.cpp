@@ -32,6 +32,7 @@
 #include "runtime/clock.h"
 #include "runtime/text.h"
 #include "runtime/window/window.h"
+#include "tests/scenarios/report_checks.h"
 #include "tests/scenarios/driver.h"
 #include "tests/runtime/image_fixtures.h"
 #ifdef CLANOVI_TEST_WINDOWS
@@ -684,6 +685,16 @@ void Runner::expect(const Words& w) {
         need(w, 3);
         rt::ViewPtr v = current();
         if (!v || !textMatches(w[2], v->title)) mismatch("title \"" + w[2] + "\"");
+        return;
+    }
+    if (what == "report") {
+        const ReportCheckResult r = CheckReport({w.begin() + 2, w.end()}, textMatches);
+        if (!r.holds) mismatch(r.expected, r.saw);
+        return;
+    }
+    if (what == "progress") {
+        need(w, 3);
+        if (!findWindow(w[2], 0)) mismatch("progress window \"" + w[2] + "\"", "none");
         return;
     }
     if (what == "window" || what == "nowindow") {
