@@ -240,9 +240,10 @@ std::string ReadablePhoto(std::string_view cp1250Path) {
         n = ::read(fd, head.data(), head.size());
     ::close(fd);
     if (n <= 0) return {};
-    const auto format =
-        rt::image::formatOf(std::span<const std::uint8_t>(head.data(), static_cast<std::size_t>(n)),
-                            *file);
+    // By the signature alone: every format read here has one, and a file
+    // that only its name calls an image holds none.
+    const auto format = rt::image::formatOf(
+        std::span<const std::uint8_t>(head.data(), static_cast<std::size_t>(n)), {});
     return format == rt::image::Format::Unknown ? std::string() : std::string(cp1250Path);
 }
 

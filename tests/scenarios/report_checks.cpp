@@ -78,6 +78,29 @@ ReportCheckResult CheckReport(const std::vector<std::string>& args,
             return std::any_of(texts.begin(), texts.end(),
                                [&](const std::string& t) { return matches(want, t); });
         };
+        if (args[2] == "image" && args.size() == 4) {
+            // An image item drawing the file of that name (letter case
+            // ignored), or none at all.
+            std::vector<std::string> images;
+            for (const rt::PageItem& i : doc->pages[static_cast<std::size_t>(n - 1)]->items())
+                if (i.kind == rt::PageItem::Kind::Image) {
+                    const std::size_t slash = i.text.rfind('/');
+                    images.push_back(slash == std::string::npos ? i.text : i.text.substr(slash + 1));
+                }
+            auto lower = [](std::string t) {
+                for (char& c : t)
+                    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+                return t;
+            };
+            const bool none = args[3] == "none";
+            const bool found = std::any_of(images.begin(), images.end(), [&](const std::string& i) {
+                return lower(i) == lower(args[3]);
+            });
+            if (none ? !images.empty() : !found)
+                return fail("page " + args[1] + (none ? " without an image" : " with the image \"" + args[3] + "\""),
+                            images.empty() ? "no image" : "images " + Quoted(images));
+            return r;
+        }
         if (args[2] == "lacks") {
             for (std::size_t i = 3; i < args.size(); ++i)
                 if (has(args[i]))

@@ -1,7 +1,9 @@
 #pragma once
 // The report checks of the scenario format: `expect report pages N`,
 // `expect report page N "TEXT" ...`, `expect report page N lacks "TEXT"`,
-// `expect report order "T1" "T2" ...` and `expect report none`, read from
+// `expect report order "T1" "T2" ...` and `expect report none`, and
+// `expect report page N image "NAME"|none` (an image of the file NAME,
+// letter case ignored / no image on the page), read from
 // the pages the last report run made (the display lists the preview and the
 // printer draw).
 #include <functional>
