@@ -23,6 +23,8 @@
 #include <QMenuBar>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -232,6 +234,16 @@ class QtDriver : public Driver {
                 } else {
                     fd->selectFile(QString::fromStdString(a.path));
                     emit fd->fileSelected(QString::fromStdString(a.path));
+                }
+                return;
+            } else if (auto* prd = qobject_cast<QPrintDialog*>(w)) {
+                // a report's printer: `choose PATH` is its file printer
+                if (a.button == rt::ButtonOk && !a.path.empty()) {
+                    prd->printer()->setOutputFormat(QPrinter::PdfFormat);
+                    prd->printer()->setOutputFileName(QString::fromStdString(a.path));
+                    prd->done(QDialog::Accepted);
+                } else {
+                    prd->done(QDialog::Rejected);
                 }
                 return;
             } else if (auto* pd = qobject_cast<QDialog*>(w)) {

@@ -1,4 +1,5 @@
 #include "tests/scenarios/test_windows.h"
+#include "tests/support/test_report.h"
 
 #include <string>
 
@@ -167,6 +168,7 @@ void RegisterSelectCaller(const char* name, void (*select)()) {
 }  // namespace
 
 void RegisterTestProcedures() {
+    RegisterTestReport();
     RegisterSelectCaller("TestSelectPLANSA", SelectPLANSA);
     RegisterSelectCaller("TestSelectPLAND", SelectPLAND);
     RegisterSelectCaller("TestSelectPODPOS", SelectPODPOS);

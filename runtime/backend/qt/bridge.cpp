@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "runtime/backend/qt/input.h"
+#include "runtime/backend/qt/report_page.h"
 #include "runtime/backend/qt/state.h"
 #include "runtime/backend/qt/windows.h"
 #include "runtime/window/window.h"
@@ -89,6 +90,7 @@ QtBackend::QtBackend() : s_(std::make_unique<State>()) {
     s_->appFont = QFont(QStringLiteral("Liberation Sans"), 8);
     QApplication::setFont(s_->appFont);
     s_->units = unitsOf(s_->appFont);
+    report::setRenderer(renderDocument);
 }
 
 QtBackend::~QtBackend() {

@@ -63,6 +63,8 @@ const ControlAdapter& tabAdapter();        // a sheet's tabs
 const ControlAdapter& panelAdapter();      // panels and boxes
 const ControlAdapter& imageAdapter();      // pictures
 const ControlAdapter& lineAdapter();       // lines
+const ControlAdapter& pageAdapter();       // a report page (report_page.cpp)
+const ControlAdapter& progressAdapter();   // progress bars (report_page.cpp)
 
 QFrame::Shadow shadowOf(int bevel);
 

@@ -10,6 +10,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 
 #include "runtime/backend/qt/state.h"
@@ -167,6 +169,33 @@ void QtBackend::State::openDialog(int id, const DialogRequest& r) {
             });
             dialogs[id] = m;
             m->popup(QCursor::pos());
+            break;
+        }
+        case DialogRequest::Kind::Print: {
+            // The printer for a report: the system's printers (CUPS) and the
+            // file printer (PDF). Non-modal; the pages are drawn by the
+            // renderer once the asking thread has the answer.
+            auto* pr = new QPrinter(QPrinter::HighResolution);
+            if (!printer.printer.empty()) pr->setPrinterName(q(printer.printer));
+            pr->setDocName(q(r.jobTitle));
+            auto* d = new QPrintDialog(pr, parent);
+            d->setWindowTitle(q(r.message.title));
+            d->setOption(QAbstractPrintDialog::PrintPageRange, false);
+            d->setOption(QAbstractPrintDialog::PrintToFile, true);
+            QObject::connect(d, &QObject::destroyed, [pr] { delete pr; });
+            QObject::connect(d, &QDialog::finished, d, [id, pr](int result) {
+                DialogAnswer a;
+                a.button = result == QDialog::Accepted ? ButtonOk : ButtonCancel;
+                if (result == QDialog::Accepted) {
+                    if (pr->outputFormat() == QPrinter::PdfFormat)
+                        a.path = pr->outputFileName().toStdString();
+                    else
+                        a.printer = pr->printerName().toStdString();
+                }
+                rt::answerDialog(id, a);
+            });
+            dialogs[id] = d;
+            d->show();
             break;
         }
         case DialogRequest::Kind::PrintSetup: {

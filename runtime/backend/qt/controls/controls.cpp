@@ -44,6 +44,10 @@ const ControlAdapter* adapterFor(ControlKind kind) {
             return &imageAdapter();
         case ControlKind::Line:
             return &lineAdapter();
+        case ControlKind::Page:
+            return &pageAdapter();
+        case ControlKind::Progress:
+            return &progressAdapter();
         default:
             return nullptr;
     }
