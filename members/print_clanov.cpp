@@ -3,6 +3,7 @@
 // lines built from their parts, the status in words, the long texts in
 // boxes, framed by lines. One card fills a page.
 #include "members/print_clanov.h"
+#include "members/record_card.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -30,15 +31,6 @@ constexpr const char* OneFilter =
 constexpr const char* RangeFilter =
     "CLA:M1_SPS = G1:W1_SPS AND CLA:M1_SIP = G1:W1_SIP AND CLA:M1_SIF => G1:W1_SIFOD AND "
     "CLA:M1_SIF <= G1:W1_SIFDO";
-
-struct Locals {
-    rt::Text<80> L1_W1_ADMJE;
-    rt::Text<65> L1_W1_PRE;
-    rt::Text<65> L1_W1_SPZAN;
-    rt::Text<20> L1_W1_NAZST;
-    rt::Text<65> L1_W1_PUTFOTOS;
-    std::uint8_t Progress_Thermometer = 0;
-};
 
 CLANOVI_Record& Member() {
     return *static_cast<CLANOVI_Record*>(fileStructure(FileId::CLANOVI).record());
@@ -117,7 +109,9 @@ rep::Band Band(const char* name, int w, int h) {
     return b;
 }
 
-rep::Report Card(bool range, Locals& l) {
+}  // namespace
+
+rep::Report RecordCard(bool range, RecordCardLocals& l) {
     const CLANOVI_Record& m = Member();
     const auto& na1 = Buffer<FileId::NACUC, NACUC_Record>();
     const auto& kat = Buffer<FileId::KATEG, KATEG_Record>();
@@ -224,6 +218,8 @@ rep::Report Card(bool range, Locals& l) {
     return r;
 }
 
+namespace {
+
 // The photo path when it names an image file that can be read here, else
 // blank: a card whose photo cannot be read prints without one. Only the
 // file's signature is read; decoding waits for the page to be drawn.
@@ -247,35 +243,43 @@ std::string ReadablePhoto(std::string_view cp1250Path) {
     return format == rt::image::Format::Unknown ? std::string() : std::string(cp1250Path);
 }
 
+}  // namespace
+
+void RecordCardLines(RecordCardLocals& l) {
+    const CLANOVI_Record& m = Member();
+    const auto& stu = Buffer<FileId::STUPEM, STUPEM_Record>();
+    auto part = [](const auto& t) { return std::string(t.trimmed()); };
+    // Every separator is written, also before an empty part.
+    l.L1_W1_PRE = part(m.M1_ADR) + ", " + part(m.M1_MST) + ", " + part(m.M1_FTE) + ", " +
+                  part(m.M1_FMO);
+    l.L1_W1_ADMJE = part(m.M1_PRE) + ", " + part(m.M1_IOC) + ", " + part(m.M1_IME);
+    l.L1_W1_SPZAN = part(stu.STU_NAS) + ", " + part(m.M1_ZAN);
+    l.L1_W1_NAZST = m.M1_STC == 1 ? "Stalni" : "Povremeni";
+    // The photo of the row being printed, which the view reads: never what
+    // another window left in the buffer.
+    l.L1_W1_PUTFOTOS = ReadablePhoto(m.M1_PUS.view());
+}
+
+namespace {
+
 class ThisReportClass : public ProcessClass {
   public:
-    explicit ThisReportClass(Locals& l) : l_(l) {}
+    explicit ThisReportClass(RecordCardLocals& l) : l_(l) {}
 
     Level TakeRecord() override {
-        const CLANOVI_Record& m = Member();
-        const auto& stu = Buffer<FileId::STUPEM, STUPEM_Record>();
-        auto part = [](const auto& t) { return std::string(t.trimmed()); };
-        // Every separator is written, also before an empty part.
-        l_.L1_W1_PRE = part(m.M1_ADR) + ", " + part(m.M1_MST) + ", " + part(m.M1_FTE) + ", " +
-                       part(m.M1_FMO);
-        l_.L1_W1_ADMJE = part(m.M1_PRE) + ", " + part(m.M1_IOC) + ", " + part(m.M1_IME);
-        l_.L1_W1_SPZAN = part(stu.STU_NAS) + ", " + part(m.M1_ZAN);
-        l_.L1_W1_NAZST = m.M1_STC == 1 ? "Stalni" : "Povremeni";
-        // The photo of the row being printed, which the view reads: never
-        // what another window left in the buffer.
-        l_.L1_W1_PUTFOTOS = ReadablePhoto(m.M1_PUS.view());
+        RecordCardLines(l_);
         const Level l = ProcessClass::TakeRecord();
         Report->Print("?Detail1");
         return l;
     }
 
   private:
-    Locals& l_;
+    RecordCardLocals& l_;
 };
 
 class ThisWindowClass : public ReportManager {
   public:
-    ThisWindowClass(const char* procedure, bool range, Locals& l, rep::Report& report,
+    ThisWindowClass(const char* procedure, bool range, RecordCardLocals& l, rep::Report& report,
                     const ProgressIds& ids, rt::Window& w, EnterByTabClass& ebt)
         : ReportManager(procedure, w, ebt),
           range_(range),
@@ -339,7 +343,7 @@ class ThisWindowClass : public ReportManager {
     }
 
     bool range_;
-    Locals& l_;
+    RecordCardLocals& l_;
     rep::Report& report_;
     const ProgressIds& ids_;
     rt::FileStructure& members_;
@@ -351,10 +355,10 @@ class ThisWindowClass : public ReportManager {
 
 void RunCards(const char* procedure, bool range) {
     EnterByTabClass EnterByTabManager;
-    Locals l;
+    RecordCardLocals l;
     rt::Window ProgressWindow(ProgressWindowDesc("Report CLANAR"));
     const ProgressIds ids = BuildProgressWindow(ProgressWindow, l.Progress_Thermometer);
-    rep::Report Report = Card(range, l);
+    rep::Report Report = RecordCard(range, l);
     ThisWindowClass ThisWindow(procedure, range, l, Report, ids, ProgressWindow, EnterByTabManager);
     GlobalResponse = ThisWindow.Run();
 }
