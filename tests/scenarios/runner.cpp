@@ -592,7 +592,8 @@ void Runner::expectReport(const Words& w) {
             // file NAME (its own name, letter case ignored) / no image at all.
             need(w, 6);
             std::vector<std::string> images;
-            for (const auto& i : *doc->payload(n).items)
+            const rt::PagePayload page = doc->payload(n);  // holds the items while read
+            for (const auto& i : *page.items)
                 if (i.kind == rt::PageItem::Kind::Image)
                     images.push_back(std::filesystem::path(i.text).filename().string());
             const bool none = w[5] == "none";
