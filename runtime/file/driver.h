@@ -68,6 +68,10 @@ class StorageHandle {
     virtual int viewCount(const View& view, std::int64_t& rows, FileStatus& st) = 0;
     virtual int viewExtreme(const View& view, int field, bool max, Value& value,
                             FileStatus& st) = 0;
+    // The exact sums of money fields of the primary over the rows that pass,
+    // one per field (0 when none pass). A driver without it fails the call.
+    virtual int viewSum(const View& view, const std::vector<int>& fields,
+                        std::vector<Money>& sums, FileStatus& st);
 };
 
 class StorageDriver {

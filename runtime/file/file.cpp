@@ -1057,6 +1057,21 @@ int View::max(int field, Value& value) {
     return rc;
 }
 
+int View::sum(const std::vector<int>& fields, std::vector<Money>& sums) {
+    if (!open_) return fail(FileErr::FileSystemError, 0, "The view is not open");
+    if (!primary_->handle()) return fail(FileErr::FileSystemError, 0, NotOpenText);
+    FileStatus st;
+    int rc = primary_->handle()->viewSum(*this, fields, sums, st);
+    status_ = st;
+    return rc;
+}
+
+int StorageHandle::viewSum(const View&, const std::vector<int>&, std::vector<Money>&,
+                           FileStatus& st) {
+    st = {FileErr::FileSystemError, 0, "Sums are not supported by this storage"};
+    return st.code;
+}
+
 // ---------------------------------------------------------------------------
 
 void installFileComponents() {

@@ -366,6 +366,9 @@ class View {
     // that pass (33 when none).
     int min(int field, Value& value);
     int max(int field, Value& value);
+    // The sums of money fields of the primary over the rows that pass, in
+    // one statement, exact to the hundredth (0 when no row passes).
+    int sum(const std::vector<int>& fields, std::vector<Money>& sums);
 
     const FileStatus& status() const { return status_; }
 

@@ -648,6 +648,24 @@ void Runner::expectReport(const Words& w) {
         const int n = std::atoi(w[3].c_str());
         if (n < 1 || n > pages)
             mismatch("report page " + w[3], "the report has " + std::to_string(pages) + " pages");
+        if (w[4] == "image") {
+            // `expect report page N image "NAME"|none`: the page draws the image
+            // file NAME (its own name, letter case ignored) / no image at all.
+            need(w, 6);
+            std::vector<std::string> images;
+            const rt::PagePayload page = doc->payload(n);  // holds the items while read
+            for (const auto& i : *page.items)
+                if (i.kind == rt::PageItem::Kind::Image)
+                    images.push_back(std::filesystem::path(i.text).filename().string());
+            const bool none = w[5] == "none";
+            bool found = false;
+            for (const auto& i : images)
+                if (lowerAscii(i) == lowerAscii(w[5])) found = true;
+            if (none ? !images.empty() : !found)
+                mismatch("report page " + w[3] + (none ? " without an image" : " image \"" + w[5] + "\""),
+                         images.empty() ? "no image" : "images " + seen(images));
+            return;
+        }
         const auto t = texts(n);
         const bool lacks = w[4] == "lacks";
         for (std::size_t i = lacks ? 5 : 4; i < w.size(); ++i) {
