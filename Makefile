@@ -49,6 +49,7 @@ bench: deps
 	if [ -x ./build-bench/bench/run-qt-benchmarks ]; then ./build-bench/bench/run-qt-benchmarks; fi
 	./build-bench/bench/run-image-benchmarks
 	if [ -x ./build-bench/bench/run-photo-benchmarks ]; then ./build-bench/bench/run-photo-benchmarks; fi
+	if [ -x ./build-bench/bench/run-fee-benchmarks ]; then ./build-bench/bench/run-fee-benchmarks; fi
 
 # The image decoders' fuzz targets (tests/fuzz/README.md): clang, libFuzzer,
 # ASan+UBSan, in a tree of their own.

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -230,6 +232,58 @@ std::string sqlCell(sqlite3_stmt* st, int col) {
 
 // ---------------------------------------------------------------------------
 
+// Another process holding Clanovi.sqlite locked (BEGIN EXCLUSIVE) until it
+// is let go: this program started again with --hold-lock.
+class HeldLock {
+  public:
+    explicit HeldLock(const std::string& path) {
+        int up[2], down[2];
+        if (pipe(up) != 0 || pipe(down) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(down[0], 0);
+            dup2(up[1], 1);
+            for (int fd : {up[0], up[1], down[0], down[1]}) close(fd);
+            execl("/proc/self/exe", "scenario-runner", "--hold-lock", path.c_str(),
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(up[1]);
+        close(down[0]);
+        down_ = down[1];
+        char c = 0;
+        ready_ = read(up[0], &c, 1) == 1 && c == 'y';
+        close(up[0]);
+    }
+    ~HeldLock() {
+        if (down_ >= 0) close(down_);
+        if (pid_ > 0) waitpid(pid_, nullptr, 0);
+    }
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+    bool ready() const { return ready_; }
+
+  private:
+    pid_t pid_ = -1;
+    int down_ = -1;
+    bool ready_ = false;
+};
+
+// The other side of HeldLock: locks the database, says so, and holds it
+// until its input ends.
+int HoldLock(const char* path) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open(path, &db) != SQLITE_OK ||
+        sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return 1;
+    if (write(1, "y", 1) != 1) return 1;
+    char c;
+    while (read(0, &c, 1) > 0) {
+    }
+    sqlite3_close(db);
+    return 0;
+}
+
 class Runner {
   public:
     Runner(Driver& d, std::string file) : d_(d), file_(std::move(file)) {}
@@ -271,6 +325,7 @@ class Runner {
     // Whether the program beeped while the previous command ran.
     bool beeped_ = false;
     std::map<std::string, std::string> testWindows_;
+    std::unique_ptr<HeldLock> lock_;  // given lock ... given unlock
 };
 
 [[noreturn]] void Runner::fail(std::string expected, std::string saw) {
@@ -465,7 +520,8 @@ void Runner::checkNoUnexpectedBox(const Words& w) {
 void Runner::given(const Words& w) {
     need(w, 2);
     const std::string& what = w[1];
-    if (started_ && what != "sql" && what != "file" && what != "image")
+    if (started_ && what != "sql" && what != "file" && what != "image" && what != "lock" &&
+        what != "unlock")
         fail("given before start", "the program already started");
     if (what == "today") {
         need(w, 3);
@@ -530,6 +586,11 @@ void Runner::given(const Words& w) {
         out.write(reinterpret_cast<const char*>(bytes->data()),
                   static_cast<std::streamsize>(bytes->size()));
         if (!out.flush()) fail("image " + w[2] + " written", "it could not be written");
+    } else if (what == "lock") {
+        lock_ = std::make_unique<HeldLock>("Clanovi.sqlite");
+        if (!lock_->ready()) fail("another process holding Clanovi.sqlite locked");
+    } else if (what == "unlock") {
+        lock_.reset();
     } else if (what == "window") {
         // given window PROCEDURE "TITLE": a stand-in window (see README)
         need(w, 4);
@@ -1169,6 +1230,7 @@ int runAll(Driver& d, void* arg) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--hold-lock") == 0) return HoldLock(argv[2]);
     Args a;
     for (int i = 1; i < argc; ++i) {
         std::string s = argv[i];

@@ -375,7 +375,26 @@ void QtBackend::State::destroy(int id) {
     }
     if (!top) return;
     if (auto* sub = qobject_cast<QMdiSubWindow*>(top.data())) {
-        if (auto* area = sub->mdiArea()) area->removeSubWindow(sub);
+        if (auto* area = sub->mdiArea()) {
+            // Taking the active sub-window away, the area would activate
+            // (and raise) the next one in creation order, reordering the
+            // windows the user left. The one just beneath goes first, which
+            // moves nothing; the window layer's choice is raised after.
+            if (area->activeSubWindow() == sub) {
+                const QList<QMdiSubWindow*> stack = area->subWindowList(QMdiArea::StackingOrder);
+                for (auto below = stack.rbegin(); below != stack.rend(); ++below) {
+                    if (*below == sub || !(*below)->isVisible()) continue;
+                    syncing = true;
+                    area->setActiveSubWindow(*below);
+                    syncing = false;
+                    break;
+                }
+            }
+            area->removeSubWindow(sub);
+            State* st = this;
+            QMetaObject::invokeMethod(
+                area, [st] { st->syncActive(); }, Qt::QueuedConnection);
+        }
     }
     top->hide();
     top->deleteLater();
