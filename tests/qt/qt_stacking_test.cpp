@@ -39,4 +39,19 @@ TEST_F(QtStackingTest, ClosingTheTopWindowKeepsTheOthersInTheirOrder) {
     EXPECT_EQ(area->activeSubWindow(), pr.top(third));
 }
 
+// A small window opened over a maximized one is shown at its own size.
+TEST_F(QtStackingTest, AWindowOpenedOverAMaximizedOneKeepsItsOwnSize) {
+    openFrame();
+    const int big = open("Big", [](rt::WindowDesc& d) {
+        d.resizable = true;
+        d.maximized = true;
+    });
+    const int small = open("Small");
+    auto pr = backend_->probe();
+    ASSERT_TRUE(pr.top(big) && pr.top(small));
+    EXPECT_TRUE(pr.top(big)->isMaximized());
+    EXPECT_FALSE(pr.top(small)->isMaximized());
+    EXPECT_EQ(rt::activeWindow(), small);
+}
+
 }  // namespace

@@ -36,6 +36,9 @@ void QtBackend::State::create(Win& w, const WindowView& v) {
         w.top = f;
         w.mdi = new QMdiArea;
         w.mdi->setViewMode(v.tabBar ? QMdiArea::TabbedView : QMdiArea::SubWindowView);
+        // A window opened or activated over a maximized one keeps its own
+        // state (the pages-to-print box over the maximized preview).
+        w.mdi->setOption(QMdiArea::DontMaximizeSubWindowOnActivation);
         f->setCentralWidget(w.mdi);
         // The window layer decides which child is active: what Qt activates
         // on its own (the next one when one closes, one whose widget took the
