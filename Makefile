@@ -52,6 +52,7 @@ bench: deps
 	if [ -x ./build-bench/bench/run-fee-benchmarks ]; then ./build-bench/bench/run-fee-benchmarks; fi
 	if [ -x ./build-bench/bench/run-report-benchmarks ]; then ./build-bench/bench/run-report-benchmarks; fi
 	if [ -x ./build-bench/bench/run-hikes-benchmarks ]; then ./build-bench/bench/run-hikes-benchmarks; fi
+	if [ -x ./build-bench/bench/run-activity-report-benchmarks ]; then ./build-bench/bench/run-activity-report-benchmarks; fi
 	./build-bench/bench/run-entry-benchmarks
 
 # The image decoders' fuzz targets (tests/fuzz/README.md): clang, libFuzzer,

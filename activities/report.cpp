@@ -32,14 +32,6 @@ const std::vector<Selection>& SelectionValues() {
     return values;
 }
 
-// The report's own values.
-struct Locals {
-    std::string W1_PRE;  // the member's full name, Windows-1250, at most 65 bytes
-    rt::DayNumber W1_DAD = 0;
-    std::int32_t W1_RED = 0;
-    std::int32_t W1_STR = 0;
-};
-
 rr::Control Text(const char* text, int x, int y) {
     rr::Control c;
     c.kind = rr::Control::Kind::String;
@@ -73,7 +65,7 @@ rr::Control Rule(int x, int y, int length) {
 }
 
 // The description, its values read from the thread's buffers and locals.
-void Describe(rr::Report& r, Locals& L1) {
+void Describe(rr::Report& r, ActivityReportLocals& L1) {
     constexpr auto R = rt::Align::Right;
     const rt::Font arial{"Arial", 8, false, false, 0, 238};
     r.jobTitle = "CLANAR Report";
@@ -153,26 +145,17 @@ void Describe(rr::Report& r, Locals& L1) {
 
 class ThisReportClass : public ProcessClass {
   public:
-    explicit ThisReportClass(Locals& l) : L1(l) {}
+    explicit ThisReportClass(ActivityReportLocals& l) : L1(l) {}
 
     Level TakeRecord() override {
-        // Surname, father's name and given name, each without its trailing
-        // blanks: a line whose member has no row shows the separators alone.
-        const std::string_view parts[] = {CLA.M1_PRE.view(), CLA.M1_IOC.view(), CLA.M1_IME.view()};
-        std::string name;
-        for (std::size_t i = 0; i < std::size(parts); ++i) {
-            if (i) name += ", ";
-            name += rt::trimRight(parts[i]);
-        }
-        L1.W1_PRE = name.substr(0, 65);
-        L1.W1_DAD = rt::today();
+        ActivityReportTakeRecord(L1);
         const Level l = ProcessClass::TakeRecord();
         Report->Print("?DETAIL1");
         return l;
     }
 
   private:
-    Locals& L1;
+    ActivityReportLocals& L1;
 };
 
 class ActivityReport : public ReportManager {
@@ -184,42 +167,11 @@ class ActivityReport : public ReportManager {
           View_(lines_),
           ThisReport(L1) {
         AddFile([] { Relate::ANGAZOV->Open(); }, [] { Relate::ANGAZOV->Close(); });
-        rt::FileStructure& members = fileStructure(FileId::CLANOVI);
-        rt::FileStructure& clubs = fileStructure(FileId::PLAND);
-        rt::FileStructure& kinds = fileStructure(FileId::TURPOS);
-        rt::FileStructure& federations = fileStructure(FileId::PLANSA);
-        auto field = [](rt::FileStructure& f, const char* label) {
-            return f.field(f.def().fieldIndex(label));
-        };
-        for (const char* f : {"ANG:A1_DAT", "ANG:A1_SIA", "ANG:A1_SIF", "ANG:A1_SIP", "ANG:A1_SPS"})
-            View_.project(field(lines_, f));
-        struct Join {
-            rt::FileStructure& file;
-            const char* key;
-            const char* on;
-            std::vector<const char*> fields;
-        };
-        for (const Join& j :
-             std::vector<Join>{{members,
-                                "CLA:KeyM1_SIF",
-                                "ANG:A1_SIF",
-                                {"CLA:M1_EVB", "CLA:M1_IME", "CLA:M1_IOC", "CLA:M1_PRE"}},
-                               {clubs, "PLA:KeyP1_SIP", "ANG:A1_SIP", {"PLA:P1_NPD", "PLA:P1_SJD"}},
-                               {kinds, "TUR:KeyT1_SIA", "ANG:A1_SIA", {"TUR:T1_NAP", "TUR:T1_SIA"}},
-                               {federations,
-                                "PLA1:KeySP1_SPS",
-                                "ANG:A1_SPS",
-                                {"PLA1:SP1_NPS", "PLA1:SP1_SJD"}}}) {
-            View_.join(j.file, j.file.def().keyIndex(j.key), {field(lines_, j.on)});
-            for (const char* f : j.fields) View_.project(field(j.file, f));
-        }
+        ActivityReportView(View_);
         ProgressMgr.Init(StepOption::Alpha);
         ThisReport.Init(View_, *Relate::ANGAZOV, ids.PctText, thermometer, &ProgressMgr,
-                        field(lines_, "ANG:A1_SPS"));
-        ThisReport.AddSortOrder(lines_.def().keyIndex("ANG:KeySIPSIFDAT"));
-        ThisReport.SetFilter(
-            "ANG:A1_SPS = G1:W1_SPS AND ANG:A1_SIP = G1:W1_SIP AND ANG:A1_SIF => G1:W1_SIFOD AND "
-            "ANG:A1_SIF <= G1:W1_SIFDO AND ANG:A1_DAT => G1:W1_DAOD AND ANG:A1_DAT <= G1:W1_DADO");
+                        lines_.field(lines_.def().fieldIndex("ANG:A1_SPS")));
+        ActivityReportReads(ThisReport);
         Describe(Report_, L1);
         ReportManager::Init(ThisReport, Report_, &Previewer);
         Zoom = 100;
@@ -229,17 +181,17 @@ class ActivityReport : public ReportManager {
     }
 
     Level Init() override {
-        for (const Selection& s : SelectionValues()) rt::bind(s.name, s.value);
+        ActivityReportBind(true);
         return ReportManager::Init();
     }
     Level Kill() override {
         const Level l = ReportManager::Kill();
-        for (const Selection& s : SelectionValues()) rt::unbind(s.name);
+        ActivityReportBind(false);
         return l;
     }
 
   private:
-    Locals L1;
+    ActivityReportLocals L1;
     rt::FileStructure& lines_;
     rt::View View_;
     rr::Report Report_;
@@ -249,6 +201,72 @@ class ActivityReport : public ReportManager {
 };
 
 }  // namespace
+
+void ActivityReportBind(bool bound) {
+    for (const Selection& s : SelectionValues()) {
+        if (bound)
+            rt::bind(s.name, s.value);
+        else
+            rt::unbind(s.name);
+    }
+}
+
+void ActivityReportView(rt::View& view) {
+    rt::FileStructure& lines = fileStructure(FileId::ANGAZOV);
+    rt::FileStructure& members = fileStructure(FileId::CLANOVI);
+    rt::FileStructure& clubs = fileStructure(FileId::PLAND);
+    rt::FileStructure& kinds = fileStructure(FileId::TURPOS);
+    rt::FileStructure& federations = fileStructure(FileId::PLANSA);
+    auto field = [](rt::FileStructure& f, const char* label) {
+        return f.field(f.def().fieldIndex(label));
+    };
+    for (const char* f : {"ANG:A1_DAT", "ANG:A1_SIA", "ANG:A1_SIF", "ANG:A1_SIP", "ANG:A1_SPS"})
+        view.project(field(lines, f));
+    struct Join {
+        rt::FileStructure& file;
+        const char* key;
+        const char* on;
+        std::vector<const char*> fields;
+    };
+    for (const Join& j : std::vector<Join>{
+             {members,
+              "CLA:KeyM1_SIF",
+              "ANG:A1_SIF",
+              {"CLA:M1_EVB", "CLA:M1_IME", "CLA:M1_IOC", "CLA:M1_PRE"}},
+             {clubs, "PLA:KeyP1_SIP", "ANG:A1_SIP", {"PLA:P1_NPD", "PLA:P1_SJD"}},
+             {kinds, "TUR:KeyT1_SIA", "ANG:A1_SIA", {"TUR:T1_NAP", "TUR:T1_SIA"}},
+             {federations, "PLA1:KeySP1_SPS", "ANG:A1_SPS", {"PLA1:SP1_NPS", "PLA1:SP1_SJD"}}}) {
+        view.join(j.file, j.file.def().keyIndex(j.key), {field(lines, j.on)});
+        for (const char* f : j.fields) view.project(field(j.file, f));
+    }
+}
+
+void ActivityReportReads(ProcessClass& process) {
+    const rt::FileStructure& lines = fileStructure(FileId::ANGAZOV);
+    process.AddSortOrder(lines.def().keyIndex("ANG:KeySIPSIFDAT"));
+    process.SetFilter(
+        "ANG:A1_SPS = G1:W1_SPS AND ANG:A1_SIP = G1:W1_SIP AND ANG:A1_SIF => G1:W1_SIFOD AND "
+        "ANG:A1_SIF <= G1:W1_SIFDO AND ANG:A1_DAT => G1:W1_DAOD AND ANG:A1_DAT <= G1:W1_DADO");
+}
+
+rr::Report ActivityReportDescription(ActivityReportLocals& locals) {
+    rr::Report r;
+    Describe(r, locals);
+    return r;
+}
+
+void ActivityReportTakeRecord(ActivityReportLocals& L1) {
+    // Surname, father's name and given name, each without its trailing
+    // blanks: a line whose member has no row shows the separators alone.
+    const std::string_view parts[] = {CLA.M1_PRE.view(), CLA.M1_IOC.view(), CLA.M1_IME.view()};
+    std::string name;
+    for (std::size_t i = 0; i < std::size(parts); ++i) {
+        if (i) name += ", ";
+        name += rt::trimRight(parts[i]);
+    }
+    L1.W1_PRE = name.substr(0, 65);
+    L1.W1_DAD = rt::today();
+}
 
 void PrintaANGAZ() {
     EnterByTabClass EnterByTabManager;
