@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "bench/bench_support.h"
+#include "bench/report_support.h"
 #include "core/dictionary/files.h"
 #include "core/storage/storage.h"
 #include "framework/relation_manager.h"
@@ -140,18 +141,6 @@ std::size_t rawReport(Case& c) {
     return bytes;
 }
 
-// The first page as the preview draws it: its display list made from the
-// page, painted at the screen's resolution (96 dpi) at zoom 100.
-void drawFirstPage(const rr::Document& d) {
-    const rt::PagePayload p = d.payload(1);
-    const double scale = 96 / 1000.0;
-    QImage img(static_cast<int>(p.width * scale), static_cast<int>(p.height * scale),
-               QImage::Format_RGB32);
-    img.fill(Qt::white);
-    QPainter painter(&img);
-    rt::drawPageItems(painter, *p.items, scale, 96);
-}
-
 std::vector<std::unique_ptr<Case>> cases;
 
 }  // namespace
@@ -201,7 +190,7 @@ int main(int argc, char** argv) {
             (std::string("REPORT_first_preview_page_") + size[i]).c_str(),
             [c](benchmark::State& st) {
                 if (!c->last) c->last = runReport(*c);
-                for (auto _ : st) drawFirstPage(*c->last);
+                for (auto _ : st) bench::drawFirstPage(*c->last);
             })->Unit(benchmark::kMicrosecond);
     }
     bench::runRegistered(argc, argv);
