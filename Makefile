@@ -54,6 +54,7 @@ bench: deps
 	if [ -x ./build-bench/bench/run-hikes-benchmarks ]; then ./build-bench/bench/run-hikes-benchmarks; fi
 	if [ -x ./build-bench/bench/run-activity-report-benchmarks ]; then ./build-bench/bench/run-activity-report-benchmarks; fi
 	./build-bench/bench/run-entry-benchmarks
+	if [ -x ./build-bench/bench/run-card-benchmarks ]; then ./build-bench/bench/run-card-benchmarks; fi
 
 # The image decoders' fuzz targets (tests/fuzz/README.md): clang, libFuzzer,
 # ASan+UBSan, in a tree of their own.

@@ -25,11 +25,6 @@
 // wait for it.
 #include <unistd.h>
 
-#include <cstddef>
-#include <cstdio>
-// jpeglib.h needs size_t and FILE declared first.
-#include <jpeglib.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -47,6 +42,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/photo_support.h"
 #include "core/startup/program.h"
 #include "core/storage/storage.h"
 #include "framework/globals.h"
@@ -154,83 +150,6 @@ std::string highlighted(const rt::WindowView& v) {
 std::string shownFile(const rt::WindowView& v) {
     const rt::ImagePayload* p = pictureOf(v);
     return p && p->loaded ? p->file : std::string();
-}
-
-// --- the photo: gradients, detail and noise, about 1 MiB as JPEG.
-std::vector<std::uint8_t> photoJpeg(int w, int h, int quality) {
-    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(w) * h * 3);
-    std::uint32_t seed = 7;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            seed = seed * 1664525u + 1013904223u;
-            const int noise = static_cast<int>(seed >> 27) - 16;
-            const double a = std::sin(x / 37.0) * std::cos(y / 23.0);
-            const int v[3] = {x * 200 / w + static_cast<int>(40 * a),
-                              y * 180 / h + static_cast<int>(60 * std::sin((x + y) / 51.0)),
-                              120 + static_cast<int>(90 * a)};
-            for (int c = 0; c < 3; ++c)
-                rgb[(static_cast<std::size_t>(y) * w + x) * 3 + c] =
-                    static_cast<std::uint8_t>(std::clamp(v[c] + noise, 0, 255));
-        }
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* mem = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &mem, &size);
-    c.image_width = w;
-    c.image_height = h;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, quality, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = rgb.data() + static_cast<std::size_t>(c.next_scanline) * w * 3;
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    std::vector<std::uint8_t> out(mem, mem + size);
-    jpeg_destroy_compress(&c);
-    std::free(mem);
-    return out;
-}
-
-// --- the two databases: a copy of the fixture with a photo for every
-// member, and one without.
-class Raw : public bench::RawConnection {
-  public:
-    using RawConnection::RawConnection;
-    std::vector<std::int64_t> codes() {
-        std::vector<std::int64_t> r;
-        sqlite3_stmt* s = stmt("SELECT M1_SIF FROM CLANOVI");
-        while (api_.step(s) == SQLITE_ROW) r.push_back(api_.column_int64(s, 0));
-        api_.reset(s);
-        return r;
-    }
-    void run(const std::string& sql) {
-        sqlite3_stmt* s = stmt(sql);
-        if (api_.step(s) != SQLITE_DONE) {
-            std::cerr << "cannot run " << sql << "\n";
-            std::exit(2);
-        }
-        api_.reset(s);
-    }
-};
-
-void makeCopy(const fs::path& from, const fs::path& dir, bool photos, const fs::path& jpeg) {
-    fs::create_directories(dir);
-    fs::copy_file(from, dir / "Clanovi.sqlite", fs::copy_options::overwrite_existing);
-    Raw raw((dir / "Clanovi.sqlite").string());
-    raw.run(photos ? "UPDATE CLANOVI SET M1_PUS = printf('%-60s', 'foto' || M1_SIF || '.jpg')"
-                   : "UPDATE CLANOVI SET M1_PUS = printf('%-60s', '')");
-    if (!photos) return;
-    for (std::int64_t code : raw.codes()) {
-        const fs::path link = dir / ("foto" + std::to_string(code) + ".jpg");
-        std::error_code ec;
-        fs::create_symlink(jpeg, link, ec);
-    }
 }
 
 // --- the list window
@@ -350,14 +269,10 @@ int main() {
     const fs::path withPhotos = scratch / "photos", without = scratch / "plain";
     const fs::path jpeg = scratch / "photo.jpg";
     fs::create_directories(scratch);
-    // The quality that first makes the file 1 MiB or more.
-    std::vector<std::uint8_t> bytes;
-    for (int quality = 90; quality <= 100 && bytes.size() < (1u << 20); ++quality)
-        bytes = photoJpeg(1600, 1200, quality);
-    std::ofstream(jpeg, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    makeCopy(fixture / "Clanovi.sqlite", withPhotos, true, jpeg);
-    makeCopy(fixture / "Clanovi.sqlite", without, false, jpeg);
+    const std::vector<std::uint8_t> bytes = bench::photoOfOneMiB(1600, 1200);
+    bench::writeFile(jpeg, bytes);
+    bench::makeCopy(fixture / "Clanovi.sqlite", withPhotos, true, jpeg);
+    bench::makeCopy(fixture / "Clanovi.sqlite", without, false, jpeg);
     const fs::path home = fs::current_path();
 
     Figure photoDown, pageWith, photoPage, pageWithout;

@@ -4,8 +4,6 @@
 // the ticks read it, the record hook, the detail printed), the first page
 // drawn as the preview draws it, and the pages figures beside their raw
 // statement, registered and printed.
-#include <QImage>
-#include <QPainter>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/report_support.h"
 #include "bench/bench_support.h"
 #include "core/dictionary/files.h"
 #include "core/storage/storage.h"
@@ -78,18 +77,6 @@ inline rr::DocumentPtr runReportProcess(ReportCase& c, rt::View& view, rr::Repor
     c.lines = static_cast<int>(p.RecordsProcessed);
     p.Close();
     return run.finish();
-}
-
-// The first page as the preview draws it: its display list made from the
-// page, painted at the screen's resolution (96 dpi) at zoom 100.
-inline void drawFirstPage(const rr::Document& d) {
-    const rt::PagePayload p = d.payload(1);
-    const double scale = 96 / 1000.0;
-    QImage img(static_cast<int>(p.width * scale), static_cast<int>(p.height * scale),
-               QImage::Format_RGB32);
-    img.fill(Qt::white);
-    QPainter painter(&img);
-    rt::drawPageItems(painter, *p.items, scale, 96);
 }
 
 // NAME_pages_<size> (ours), its /raw, and NAME_first_preview_page_<size>.
