@@ -217,7 +217,8 @@ Ink inkIn(const QImage& img, const QRect& r) {
 // text centred over all its columns in the upper one (one section: no line
 // between them there), each column's own heading in the lower one; a column
 // in no group has its heading over both lines. The page's rows still fit at
-// the line height. Resizing and scrolling move the group's text with it.
+// the line height. Resizing and scrolling move the group's text with it; a
+// group wider than the list has its text in the part in sight.
 TEST_F(DisplayTest, AGroupHeadingStandsOverItsColumns) {
     std::vector<rt::Column> columns = {column("A", 30, rt::Align::Right, 2, "@n_3"),
                                        column("B", 30, rt::Align::Right, 2, "@n_3"),
@@ -289,6 +290,16 @@ TEST_F(DisplayTest, AGroupHeadingStandsOverItsColumns) {
     const Ink scrolled = inkIn(img, upper(1, 2));
     ASSERT_TRUE(scrolled.any());
     EXPECT_NEAR(scrolled.centre(), groupCentre + 20 - 25, 3);
+
+    // A group far wider than the list: its heading stands in the part in sight.
+    header->resizeSection(2, 3000);
+    settle();
+    img = header->viewport()->grab().toImage();
+    const int seenRight = header->viewport()->width() - 1;
+    const Ink seen = inkIn(img, QRect(section(1).left() + 2, 2, seenRight - section(1).left() - 2,
+                                      line - 4));
+    ASSERT_TRUE(seen.any()) << "the heading of a wide group is out of sight";
+    EXPECT_NEAR(seen.centre(), (section(1).left() + seenRight) / 2.0, 3);
 }
 
 TEST_F(DisplayTest, DecimalColumnsLineUpTheirPoints) {

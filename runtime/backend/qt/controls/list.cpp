@@ -146,19 +146,26 @@ class ListHeader final : public QHeaderView {
         const int left = sectionViewportPosition(logicalIndex(first));
         const int right =
             sectionViewportPosition(logicalIndex(last)) + sectionSize(logicalIndex(last));
-        // Each column draws its part of the group's one section.
+        // Each column draws its part of the group's one section; the text is
+        // centred in what of the group is in sight (a group wider than the
+        // list still shows its heading).
+        const QRect band(left, rect.top(), right - left, upper);
+        const QRect seen =
+            band.intersected(QRect(0, rect.top(), viewport()->width(), upper));
         QStyleOptionHeader opt;
         initStyleOption(&opt);
-        opt.rect = QRect(left, rect.top(), right - left, upper);
+        opt.rect = band;
         opt.section = logicalIndex(first);
-        opt.text = group;
-        opt.textAlignment = Qt::AlignCenter;
         opt.position = QStyleOptionHeader::Middle;
         opt.state |= QStyle::State_Raised;
         if (isEnabled()) opt.state |= QStyle::State_Enabled;
         p->save();
         p->setClipRect(QRect(rect.left(), rect.top(), rect.width(), upper));
-        style()->drawControl(QStyle::CE_Header, &opt, p, this);
+        style()->drawControl(QStyle::CE_HeaderSection, &opt, p, this);
+        opt.rect = seen.isEmpty() ? band : seen;
+        opt.text = group;
+        opt.textAlignment = Qt::AlignCenter;
+        style()->drawControl(QStyle::CE_HeaderLabel, &opt, p, this);
         p->restore();
     }
 
@@ -296,6 +303,12 @@ class ListAdapter final : public ControlAdapter {
         t->columns.assign(l.columns.begin(), l.columns.end());
         for (const Column& col : l.columns) t->points.push_back(pointOf(col));
         for (const Column& col : l.columns) header->groups.push_back(q(col.group));
+        // A group's heading stands in what of the group is in sight, so a
+        // scroll moves it by less than the columns: the header is drawn anew,
+        // not shifted.
+        if (header->grouped())
+            QObject::connect(t->horizontalScrollBar(), &QScrollBar::valueChanged, header,
+                             [header] { header->viewport()->update(); });
         if (l.lineHeight > 0) {
             t->lineHeight = b.w.units.y(l.lineHeight);
             header->height = t->lineHeight;
