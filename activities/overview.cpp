@@ -181,14 +181,16 @@ struct ListControls {
 // clang-format off
 ListControls BuildList(rt::Window& w) {
     ListControls c;
-    c.list = w.add(kit::ListBox({7, 28, 545, 220}, kit::BrowsingMessage(fileStructure(FileId::ANGAZOV).def()),
-                                {{"PD", 1, 18, R, 2, C, "@n_3"},
-                                 {"Broj dok.", 2, 35, R, 2, C, "@n_8"},
-                                 {"R.broj", 3, 32, R, 2, C, "@n_8"},
-                                 {"Šifra člana", 4, 31, R, 2, C, "@n_6"},
-                                 {"Datum", 5, 44, R, 2, C, "@d6."},
-                                 {"šifra", 6, 31, R, 2, C, "@n_6"},
-                                 {"      Naziv aktivnosit", 7, 1020, L, 2, L, "@s255"}}));
+    rt::Control list = kit::ListBox({7, 28, 545, 220}, kit::BrowsingMessage(fileStructure(FileId::ANGAZOV).def()),
+                                    {{"PD", 1, 18, R, 2, C, "@n_3"},
+                                     {"Broj dok.", 2, 35, R, 2, C, "@n_8"},
+                                     {"R.broj", 3, 32, R, 2, C, "@n_8"},
+                                     {"Šifra člana", 4, 31, R, 2, C, "@n_6"},
+                                     {"Datum", 5, 44, R, 2, C, "@d6."},
+                                     {"šifra", 6, 31, R, 2, C, "@n_6"},
+                                     {"      Naziv aktivnosit", 7, 1020, L, 2, L, "@s255"}});
+    kit::GroupColumns(list, 5, 2, "Aktivnosti");
+    c.list = w.add(std::move(list));
     // Never shown, connected to nothing: the list has no form.
     for (auto [name, text, field] : {std::tuple{"?INSERT:2", "Upis poj.", &c.insert},
                                      std::tuple{"?CHANGE:2", "Promjena", &c.change},

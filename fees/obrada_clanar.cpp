@@ -84,8 +84,7 @@ const std::vector<ColumnLayout>& ClubColumns() {
     return columns;
 }
 
-// The category's code and name are one group of columns, "Ketegorija
-// članstva", in the layout; the list shows them as two.
+// The category's code and name stand under one heading (BuildMember).
 const std::vector<ColumnLayout>& MemberColumns() {
     static const std::vector<ColumnLayout> columns = {
         {"šifra", 1, 23, R, 2, C, "@n_2"},
@@ -140,7 +139,9 @@ Controls BuildMember(rt::Window& w, Totals& t) {
     rt::FileStructure& federations = fileStructure(FileId::PLANSA);
     rt::FileStructure& clubs = fileStructure(FileId::PLAND);
     Controls c;
-    c.list = w.add(kit::ListBox({8, 76, 483, 140}, kit::BrowsingMessage(l.def()), MemberColumns()));
+    rt::Control list = kit::ListBox({8, 76, 483, 140}, kit::BrowsingMessage(l.def()), MemberColumns());
+    kit::GroupColumns(list, 0, 2, "Ketegorija članstva");
+    c.list = w.add(std::move(list));
     c.zbir = w.add(ZbirButton("   Zbir", {8, 236, 45, 14}));
     rt::Control close = kit::CloseButton("    Zatvori", {442, 236});
     c.close = w.add(std::move(close));

@@ -433,10 +433,8 @@ int BrowseClass::ItemsToFill() const {
     if (!Window || !Window->Win || !ListControl || ListControl > Window->Win->controlCount())
         return 10;
     const rt::Control& c = Window->Win->control(ListControl);
-    int h = c.at.h;
-    bool header = false;
-    for (const auto& col : c.columns) header = header || !col.header.empty();
-    if (header) h -= LineHeight;
+    // The header takes a line, two under a group's heading.
+    const int h = c.at.h - rt::headerLines(c.columns) * LineHeight;
     return std::max(1, h / std::max(1, LineHeight));
 }
 

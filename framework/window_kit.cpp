@@ -126,6 +126,11 @@ rt::Control ListBox(rt::Rect at, std::string msg, const std::vector<ColumnLayout
     return list;
 }
 
+void GroupColumns(rt::Control& list, std::size_t first, std::size_t count, const char* heading) {
+    for (std::size_t i = first; i < first + count && i < list.columns.size(); ++i)
+        list.columns[i].group = WindowText(heading);
+}
+
 int AddSheet(rt::Window& w, const char* name, rt::Rect at) {
     rt::Control sheet;
     sheet.kind = rt::ControlKind::Sheet;

@@ -103,6 +103,9 @@ std::string BrowsingMessage(const rt::FileDef& file);
 
 // A list box "?Browse:1" with its columns, in the order given.
 rt::Control ListBox(rt::Rect at, std::string msg, const std::vector<ColumnLayout>& columns);
+// Puts count columns of a list from first (0-based) under one heading; the
+// list's header then takes two lines.
+void GroupColumns(rt::Control& list, std::size_t first, std::size_t count, const char* heading);
 
 // A sheet, and a tab on it (the first tab added to a sheet is its selected
 // one). Both return the control's number.

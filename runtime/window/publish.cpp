@@ -207,7 +207,10 @@ ViewPtr Window::makeView() const {
                 l.columns = wl->columns;
             } else {
                 std::vector<Column> columns = c.columns;
-                for (auto& col : columns) col.header = toUtf8(col.header);
+                for (auto& col : columns) {
+                    col.header = toUtf8(col.header);
+                    col.group = toUtf8(col.group);
+                }
                 l.columns = ColumnList(std::move(columns));
             }
             l.rows = std::move(rows);

@@ -19,6 +19,15 @@ std::uint32_t word(const char* block, std::size_t i) {
 
 }  // namespace
 
+int headerLines(const std::vector<Column>& columns) {
+    int lines = 0;
+    for (const Column& c : columns) {
+        if (!c.group.empty()) return 2;
+        if (!c.header.empty()) lines = 1;
+    }
+    return lines;
+}
+
 ListRow::ListRow(const std::vector<std::string>& cells) {
     Builder b;
     for (const std::string& c : cells) b.add(c);

@@ -65,7 +65,7 @@ enum class ControlKind {
 enum class Align { Left, Right, Center, Decimal };
 
 struct Column {
-    std::string header;  // Windows-1250, as the layouts give it
+    std::string header;  // Windows-1250 in the window, UTF-8 in a view (the group too)
     int width = 0;
     Align align = Align::Left;
     int indent = 0;
@@ -73,8 +73,16 @@ struct Column {
     std::string picture;
     bool rightBorder = true;
     bool resizable = true;
+    // The heading of the group of columns this one lies under, drawn above
+    // the columns' own headings; empty for none. Neighbouring columns with
+    // the same heading make one group.
+    std::string group;
     friend bool operator==(const Column&, const Column&) = default;
 };
+
+// The lines a list's header takes: none when no column has a heading, two
+// when a group's heading stands over the columns' own, else one.
+int headerLines(const std::vector<Column>& columns);
 
 // One row of a list as the display shows it: its cells, UTF-8, one per
 // column. A row is one shared block (the cells' ends, then their texts), made

@@ -190,6 +190,118 @@ TEST_F(DisplayTest, ListRowsFillThePageAndColumnsHaveBorders) {
     EXPECT_EQ(bar->geometry().left(), fits->geometry().right() + 1);
 }
 
+// Dark pixels (text, not the header's or cells' grey lines) in a part of an
+// image: their leftmost and rightmost x and their mean y, or none.
+struct Ink {
+    int left = -1, right = -1;
+    double y = 0;
+    bool any() const { return left >= 0; }
+    double centre() const { return (left + right) / 2.0; }
+};
+Ink inkIn(const QImage& img, const QRect& r) {
+    Ink ink;
+    long ys = 0, n = 0;
+    for (int y = std::max(0, r.top()); y <= r.bottom() && y < img.height(); ++y)
+        for (int x = std::max(0, r.left()); x <= r.right() && x < img.width(); ++x) {
+            if (img.pixelColor(x, y).lightness() >= 100) continue;
+            if (ink.left < 0 || x < ink.left) ink.left = x;
+            ink.right = std::max(ink.right, x);
+            ys += y;
+            ++n;
+        }
+    if (n) ink.y = static_cast<double>(ys) / static_cast<double>(n);
+    return ink;
+}
+
+// Columns under a group's heading: the header takes two lines, the group's
+// text centred over all its columns in the upper one (one section: no line
+// between them there), each column's own heading in the lower one; a column
+// in no group has its heading over both lines. The page's rows still fit at
+// the line height. Resizing and scrolling move the group's text with it; a
+// group wider than the list has its text in the part in sight.
+TEST_F(DisplayTest, AGroupHeadingStandsOverItsColumns) {
+    std::vector<rt::Column> columns = {column("A", 30, rt::Align::Right, 2, "@n_3"),
+                                       column("B", 30, rt::Align::Right, 2, "@n_3"),
+                                       column("C", 60, rt::Align::Left, 2, "@s20"),
+                                       column("D", 50, rt::Align::Left, 2, "@s40")};
+    for (auto& c : columns) c.headerAlign = rt::Align::Center;
+    columns[1].group = columns[2].group = "Grupa";
+    // Two header lines, four rows of 10 units and the frame.
+    show(child({list(1, {8, 8, 200, 62}, columns, 4)}));
+    auto* tree = qobject_cast<QTreeWidget*>(widget(1));
+    ASSERT_TRUE(tree);
+    const int line = units().y(10);
+    QHeaderView* header = tree->header();
+    ASSERT_EQ(header->height(), 2 * line);
+    EXPECT_EQ(tree->visualItemRect(tree->topLevelItem(0)).height(), line);
+    EXPECT_GE(tree->viewport()->height(), 4 * line);
+
+    auto section = [&](int i) {
+        return QRect(header->sectionViewportPosition(i), 0, header->sectionSize(i), 2 * line);
+    };
+    auto upper = [&](int from, int to) {
+        return QRect(section(from).left() + 2, 2, section(to).right() - section(from).left() - 3,
+                     line - 4);
+    };
+    auto lower = [&](int i) {
+        return QRect(section(i).left() + 2, line + 2, section(i).width() - 4, line - 4);
+    };
+    QImage img = header->viewport()->grab().toImage();
+    const Ink group = inkIn(img, upper(1, 2));
+    ASSERT_TRUE(group.any()) << "no group heading drawn";
+    const double groupCentre = (section(1).left() + section(2).right()) / 2.0;
+    EXPECT_NEAR(group.centre(), groupCentre, 3);
+    EXPECT_TRUE(inkIn(img, lower(1)).any()) << "no heading under the group";
+    EXPECT_TRUE(inkIn(img, lower(2)).any()) << "no heading under the group";
+    // No section line between B and C above, one below.
+    const int between = section(1).right();
+    auto dark = [&](int y) {
+        return img.pixelColor(between, y).lightness() <
+               img.pixelColor(between - 3, y).lightness() - 20;
+    };
+    int upperDark = 0, lowerDark = 0;
+    for (int y = 3; y < line - 3; ++y) upperDark += dark(y);
+    for (int y = line + 3; y < 2 * line - 3; ++y) lowerDark += dark(y);
+    EXPECT_EQ(upperDark, 0) << "the group's heading is cut at its columns";
+    EXPECT_GT(lowerDark, line / 2) << "no line between the group's columns";
+    // A and D span both lines: their text sits across the middle.
+    for (int i : {0, 3}) {
+        const Ink own = inkIn(img, section(i).adjusted(2, 2, -2, -2));
+        ASSERT_TRUE(own.any());
+        EXPECT_NEAR(own.y, line, line / 3.0) << "column " << i;
+    }
+
+    // B made wider: the text is centred over the wider group, drawn whole.
+    header->resizeSection(1, header->sectionSize(1) + 40);
+    settle();
+    img = header->viewport()->grab().toImage();
+    const Ink wider = inkIn(img, upper(1, 2));
+    ASSERT_TRUE(wider.any());
+    EXPECT_NEAR(wider.centre(), groupCentre + 20, 3);
+    EXPECT_EQ(wider.right - wider.left, group.right - group.left);
+
+    // Scrolled to the right, it moves with its columns.
+    header->resizeSection(3, units().x(300));
+    settle();
+    ASSERT_GE(tree->horizontalScrollBar()->maximum(), 25);
+    tree->horizontalScrollBar()->setValue(25);
+    settle();
+    img = header->viewport()->grab().toImage();
+    const Ink scrolled = inkIn(img, upper(1, 2));
+    ASSERT_TRUE(scrolled.any());
+    EXPECT_NEAR(scrolled.centre(), groupCentre + 20 - 25, 3);
+
+    // A group far wider than the list: its heading stands in the part in sight.
+    header->resizeSection(2, 3000);
+    settle();
+    img = header->viewport()->grab().toImage();
+    const int seenRight = header->viewport()->width() - 1;
+    const Ink seen = inkIn(img, QRect(section(1).left() + 2, 2, seenRight - section(1).left() - 2,
+                                      line - 4));
+    ASSERT_TRUE(seen.any()) << "the heading of a wide group is out of sight";
+    EXPECT_NEAR(seen.centre(), (section(1).left() + seenRight) / 2.0, 3);
+}
+
 TEST_F(DisplayTest, DecimalColumnsLineUpTheirPoints) {
     const QFontMetrics fm(QApplication::font());
     const QRect cell(10, 0, 120, 15);
@@ -236,6 +348,78 @@ TEST_F(DisplayTest, FocusedListsHighlightDiffersFromAnUnfocusedOnes) {
                       std::abs(focused.blue() - unfocused.blue());
     EXPECT_GT(apart, 90) << std::hex << focused.rgb() << " and " << unfocused.rgb();
     EXPECT_NE(unfocused.rgb(), QColor(Qt::white).rgb()) << "the unfocused list shows no highlight";
+}
+
+// A control's own background colour is painted: an entry's field, a
+// string's box. Disabled, the entry keeps its colour and its text is still
+// plainly darker than the field (the display's own disabled grey is about
+// silver); focused, its selected text shows in the highlight; a silver list
+// without the focus still shows its highlighted row. A colour taken away
+// gives the display's own again.
+TEST_F(DisplayTest, AControlsOwnBackgroundIsPainted) {
+    const QColor silver(0xc0, 0xc0, 0xc0);
+    ControlView write = control(1, ControlKind::Entry, {10, 10, 40, 10}, "8");
+    write.fill = 0xC0C0C0;
+    ControlView plain = control(2, ControlKind::Entry, {10, 30, 40, 10}, "8");
+    ControlView name = control(3, ControlKind::String, {10, 50, 60, 10}, "Ime");
+    name.fill = 0xFFFF00;
+    ControlView rows = list(4, {100, 10, 100, 60}, {column("A", 60, rt::Align::Left, 2, "@s5")}, 3);
+    rows.fill = 0xC0C0C0;
+    auto shot = [&](int id) { return widget(id)->grab().toImage(); };
+    // A pixel of the field off its text (which is at the left).
+    auto field = [&](int id) {
+        const QImage img = shot(id);
+        return img.pixelColor(img.width() - 6, img.height() / 2);
+    };
+    auto darkest = [&](int id) {
+        const QImage img = shot(id);
+        int least = 255;
+        for (int y = 3; y < img.height() - 3; ++y)
+            for (int x = 3; x < img.width() / 2; ++x)
+                least = std::min(least, img.pixelColor(x, y).lightness());
+        return least;
+    };
+    show(child({write, plain, name, rows}));
+    EXPECT_EQ(field(1).rgb(), silver.rgb());
+    EXPECT_EQ(field(2).rgb(), QApplication::palette().color(QPalette::Base).rgb());
+    EXPECT_EQ(field(3).rgb(), QColor(0xff, 0xff, 0x00).rgb());
+    const int enabledText = darkest(1);
+
+    write.enabled = false;
+    show(child({write, plain, name, rows}));
+    EXPECT_EQ(field(1).rgb(), silver.rgb());
+    const int disabledText = darkest(1);
+    EXPECT_LT(disabledText, silver.lightness() - 60) << "disabled text lost in the field";
+    EXPECT_GT(disabledText, enabledText + 30) << "disabled text looks enabled";
+
+    write.enabled = true;
+    write.focused = true;
+    write.anchor = 0;
+    write.caret = 1;
+    show(child({write, plain, name, rows}));
+    const QImage sel = shot(1);
+    const QColor highlight = QApplication::palette().color(QPalette::Active, QPalette::Highlight);
+    bool shown = false;
+    for (int x = 0; x < sel.width() / 2 && !shown; ++x)
+        shown = sel.pixelColor(x, sel.height() / 2).rgb() == highlight.rgb();
+    EXPECT_TRUE(shown) << "the selection does not show in the silver field";
+
+    auto* tree = qobject_cast<QTreeWidget*>(widget(4));
+    ASSERT_TRUE(tree);
+    const QImage listImg = tree->viewport()->grab().toImage();
+    const QRect row1 = tree->visualItemRect(tree->topLevelItem(0));
+    const QRect row2 = tree->visualItemRect(tree->topLevelItem(1));
+    const QColor lit = listImg.pixelColor(units().x(40), row1.center().y());
+    const QColor unlit = listImg.pixelColor(units().x(40), row2.center().y());
+    EXPECT_EQ(unlit.rgb(), silver.rgb());
+    EXPECT_GT(std::abs(lit.lightness() - unlit.lightness()), 40)
+        << "the highlighted row is lost in the silver list";
+
+    write.fill = name.fill = 0xffffffff;
+    write.focused = false;
+    show(child({write, plain, name, rows}));
+    EXPECT_EQ(field(1).rgb(), field(2).rgb());
+    EXPECT_NE(field(3).rgb(), QColor(0xff, 0xff, 0x00).rgb());
 }
 
 TEST_F(DisplayTest, ASheetsOnlyTabIsDrawnAsATab) {

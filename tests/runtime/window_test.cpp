@@ -552,6 +552,34 @@ TEST_F(WindowTest, DoubleClickOnAListRowHighlightsItFirst) {
     closeWindow();
 }
 
+// A list's column group reaches the display converted, as its header does,
+// and makes the header two lines high.
+TEST_F(WindowTest, AColumnGroupReachesTheViewInUtf8) {
+    run("List", [](rt::Window& w) {
+        rt::Control l;
+        l.kind = rt::ControlKind::List;
+        l.name = "?Browse:1";
+        l.columns = {rt::Column{"PD", 20}, rt::Column{"\x9a" "ifra", 30},
+                     rt::Column{"Naziv", 50}};
+        l.columns[1].group = l.columns[2].group = "Aktivnosti \x8a";
+        l.rowCount = [] { return 0; };
+        w.add(l);
+    });
+    auto v = now(id_);
+    ASSERT_TRUE(v->controls[0].list());
+    const rt::ColumnList& columns = v->controls[0].list()->columns;
+    EXPECT_EQ(columns[0].group, "");
+    EXPECT_EQ(columns[1].header, "šifra");
+    EXPECT_EQ(columns[1].group, "Aktivnosti Š");
+    EXPECT_EQ(columns[2].group, "Aktivnosti Š");
+    EXPECT_EQ(rt::headerLines(columns.items()), 2);
+    std::vector<rt::Column> plain = {rt::Column{"PD", 20}, rt::Column{"", 30}};
+    EXPECT_EQ(rt::headerLines(plain), 1);
+    plain[0].header.clear();
+    EXPECT_EQ(rt::headerLines(plain), 0);
+    closeWindow();
+}
+
 TEST(WindowKeys, NamesOfTheScenarioFiles) {
     struct Case {
         const char* name;

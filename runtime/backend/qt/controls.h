@@ -68,6 +68,10 @@ const ControlAdapter& progressAdapter();   // progress bars (report_page.cpp)
 
 QFrame::Shadow shadowOf(int bevel);
 
+// Paints a control's own background colour (ControlView::fill), or its
+// display's own colours again for the default, in every state.
+void paintFill(QWidget* widget, const ControlView& c);
+
 // Between Qt's places in a text (UTF-16 units) and the window layer's
 // (characters): the characters before index i, and the index of character n.
 int charsBefore(const QString& s, int i);

@@ -172,6 +172,7 @@ void QtBackend::State::create(Win& w, const WindowView& v) {
                 widget->setPalette(p);
             }
         }
+        if (c.fill != ControlView().fill) paintFill(widget, c);
         adapter->place(w, widget, c);
         w.widgets[c.id] = widget;
         QWidget* t = inputTarget ? inputTarget : widget;
@@ -266,6 +267,9 @@ void QtBackend::State::update(Win& w, const WindowView& v) {
         if (adapter && old && static_cast<std::size_t>(c.id) <= old->controls.size() &&
             old->controls[static_cast<std::size_t>(c.id - 1)].at != c.at)
             adapter->place(w, widget, c);
+        if (old && static_cast<std::size_t>(c.id) <= old->controls.size() &&
+            old->controls[static_cast<std::size_t>(c.id - 1)].fill != c.fill)
+            paintFill(widget, c);
         if (adapter && !adapter->update(w, widget, old, c)) continue;
         widget->setEnabled(c.enabled);
         widget->setVisible(c.visible);

@@ -1,8 +1,70 @@
 #include "runtime/backend/qt/controls.h"
 
+#include <QApplication>
+#include <QPalette>
 #include <algorithm>
 
 namespace rt {
+
+namespace {
+
+constexpr std::uint32_t DefaultFill = 0xffffffff;
+
+// What draws its own field (edits and lists paint their base); the others
+// are filled with the window colour behind their text.
+bool paintsBase(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::Entry:
+        case ControlKind::Spin:
+        case ControlKind::Combo:
+        case ControlKind::DropCombo:
+        case ControlKind::Text:
+        case ControlKind::List:
+        case ControlKind::DropList:
+            return true;
+        default:
+            return false;
+    }
+}
+
+QColor halfway(const QColor& a, const QColor& b) {
+    return QColor((a.red() + b.red()) / 2, (a.green() + b.green()) / 2, (a.blue() + b.blue()) / 2);
+}
+
+}  // namespace
+
+void paintFill(QWidget* widget, const ControlView& c) {
+    QPalette p = widget->palette();
+    const QPalette own = QApplication::palette(widget);
+    const QPalette around = widget->parentWidget() ? widget->parentWidget()->palette() : own;
+    const QPalette::ColorGroup groups[] = {QPalette::Active, QPalette::Inactive,
+                                           QPalette::Disabled};
+    const QPalette::ColorRole texts[] = {QPalette::Text, QPalette::WindowText,
+                                         QPalette::ButtonText};
+    if (c.fill == DefaultFill) {
+        for (QPalette::ColorGroup g : groups) {
+            p.setColor(g, QPalette::Base, own.color(g, QPalette::Base));
+            p.setColor(g, QPalette::Button, own.color(g, QPalette::Button));
+            p.setColor(g, QPalette::Window, around.color(g, QPalette::Window));
+        }
+        for (QPalette::ColorRole r : texts)
+            p.setColor(QPalette::Disabled, r, own.color(QPalette::Disabled, r));
+        widget->setPalette(p);
+        widget->setAutoFillBackground(false);
+        return;
+    }
+    const QColor fill = QColor::fromRgb(c.fill & 0xffffff);
+    for (QPalette::ColorGroup g : groups)
+        for (QPalette::ColorRole r : {QPalette::Base, QPalette::Window, QPalette::Button})
+            p.setColor(g, r, fill);
+    // The display's disabled grey can be the fill itself (silver): a disabled
+    // control's text goes halfway from its own colour to the fill instead,
+    // plainly dimmer and still readable on any fill.
+    for (QPalette::ColorRole r : texts)
+        p.setColor(QPalette::Disabled, r, halfway(p.color(QPalette::Active, r), fill));
+    widget->setPalette(p);
+    widget->setAutoFillBackground(!paintsBase(c.kind));
+}
 
 void ControlAdapter::place(const Win& w, QWidget* widget, const ControlView& c) const {
     widget->setGeometry(w.units.x(c.at.x), w.units.y(c.at.y), w.units.x(c.at.w),

@@ -12,15 +12,20 @@
 // shows; each cell is drawn at its column's alignment and indent (decimal:
 // the decimal point that far from the right edge), with the column's right
 // border line. The highlighted row shows whether the list has the focus.
+// Columns under a group's heading make the header two lines high.
 #include <QApplication>
 #include <QHeaderView>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyleOption>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QWheelEvent>
+#include <algorithm>
+#include <cstdlib>
 #include <optional>
+#include <utility>
 
 #include "runtime/backend/qt/controls.h"
 #include "runtime/window/window.h"
@@ -101,15 +106,74 @@ class ThumbBar final : public QScrollBar {
     Wheel* wheel_;
 };
 
-// The header at the line height.
+// The header at the line height. Under a group's heading it takes two
+// lines: the group's text across its columns above, their own headings
+// below; a column in no group keeps its heading over both lines.
 class ListHeader final : public QHeaderView {
   public:
-    explicit ListHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
-    int height = 0;  // px; 0 its own
+    explicit ListHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
+        // A column of a group changes where the group's text is centred, and
+        // Qt would draw only from that column on.
+        connect(this, &QHeaderView::sectionResized, this, [this] { viewport()->update(); });
+    }
+    int height = 0;               // px, a line's; 0 its own
+    std::vector<QString> groups;  // each column's group heading, empty for none
+    bool grouped() const {
+        return std::any_of(groups.begin(), groups.end(),
+                           [](const QString& g) { return !g.isEmpty(); });
+    }
     QSize sizeHint() const override {
         QSize s = QHeaderView::sizeHint();
-        if (height > 0) s.setHeight(height);
+        const int line = height > 0 ? height : s.height();
+        s.setHeight(grouped() ? 2 * line : line);
         return s;
+    }
+
+  protected:
+    void paintSection(QPainter* p, const QRect& rect, int logical) const override {
+        const QString group = groupOf(logical);
+        if (group.isEmpty()) {
+            QHeaderView::paintSection(p, rect, logical);
+            return;
+        }
+        const int upper = rect.height() / 2;
+        const QRect own(rect.left(), rect.top() + upper, rect.width(), rect.height() - upper);
+        QHeaderView::paintSection(p, own, logical);
+        // The group's neighbours as they stand on the screen.
+        int first = visualIndex(logical), last = first;
+        while (first > 0 && groupOf(logicalIndex(first - 1)) == group) --first;
+        while (last + 1 < count() && groupOf(logicalIndex(last + 1)) == group) ++last;
+        const int left = sectionViewportPosition(logicalIndex(first));
+        const int right =
+            sectionViewportPosition(logicalIndex(last)) + sectionSize(logicalIndex(last));
+        // Each column draws its part of the group's one section; the text is
+        // centred in what of the group is in sight (a group wider than the
+        // list still shows its heading).
+        const QRect band(left, rect.top(), right - left, upper);
+        const QRect seen =
+            band.intersected(QRect(0, rect.top(), viewport()->width(), upper));
+        QStyleOptionHeader opt;
+        initStyleOption(&opt);
+        opt.rect = band;
+        opt.section = logicalIndex(first);
+        opt.position = QStyleOptionHeader::Middle;
+        opt.state |= QStyle::State_Raised;
+        if (isEnabled()) opt.state |= QStyle::State_Enabled;
+        p->save();
+        p->setClipRect(QRect(rect.left(), rect.top(), rect.width(), upper));
+        style()->drawControl(QStyle::CE_HeaderSection, &opt, p, this);
+        opt.rect = seen.isEmpty() ? band : seen;
+        opt.text = group;
+        opt.textAlignment = Qt::AlignCenter;
+        style()->drawControl(QStyle::CE_HeaderLabel, &opt, p, this);
+        p->restore();
+    }
+
+  private:
+    QString groupOf(int logical) const {
+        return logical >= 0 && static_cast<std::size_t>(logical) < groups.size()
+                   ? groups[static_cast<std::size_t>(logical)]
+                   : QString();
     }
 };
 
@@ -121,7 +185,7 @@ class ListTree final : public QTreeWidget {
     Wheel wheel;
     ThumbBar* bar = nullptr;
     bool thumbShown = false;        // the browse's thumb on the bar, not the tree's own
-    std::optional<bool> focusLook;  // the highlight drawn for the focus (or not)
+    std::optional<std::pair<bool, std::uint32_t>> focusLook;  // the highlight drawn: focus, fill
     std::vector<Column> columns;
     std::vector<QChar> points;  // each column's decimal point
     DialogUnits units;
@@ -203,6 +267,14 @@ QChar pointOf(const Column& c) {
     return p && p->kind == Picture::Kind::Amount ? QChar(p->decimalPoint) : QChar();
 }
 
+// The rows of a page as the browse counts them: the list's height less its
+// header (shown even without headings), at the line height.
+int pageOf(const ControlView& c) {
+    const ListPayload& l = listOf(c);
+    const int header = std::max(1, headerLines(l.columns.items())) * l.lineHeight;
+    return std::max(1, (c.at.h - header) / l.lineHeight);
+}
+
 // The tree, and the bar at its right while the list shows a thumb.
 void layOut(const Win& w, ListTree* t, const ControlView& c) {
     const QRect r(w.units.x(c.at.x), w.units.y(c.at.y), w.units.x(c.at.w), w.units.y(c.at.h));
@@ -230,10 +302,17 @@ class ListAdapter final : public ControlAdapter {
         t->units = b.w.units;
         t->columns.assign(l.columns.begin(), l.columns.end());
         for (const Column& col : l.columns) t->points.push_back(pointOf(col));
+        for (const Column& col : l.columns) header->groups.push_back(q(col.group));
+        // A group's heading stands in what of the group is in sight, so a
+        // scroll moves it by less than the columns: the header is drawn anew,
+        // not shifted.
+        if (header->grouped())
+            QObject::connect(t->horizontalScrollBar(), &QScrollBar::valueChanged, header,
+                             [header] { header->viewport()->update(); });
         if (l.lineHeight > 0) {
             t->lineHeight = b.w.units.y(l.lineHeight);
             header->height = t->lineHeight;
-            t->pageRows = std::max(1, (c.at.h - l.lineHeight) / l.lineHeight);
+            t->pageRows = pageOf(c);
         }
         t->setColumnCount(static_cast<int>(l.columns.size()));
         QStringList headers;
@@ -254,7 +333,7 @@ class ListAdapter final : public ControlAdapter {
     void place(const Win& w, QWidget* widget, const ControlView& c) const override {
         auto* t = static_cast<ListTree*>(widget);
         const ListPayload& l = listOf(c);
-        if (l.lineHeight > 0) t->pageRows = std::max(1, (c.at.h - l.lineHeight) / l.lineHeight);
+        if (l.lineHeight > 0) t->pageRows = pageOf(c);
         layOut(w, t, c);
         t->fitRows();
     }
@@ -295,18 +374,27 @@ class ListAdapter final : public ControlAdapter {
             }
         }
         // The highlight of the list with the focus, or the quieter one of a
-        // list without it.
-        if (t->focusLook != c.focused) {
-            t->focusLook = c.focused;
+        // list without it: silver, or a darker grey on a list of its own
+        // colour near silver, where silver would not show.
+        if (t->focusLook != std::pair{c.focused, c.fill}) {
+            t->focusLook = std::pair{c.focused, c.fill};
             QPalette pal = t->palette();
             const QPalette base = QApplication::palette(t);
+            const QColor silver(0xc0, 0xc0, 0xc0);
+            const QColor fill = QColor::fromRgb(c.fill & 0xffffff);
+            const int fromSilver = std::abs(fill.red() - silver.red()) +
+                                   std::abs(fill.green() - silver.green()) +
+                                   std::abs(fill.blue() - silver.blue());
+            const bool nearSilver = c.fill != ControlView().fill && fromSilver < 90;
             for (auto group : {QPalette::Active, QPalette::Inactive}) {
                 pal.setColor(group, QPalette::Highlight,
-                             c.focused ? base.color(QPalette::Active, QPalette::Highlight)
-                                       : QColor(0xc0, 0xc0, 0xc0));
+                             c.focused    ? base.color(QPalette::Active, QPalette::Highlight)
+                             : nearSilver ? QColor(0x80, 0x80, 0x80)
+                                          : silver);
                 pal.setColor(group, QPalette::HighlightedText,
-                             c.focused ? base.color(QPalette::Active, QPalette::HighlightedText)
-                                       : base.color(QPalette::Active, QPalette::Text));
+                             c.focused    ? base.color(QPalette::Active, QPalette::HighlightedText)
+                             : nearSilver ? QColor(Qt::white)
+                                          : base.color(QPalette::Active, QPalette::Text));
             }
             t->setPalette(pal);
         }
