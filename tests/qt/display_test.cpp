@@ -302,6 +302,36 @@ TEST_F(DisplayTest, AGroupHeadingStandsOverItsColumns) {
     EXPECT_NEAR(seen.centre(), (section(1).left() + seenRight) / 2.0, 3);
 }
 
+// A heading wider than its column starts at the column's left edge even when
+// it is aligned right (its first letters would be cut off); one that fits
+// keeps its alignment.
+TEST_F(DisplayTest, AHeadingWiderThanItsColumnStartsAtItsLeftEdge) {
+    std::vector<rt::Column> columns = {column("1", 30, rt::Align::Right, 2, "@n_3"),
+                                       column("MM                                i", 20,
+                                              rt::Align::Right, 2, "@n_6"),
+                                       column("D", 80, rt::Align::Left, 2, "@s40")};
+    for (auto& c : columns) c.headerAlign = rt::Align::Right;
+    show(child({list(1, {8, 8, 200, 62}, columns, 4)}));
+    auto* tree = qobject_cast<QTreeWidget*>(widget(1));
+    ASSERT_TRUE(tree);
+    QHeaderView* header = tree->header();
+    const QImage img = header->viewport()->grab().toImage();
+    auto inkOf = [&](int i) {
+        const QRect r(header->sectionViewportPosition(i) + 1, 1, header->sectionSize(i) - 3,
+                      header->height() - 2);
+        return std::make_pair(r, inkIn(img, r));
+    };
+    const auto [wide, wideInk] = inkOf(1);
+    ASSERT_TRUE(wideInk.any());
+    // Its first letters show at the left, its far end is cut off at the right.
+    EXPECT_LT(wideInk.left - wide.left(), 8) << "the heading's start is cut off";
+    EXPECT_GT(wide.right() - wideInk.right, 8) << "the heading's start is cut off";
+    const auto [fits, fitsInk] = inkOf(0);
+    ASSERT_TRUE(fitsInk.any());
+    EXPECT_LT(fits.right() - fitsInk.right, 8) << "a heading that fits lost its alignment";
+    EXPECT_GT(fitsInk.left - fits.left(), 8);
+}
+
 TEST_F(DisplayTest, DecimalColumnsLineUpTheirPoints) {
     const QFontMetrics fm(QApplication::font());
     const QRect cell(10, 0, 120, 15);

@@ -130,6 +130,15 @@ class ListHeader final : public QHeaderView {
     }
 
   protected:
+    // A heading wider than its column starts at the column's left edge
+    // whatever its alignment, so that its first letters stay readable.
+    void initStyleOptionForIndex(QStyleOptionHeader* opt, int logical) const override {
+        QHeaderView::initStyleOptionForIndex(opt, logical);
+        const int margin = style()->pixelMetric(QStyle::PM_HeaderMargin, opt, this);
+        if (opt->fontMetrics.horizontalAdvance(opt->text) + 2 * margin > sectionSize(logical))
+            opt->textAlignment = (opt->textAlignment & ~Qt::AlignHorizontal_Mask) | Qt::AlignLeft;
+    }
+
     void paintSection(QPainter* p, const QRect& rect, int logical) const override {
         const QString group = groupOf(logical);
         if (group.isEmpty()) {
