@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/lookups.h"
 #include "core/frame/procedures.h"
 #include "framework/entry_window.h"
 #include "framework/window_kit.h"
@@ -146,33 +147,25 @@ class ThisWindowClass : public EntryWindowProcedure {
         AddFile([] { Relate::KATEG->Open(); }, [] { Relate::KATEG->Close(); });
         AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
         AddFile([] { Relate::PLANSA->Open(); }, [] { Relate::PLANSA->Close(); });
-        rt::FileStructure& federations = fileStructure(FileId::PLANSA);
-        rt::FileStructure& clubs = fileStructure(FileId::PLAND);
-        rt::FileStructure& members = fileStructure(FileId::CLANOVI);
         Lookups.AddProcedure(FindProcedure("SelectPLANSA"));
         Lookups.AddProcedure(FindProcedure("SelectPLAND"));
         Lookups.AddProcedure(FindProcedure("SelectCLANOVI"));
-        Lookups.Add({.Entry = c.federation,
-                     .Button = c.federationButton,
-                     .Value = L1.W1_SPS,
-                     .Key = kit::KeyOf(federations, "PLA1:KeySP1_SPS"),
-                     .Code = &kit::CodeField(federations, "PLA1:SP1_SPS"),
-                     .Number = 1,
-                     .NameControl = c.federationName});
-        Lookups.Add({.Entry = c.club,
-                     .Button = c.clubButton,
-                     .Value = L1.W1_SIP,
-                     .Key = kit::KeyOf(clubs, "PLA:KeyP1_SIP"),
-                     .Code = &kit::CodeField(clubs, "PLA:P1_SIP"),
-                     .Number = 2,
-                     .NameControl = c.clubName});
-        Lookups.Add({.Entry = c.member,
-                     .Button = c.memberButton,
-                     .Value = kit::CodeField(fileStructure(FileId::CLANAR), "CLA1:CL_SIF"),
-                     .Key = kit::KeyOf(members, "CLA:KeyM1_SIF"),
-                     .Code = &kit::CodeField(members, "CLA:M1_SIF"),
-                     .Number = 3,
-                     .NameControl = c.surname});
+        Lookups.Add(LookupIn(FileId::PLANSA, {.Entry = c.federation,
+                                              .Button = c.federationButton,
+                                              .Value = L1.W1_SPS,
+                                              .Number = 1,
+                                              .NameControl = c.federationName}));
+        Lookups.Add(LookupIn(FileId::PLAND, {.Entry = c.club,
+                                             .Button = c.clubButton,
+                                             .Value = L1.W1_SIP,
+                                             .Number = 2,
+                                             .NameControl = c.clubName}));
+        Lookups.Add(LookupIn(FileId::CLANOVI,
+                             {.Entry = c.member,
+                              .Button = c.memberButton,
+                              .Value = kit::CodeField(fileStructure(FileId::CLANAR), "CLA1:CL_SIF"),
+                              .Number = 3,
+                              .NameControl = c.surname}));
         // The names are the buffers as the last lookup left them.
         Lookups.ResetKind = LookupReset::ReadNothing;
     }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/lookups.h"
 #include "core/frame/procedures.h"
 #include "fees/charge.h"
 #include "framework/error.h"
@@ -99,16 +100,13 @@ class ChargeWindow : public LookupWindow<WindowProcedure> {
         AddFile([] { Relate::KATEG->Open(); }, [] { Relate::KATEG->Close(); });
         AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
         AddFile([] { Relate::PLANSA->Open(); }, [] { Relate::PLANSA->Close(); });
-        rt::FileStructure& clubs = fileStructure(FileId::PLAND);
         // Whatever the hook number, the club's select window.
         Lookups.AddProcedure(FindProcedure("SelectPLAND"));
-        Lookups.Add({.Entry = c.club,
-                     .Button = c.clubButton,
-                     .Value = l.W1_SIP,
-                     .Key = kit::KeyOf(clubs, "PLA:KeyP1_SIP"),
-                     .Code = &kit::CodeField(clubs, "PLA:P1_SIP"),
-                     .Number = 1,
-                     .NameControl = c.clubName});
+        Lookups.Add(LookupIn(FileId::PLAND, {.Entry = c.club,
+                                             .Button = c.clubButton,
+                                             .Value = l.W1_SIP,
+                                             .Number = 1,
+                                             .NameControl = c.clubName}));
     }
 
   protected:
