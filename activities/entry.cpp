@@ -183,11 +183,7 @@ EntryControls BuildEntry(rt::Window& w, const EntryLayout& l, Locals& v) {
             e.value = std::move(value);
             return w.add(std::move(e));
         };
-        auto button = [&] {
-            rt::Control b = kit::PushButton(k.name, "...", k.at, "", "");
-            b.skip = true;
-            return w.add(std::move(b));
-        };
+        auto button = [&] { return kit::AddLookupButton(w, 0, k.name, k.at); };
         auto name = [&](FileId file, const char* label) {
             return kit::AddString(w, 0, k.name, k.at, k.picture, bound(fileStructure(file), label));
         };

@@ -297,10 +297,7 @@ FormIds BuildForm(rt::Window& w, const FormLayout& l) {
         return id;
     };
     auto button = [&](const char* name, rt::Rect at) {
-        rt::Control b = kit::PushButton(name, "...", at, "", "");
-        b.skip = true;
-        b.parent = tab;
-        return w.add(std::move(b));
+        return kit::AddLookupButton(w, tab, name, at);
     };
     auto name = [&](rt::FileStructure& f, const char* label, rt::Rect at, const char* picture) {
         return kit::AddString(w, tab, (std::string("?") + label).c_str(), at, picture,

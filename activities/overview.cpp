@@ -61,12 +61,6 @@ int AddEntry(rt::Window& w, const char* name, rt::Rect at, const char* picture, 
     return w.add(std::move(e));
 }
 
-int AddLookupButton(rt::Window& w, const char* name, rt::Rect at) {
-    rt::Control b = kit::PushButton(name, "...", at, "", "");
-    b.skip = true;
-    return w.add(std::move(b));
-}
-
 int AddGroup(rt::Window& w, const char* name, const char* text, rt::Rect at) {
     rt::Control g;
     g.kind = rt::ControlKind::Group;
@@ -83,21 +77,21 @@ QueryControls BuildQuery(rt::Window& w) {
     QueryControls c;
     kit::AddPrompt(w, 0, "?G1:W1_SPS:PROMPT", "Šifra PS:", {32, 10});
     c.federation = AddEntry(w, "?G1:W1_SPS", {71, 10, 27, 11}, "@n_2", "Šifra PS", G1::W1_SPS);
-    c.federationButton = AddLookupButton(w, "?CALLLOOKUP", {106, 10, 12, 12});
+    c.federationButton = kit::AddLookupButton(w, 0, "?CALLLOOKUP", {106, 10, 12, 12});
     c.federationName = kit::AddString(w, 0, "?PLA1:SP1_NPS", {127, 12, 170, 10}, "@s50",
                                       kit::BindField(federations, kit::FieldOf(federations, "PLA1:SP1_NPS").index));
     kit::AddPrompt(w, 0, "?G1:W1_SIP:PROMPT", "Šifra PD:", {31, 24});
     c.club = AddEntry(w, "?G1:W1_SIP", {71, 24, 27, 11}, "@n_3", "Šifra PD", G1::W1_SIP);
-    c.clubButton = AddLookupButton(w, "?CALLLOOKUP:2", {106, 24, 12, 12});
+    c.clubButton = kit::AddLookupButton(w, 0, "?CALLLOOKUP:2", {106, 24, 12, 12});
     c.clubName = kit::AddString(w, 0, "?PLA:P1_NPD", {127, 26, 170, 10}, "@s50",
                                 kit::BindField(clubs, kit::FieldOf(clubs, "PLA:P1_NPD").index));
     AddGroup(w, "?GROUP2", "Šifra člana PD", {50, 50, 207, 33});
     kit::AddPrompt(w, 0, "?G1:W1_SIFOD:PROMPT", "od:", {65, 65});
     c.from = AddEntry(w, "?G1:W1_SIFOD", {79, 65, 45, 10}, "@n_6", "Šifra člana PD - od", G1::W1_SIFOD);
-    c.fromButton = AddLookupButton(w, "?CALLLOOKUP:3", {129, 63, 12, 12});
+    c.fromButton = kit::AddLookupButton(w, 0, "?CALLLOOKUP:3", {129, 63, 12, 12});
     kit::AddPrompt(w, 0, "?G1:W1_SIFDO:PROMPT", "do:", {158, 65});
     c.to = AddEntry(w, "?G1:W1_SIFDO", {177, 65, 45, 10}, "@n_6", "Šifra člana PD do", G1::W1_SIFDO);
-    c.toButton = AddLookupButton(w, "?CALLLOOKUP:4", {231, 63, 12, 12});
+    c.toButton = kit::AddLookupButton(w, 0, "?CALLLOOKUP:4", {231, 63, 12, 12});
     AddGroup(w, "?GROUP1", "Datum", {50, 92, 207, 35});
     kit::AddPrompt(w, 0, "?G1:W1_DAOD:PROMPT", "od:", {63, 108});
     AddEntry(w, "?G1:W1_DAOD", {85, 107, 60, 10}, "@d6.", "Datum posla, ture", G1::W1_DAOD);

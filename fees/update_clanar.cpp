@@ -43,10 +43,7 @@ Controls Build(rt::Window& w) {
         return id;
     };
     auto button = [&](const char* name, rt::Rect at) {
-        rt::Control b = kit::PushButton(name, "...", at, "", "");
-        b.skip = true;
-        b.parent = tab;
-        return w.add(std::move(b));
+        return kit::AddLookupButton(w, tab, name, at);
     };
     auto name = [&](FileId file, const char* control, rt::Rect at, const char* picture) {
         rt::FileStructure& f = fileStructure(file);

@@ -57,9 +57,7 @@ Controls Build(rt::Window& w, Locals& l) {
     };
     c.club = entry("?L1:W1_SIP", "Šifra PD:", {8, 10}, {72, 10, 24, 10}, "@n_3", "Šifra PD",
                    rt::bind(l.W1_SIP), true);
-    rt::Control b = kit::PushButton("?CallLookup:2", "...", {98, 9, 12, 12}, "", "");
-    b.skip = true;
-    c.clubButton = w.add(std::move(b));
+    c.clubButton = kit::AddLookupButton(w, 0, "?CallLookup:2", {98, 9, 12, 12});
     rt::FileStructure& clubs = fileStructure(FileId::PLAND);
     c.clubName = kit::AddString(w, 0, "?PLA:P1_NPD", {114, 10, 180, 10}, "@s50",
                                 kit::BindField(clubs, kit::FieldOf(clubs, "PLA:P1_NPD").index));

@@ -27,13 +27,6 @@ int AddValueEntry(rt::Window& w, int parent, const char* prompt, Point promptAt,
     return w.add(std::move(e));
 }
 
-int AddLookupButton(rt::Window& w, int parent, const char* name, rt::Rect at) {
-    rt::Control b = PushButton(name, "...", at, "", "");
-    b.skip = true;
-    b.parent = parent;
-    return w.add(std::move(b));
-}
-
 QueryCodeIds AddQueryCode(rt::Window& w, const QueryCode& c, std::atomic<std::int32_t>& value,
                           rt::Binding name) {
     QueryCodeIds ids;

@@ -47,9 +47,6 @@ int AddValueEntry(rt::Window& w, int parent, const char* prompt, Point promptAt,
                   rt::Rect at, const char* picture, const char* tip,
                   std::atomic<std::int32_t>& value);
 
-// The "..." button beside a lookup's entry, passed over by Tab.
-int AddLookupButton(rt::Window& w, int parent, const char* name, rt::Rect at);
-
 }  // namespace kit
 
 // The query's ThisWindow: the lookups (declared by the procedure), "Dalje"

@@ -127,10 +127,7 @@ FormIds BuildForm(rt::Window& w) {
         const int field = kit::FieldOf(d, f.name + 1).index;
         entry = kit::AddFormField(w, tab, f, d, field);
         c.form.history.push_back({entry, field + 1});
-        rt::Control b = kit::PushButton(button, "...", buttonAt, "", "");
-        b.skip = true;
-        b.parent = tab;
-        buttonId = w.add(std::move(b));
+        buttonId = kit::AddLookupButton(w, tab, button, buttonAt);
         rt::FileStructure& l = fileStructure(list);
         nameId = kit::AddString(w, tab, name, nameAt, "@s50",
                                 kit::BindField(l, kit::FieldOf(l, name + 1).index));

@@ -14,7 +14,6 @@
 #include "core/frame/procedures.h"
 #include "framework/form_window.h"
 #include "framework/lookup.h"
-#include "framework/query_window.h"
 #include "framework/window_kit.h"
 #include "members/photo_path.h"
 #include "runtime/text.h"
