@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "activities/report.h"
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/lookups.h"
 #include "core/frame/procedures.h"
@@ -22,19 +23,6 @@ using kit::ColumnLayout;
 constexpr rt::Align L = rt::Align::Left;
 constexpr rt::Align R = rt::Align::Right;
 constexpr rt::Align C = rt::Align::Center;
-
-// The selection values by the names the filter binds.
-struct Selection {
-    const char* name;
-    std::atomic<std::int32_t>* value;
-};
-const std::vector<Selection>& SelectionValues() {
-    static const std::vector<Selection> values = {
-        {"G1:W1_SPS", &G1::W1_SPS},     {"G1:W1_SIP", &G1::W1_SIP},
-        {"G1:W1_SIFOD", &G1::W1_SIFOD}, {"G1:W1_SIFDO", &G1::W1_SIFDO},
-        {"G1:W1_DAOD", &G1::W1_DAOD},   {"G1:W1_DADO", &G1::W1_DADO}};
-    return values;
-}
 
 // ---------------------------------------------------------------------------
 // The query window
@@ -199,14 +187,14 @@ class ActivityList : public ListWindowProcedure {
           BRW1_View(lines_) {}
 
     // The selection's names are bound on this thread, each read as the
-    // statement is issued.
+    // statement is issued; the filter names those of the report.
     Level Init() override {
-        for (const Selection& s : SelectionValues()) rt::bind(s.name, s.value);
+        ActivityReportBind(true);
         return ListWindowProcedure::Init();
     }
     Level Kill() override {
         const Level l = ListWindowProcedure::Kill();
-        for (const Selection& s : SelectionValues()) rt::unbind(s.name);
+        ActivityReportBind(false);
         return l;
     }
 
