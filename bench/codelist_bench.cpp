@@ -451,12 +451,8 @@ void registerCase(Case* c) {
     const std::string size = "_" + std::to_string(c->size);
     // ours (with its paired raw run) and the raw statement alone in a loop.
     auto reg = [&](const char* fig, int iterations, auto ours, std::function<double(int)> raw) {
-        const std::string base = std::string("PLAND_") + fig + size;
-        Samples* into = &samples[base];
-        bench::registerTimed(base + "/ours", iterations,
-                             [ours, into](benchmark::State& s) { ours(s, *into); });
-        bench::registerTimed(base + "/raw_loop", iterations * 10,
-                             [c, raw](benchmark::State& s) { rawLoop(s, c, raw); });
+        bench::registerPaired(std::string("PLAND_") + fig + size, iterations, ours,
+                              [c, raw](benchmark::State& s) { rawLoop(s, c, raw); });
     };
     // Page downs from the top: fewer than the 1 000 rows hold.
     reg(
@@ -496,10 +492,7 @@ bool makeFixture(const std::string& dir, int clubs) {
 }
 
 std::unique_ptr<Case> makeCase(const std::string& dir, int size) {
-    auto c = std::make_unique<Case>();
-    c->dir = dir;
-    c->size = size;
-    c->raw = std::make_unique<Raw>((fs::path(dir) / "Clanovi.sqlite").string());
+    auto c = bench::newCase<Case>(dir, size);
     // Two names to locate: the middle one and the one a quarter in.
     for (int i = 0; i < 2; ++i)
         c->names[i] = c->raw->textAt(

@@ -245,10 +245,7 @@ int main(int argc, char** argv) {
         argc, argv, "hikes-bench", display,
         [&] {
             for (auto [dir, size] : {std::pair{small, 1000}, std::pair{large, 100000}}) {
-                auto c = std::make_unique<Case>();
-                c->dir = dir;
-                c->size = size;
-                c->raw = std::make_unique<bench::Raw>((fs::path(dir) / "Clanovi.sqlite").string());
+                auto c = bench::newCase<Case>(dir, size);
                 registerCase(c.get());
                 cases.push_back(std::move(c));
             }

@@ -234,12 +234,8 @@ const char* const Figures[] = {"open_list", "locate_surname_order", "page_down_c
 void registerCase(Case* c) {
     const std::string size = "_" + std::to_string(c->size);
     auto reg = [&](const char* fig, int iterations, auto ours, std::function<double(int)> raw) {
-        const std::string base = std::string("CLANOVI_") + fig + size;
-        Samples* into = &bench::samples()[base];
-        bench::registerTimed(base + "/ours", iterations,
-                             [ours, into](benchmark::State& s) { ours(s, *into); });
-        bench::registerTimed(base + "/raw_loop", iterations * 10,
-                             [c, raw](benchmark::State& s) { rawLoop(s, c, raw); });
+        bench::registerPaired(std::string("CLANOVI_") + fig + size, iterations, ours,
+                              [c, raw](benchmark::State& s) { rawLoop(s, c, raw); });
     };
     reg(
         Figures[0], 20, [c](benchmark::State& s, Samples& i) { oursOpen(s, c, i); },
@@ -257,10 +253,7 @@ void registerCase(Case* c) {
 }
 
 std::unique_ptr<Case> makeCase(const std::string& dir, int size) {
-    auto c = std::make_unique<Case>();
-    c->dir = dir;
-    c->size = size;
-    c->raw = std::make_unique<bench::Raw>((fs::path(dir) / "Clanovi.sqlite").string());
+    auto c = bench::newCase<Case>(dir, size);
     // Two surnames to locate: the one in the middle of the order and the one
     // a quarter in.
     for (int i = 0; i < 2; ++i)

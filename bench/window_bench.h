@@ -235,6 +235,17 @@ void registerTimed(const std::string& name, int iterations, F f) {
         ->Unit(benchmark::kMicrosecond);
 }
 
+// A figure's two benchmarks: name/ours (ours, given the figure's paired
+// samples) and name/raw_loop (its raw statement alone in a loop, ten times
+// the iterations).
+template <class Ours, class Loop>
+void registerPaired(const std::string& name, int iterations, Ours ours, Loop rawLoop) {
+    Samples* into = &samples()[name];
+    registerTimed(name + "/ours", iterations,
+                  [ours, into](benchmark::State& s) { ours(s, *into); });
+    registerTimed(name + "/raw_loop", iterations * 10, std::move(rawLoop));
+}
+
 // Longer than a window thread looks for work before it sleeps.
 constexpr auto AsleepAfter = std::chrono::milliseconds(3);
 
@@ -321,6 +332,17 @@ struct WindowCase {
     int window = 0;        // the open window (0: none)
     int closedBefore = 0;  // the display's count of closed windows when it opened
 };
+
+// A case over the fixture in dir (size: what its figures' names carry), its
+// raw connection open.
+template <class Case>
+std::unique_ptr<Case> newCase(const std::string& dir, int size) {
+    auto c = std::make_unique<Case>();
+    c->dir = dir;
+    c->size = size;
+    c->raw = std::make_unique<Raw>((std::filesystem::path(dir) / "Clanovi.sqlite").string());
+    return c;
+}
 
 // Starts procedure on a thread of its own as the frame's menu does and waits
 // for the first view that passes shown: that view and the seconds from the
