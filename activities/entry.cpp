@@ -14,6 +14,7 @@
 
 #include "activities/running_number.h"
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/lookups.h"
 #include "core/frame/procedures.h"
 #include "framework/browse.h"
 #include "framework/entry_window.h"
@@ -182,11 +183,7 @@ EntryControls BuildEntry(rt::Window& w, const EntryLayout& l, Locals& v) {
             e.value = std::move(value);
             return w.add(std::move(e));
         };
-        auto button = [&] {
-            rt::Control b = kit::PushButton(k.name, "...", k.at, "", "");
-            b.skip = true;
-            return w.add(std::move(b));
-        };
+        auto button = [&] { return kit::AddLookupButton(w, 0, k.name, k.at); };
         auto name = [&](FileId file, const char* label) {
             return kit::AddString(w, 0, k.name, k.at, k.picture, bound(fileStructure(file), label));
         };
@@ -281,42 +278,30 @@ class EntryWindow : public EntryWindowProcedure {
                          FileId::PLANSA, FileId::TURPOS})
             AddFile([f] { relateOf(f)->Open(); }, [f] { relateOf(f)->Close(); });
         AddFile([this] { SetUpList(); }, {});
-        rt::FileStructure& federations = fileStructure(FileId::PLANSA);
-        rt::FileStructure& clubs = fileStructure(FileId::PLAND);
-        rt::FileStructure& kinds = fileStructure(FileId::TURPOS);
-        rt::FileStructure& members = fileStructure(FileId::CLANOVI);
         Lookups.AddProcedure(FindProcedure("SelectPLANSA"));
         Lookups.AddProcedure(FindProcedure("SelectPLAND"));
         Lookups.AddProcedure(FindProcedure("SelectTURPOS"));
         Lookups.AddProcedure(FindProcedure("SelectCLANOVI"));
-        Lookups.Add({.Entry = c.federation,
-                     .Button = c.federationButton,
-                     .Value = L1.W1_SPS,
-                     .Key = kit::KeyOf(federations, "PLA1:KeySP1_SPS"),
-                     .Code = &kit::CodeField(federations, "PLA1:SP1_SPS"),
-                     .Number = 1,
-                     .NameControl = c.federationName});
-        Lookups.Add({.Entry = c.club,
-                     .Button = c.clubButton,
-                     .Value = L1.W1_SIP,
-                     .Key = kit::KeyOf(clubs, "PLA:KeyP1_SIP"),
-                     .Code = &kit::CodeField(clubs, "PLA:P1_SIP"),
-                     .Number = 2,
-                     .NameControl = c.clubName});
-        Lookups.Add({.Entry = c.activity,
-                     .Button = c.activityButton,
-                     .Value = L1.W1_SIA,
-                     .Key = kit::KeyOf(kinds, "TUR:KeyT1_SIA"),
-                     .Code = &kit::CodeField(kinds, "TUR:T1_SIA"),
-                     .Number = 3,
-                     .NameControl = c.activityName});
-        Lookups.Add({.Entry = c.member,
-                     .Button = c.memberButton,
-                     .Value = L1.W1_SIF,
-                     .Key = kit::KeyOf(members, "CLA:KeyM1_SIF"),
-                     .Code = &kit::CodeField(members, "CLA:M1_SIF"),
-                     .Number = 4,
-                     .NameControl = c.surname});
+        Lookups.Add(LookupIn(FileId::PLANSA, {.Entry = c.federation,
+                                              .Button = c.federationButton,
+                                              .Value = L1.W1_SPS,
+                                              .Number = 1,
+                                              .NameControl = c.federationName}));
+        Lookups.Add(LookupIn(FileId::PLAND, {.Entry = c.club,
+                                             .Button = c.clubButton,
+                                             .Value = L1.W1_SIP,
+                                             .Number = 2,
+                                             .NameControl = c.clubName}));
+        Lookups.Add(LookupIn(FileId::TURPOS, {.Entry = c.activity,
+                                              .Button = c.activityButton,
+                                              .Value = L1.W1_SIA,
+                                              .Number = 3,
+                                              .NameControl = c.activityName}));
+        Lookups.Add(LookupIn(FileId::CLANOVI, {.Entry = c.member,
+                                               .Button = c.memberButton,
+                                               .Value = L1.W1_SIF,
+                                               .Number = 4,
+                                               .NameControl = c.surname}));
         // The names are the buffers as the last lookup (or the list) left them.
         Lookups.ResetKind = LookupReset::ReadNothing;
     }

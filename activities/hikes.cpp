@@ -10,6 +10,7 @@
 
 #include "activities/counter_step.h"
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/lookups.h"
 #include "core/frame/procedures.h"
 #include "framework/form_window.h"
 #include "framework/list_window.h"
@@ -296,10 +297,7 @@ FormIds BuildForm(rt::Window& w, const FormLayout& l) {
         return id;
     };
     auto button = [&](const char* name, rt::Rect at) {
-        rt::Control b = kit::PushButton(name, "...", at, "", "");
-        b.skip = true;
-        b.parent = tab;
-        return w.add(std::move(b));
+        return kit::AddLookupButton(w, tab, name, at);
     };
     auto name = [&](rt::FileStructure& f, const char* label, rt::Rect at, const char* picture) {
         return kit::AddString(w, tab, (std::string("?") + label).c_str(), at, picture,
@@ -334,33 +332,24 @@ class HikesForm : public LookupWindow<FormWindowProcedure> {
                                             FormFile{Lines(), accessOf(FileId::ANGAZOV),
                                                      relateOf(FileId::ANGAZOV), c.layout->history},
                                             c.form, w, ebt, tb, rs) {
-        rt::FileStructure& clubs = fileStructure(FileId::PLAND);
-        rt::FileStructure& kinds = fileStructure(FileId::TURPOS);
-        rt::FileStructure& members = fileStructure(FileId::CLANOVI);
         Lookups.AddProcedure(FindProcedure("SelectPLAND"));
         Lookups.AddProcedure(FindProcedure("SelectTURPOS"));
         Lookups.AddProcedure(FindProcedure("SelectCLANOVI"));
-        Lookups.Add({.Entry = c.club,
-                     .Button = c.clubButton,
-                     .Value = kit::CodeField(Lines(), "ANG:A1_SIP"),
-                     .Key = kit::KeyOf(clubs, "PLA:KeyP1_SIP"),
-                     .Code = &kit::CodeField(clubs, "PLA:P1_SIP"),
-                     .Number = 1,
-                     .NameControl = c.clubName});
-        Lookups.Add({.Entry = c.activity,
-                     .Button = c.activityButton,
-                     .Value = kit::CodeField(Lines(), "ANG:A1_SIA"),
-                     .Key = kit::KeyOf(kinds, "TUR:KeyT1_SIA"),
-                     .Code = &kit::CodeField(kinds, "TUR:T1_SIA"),
-                     .Number = 2,
-                     .NameControl = c.activityName});
-        Lookups.Add({.Entry = c.member,
-                     .Button = c.memberButton,
-                     .Value = kit::CodeField(Lines(), "ANG:A1_SIF"),
-                     .Key = kit::KeyOf(members, "CLA:KeyM1_SIF"),
-                     .Code = &kit::CodeField(members, "CLA:M1_SIF"),
-                     .Number = 3,
-                     .NameControl = c.surname});
+        Lookups.Add(LookupIn(FileId::PLAND, {.Entry = c.club,
+                                             .Button = c.clubButton,
+                                             .Value = kit::CodeField(Lines(), "ANG:A1_SIP"),
+                                             .Number = 1,
+                                             .NameControl = c.clubName}));
+        Lookups.Add(LookupIn(FileId::TURPOS, {.Entry = c.activity,
+                                              .Button = c.activityButton,
+                                              .Value = kit::CodeField(Lines(), "ANG:A1_SIA"),
+                                              .Number = 2,
+                                              .NameControl = c.activityName}));
+        Lookups.Add(LookupIn(FileId::CLANOVI, {.Entry = c.member,
+                                               .Button = c.memberButton,
+                                               .Value = kit::CodeField(Lines(), "ANG:A1_SIF"),
+                                               .Number = 3,
+                                               .NameControl = c.surname}));
         // Every reset reads the names again from the line's codes: the
         // activity, the club, the member.
         Lookups.ResetKind = LookupReset::ReadEveryRow;

@@ -9,7 +9,9 @@
 #include <tuple>
 #include <vector>
 
+#include "activities/report.h"
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/lookups.h"
 #include "core/frame/procedures.h"
 #include "framework/list_window.h"
 #include "framework/lookup.h"
@@ -21,19 +23,6 @@ using kit::ColumnLayout;
 constexpr rt::Align L = rt::Align::Left;
 constexpr rt::Align R = rt::Align::Right;
 constexpr rt::Align C = rt::Align::Center;
-
-// The selection values by the names the filter binds.
-struct Selection {
-    const char* name;
-    std::atomic<std::int32_t>* value;
-};
-const std::vector<Selection>& SelectionValues() {
-    static const std::vector<Selection> values = {
-        {"G1:W1_SPS", &G1::W1_SPS},     {"G1:W1_SIP", &G1::W1_SIP},
-        {"G1:W1_SIFOD", &G1::W1_SIFOD}, {"G1:W1_SIFDO", &G1::W1_SIFDO},
-        {"G1:W1_DAOD", &G1::W1_DAOD},   {"G1:W1_DADO", &G1::W1_DADO}};
-    return values;
-}
 
 // ---------------------------------------------------------------------------
 // The query window
@@ -60,12 +49,6 @@ int AddEntry(rt::Window& w, const char* name, rt::Rect at, const char* picture, 
     return w.add(std::move(e));
 }
 
-int AddLookupButton(rt::Window& w, const char* name, rt::Rect at) {
-    rt::Control b = kit::PushButton(name, "...", at, "", "");
-    b.skip = true;
-    return w.add(std::move(b));
-}
-
 int AddGroup(rt::Window& w, const char* name, const char* text, rt::Rect at) {
     rt::Control g;
     g.kind = rt::ControlKind::Group;
@@ -82,21 +65,21 @@ QueryControls BuildQuery(rt::Window& w) {
     QueryControls c;
     kit::AddPrompt(w, 0, "?G1:W1_SPS:PROMPT", "Šifra PS:", {32, 10});
     c.federation = AddEntry(w, "?G1:W1_SPS", {71, 10, 27, 11}, "@n_2", "Šifra PS", G1::W1_SPS);
-    c.federationButton = AddLookupButton(w, "?CALLLOOKUP", {106, 10, 12, 12});
+    c.federationButton = kit::AddLookupButton(w, 0, "?CALLLOOKUP", {106, 10, 12, 12});
     c.federationName = kit::AddString(w, 0, "?PLA1:SP1_NPS", {127, 12, 170, 10}, "@s50",
                                       kit::BindField(federations, kit::FieldOf(federations, "PLA1:SP1_NPS").index));
     kit::AddPrompt(w, 0, "?G1:W1_SIP:PROMPT", "Šifra PD:", {31, 24});
     c.club = AddEntry(w, "?G1:W1_SIP", {71, 24, 27, 11}, "@n_3", "Šifra PD", G1::W1_SIP);
-    c.clubButton = AddLookupButton(w, "?CALLLOOKUP:2", {106, 24, 12, 12});
+    c.clubButton = kit::AddLookupButton(w, 0, "?CALLLOOKUP:2", {106, 24, 12, 12});
     c.clubName = kit::AddString(w, 0, "?PLA:P1_NPD", {127, 26, 170, 10}, "@s50",
                                 kit::BindField(clubs, kit::FieldOf(clubs, "PLA:P1_NPD").index));
     AddGroup(w, "?GROUP2", "Šifra člana PD", {50, 50, 207, 33});
     kit::AddPrompt(w, 0, "?G1:W1_SIFOD:PROMPT", "od:", {65, 65});
     c.from = AddEntry(w, "?G1:W1_SIFOD", {79, 65, 45, 10}, "@n_6", "Šifra člana PD - od", G1::W1_SIFOD);
-    c.fromButton = AddLookupButton(w, "?CALLLOOKUP:3", {129, 63, 12, 12});
+    c.fromButton = kit::AddLookupButton(w, 0, "?CALLLOOKUP:3", {129, 63, 12, 12});
     kit::AddPrompt(w, 0, "?G1:W1_SIFDO:PROMPT", "do:", {158, 65});
     c.to = AddEntry(w, "?G1:W1_SIFDO", {177, 65, 45, 10}, "@n_6", "Šifra člana PD do", G1::W1_SIFDO);
-    c.toButton = AddLookupButton(w, "?CALLLOOKUP:4", {231, 63, 12, 12});
+    c.toButton = kit::AddLookupButton(w, 0, "?CALLLOOKUP:4", {231, 63, 12, 12});
     AddGroup(w, "?GROUP1", "Datum", {50, 92, 207, 35});
     kit::AddPrompt(w, 0, "?G1:W1_DAOD:PROMPT", "od:", {63, 108});
     AddEntry(w, "?G1:W1_DAOD", {85, 107, 60, 10}, "@d6.", "Datum posla, ture", G1::W1_DAOD);
@@ -118,34 +101,23 @@ class ActivityQuery : public LookupWindow<WindowProcedure> {
         AddFile([] { Relate::CLANOVI->Open(); }, [] { Relate::CLANOVI->Close(); });
         AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
         AddFile([] { Relate::PLANSA->Open(); }, [] { Relate::PLANSA->Close(); });
-        rt::FileStructure& federations = fileStructure(FileId::PLANSA);
-        rt::FileStructure& clubs = fileStructure(FileId::PLAND);
-        rt::FileStructure& members = fileStructure(FileId::CLANOVI);
         Lookups.AddProcedure(FindProcedure("SelectPLANSA"));
         Lookups.AddProcedure(FindProcedure("SelectPLAND"));
         Lookups.AddProcedure(FindProcedure("SelectCLANOVI"));
-        Lookups.Add({.Entry = c.federation,
-                     .Button = c.federationButton,
-                     .Value = G1::W1_SPS,
-                     .Key = kit::KeyOf(federations, "PLA1:KeySP1_SPS"),
-                     .Code = &kit::CodeField(federations, "PLA1:SP1_SPS"),
-                     .Number = 1,
-                     .NameControl = c.federationName});
-        Lookups.Add({.Entry = c.club,
-                     .Button = c.clubButton,
-                     .Value = G1::W1_SIP,
-                     .Key = kit::KeyOf(clubs, "PLA:KeyP1_SIP"),
-                     .Code = &kit::CodeField(clubs, "PLA:P1_SIP"),
-                     .Number = 2,
-                     .NameControl = c.clubName});
+        Lookups.Add(LookupIn(FileId::PLANSA, {.Entry = c.federation,
+                                              .Button = c.federationButton,
+                                              .Value = G1::W1_SPS,
+                                              .Number = 1,
+                                              .NameControl = c.federationName}));
+        Lookups.Add(LookupIn(FileId::PLAND, {.Entry = c.club,
+                                             .Button = c.clubButton,
+                                             .Value = G1::W1_SIP,
+                                             .Number = 2,
+                                             .NameControl = c.clubName}));
         for (auto [entry, button, value] : {std::tuple{c.from, c.fromButton, &G1::W1_SIFOD},
                                             std::tuple{c.to, c.toButton, &G1::W1_SIFDO}})
-            Lookups.Add({.Entry = entry,
-                         .Button = button,
-                         .Value = *value,
-                         .Key = kit::KeyOf(members, "CLA:KeyM1_SIF"),
-                         .Code = &kit::CodeField(members, "CLA:M1_SIF"),
-                         .Number = 3});
+            Lookups.Add(LookupIn(FileId::CLANOVI,
+                                 {.Entry = entry, .Button = button, .Value = *value, .Number = 3}));
         // The names are the buffers as the last lookup left them.
         Lookups.ResetKind = LookupReset::ReadNothing;
     }
@@ -217,14 +189,14 @@ class ActivityList : public ListWindowProcedure {
           BRW1_View(lines_) {}
 
     // The selection's names are bound on this thread, each read as the
-    // statement is issued.
+    // statement is issued; the filter names those of the report.
     Level Init() override {
-        for (const Selection& s : SelectionValues()) rt::bind(s.name, s.value);
+        ActivityReportBind(true);
         return ListWindowProcedure::Init();
     }
     Level Kill() override {
         const Level l = ListWindowProcedure::Kill();
-        for (const Selection& s : SelectionValues()) rt::unbind(s.name);
+        ActivityReportBind(false);
         return l;
     }
 

@@ -13,12 +13,16 @@
 #include "framework/globals.h"
 #include "framework/relation_manager.h"
 #include "framework/report.h"
+#include "framework/report_kit.h"
 #include "runtime/date.h"
 #include "runtime/text.h"
 
 namespace {
 
 namespace rr = rt::report;
+using reportkit::Field;
+using reportkit::Rule;
+using reportkit::Text;
 
 struct Selection {
     const char* name;
@@ -32,42 +36,10 @@ const std::vector<Selection>& SelectionValues() {
     return values;
 }
 
-rr::Control Text(const char* text, int x, int y) {
-    rr::Control c;
-    c.kind = rr::Control::Kind::String;
-    c.text = Cp1250(text);
-    c.x = x;
-    c.y = y;
-    return c;
-}
-
-rr::Control Field(const char* name, int x, int y, int w, rr::Source value, const char* picture,
-                  rt::Align align = rt::Align::Left) {
-    rr::Control c;
-    c.kind = rr::Control::Kind::Field;
-    c.name = name;
-    c.x = x;
-    c.y = y;
-    c.w = w;
-    c.value = std::move(value);
-    c.picture = picture;
-    c.align = align;
-    return c;
-}
-
-rr::Control Rule(int x, int y, int length) {
-    rr::Control c;
-    c.kind = rr::Control::Kind::Line;
-    c.x = x;
-    c.y = y;
-    c.w = length;
-    return c;
-}
-
 // The description, its values read from the thread's buffers and locals.
 void Describe(rr::Report& r, ActivityReportLocals& L1) {
     constexpr auto R = rt::Align::Right;
-    const rt::Font arial{"Arial", 8, false, false, 0, 238};
+    const rt::Font arial = reportkit::Arial(8);
     r.jobTitle = "CLANAR Report";
     r.font = rt::Font{"Arial", 8};
     r.x = 200;
@@ -80,23 +52,23 @@ void Describe(rr::Report& r, ActivityReportLocals& L1) {
     r.header.font = arial;
     rr::Band& h = r.header;
     h.add(Text("Planinarski savez:", 281, 31));
-    h.add(Field("?PLA1:SP1_NPS", 1260, 42, 4000, rr::Source::of(PLA1.SP1_NPS), "@s50"));
-    h.add(Field("?PLA1:SP1_SJD", 1260, 167, 3000, rr::Source::of(PLA1.SP1_SJD), "@s30"));
+    h.add(Field("?PLA1:SP1_NPS", rr::Source::of(PLA1.SP1_NPS), "@s50", 1260, 42, 4000));
+    h.add(Field("?PLA1:SP1_SJD", rr::Source::of(PLA1.SP1_SJD), "@s30", 1260, 167, 3000));
     h.add(Text("Planinarski društvo:", 208, 323));
-    h.add(Field("?PLA:P1_NPD", 1260, 323, 4000, rr::Source::of(PLA.P1_NPD), "@s50"));
-    h.add(Field("?PLA:P1_SJD", 1260, 448, 3000, rr::Source::of(PLA.P1_SJD), "@s30"));
+    h.add(Field("?PLA:P1_NPD", rr::Source::of(PLA.P1_NPD), "@s50", 1260, 323, 4000));
+    h.add(Field("?PLA:P1_SJD", rr::Source::of(PLA.P1_SJD), "@s30", 1260, 448, 3000));
     h.add(Text("Datum:", 6469, 94));
-    h.add(Field("?L1:W1_DAD", 6844, 94, 1000, rr::Source::of(L1.W1_DAD), "@d6.", R));
+    h.add(Field("?L1:W1_DAD", rr::Source::of(L1.W1_DAD), "@d6.", 6844, 94, 1000, R));
     h.add(Text("Strana:", 6448, 375));
-    h.add(Field("?L1:W1_STR", 6875, 385, 500, rr::Source::pageNumber(), "@n_4", R));
+    h.add(Field("?L1:W1_STR", rr::Source::pageNumber(), "@n_4", 6875, 385, 500, R));
     rr::Control title = Text("Pregled aktivnosti članova PD", 2531, 615);
     title.hasFont = true;
     title.font = rt::Font{"Arial", 11, true, false, 0, 238};
     h.add(title);
     h.add(Text("Period od:", 5531, 656));
-    h.add(Field("?G1:W1_DAOD", 6229, 656, 650, rr::Source::of(G1::W1_DAOD), "@d6."));
+    h.add(Field("?G1:W1_DAOD", rr::Source::of(G1::W1_DAOD), "@d6.", 6229, 656, 650));
     h.add(Text("do:", 6896, 656));
-    h.add(Field("?G1:W1_DADO", 7135, 656, 650, rr::Source::of(G1::W1_DADO), "@d6."));
+    h.add(Field("?G1:W1_DADO", rr::Source::of(G1::W1_DADO), "@d6.", 7135, 656, 650));
     h.add(Rule(31, 906, 7854));
     h.add(Text("Šif-čl.PD", 417, 948));
     h.add(Text("Ev-broj", 969, 948));
@@ -117,9 +89,9 @@ void Describe(rr::Report& r, ActivityReportLocals& L1) {
     member.header->hasFont = true;
     member.header->font = rt::Font{"Arial Narrow", 8};
     const rt::Font bold{"Arial", 8, true, false, 0, 238};
-    for (rr::Control c : {Field("?ANG:A1_SIF", 365, 42, 500, rr::Source::of(ANG.A1_SIF), "@n_6", R),
-                          Field("?CLA:M1_EVB", 969, 31, 688, rr::Source::of(CLA.M1_EVB), "@s10"),
-                          Field("?L1:W1_PRE", 1719, 31, 4875, rr::Source::of(L1.W1_PRE), "@s65")}) {
+    for (rr::Control c : {Field("?ANG:A1_SIF", rr::Source::of(ANG.A1_SIF), "@n_6", 365, 42, 500, R),
+                          Field("?CLA:M1_EVB", rr::Source::of(CLA.M1_EVB), "@s10", 969, 31, 688),
+                          Field("?L1:W1_PRE", rr::Source::of(L1.W1_PRE), "@s65", 1719, 31, 4875)}) {
         c.hasFont = true;
         c.font = bold;
         member.header->add(std::move(c));
@@ -132,11 +104,11 @@ void Describe(rr::Report& r, ActivityReportLocals& L1) {
     detail.hasFont = true;
     detail.font = arial;
     // The count of the details printed so far, over the whole report.
-    rr::Control count = Field("?L1:W1_RED", 833, 42, 250, {}, "@n_4", R);
+    rr::Control count = Field("?L1:W1_RED", {}, "@n_4", 833, 42, 250, R);
     count.total = rr::Total::Count;
     detail.add(std::move(count));
-    detail.add(Field("?TUR:T1_SIA", 1125, 42, 500, rr::Source::of(TUR.T1_SIA), "@n_6", R));
-    rr::Control description = Field("?TUR:T1_NAP", 1708, 42, 6073, rr::Source::of(TUR.T1_NAP), "");
+    detail.add(Field("?TUR:T1_SIA", rr::Source::of(TUR.T1_SIA), "@n_6", 1125, 42, 500, R));
+    rr::Control description = Field("?TUR:T1_NAP", rr::Source::of(TUR.T1_NAP), "", 1708, 42, 6073);
     description.kind = rr::Control::Kind::Text;
     description.h = 469;
     detail.add(std::move(description));

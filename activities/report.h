@@ -13,7 +13,8 @@ void PrintaANGAZ();
 // benchmarks that run its process without the windows: its locals, its
 // description, the TakeRecord steps that fill the locals, the view's joins
 // and fields, the process's order and filter, and the selection values the
-// filter names (bound while the report runs).
+// filter names (bound while the report runs; the activity list's filter
+// names the same and binds them with it).
 struct ActivityReportLocals {
     std::string W1_PRE;  // the member's full name, Windows-1250, at most 65 bytes
     rt::DayNumber W1_DAD = 0;

@@ -5,7 +5,6 @@
 // measured and the descriptions wrapped) beside the raw statement that
 // reads the same rows and formats them with the same pictures; the growth;
 // the first preview page drawn; the memory a page holds.
-#include <QApplication>
 #include <filesystem>
 #include <memory>
 
@@ -111,16 +110,9 @@ std::vector<std::unique_ptr<Case>> cases;
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    int qargc = 1;
-    char qname[] = "activity-report-bench";
-    char* qargv[] = {qname, nullptr};
-    QApplication app(qargc, qargv);
+    const auto app = bench::offscreenApplication("activity-report-bench");
     storage::install();
-    if (storage::sqlite().code != 0) {
-        std::cerr << storage::sqlite().text << "\n";
-        return 2;
-    }
+    if (!bench::sqliteLoaded()) return 2;
     const fs::path old = fs::current_path();
     ActivityReportBind(true);
     for (int members : {100, 1000}) {

@@ -17,6 +17,13 @@
 
 namespace bench {
 
+// Whether the storage has its SQLite library; when not, why, on stderr.
+inline bool sqliteLoaded() {
+    if (storage::sqlite().code == 0) return true;
+    std::cerr << storage::sqlite().text << "\n";
+    return false;
+}
+
 // Makes DIR/Clanovi.sqlite with the fixture tool once; later runs reuse it.
 inline bool makeDatabase(const std::filesystem::path& dir, int members, int clubs,
                          int activities = 1) {

@@ -18,7 +18,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -157,16 +156,9 @@ double peakResidentMiB() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    int qargc = 1;
-    char qname[] = "card-bench";
-    char* qargv[] = {qname, nullptr};
-    QApplication app(qargc, qargv);
+    const auto app = bench::offscreenApplication("card-bench");
     storage::install();
-    if (storage::sqlite().code != 0) {
-        std::cerr << storage::sqlite().text << "\n";
-        return 2;
-    }
+    if (!bench::sqliteLoaded()) return 2;
     // One club of 1 000 members, copied with a photo for each.
     const fs::path fixture = fs::path(CLANOVI_BENCH_DATA) / "club-1000";
     if (!bench::makeDatabase(fixture, Members, 1)) return 2;

@@ -91,15 +91,10 @@ Display display(HarnessTitle);
 const char* const Columns = "P1_SIP,P1_NPD,P1_ADR,P1_SJD,P1_BRG,P1_DAR,P1_TEL,P1_FAX,P1_WEB,P1_EML";
 
 // --- one database and the list window open on it.
-struct Case {
-    std::string dir;
-    int size = 0;
-    std::unique_ptr<Raw> raw;
-    int window = 0;    // the open list (0: none)
+struct Case : bench::WindowCase {
     int pageRows = 0;  // rows the list shows
     int list = 0, codeEntry = 0, nameEntry = 0, nameTab = 0, codeTab = 0;
     std::string names[2];  // two names to locate, Windows-1250 as stored
-    int closedBefore = 0;
     // The raw page-down walk, per order (code, name): the last row read.
     std::string lastName[2];
     std::int64_t lastCode[2] = {0, 0};
@@ -169,36 +164,17 @@ double rawNextPage(Case* c, bool byName) {
 std::map<std::string, Samples>& samples = bench::samples();
 
 std::vector<std::unique_ptr<Case>> cases;
-Case* current = nullptr;  // the case whose directory is the current one
 
-void enter(Case* c) {
-    if (current == c) return;
-    if (current && current->window) {
-        rt::input(current->window, rt::Input{rt::Input::Kind::Close});
-        display.waitClosed(current->closedBefore + 1);
-        rt::joinAllThreads();
-        current->window = 0;
-    }
-    storage::closeAllConnections();  // connections are per database name: a new directory
-    fs::current_path(c->dir);
-    current = c;
-}
-
-// Starts BrowsePLAND on a thread of its own; the time from the start of the
-// procedure to its first page at the display.
+// Starts BrowsePLAND as the frame's menu item does; the time from the start
+// of the procedure to its first page at the display.
 double openWindow(Case* c) {
-    display.arm([](const rt::WindowView& v) {
-        const rt::ListPayload* l = listOf(v);
-        return l && !l->rows.empty();
-    });
-    c->closedBefore = display.closedCount();
-    // Timed from where the frame's menu item starts the procedure: the new
-    // thread and its stack are part of opening the list.
-    const auto t0 = Clock::now();
-    rt::startProcedure([] { BrowsePLAND(); }, 50000);
-    const auto shown = display.wait();
-    rt::ViewPtr v = display.last();
-    c->window = v->id;
+    const auto [v, seconds] = bench::startWindow(
+        display, *c,
+        [](const rt::WindowView& v) {
+            const rt::ListPayload* l = listOf(v);
+            return l && !l->rows.empty();
+        },
+        [] { BrowsePLAND(); }, 50000);
     c->pageRows = static_cast<int>(listOf(*v)->rows.size());
     int entries = 0, tabs = 0;
     for (const auto& k : v->controls) {
@@ -207,20 +183,10 @@ double openWindow(Case* c) {
         if (k.kind == rt::ControlKind::Tab) (tabs++ == 0 ? c->codeTab : c->nameTab) = k.id;
     }
     rt::waitIdle(10000);
-    return std::chrono::duration<double>(shown - t0).count();
+    return seconds;
 }
 
-void closeWindow(Case* c) {
-    rt::input(c->window, rt::Input{rt::Input::Kind::Close});
-    display.waitClosed(c->closedBefore + 1);
-    rt::joinAllThreads();
-    c->window = 0;
-}
-
-void ensureOpen(Case* c) {
-    enter(c);
-    if (!c->window) openWindow(c);
-}
+bench::WindowCases<Case> windows(display, openWindow);
 
 void send(Case* c, rt::Input in) {
     rt::input(c->window, std::move(in));
@@ -247,22 +213,8 @@ rt::Input key(int k) {
 
 // --- ours
 void oursOpen(benchmark::State& state, Case* c, Samples& into) {
-    enter(c);
-    if (c->window) closeWindow(c);
-    double raw = 0;
     // pageRows is known from the first opening on: the pairing starts there.
-    display.pair([c, &raw] {
-        if (c->pageRows) raw = rawFirstPage(c);
-    });
-    for (auto _ : state) {
-        const double t = openWindow(c);
-        if (raw > 0)
-            sample(state, into, t, raw);
-        else
-            state.SetIterationTime(t);
-        closeWindow(c);
-    }
-    display.pair(nullptr);
+    windows.timeOpening(state, c, into, [c] { return c->pageRows ? rawFirstPage(c) : 0.0; });
 }
 
 // Types the n-th value into the locator entry; Enter until the located page
@@ -283,7 +235,7 @@ double locateOnce(Case* c, bool byName, int n) {
 }
 
 void oursLocate(benchmark::State& state, Case* c, bool byName, Samples& into) {
-    ensureOpen(c);
+    windows.ensureOpen(c);
     chooseTab(c, byName);
     int i = 0;
     int n = 0;
@@ -314,7 +266,7 @@ void top(Case* c) {
 }
 
 void oursPageDown(benchmark::State& state, Case* c, bool byName, Samples& into) {
-    ensureOpen(c);
+    windows.ensureOpen(c);
     chooseTab(c, byName);
     send(c, rt::Input{rt::Input::Kind::Focus, c->list});
     // Both walks from the top, ours and the raw one beside it: the same pages.
@@ -341,7 +293,7 @@ void oursPageDown(benchmark::State& state, Case* c, bool byName, Samples& into) 
 // The window layer's own share: a focus change, which reads nothing, from
 // the input to the redrawn window at the display.
 void oursRoundTrip(benchmark::State& state, Case* c) {
-    ensureOpen(c);
+    windows.ensureOpen(c);
     chooseTab(c, false);
     int i = 0;
     for (auto _ : state) {
@@ -422,7 +374,7 @@ struct Harness {
 
 // Runs body with a fresh harness on a procedure thread and waits for it.
 void onHarness(Case* c, const std::function<void(Harness&)>& body) {
-    ensureOpen(c);  // the list window tells the page height the harness must fill
+    windows.ensureOpen(c);  // the list window tells the page height the harness must fill
     rt::waitIdle(10000);
     std::promise<void> done;
     rt::startProcedure(
@@ -483,7 +435,7 @@ void browsePageDown(benchmark::State& state, Case* c, bool byName, Samples& into
 
 // --- raw, alone in a tight loop (a page-down walk from the top, as ours)
 void rawLoop(benchmark::State& state, Case* c, const std::function<double(int)>& run) {
-    ensureOpen(c);
+    windows.ensureOpen(c);
     c->walking[0] = c->walking[1] = false;
     int i = 0;
     for (auto _ : state) state.SetIterationTime(run(i++) / 1e6);
@@ -497,19 +449,10 @@ const char* const BrowseFigures[] = {"locate_code_order", "page_down_code_order"
 
 void registerCase(Case* c) {
     const std::string size = "_" + std::to_string(c->size);
-    auto add = [](const std::string& name, int iterations, auto f) {
-        benchmark::RegisterBenchmark(name.c_str(), f)
-            ->UseManualTime()
-            ->Iterations(iterations)
-            ->Unit(benchmark::kMicrosecond);
-    };
     // ours (with its paired raw run) and the raw statement alone in a loop.
     auto reg = [&](const char* fig, int iterations, auto ours, std::function<double(int)> raw) {
-        const std::string base = std::string("PLAND_") + fig + size;
-        Samples* into = &samples[base];
-        add(base + "/ours", iterations, [ours, into](benchmark::State& s) { ours(s, *into); });
-        add(base + "/raw_loop", iterations * 10,
-            [c, raw](benchmark::State& s) { rawLoop(s, c, raw); });
+        bench::registerPaired(std::string("PLAND_") + fig + size, iterations, ours,
+                              [c, raw](benchmark::State& s) { rawLoop(s, c, raw); });
     };
     // Page downs from the top: fewer than the 1 000 rows hold.
     reg(
@@ -529,8 +472,8 @@ void registerCase(Case* c) {
         [c](int) { return rawNextPage(c, true); });
     auto browse = [&](const char* fig, int iterations, auto ours) {
         Samples* into = &samples[std::string("PLAND_") + fig + "_browse" + size];
-        add(std::string("PLAND_") + fig + "_browse" + size + "/ours", iterations,
-            [ours, into](benchmark::State& s) { ours(s, *into); });
+        bench::registerTimed(std::string("PLAND_") + fig + "_browse" + size + "/ours", iterations,
+                             [ours, into](benchmark::State& s) { ours(s, *into); });
     };
     browse(BrowseFigures[0], 40,
            [c](benchmark::State& s, Samples& i) { browseLocate(s, c, false, i); });
@@ -540,8 +483,8 @@ void registerCase(Case* c) {
            [c](benchmark::State& s, Samples& i) { browseLocate(s, c, true, i); });
     browse(BrowseFigures[3], 20,
            [c](benchmark::State& s, Samples& i) { browsePageDown(s, c, true, i); });
-    add("PLAND_window_round_trip" + size + "/ours", 40,
-        [c](benchmark::State& s) { oursRoundTrip(s, c); });
+    bench::registerTimed("PLAND_window_round_trip" + size + "/ours", 40,
+                         [c](benchmark::State& s) { oursRoundTrip(s, c); });
 }
 
 bool makeFixture(const std::string& dir, int clubs) {
@@ -549,20 +492,12 @@ bool makeFixture(const std::string& dir, int clubs) {
 }
 
 std::unique_ptr<Case> makeCase(const std::string& dir, int size) {
-    auto c = std::make_unique<Case>();
-    c->dir = dir;
-    c->size = size;
-    c->raw = std::make_unique<Raw>((fs::path(dir) / "Clanovi.sqlite").string());
+    auto c = bench::newCase<Case>(dir, size);
     // Two names to locate: the middle one and the one a quarter in.
-    for (int i = 0; i < 2; ++i) {
-        sqlite3_stmt* s = c->raw->stmt(
-            "SELECT P1_NPD FROM PLAND ORDER BY P1_NPD COLLATE NOCASE, P1_SIP LIMIT 1 OFFSET ?");
-        c->raw->api().bind_int(s, 1, i ? size / 4 : size / 2);
-        if (c->raw->api().step(s) == SQLITE_ROW)
-            c->names[i].assign(reinterpret_cast<const char*>(c->raw->api().column_text(s, 0)),
-                               static_cast<std::size_t>(c->raw->api().column_bytes(s, 0)));
-        c->raw->api().reset(s);
-    }
+    for (int i = 0; i < 2; ++i)
+        c->names[i] = c->raw->textAt(
+            "SELECT P1_NPD FROM PLAND ORDER BY P1_NPD COLLATE NOCASE, P1_SIP LIMIT 1 OFFSET ?",
+            i ? size / 4 : size / 2);
     return c;
 }
 
@@ -571,10 +506,7 @@ std::unique_ptr<Case> makeCase(const std::string& dir, int size) {
 int main(int argc, char** argv) {
     std::vector<char*> args;
     if (int status = 0; bench::runsAsParent(argc, argv, args, status)) return status;
-    if (storage::sqlite().code != 0) {
-        std::cerr << storage::sqlite().text << "\n";
-        return 2;
-    }
+    if (!bench::sqliteLoaded()) return 2;
     const std::string small = std::string(CLANOVI_BENCH_DATA) + "/small";
     const std::string large = std::string(CLANOVI_BENCH_DATA) + "/clubs-100000";
     if (!makeFixture(small, 1000) || !makeFixture(large, 100000)) {
@@ -588,17 +520,11 @@ int main(int argc, char** argv) {
             cases.push_back(makeCase(large, 100000));
             for (auto& c : cases) registerCase(c.get());
         },
-        [] {
-            if (current && current->window) closeWindow(current);
-        });
+        [] { windows.closeCurrent(); });
 
     std::printf("\n");
     const auto print = bench::printPaired;
-    for (auto& c : cases)
-        for (const char* fig : Figures) {
-            const std::string name = std::string("PLAND_") + fig + "_" + std::to_string(c->size);
-            print(name, name + "/raw_loop");
-        }
+    bench::printPairedFigures("PLAND_", Figures, {1000, 100000});
     for (auto& c : cases)
         for (const char* fig : BrowseFigures) {
             const std::string size = "_" + std::to_string(c->size);
@@ -612,10 +538,7 @@ int main(int argc, char** argv) {
                         name.substr(0, name.size() - 5).c_str(), o->second);
     }
     const auto growth = bench::printSampleGrowth;
-    for (const char* fig : Figures) {
-        const std::string name = std::string("PLAND_") + fig;
-        growth(name, name + "_1000", name + "_100000");
-    }
+    bench::printFiguresGrowth("PLAND_", Figures, 1000, 100000);
     for (const char* fig : BrowseFigures) {
         const std::string name = std::string("PLAND_") + fig + "_browse";
         growth(name, name + "_1000", name + "_100000");

@@ -133,10 +133,7 @@ void registerCase(Case* c) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (storage::sqlite().code != 0) {
-        std::cerr << storage::sqlite().text << "\n";
-        return 2;
-    }
+    if (!bench::sqliteLoaded()) return 2;
     storage::install();
     GlobalErrors().Init(&GlobalErrorStatus);
     for (int n : Sizes) {

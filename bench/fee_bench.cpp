@@ -122,10 +122,7 @@ void RawRun(benchmark::State& state, Case* c) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (storage::sqlite().code != 0) {
-        std::cerr << storage::sqlite().text << "\n";
-        return 2;
-    }
+    if (!bench::sqliteLoaded()) return 2;
     storage::install();
     for (int size : {1000, 10000}) {
         auto c = std::make_unique<Case>();

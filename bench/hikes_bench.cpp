@@ -59,13 +59,8 @@ const std::array<ListOf, 3> Lists = {{
      "WHERE M1_SIF > ? ", 1},
 }};
 
-struct Case {
-    std::string dir;
-    int size = 0;
-    std::unique_ptr<bench::Raw> raw;
-    int window = 0;
+struct Case : bench::WindowCase {
     std::array<int, 3> control{}, pageRows{};
-    int closedBefore = 0;
     // The raw walk per list: the last row's keyset values.
     std::array<std::vector<std::int64_t>, 3> last;
 };
@@ -132,69 +127,33 @@ double rawNextPage(Case* c, int l) {
 }
 
 std::vector<std::unique_ptr<Case>> cases;
-Case* current = nullptr;
 
-void closeWindow(Case* c) {
-    rt::input(c->window, rt::Input{rt::Input::Kind::Close});
-    display.waitClosed(c->closedBefore + 1);
-    rt::joinAllThreads();
-    c->window = 0;
-}
-
-void enter(Case* c) {
-    if (current == c) return;
-    if (current && current->window) closeWindow(current);
-    storage::closeAllConnections();  // connections are per database name: a new directory
-    fs::current_path(c->dir);
-    current = c;
-}
-
-// Starts BrowseANGAZOV on a thread of its own as the menu does; the time
-// until all three lists show their first page.
+// Starts BrowseANGAZOV as the menu does; the time until all three lists
+// show their first page.
 double openWindow(Case* c) {
-    display.arm([](const rt::WindowView& v) {
-        for (const ListOf& o : Lists) {
-            const rt::ListPayload* l = listNamed(v, o.control);
-            if (!l || l->rows.empty()) return false;
-        }
-        return true;
-    });
-    c->closedBefore = display.closedCount();
-    const auto t0 = Clock::now();
-    rt::startProcedure([] { BrowseANGAZOV(); }, 25000);
-    const auto shown = display.wait();
-    rt::ViewPtr v = display.last();
-    c->window = v->id;
+    const auto [v, seconds] = bench::startWindow(
+        display, *c,
+        [](const rt::WindowView& v) {
+            for (const ListOf& o : Lists) {
+                const rt::ListPayload* l = listNamed(v, o.control);
+                if (!l || l->rows.empty()) return false;
+            }
+            return true;
+        },
+        [] { BrowseANGAZOV(); }, 25000);
     for (std::size_t l = 0; l < Lists.size(); ++l) {
         c->pageRows[l] = static_cast<int>(listNamed(*v, Lists[l].control)->rows.size());
         for (const auto& k : v->controls)
             if (named(k, Lists[l].control)) c->control[l] = k.id;
     }
     rt::waitIdle(10000);
-    return std::chrono::duration<double>(shown - t0).count();
+    return seconds;
 }
 
-void ensureOpen(Case* c) {
-    enter(c);
-    if (!c->window) openWindow(c);
-}
+bench::WindowCases<Case> windows(display, openWindow);
 
 void oursOpen(benchmark::State& state, Case* c, Samples& into) {
-    enter(c);
-    if (c->window) closeWindow(c);
-    double raw = 0;
-    display.pair([c, &raw] {
-        if (c->pageRows[0]) raw = rawOpen(c);
-    });
-    for (auto _ : state) {
-        const double t = openWindow(c);
-        if (raw > 0)
-            bench::sample(state, into, t, raw);
-        else
-            state.SetIterationTime(t);
-        closeWindow(c);
-    }
-    display.pair(nullptr);
+    windows.timeOpening(state, c, into, [c] { return c->pageRows[0] ? rawOpen(c) : 0.0; });
 }
 
 std::string firstCells(const rt::WindowView& v, const char* control) {
@@ -226,7 +185,7 @@ void top(Case* c, int l) {
 // Page downs from the top, and back to the top before the list ends: the
 // counters' list (30 clubs) holds one page down.
 void oursPageDown(benchmark::State& state, Case* c, int l, Samples& into) {
-    ensureOpen(c);
+    windows.ensureOpen(c);
     rt::input(c->window,
               rt::Input{rt::Input::Kind::Focus, c->control[static_cast<std::size_t>(l)]});
     rt::waitIdle(10000);
@@ -256,22 +215,17 @@ const char* const Figures[] = {"open_list", "page_down_activities", "page_down_c
 
 void registerCase(Case* c) {
     const std::string size = "_" + std::to_string(c->size);
-    auto add = [](const std::string& name, int iterations, auto f) {
-        benchmark::RegisterBenchmark(name.c_str(), f)
-            ->UseManualTime()
-            ->Iterations(iterations)
-            ->Unit(benchmark::kMicrosecond);
-    };
     {
         const std::string base = std::string("ANGAZOV_") + Figures[0] + size;
         Samples* into = &bench::samples()[base];
-        add(base + "/ours", 20, [c, into](benchmark::State& s) { oursOpen(s, c, *into); });
+        bench::registerTimed(base + "/ours", 20,
+                             [c, into](benchmark::State& s) { oursOpen(s, c, *into); });
     }
     for (int l = 0; l < 3; ++l) {
         const std::string base = std::string("ANGAZOV_") + Figures[l + 1] + size;
         Samples* into = &bench::samples()[base];
-        add(base + "/ours", 20,
-            [c, l, into](benchmark::State& s) { oursPageDown(s, c, l, *into); });
+        bench::registerTimed(base + "/ours", 20,
+                             [c, l, into](benchmark::State& s) { oursPageDown(s, c, l, *into); });
     }
 }
 
@@ -280,10 +234,7 @@ void registerCase(Case* c) {
 int main(int argc, char** argv) {
     std::vector<char*> args;
     if (int status = 0; bench::runsAsParent(argc, argv, args, status)) return status;
-    if (storage::sqlite().code != 0) {
-        std::cerr << storage::sqlite().text << "\n";
-        return 2;
-    }
+    if (!bench::sqliteLoaded()) return 2;
     const std::string small = std::string(CLANOVI_BENCH_DATA) + "/activities-1000";
     const std::string large = std::string(CLANOVI_BENCH_DATA) + "/activities-100000";
     if (!bench::makeDatabase(small, 1000, 30, 1) || !bench::makeDatabase(large, 1000, 30, 100)) {
@@ -294,28 +245,16 @@ int main(int argc, char** argv) {
         argc, argv, "hikes-bench", display,
         [&] {
             for (auto [dir, size] : {std::pair{small, 1000}, std::pair{large, 100000}}) {
-                auto c = std::make_unique<Case>();
-                c->dir = dir;
-                c->size = size;
-                c->raw = std::make_unique<bench::Raw>((fs::path(dir) / "Clanovi.sqlite").string());
+                auto c = bench::newCase<Case>(dir, size);
                 registerCase(c.get());
                 cases.push_back(std::move(c));
             }
         },
-        [] {
-            if (current && current->window) closeWindow(current);
-        });
+        [] { windows.closeCurrent(); });
 
     std::printf("\n");
-    for (auto& c : cases)
-        for (const char* fig : Figures) {
-            const std::string name = std::string("ANGAZOV_") + fig + "_" + std::to_string(c->size);
-            bench::printPaired(name, name + "/raw_loop");
-        }
-    for (const char* fig : Figures) {
-        const std::string name = std::string("ANGAZOV_") + fig;
-        bench::printSampleGrowth(name, name + "_1000", name + "_100000");
-    }
+    bench::printPairedFigures("ANGAZOV_", Figures, {1000, 100000});
+    bench::printFiguresGrowth("ANGAZOV_", Figures, 1000, 100000);
     cases.clear();
     benchmark::Shutdown();
     return 0;

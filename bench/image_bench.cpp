@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/jpeg_support.h"
 #include "runtime/image/image.h"
 
 namespace {
@@ -49,29 +50,7 @@ std::vector<std::uint8_t> photo() {
 }
 
 Bytes jpegOf(const std::vector<std::uint8_t>& rgb) {
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* mem = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &mem, &size);
-    c.image_width = W;
-    c.image_height = H;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 85, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = const_cast<std::uint8_t*>(rgb.data()) + c.next_scanline * W * 3;
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    Bytes out(mem, mem + size);
-    jpeg_destroy_compress(&c);
-    std::free(mem);
-    return out;
+    return bench::jpegOf(rgb, W, H, 85);
 }
 
 Bytes pngOf(const std::vector<std::uint8_t>& rgb) {

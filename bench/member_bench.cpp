@@ -60,15 +60,10 @@ const Order Orders[2] = {
      3},
 };
 
-struct Case {
-    std::string dir;
-    int size = 0;
-    std::unique_ptr<bench::Raw> raw;
-    int window = 0;  // the open list (0: none)
+struct Case : bench::WindowCase {
     int pageRows = 0;
     int list = 0, surnameTab = 0, clubTab = 0, surnameEntry = 0;
     std::string names[2];  // two surnames to locate, Windows-1250 as stored
-    int closedBefore = 0;
     // The raw page-down walk, per order: the last row's key and code.
     std::string lastKey[2];
     std::int64_t lastCode[2] = {0, 0};
@@ -120,36 +115,17 @@ double rawNextPage(Case* c, int o) {
 }
 
 std::vector<std::unique_ptr<Case>> cases;
-Case* current = nullptr;  // the case whose directory is the current one
 
-void closeWindow(Case* c) {
-    rt::input(c->window, rt::Input{rt::Input::Kind::Close});
-    display.waitClosed(c->closedBefore + 1);
-    rt::joinAllThreads();
-    c->window = 0;
-}
-
-void enter(Case* c) {
-    if (current == c) return;
-    if (current && current->window) closeWindow(current);
-    storage::closeAllConnections();  // connections are per database name: a new directory
-    fs::current_path(c->dir);
-    current = c;
-}
-
-// Starts BrowseCLANOVI on a thread of its own as the menu does; the time from
-// the start of the procedure to its first page at the display.
+// Starts BrowseCLANOVI as the menu does; the time from the start of the
+// procedure to its first page at the display.
 double openWindow(Case* c) {
-    display.arm([](const rt::WindowView& v) {
-        const rt::ListPayload* l = bench::listOf(v);
-        return l && !l->rows.empty();
-    });
-    c->closedBefore = display.closedCount();
-    const auto t0 = Clock::now();
-    rt::startProcedure([] { BrowseCLANOVI(); }, 50000);
-    const auto shown = display.wait();
-    rt::ViewPtr v = display.last();
-    c->window = v->id;
+    const auto [v, seconds] = bench::startWindow(
+        display, *c,
+        [](const rt::WindowView& v) {
+            const rt::ListPayload* l = bench::listOf(v);
+            return l && !l->rows.empty();
+        },
+        [] { BrowseCLANOVI(); }, 50000);
     c->pageRows = static_cast<int>(bench::listOf(*v)->rows.size());
     for (const auto& k : v->controls) {
         if (k.kind == rt::ControlKind::List) c->list = k.id;
@@ -158,13 +134,10 @@ double openWindow(Case* c) {
         if (k.kind == rt::ControlKind::Tab && k.text == "Šifra PD") c->clubTab = k.id;
     }
     rt::waitIdle(10000);
-    return std::chrono::duration<double>(shown - t0).count();
+    return seconds;
 }
 
-void ensureOpen(Case* c) {
-    enter(c);
-    if (!c->window) openWindow(c);
-}
+bench::WindowCases<Case> windows(display, openWindow);
 
 void chooseTab(Case* c, int order) {
     rt::input(c->window, rt::Input{rt::Input::Kind::TabChosen, order ? c->surnameTab : c->clubTab});
@@ -173,21 +146,7 @@ void chooseTab(Case* c, int order) {
 
 // --- ours
 void oursOpen(benchmark::State& state, Case* c, Samples& into) {
-    enter(c);
-    if (c->window) closeWindow(c);
-    double raw = 0;
-    display.pair([c, &raw] {
-        if (c->pageRows) raw = rawFirstPage(c);
-    });
-    for (auto _ : state) {
-        const double t = openWindow(c);
-        if (raw > 0)
-            bench::sample(state, into, t, raw);
-        else
-            state.SetIterationTime(t);
-        closeWindow(c);
-    }
-    display.pair(nullptr);
+    windows.timeOpening(state, c, into, [c] { return c->pageRows ? rawFirstPage(c) : 0.0; });
 }
 
 // Types the n-th surname; Enter until the located page is shown.
@@ -205,7 +164,7 @@ double locateOnce(Case* c, int n) {
 }
 
 void oursLocate(benchmark::State& state, Case* c, Samples& into) {
-    ensureOpen(c);
+    windows.ensureOpen(c);
     chooseTab(c, 1);
     int i = 0, n = 0;
     double raw = 0;
@@ -239,7 +198,7 @@ void top(Case* c) {
 }
 
 void oursPageDown(benchmark::State& state, Case* c, int order, Samples& into) {
-    ensureOpen(c);
+    windows.ensureOpen(c);
     chooseTab(c, order);
     rt::input(c->window, rt::Input{rt::Input::Kind::Focus, c->list});
     auto fromTop = [c, order] {
@@ -263,7 +222,7 @@ void oursPageDown(benchmark::State& state, Case* c, int order, Samples& into) {
 }
 
 void rawLoop(benchmark::State& state, Case* c, const std::function<double(int)>& run) {
-    ensureOpen(c);
+    windows.ensureOpen(c);
     c->walking[0] = c->walking[1] = false;
     int i = 0;
     for (auto _ : state) state.SetIterationTime(run(i++) / 1e6);
@@ -274,18 +233,9 @@ const char* const Figures[] = {"open_list", "locate_surname_order", "page_down_c
 
 void registerCase(Case* c) {
     const std::string size = "_" + std::to_string(c->size);
-    auto add = [](const std::string& name, int iterations, auto f) {
-        benchmark::RegisterBenchmark(name.c_str(), f)
-            ->UseManualTime()
-            ->Iterations(iterations)
-            ->Unit(benchmark::kMicrosecond);
-    };
     auto reg = [&](const char* fig, int iterations, auto ours, std::function<double(int)> raw) {
-        const std::string base = std::string("CLANOVI_") + fig + size;
-        Samples* into = &bench::samples()[base];
-        add(base + "/ours", iterations, [ours, into](benchmark::State& s) { ours(s, *into); });
-        add(base + "/raw_loop", iterations * 10,
-            [c, raw](benchmark::State& s) { rawLoop(s, c, raw); });
+        bench::registerPaired(std::string("CLANOVI_") + fig + size, iterations, ours,
+                              [c, raw](benchmark::State& s) { rawLoop(s, c, raw); });
     };
     reg(
         Figures[0], 20, [c](benchmark::State& s, Samples& i) { oursOpen(s, c, i); },
@@ -303,21 +253,13 @@ void registerCase(Case* c) {
 }
 
 std::unique_ptr<Case> makeCase(const std::string& dir, int size) {
-    auto c = std::make_unique<Case>();
-    c->dir = dir;
-    c->size = size;
-    c->raw = std::make_unique<bench::Raw>((fs::path(dir) / "Clanovi.sqlite").string());
+    auto c = bench::newCase<Case>(dir, size);
     // Two surnames to locate: the one in the middle of the order and the one
     // a quarter in.
-    for (int i = 0; i < 2; ++i) {
-        sqlite3_stmt* s = c->raw->stmt(
-            "SELECT M1_PRE FROM CLANOVI ORDER BY M1_PRE COLLATE NOCASE, M1_SIF LIMIT 1 OFFSET ?");
-        c->raw->api().bind_int(s, 1, i ? size / 4 : size / 2);
-        if (c->raw->api().step(s) == SQLITE_ROW)
-            c->names[i].assign(reinterpret_cast<const char*>(c->raw->api().column_text(s, 0)),
-                               static_cast<std::size_t>(c->raw->api().column_bytes(s, 0)));
-        c->raw->api().reset(s);
-    }
+    for (int i = 0; i < 2; ++i)
+        c->names[i] = c->raw->textAt(
+            "SELECT M1_PRE FROM CLANOVI ORDER BY M1_PRE COLLATE NOCASE, M1_SIF LIMIT 1 OFFSET ?",
+            i ? size / 4 : size / 2);
     return c;
 }
 
@@ -326,10 +268,7 @@ std::unique_ptr<Case> makeCase(const std::string& dir, int size) {
 int main(int argc, char** argv) {
     std::vector<char*> args;
     if (int status = 0; bench::runsAsParent(argc, argv, args, status)) return status;
-    if (storage::sqlite().code != 0) {
-        std::cerr << storage::sqlite().text << "\n";
-        return 2;
-    }
+    if (!bench::sqliteLoaded()) return 2;
     // The fixtures the storage benchmark reads as well.
     const std::string small = std::string(CLANOVI_BENCH_DATA) + "/small";
     const std::string large = std::string(CLANOVI_BENCH_DATA) + "/members-20000";
@@ -344,20 +283,11 @@ int main(int argc, char** argv) {
             cases.push_back(makeCase(large, 20000));
             for (auto& c : cases) registerCase(c.get());
         },
-        [] {
-            if (current && current->window) closeWindow(current);
-        });
+        [] { windows.closeCurrent(); });
 
     std::printf("\n");
-    for (auto& c : cases)
-        for (const char* fig : Figures) {
-            const std::string name = std::string("CLANOVI_") + fig + "_" + std::to_string(c->size);
-            bench::printPaired(name, name + "/raw_loop");
-        }
-    for (const char* fig : Figures) {
-        const std::string name = std::string("CLANOVI_") + fig;
-        bench::printSampleGrowth(name, name + "_1000", name + "_20000");
-    }
+    bench::printPairedFigures("CLANOVI_", Figures, {1000, 20000});
+    bench::printFiguresGrowth("CLANOVI_", Figures, 1000, 20000);
     cases.clear();
     benchmark::Shutdown();
     return 0;

@@ -43,6 +43,7 @@
 
 #include "bench/bench_support.h"
 #include "bench/photo_support.h"
+#include "bench/window_bench.h"
 #include "core/startup/program.h"
 #include "core/storage/storage.h"
 #include "framework/globals.h"
@@ -61,78 +62,11 @@ constexpr int Samples = 41, Untimed = 5;
 constexpr double LimitMicros = 50000;
 constexpr auto AsleepAfter = std::chrono::milliseconds(3);
 
-// --- the display: the time the first view that passes the armed test arrives.
-class Display : public rt::Backend {
-  public:
-    using Test = std::function<bool(const rt::WindowView&)>;
-    void show(rt::ViewPtr v) override {
-        const auto t = Clock::now();
-        std::lock_guard g(m_);
-        if (v->kind != rt::WindowKind::Child) return;
-        last_ = v;
-        for (Armed& a : armed_)
-            if (!a.hit && a.test(*v)) a.hit = t;
-        cv_.notify_all();
-    }
-    void closed(int) override {
-        std::lock_guard g(m_);
-        ++closed_;
-        cv_.notify_all();
-    }
-    void dialog(int, const rt::DialogRequest& r) override {
-        std::cerr << "unexpected message: " << r.message.title << ": " << r.message.text << "\n";
-        std::exit(3);
-    }
-    void dialogClosed(int) override {}
-    void beep() override {}
-    void status(int, const std::string&) override {}
-
-    // Arms tests; wait(i) gives the time test i was first met.
-    void arm(std::vector<Test> tests) {
-        std::lock_guard g(m_);
-        armed_.clear();
-        for (auto& t : tests) armed_.push_back({std::move(t), std::nullopt});
-    }
-    Clock::time_point wait(std::size_t i) {
-        std::unique_lock g(m_);
-        if (!cv_.wait_for(g, std::chrono::seconds(30), [&] { return armed_[i].hit.has_value(); })) {
-            std::cerr << "the view did not come within 30 s\n";
-            std::exit(3);
-        }
-        return *armed_[i].hit;
-    }
-    rt::ViewPtr last() {
-        std::lock_guard g(m_);
-        return last_;
-    }
-    void waitClosed(int count) {
-        std::unique_lock g(m_);
-        cv_.wait_for(g, std::chrono::seconds(30), [&] { return closed_ >= count; });
-    }
-    int closedCount() {
-        std::lock_guard g(m_);
-        return closed_;
-    }
-
-  private:
-    struct Armed {
-        Test test;
-        std::optional<Clock::time_point> hit;
-    };
-    std::mutex m_;
-    std::condition_variable cv_;
-    std::vector<Armed> armed_;
-    rt::ViewPtr last_;
-    int closed_ = 0;
-};
+using bench::Display;
+using bench::listOf;
 
 Display display;
 
-const rt::ListPayload* listOf(const rt::WindowView& v) {
-    for (const auto& c : v.controls)
-        if (c.kind == rt::ControlKind::List) return c.list();
-    return nullptr;
-}
 const rt::ImagePayload* pictureOf(const rt::WindowView& v) {
     for (const auto& c : v.controls)
         if (c.kind == rt::ControlKind::Image) return c.image();
@@ -187,7 +121,7 @@ std::vector<double> timed(int k, std::vector<Display::Test> tests) {
     rt::waitIdle(10000);
     std::this_thread::sleep_for(AsleepAfter);
     const std::size_t n = tests.size();
-    display.arm(std::move(tests));
+    display.armAll(std::move(tests));
     const auto t0 = Clock::now();
     rt::input(window, key(k));
     std::vector<double> us;
@@ -256,10 +190,7 @@ void print(const std::string& name, double ours, double raw, const std::string& 
 }  // namespace
 
 int main() {
-    if (storage::sqlite().code != 0) {
-        std::cerr << storage::sqlite().text << "\n";
-        return 2;
-    }
+    if (!bench::sqliteLoaded()) return 2;
     const fs::path fixture = fs::path(CLANOVI_BENCH_DATA) / "small";
     if (!bench::makeDatabase(fixture, 1000, 1000)) {
         std::cerr << "could not make the fixture\n";

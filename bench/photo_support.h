@@ -2,11 +2,6 @@
 // What the photo benchmarks share: a photo-like JPEG (gradients, detail and
 // noise) and a copy of a fixture database where every member has a photo
 // of his own (each file a link to one picture, so the disk holds one).
-#include <cstddef>
-#include <cstdio>
-// jpeglib.h needs size_t and FILE declared first.
-#include <jpeglib.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -18,6 +13,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/jpeg_support.h"
 
 namespace bench {
 
@@ -37,34 +33,13 @@ inline std::vector<std::uint8_t> photoJpeg(int w, int h, int quality) {
                 rgb[(static_cast<std::size_t>(y) * w + x) * 3 + c] =
                     static_cast<std::uint8_t>(std::clamp(v[c] + noise, 0, 255));
         }
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* mem = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &mem, &size);
-    c.image_width = w;
-    c.image_height = h;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, quality, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = rgb.data() + static_cast<std::size_t>(c.next_scanline) * w * 3;
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    std::vector<std::uint8_t> out(mem, mem + size);
-    jpeg_destroy_compress(&c);
-    std::free(mem);
-    return out;
+    return jpegOf(rgb, w, h, quality);
 }
 
 // --- the two databases: a copy of the fixture with a photo for every
 // member, and one without.
-class Raw : public RawConnection {
+// The connection that writes a copy: the members' codes, a statement run once.
+class CopyConnection : public RawConnection {
   public:
     using RawConnection::RawConnection;
     std::vector<std::int64_t> codes() {
@@ -89,7 +64,7 @@ inline void makeCopy(const std::filesystem::path& from, const std::filesystem::p
     std::filesystem::create_directories(dir);
     std::filesystem::copy_file(from, dir / "Clanovi.sqlite",
                                std::filesystem::copy_options::overwrite_existing);
-    Raw raw((dir / "Clanovi.sqlite").string());
+    CopyConnection raw((dir / "Clanovi.sqlite").string());
     raw.run(photos ? "UPDATE CLANOVI SET M1_PUS = printf('%-60s', 'foto' || M1_SIF || '.jpg')"
                    : "UPDATE CLANOVI SET M1_PUS = printf('%-60s', '')");
     if (!photos) return;

@@ -5,7 +5,6 @@
 // pictures; the growth from 10 000 to 100 000; the first preview page drawn
 // (display list to pixels through QPainter, at the screen's resolution and
 // zoom 100) after the last page was made; and the memory a page holds.
-#include <QApplication>
 #include <filesystem>
 #include <memory>
 
@@ -107,16 +106,9 @@ std::vector<std::unique_ptr<Case>> cases;
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    int qargc = 1;
-    char qname[] = "report-bench";
-    char* qargv[] = {qname, nullptr};
-    QApplication app(qargc, qargv);
+    const auto app = bench::offscreenApplication("report-bench");
     storage::install();
-    if (storage::sqlite().code != 0) {
-        std::cerr << storage::sqlite().text << "\n";
-        return 2;
-    }
+    if (!bench::sqliteLoaded()) return 2;
     const fs::path old = fs::current_path();
     for (int members : {560, 5600}) {
         const std::string dir =

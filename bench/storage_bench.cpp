@@ -353,10 +353,7 @@ void registerCase(Case* c) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (storage::sqlite().code != 0) {
-        std::cerr << storage::sqlite().text << "\n";
-        return 2;
-    }
+    if (!bench::sqliteLoaded()) return 2;
     storage::install();
     const Fixture small{"small", 1000, 1000};
     const Fixture manyClubs{"clubs-100000", 1000, 100000};

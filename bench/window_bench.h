@@ -2,9 +2,11 @@
 // What the benchmarks of list windows share: a display that notes when the
 // page a figure waits for arrives (and runs the figure's raw statement at
 // that moment, on the window's thread), timed input to a window, the raw
-// connection that steps a statement's rows, the paired samples of each
-// figure with their medians, the "bench" and "growth" lines, and the run of
-// the program in processes of its own with the medians over them.
+// connection that steps a statement's rows, the cases of a benchmark with
+// the window open on one fixture at a time and its opening timed, the paired
+// samples of each figure with their medians, the "bench" and "growth" lines,
+// and the run of the program in processes of its own with the medians over
+// them.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -16,18 +18,23 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "bench/bench_support.h"
 #include "core/startup/program.h"
 #include "core/storage/sqlite_api.h"
+#include "core/storage/storage.h"
 #include "framework/globals.h"
 #include "framework/ini.h"
 #include "runtime/threads.h"
@@ -38,9 +45,9 @@ namespace bench {
 
 using Clock = std::chrono::steady_clock;
 
-// The display: records when a view that satisfies the armed test arrives.
-// Views of windows titled ignoredTitle (a harness that is never drawn) are
-// not looked at.
+// The display: records when a view that satisfies an armed test first
+// arrives. Views of windows titled ignoredTitle (a harness that is never
+// drawn) are not looked at.
 class Display : public rt::Backend {
   public:
     using Test = std::function<bool(const rt::WindowView&)>;
@@ -56,9 +63,11 @@ class Display : public rt::Backend {
             return;
         }
         last_ = v;
-        if (test_ && !hit_ && test_(*v)) {
-            hit_ = t;
-            if (paired_) paired_();  // the baseline, on this thread, now
+        for (std::size_t i = 0; i < armed_.size(); ++i) {
+            Armed& a = armed_[i];
+            if (a.hit || !a.test(*v)) continue;
+            a.hit = t;
+            if (i == 0 && paired_) paired_();  // the baseline, on this thread, now
             cv_.notify_all();
         }
     }
@@ -77,24 +86,29 @@ class Display : public rt::Backend {
     void status(int, const std::string&) override {}
 
     void arm(Test t) {
-        std::lock_guard g(m_);
-        test_ = std::move(t);
-        hit_.reset();
+        std::vector<Test> tests;
+        tests.push_back(std::move(t));
+        armAll(std::move(tests));
     }
-    // Runs on the window's thread each time an armed view arrives.
+    // Several tests at once: wait(i) is when test i was first met.
+    void armAll(std::vector<Test> tests) {
+        std::lock_guard g(m_);
+        armed_.clear();
+        for (Test& t : tests) armed_.push_back({std::move(t), std::nullopt});
+    }
+    // Runs on the window's thread each time the first armed test is met.
     void pair(std::function<void()> f) {
         std::lock_guard g(m_);
         paired_ = std::move(f);
     }
-    // The time the armed view arrived.
-    Clock::time_point wait() {
+    // The time the view that met armed test i arrived.
+    Clock::time_point wait(std::size_t i = 0) {
         std::unique_lock g(m_);
-        if (!cv_.wait_for(g, std::chrono::seconds(30), [&] { return hit_.has_value(); })) {
-            std::cerr << "the page did not show within 30 s\n";
+        if (!cv_.wait_for(g, std::chrono::seconds(30), [&] { return armed_[i].hit.has_value(); })) {
+            std::cerr << "the view did not come within 30 s\n";
             std::exit(3);
         }
-        test_ = nullptr;
-        return *hit_;
+        return *armed_[i].hit;
     }
     rt::ViewPtr last() {
         std::lock_guard g(m_);
@@ -110,12 +124,15 @@ class Display : public rt::Backend {
     }
 
   private:
+    struct Armed {
+        Test test;
+        std::optional<Clock::time_point> hit;
+    };
     std::string ignored_;
     std::mutex m_;
     std::condition_variable cv_;
-    Test test_;
+    std::vector<Armed> armed_;
     std::function<void()> paired_;
-    std::optional<Clock::time_point> hit_;
     rt::ViewPtr last_;
     int closed_ = 0;
     std::vector<int> harness_;  // the ignored windows' ids
@@ -167,6 +184,18 @@ class Raw : public RawConnection {
         api_.reset(s);
         return rows;
     }
+    // The first column of the row at offset of the statement sql (offset is
+    // its one parameter), as stored; empty when there is no such row.
+    std::string textAt(const std::string& sql, int offset) {
+        sqlite3_stmt* s = stmt(sql);
+        api_.bind_int(s, 1, offset);
+        std::string text;
+        if (api_.step(s) == SQLITE_ROW)
+            text.assign(reinterpret_cast<const char*>(api_.column_text(s, 0)),
+                        static_cast<std::size_t>(api_.column_bytes(s, 0)));
+        api_.reset(s);
+        return text;
+    }
 };
 
 inline double microsSince(Clock::time_point t0) {
@@ -194,6 +223,27 @@ inline void sample(benchmark::State& state, Samples& into, double seconds, doubl
     state.SetIterationTime(seconds);
     into.ours.push_back(seconds * 1e6);
     into.raw.push_back(raw);
+}
+
+// Registers the benchmark name, run iterations times, which times each
+// iteration itself (SetIterationTime); reported in µs.
+template <class F>
+void registerTimed(const std::string& name, int iterations, F f) {
+    benchmark::RegisterBenchmark(name.c_str(), std::move(f))
+        ->UseManualTime()
+        ->Iterations(iterations)
+        ->Unit(benchmark::kMicrosecond);
+}
+
+// A figure's two benchmarks: name/ours (ours, given the figure's paired
+// samples) and name/raw_loop (its raw statement alone in a loop, ten times
+// the iterations).
+template <class Ours, class Loop>
+void registerPaired(const std::string& name, int iterations, Ours ours, Loop rawLoop) {
+    Samples* into = &samples()[name];
+    registerTimed(name + "/ours", iterations,
+                  [ours, into](benchmark::State& s) { ours(s, *into); });
+    registerTimed(name + "/raw_loop", iterations * 10, std::move(rawLoop));
 }
 
 // Longer than a window thread looks for work before it sleeps.
@@ -268,6 +318,130 @@ inline void printSampleGrowth(const std::string& name, const std::string& small,
         return;
     std::printf("growth %s %.2f\n", name.c_str(),
                 median(hi->second.ours) / median(lo->second.ours));
+}
+
+// --- the window a figure waits for, over one fixture database at a time
+
+// What every case of a window's benchmark holds: the fixture's directory and
+// size, the raw connection over it, and the window open on it. A benchmark's
+// own case adds what it takes from the window's first view.
+struct WindowCase {
+    std::string dir;
+    int size = 0;
+    std::unique_ptr<Raw> raw;
+    int window = 0;        // the open window (0: none)
+    int closedBefore = 0;  // the display's count of closed windows when it opened
+};
+
+// A case over the fixture in dir (size: what its figures' names carry), its
+// raw connection open.
+template <class Case>
+std::unique_ptr<Case> newCase(const std::string& dir, int size) {
+    auto c = std::make_unique<Case>();
+    c->dir = dir;
+    c->size = size;
+    c->raw = std::make_unique<Raw>((std::filesystem::path(dir) / "Clanovi.sqlite").string());
+    return c;
+}
+
+// Starts procedure on a thread of its own as the frame's menu does and waits
+// for the first view that passes shown: that view and the seconds from the
+// start, the new thread and its stack included. The view's window is c's.
+inline std::pair<rt::ViewPtr, double> startWindow(Display& display, WindowCase& c,
+                                                  Display::Test shown,
+                                                  std::function<void()> procedure,
+                                                  std::size_t stack) {
+    display.arm(std::move(shown));
+    c.closedBefore = display.closedCount();
+    const auto t0 = Clock::now();
+    rt::startProcedure(std::move(procedure), stack);
+    const auto t1 = display.wait();
+    rt::ViewPtr v = display.last();
+    c.window = v->id;
+    return {v, std::chrono::duration<double>(t1 - t0).count()};
+}
+
+// The cases of a window's benchmark, one at a time: the current directory is
+// the current case's, and moving to another case closes its window and every
+// connection (connections are per database name). open opens c's window,
+// takes what the benchmark needs from its first view and returns the seconds
+// until that view was shown.
+template <class Case>
+class WindowCases {
+  public:
+    WindowCases(Display& display, std::function<double(Case*)> open)
+        : display_(display), open_(std::move(open)) {}
+
+    Case* current() const { return current_; }
+
+    void close(Case* c) {
+        rt::input(c->window, rt::Input{rt::Input::Kind::Close});
+        display_.waitClosed(c->closedBefore + 1);
+        rt::joinAllThreads();
+        c->window = 0;
+    }
+    void closeCurrent() {
+        if (current_ && current_->window) close(current_);
+    }
+    void enter(Case* c) {
+        if (current_ == c) return;
+        closeCurrent();
+        storage::closeAllConnections();
+        std::filesystem::current_path(c->dir);
+        current_ = c;
+    }
+    void ensureOpen(Case* c) {
+        enter(c);
+        if (!c->window) open_(c);
+    }
+
+    // Opening c's window, timed, closed after each opening. Each opening is
+    // paired with raw, run on the window's thread as the view arrives; raw
+    // says 0 while it cannot run yet (before the first opening told the
+    // page's height), and those openings are timed alone.
+    void timeOpening(benchmark::State& state, Case* c, Samples& into, std::function<double()> raw) {
+        enter(c);
+        if (c->window) close(c);
+        double paired = 0;
+        display_.pair([&raw, &paired] {
+            if (const double us = raw(); us > 0) paired = us;
+        });
+        for (auto _ : state) {
+            const double t = open_(c);
+            if (paired > 0)
+                sample(state, into, t, paired);
+            else
+                state.SetIterationTime(t);
+            close(c);
+        }
+        display_.pair(nullptr);
+    }
+
+  private:
+    Display& display_;
+    std::function<double(Case*)> open_;
+    Case* current_ = nullptr;
+};
+
+// "bench" lines of the paired figures PREFIX FIGURE _SIZE of every size,
+// each beside its raw statement alone in a loop (NAME/raw_loop).
+inline void printPairedFigures(const std::string& prefix, std::span<const char* const> figures,
+                               std::initializer_list<int> sizes) {
+    for (int size : sizes)
+        for (const char* fig : figures) {
+            const std::string name = prefix + fig + "_" + std::to_string(size);
+            printPaired(name, name + "/raw_loop");
+        }
+}
+
+// "growth" lines of the same figures from the small size to the large one.
+inline void printFiguresGrowth(const std::string& prefix, std::span<const char* const> figures,
+                               int small, int large) {
+    for (const char* fig : figures) {
+        const std::string name = prefix + fig;
+        printSampleGrowth(name, name + "_" + std::to_string(small),
+                          name + "_" + std::to_string(large));
+    }
 }
 
 // Runs this program again, runs times, each with the same arguments and

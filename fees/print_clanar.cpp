@@ -10,6 +10,7 @@
 #include "core/dictionary/dictionary.h"
 #include "framework/globals.h"
 #include "framework/report.h"
+#include "framework/report_kit.h"
 #include "framework/window_kit.h"
 #include "runtime/date.h"
 #include "runtime/report/report.h"
@@ -18,6 +19,8 @@ namespace {
 
 namespace rep = rt::report;
 using Kind = rep::Control::Kind;
+using reportkit::Arial;
+using reportkit::Field;
 constexpr rt::Align R = rt::Align::Right;
 
 constexpr const char* ClubFilter =
@@ -37,13 +40,6 @@ struct Locals {
     std::uint8_t Progress_Thermometer = 0;
 };
 
-rt::Font Arial(int size, bool bold = false) {
-    rt::Font f{"Arial", size};
-    f.bold = bold;
-    f.charset = 238;
-    return f;
-}
-
 rep::Control Text(const char* name, const char* utf8, int x, int y) {
     rep::Control c;
     c.kind = Kind::String;
@@ -57,20 +53,6 @@ rep::Control Text(const char* name, const char* utf8, int x, int y) {
 rep::Control Titled(rep::Control c, rt::Font f) {
     c.hasFont = true;
     c.font = std::move(f);
-    return c;
-}
-
-rep::Control Field(const char* name, rep::Source value, const char* picture, int x, int y,
-                   int w = 0, rt::Align align = rt::Align::Left) {
-    rep::Control c;
-    c.kind = Kind::Field;
-    c.name = name;
-    c.value = std::move(value);
-    c.picture = picture;
-    c.x = x;
-    c.y = y;
-    c.w = w;
-    c.align = align;
     return c;
 }
 

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/lookups.h"
 #include "core/frame/procedures.h"
 #include "framework/entry_window.h"
 #include "framework/window_kit.h"
@@ -60,12 +61,6 @@ rt::Control Entry(const char* name, rt::Rect at, const char* picture, const char
     return e;
 }
 
-rt::Control LookupButton(const char* name, rt::Rect at) {
-    rt::Control b = kit::PushButton(name, "...", at, "", "");
-    b.skip = true;
-    return b;
-}
-
 // clang-format off
 Controls Build(rt::Window& w, Locals& L1) {
     rt::FileStructure& ledger = fileStructure(FileId::CLANAR);
@@ -78,12 +73,12 @@ Controls Build(rt::Window& w, Locals& L1) {
     Controls c;
     kit::AddPrompt(w, 0, "?CLA1:CL_SPS:Prompt", "Šifra PS:", {10, 8});
     c.federation = w.add(Entry("?L1:W1_SPS", {80, 7, 25, 10}, "@n_2", "Šifra PS", true, rt::bind(L1.W1_SPS)));
-    c.federationButton = w.add(LookupButton("?CallLookup", {108, 6, 12, 12}));
+    c.federationButton = kit::AddLookupButton(w, 0, "?CallLookup", {108, 6, 12, 12});
     c.federationName = kit::AddString(w, 0, "?PLA1:SP1_NPS", {124, 8, 230, 10}, "@s50",
                                       field(federations, "PLA1:SP1_NPS"));
     kit::AddPrompt(w, 0, "?CLA1:CL_SIP:Prompt", "Šifra PD:", {10, 22});
     c.club = w.add(Entry("?L1:W1_SIP", {80, 21, 25, 10}, "@n_3", "Šifra PD", true, rt::bind(L1.W1_SIP)));
-    c.clubButton = w.add(LookupButton("?CallLookup:3", {108, 20, 12, 12}));
+    c.clubButton = kit::AddLookupButton(w, 0, "?CallLookup:3", {108, 20, 12, 12});
     c.clubName = kit::AddString(w, 0, "?PLA:P1_NPD", {124, 22, 230, 10}, "@s50",
                                 field(clubs, "PLA:P1_NPD"));
     kit::AddPrompt(w, 0, "?CLA1:CL_DOK:Prompt", "Broj dokumenta:", {10, 36});
@@ -102,7 +97,7 @@ Controls Build(rt::Window& w, Locals& L1) {
     kit::AddPrompt(w, 0, "?CLA1:CL_SIF:Prompt", "Šifra člana PD:", {10, 86});
     c.member = w.add(Entry("?CLA1:CL_SIF", {80, 85, 35, 10}, "@n_6", "Šifra člana PD", true,
                            field(ledger, "CLA1:CL_SIF")));
-    c.memberButton = w.add(LookupButton("?CallLookup:2", {118, 84, 12, 12}));
+    c.memberButton = kit::AddLookupButton(w, 0, "?CallLookup:2", {118, 84, 12, 12});
     c.surname = kit::AddString(w, 0, "?CLA:M1_PRE", {134, 86, 130, 10}, "@s25", field(members, "CLA:M1_PRE"));
     c.givenName = kit::AddString(w, 0, "?CLA:M1_IME", {134, 97, 110, 10}, "@s20", field(members, "CLA:M1_IME"));
     rt::Control group;
@@ -146,33 +141,25 @@ class ThisWindowClass : public EntryWindowProcedure {
         AddFile([] { Relate::KATEG->Open(); }, [] { Relate::KATEG->Close(); });
         AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
         AddFile([] { Relate::PLANSA->Open(); }, [] { Relate::PLANSA->Close(); });
-        rt::FileStructure& federations = fileStructure(FileId::PLANSA);
-        rt::FileStructure& clubs = fileStructure(FileId::PLAND);
-        rt::FileStructure& members = fileStructure(FileId::CLANOVI);
         Lookups.AddProcedure(FindProcedure("SelectPLANSA"));
         Lookups.AddProcedure(FindProcedure("SelectPLAND"));
         Lookups.AddProcedure(FindProcedure("SelectCLANOVI"));
-        Lookups.Add({.Entry = c.federation,
-                     .Button = c.federationButton,
-                     .Value = L1.W1_SPS,
-                     .Key = kit::KeyOf(federations, "PLA1:KeySP1_SPS"),
-                     .Code = &kit::CodeField(federations, "PLA1:SP1_SPS"),
-                     .Number = 1,
-                     .NameControl = c.federationName});
-        Lookups.Add({.Entry = c.club,
-                     .Button = c.clubButton,
-                     .Value = L1.W1_SIP,
-                     .Key = kit::KeyOf(clubs, "PLA:KeyP1_SIP"),
-                     .Code = &kit::CodeField(clubs, "PLA:P1_SIP"),
-                     .Number = 2,
-                     .NameControl = c.clubName});
-        Lookups.Add({.Entry = c.member,
-                     .Button = c.memberButton,
-                     .Value = kit::CodeField(fileStructure(FileId::CLANAR), "CLA1:CL_SIF"),
-                     .Key = kit::KeyOf(members, "CLA:KeyM1_SIF"),
-                     .Code = &kit::CodeField(members, "CLA:M1_SIF"),
-                     .Number = 3,
-                     .NameControl = c.surname});
+        Lookups.Add(LookupIn(FileId::PLANSA, {.Entry = c.federation,
+                                              .Button = c.federationButton,
+                                              .Value = L1.W1_SPS,
+                                              .Number = 1,
+                                              .NameControl = c.federationName}));
+        Lookups.Add(LookupIn(FileId::PLAND, {.Entry = c.club,
+                                             .Button = c.clubButton,
+                                             .Value = L1.W1_SIP,
+                                             .Number = 2,
+                                             .NameControl = c.clubName}));
+        Lookups.Add(LookupIn(FileId::CLANOVI,
+                             {.Entry = c.member,
+                              .Button = c.memberButton,
+                              .Value = kit::CodeField(fileStructure(FileId::CLANAR), "CLA1:CL_SIF"),
+                              .Number = 3,
+                              .NameControl = c.surname}));
         // The names are the buffers as the last lookup left them.
         Lookups.ResetKind = LookupReset::ReadNothing;
     }

@@ -4,6 +4,7 @@
 #include "fees/update_clanar.h"
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/lookups.h"
 #include "core/frame/procedures.h"
 #include "framework/form_window.h"
 #include "framework/lookup.h"
@@ -42,10 +43,7 @@ Controls Build(rt::Window& w) {
         return id;
     };
     auto button = [&](const char* name, rt::Rect at) {
-        rt::Control b = kit::PushButton(name, "...", at, "", "");
-        b.skip = true;
-        b.parent = tab;
-        return w.add(std::move(b));
+        return kit::AddLookupButton(w, tab, name, at);
     };
     auto name = [&](FileId file, const char* control, rt::Rect at, const char* picture) {
         rt::FileStructure& f = fileStructure(file);
@@ -87,27 +85,23 @@ class LedgerForm : public LookupWindow<FormWindowProcedure> {
         Lookups.ResetKind = LookupReset::ReadEveryRow;
         struct Looked {
             FileId file;
-            const char* key;
-            const char* code;
             const char* select;
             const char* value;
         };
         const Looked looked[] = {
-            {FileId::PLANSA, "PLA1:KeySP1_SPS", "PLA1:SP1_SPS", "SelectPLANSA", "CLA1:CL_SPS"},
-            {FileId::PLAND, "PLA:KeyP1_SIP", "PLA:P1_SIP", "SelectPLAND", "CLA1:CL_SIP"},
-            {FileId::CLANOVI, "CLA:KeyM1_SIF", "CLA:M1_SIF", "SelectCLANOVI", "CLA1:CL_SIF"},
+            {FileId::PLANSA, "SelectPLANSA", "CLA1:CL_SPS"},
+            {FileId::PLAND, "SelectPLAND", "CLA1:CL_SIP"},
+            {FileId::CLANOVI, "SelectCLANOVI", "CLA1:CL_SIF"},
         };
         const int names[] = {c.federationName, c.clubName, c.surname};
         for (int n = 0; n < 3; ++n) {
-            rt::FileStructure& f = fileStructure(looked[n].file);
             Lookups.AddProcedure(FindProcedure(looked[n].select));
-            Lookups.Add({.Entry = c.lookup[n].entry,
-                         .Button = c.lookup[n].button,
-                         .Value = kit::CodeField(Ledger(), looked[n].value),
-                         .Key = kit::KeyOf(f, looked[n].key),
-                         .Code = &kit::CodeField(f, looked[n].code),
-                         .Number = n + 1,
-                         .NameControl = names[n]});
+            Lookups.Add(
+                LookupIn(looked[n].file, {.Entry = c.lookup[n].entry,
+                                          .Button = c.lookup[n].button,
+                                          .Value = kit::CodeField(Ledger(), looked[n].value),
+                                          .Number = n + 1,
+                                          .NameControl = names[n]}));
         }
     }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/lookups.h"
 #include "core/frame/procedures.h"
 #include "fees/obrada_clanar.h"
 #include "framework/query_window.h"
@@ -96,14 +97,11 @@ class FeeQuery : public QueryWindowProcedure {
         AddFile([] { Relate::PLANSA->Open(); }, [] { Relate::PLANSA->Close(); });
         Lookups.AddProcedure(FindProcedure("SelectPLANSA"));
         Lookups.AddProcedure(FindProcedure("SelectPLAND"));
-        AddLookup(c.federation, G1::W1_SPS, fileStructure(FileId::PLANSA), "PLA1:KeySP1_SPS",
-                  "PLA1:SP1_SPS", 1);
-        AddLookup(c.club, G1::W1_SIP, fileStructure(FileId::PLAND), "PLA:KeyP1_SIP",
-                  "PLA:P1_SIP", 2);
+        AddLookup(c.federation, G1::W1_SPS, LookupIn(FileId::PLANSA), 1);
+        AddLookup(c.club, G1::W1_SIP, LookupIn(FileId::PLAND), 2);
         if (c.member.entry) {
             Lookups.AddProcedure(FindProcedure("SelectCLANOVI"));
-            AddLookup(c.member, G1::W1_SIF, fileStructure(FileId::CLANOVI), "CLA:KeyM1_SIF",
-                      "CLA:M1_SIF", 3);
+            AddLookup(c.member, G1::W1_SIF, LookupIn(FileId::CLANOVI), 3);
         }
         // The names are the record buffers as the last lookup left them.
         Lookups.ResetKind = LookupReset::ReadNothing;

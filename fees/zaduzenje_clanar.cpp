@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/lookups.h"
 #include "core/frame/procedures.h"
 #include "fees/charge.h"
 #include "framework/error.h"
@@ -56,9 +57,7 @@ Controls Build(rt::Window& w, Locals& l) {
     };
     c.club = entry("?L1:W1_SIP", "Šifra PD:", {8, 10}, {72, 10, 24, 10}, "@n_3", "Šifra PD",
                    rt::bind(l.W1_SIP), true);
-    rt::Control b = kit::PushButton("?CallLookup:2", "...", {98, 9, 12, 12}, "", "");
-    b.skip = true;
-    c.clubButton = w.add(std::move(b));
+    c.clubButton = kit::AddLookupButton(w, 0, "?CallLookup:2", {98, 9, 12, 12});
     rt::FileStructure& clubs = fileStructure(FileId::PLAND);
     c.clubName = kit::AddString(w, 0, "?PLA:P1_NPD", {114, 10, 180, 10}, "@s50",
                                 kit::BindField(clubs, kit::FieldOf(clubs, "PLA:P1_NPD").index));
@@ -99,16 +98,13 @@ class ChargeWindow : public LookupWindow<WindowProcedure> {
         AddFile([] { Relate::KATEG->Open(); }, [] { Relate::KATEG->Close(); });
         AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
         AddFile([] { Relate::PLANSA->Open(); }, [] { Relate::PLANSA->Close(); });
-        rt::FileStructure& clubs = fileStructure(FileId::PLAND);
         // Whatever the hook number, the club's select window.
         Lookups.AddProcedure(FindProcedure("SelectPLAND"));
-        Lookups.Add({.Entry = c.club,
-                     .Button = c.clubButton,
-                     .Value = l.W1_SIP,
-                     .Key = kit::KeyOf(clubs, "PLA:KeyP1_SIP"),
-                     .Code = &kit::CodeField(clubs, "PLA:P1_SIP"),
-                     .Number = 1,
-                     .NameControl = c.clubName});
+        Lookups.Add(LookupIn(FileId::PLAND, {.Entry = c.club,
+                                             .Button = c.clubButton,
+                                             .Value = l.W1_SIP,
+                                             .Number = 1,
+                                             .NameControl = c.clubName}));
     }
 
   protected:

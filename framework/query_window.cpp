@@ -27,13 +27,6 @@ int AddValueEntry(rt::Window& w, int parent, const char* prompt, Point promptAt,
     return w.add(std::move(e));
 }
 
-int AddLookupButton(rt::Window& w, int parent, const char* name, rt::Rect at) {
-    rt::Control b = PushButton(name, "...", at, "", "");
-    b.skip = true;
-    b.parent = parent;
-    return w.add(std::move(b));
-}
-
 QueryCodeIds AddQueryCode(rt::Window& w, const QueryCode& c, std::atomic<std::int32_t>& value,
                           rt::Binding name) {
     QueryCodeIds ids;
@@ -52,16 +45,14 @@ QueryWindowProcedure::QueryWindowProcedure(std::string procedure, int first, int
       ok_(ok),
       cancel_(cancel) {}
 
-void QueryWindowProcedure::AddLookup(const kit::QueryCodeIds& ids,
-                                     std::atomic<std::int32_t>& value, rt::FileStructure& file,
-                                     const char* key, const char* code, int number) {
-    Lookups.Add({.Entry = ids.entry,
-                 .Button = ids.button,
-                 .Value = value,
-                 .Key = kit::KeyOf(file, key),
-                 .Code = &kit::CodeField(file, code),
-                 .Number = number,
-                 .NameControl = ids.name});
+void QueryWindowProcedure::AddLookup(const kit::QueryCodeIds& ids, std::atomic<std::int32_t>& value,
+                                     Lookup table, int number) {
+    table.Entry = ids.entry;
+    table.Button = ids.button;
+    table.Value = value;
+    table.Number = number;
+    table.NameControl = ids.name;
+    Lookups.Add(std::move(table));
 }
 
 void QueryWindowProcedure::RegisterButtons() {

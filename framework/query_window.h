@@ -47,9 +47,6 @@ int AddValueEntry(rt::Window& w, int parent, const char* prompt, Point promptAt,
                   rt::Rect at, const char* picture, const char* tip,
                   std::atomic<std::int32_t>& value);
 
-// The "..." button beside a lookup's entry, passed over by Tab.
-int AddLookupButton(rt::Window& w, int parent, const char* name, rt::Rect at);
-
 }  // namespace kit
 
 // The query's ThisWindow: the lookups (declared by the procedure), "Dalje"
@@ -65,10 +62,10 @@ class QueryWindowProcedure : public LookupWindow<WindowProcedure> {
 
     std::function<void()> Next;
 
-    // The lookup of a code: its row read from file by key (code: the key's
-    // code field), the select window of that hook number.
-    void AddLookup(const kit::QueryCodeIds& ids, std::atomic<std::int32_t>& value,
-                   rt::FileStructure& file, const char* key, const char* code, int number);
+    // The lookup of a code: its row read by table's Key into table's Code,
+    // the select window of that hook number.
+    void AddLookup(const kit::QueryCodeIds& ids, std::atomic<std::int32_t>& value, Lookup table,
+                   int number);
 
     Level TakeAccepted() override;
 

@@ -67,6 +67,13 @@ rt::Control CancelButton(const char* name, const char* text, rt::Rect at) {
                       "Cancel operation", "Cancel operation");
 }
 
+int AddLookupButton(rt::Window& w, int parent, const char* name, rt::Rect at) {
+    rt::Control b = PushButton(name, "...", at, "", "");
+    b.skip = true;
+    b.parent = parent;
+    return w.add(std::move(b));
+}
+
 rt::FieldRef FieldOf(rt::FileStructure& file, std::string_view label) {
     const int i = file.def().fieldIndex(label);
     if (i < 0) throw std::out_of_range("no field " + std::string(label));

@@ -84,6 +84,9 @@ rt::Control ActionButton(const std::string& name, const char* text, rt::Rect at,
                          bool skip);
 rt::Control OkButton(const char* name, const char* text, rt::Rect at);
 rt::Control CancelButton(const char* name, const char* text, rt::Rect at);
+// The "..." button beside a lookup's entry in parent (0: the window), passed
+// over by Tab. Returns its number.
+int AddLookupButton(rt::Window& w, int parent, const char* name, rt::Rect at);
 
 // A field or a key of file by its label ("CLA:M1_PRE", "CLA:KeyM1_PRE");
 // throws std::out_of_range for a label the file does not have.

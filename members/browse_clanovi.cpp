@@ -88,35 +88,19 @@ Controls Build(rt::Window& w) {
     return c;
 }
 
-class MemberList : public ListWindowProcedure {
+class MemberList : public memberlist::PhotoList {
   public:
     MemberList(const Controls& c, rt::Window& w, EnterByTabClass& ebt, ToolbarClass& tb,
                WindowResizeClass& rs)
-        : ListWindowProcedure("BrowseCLANOVI", Relate::CLANOVI, c.list, c.close, w, ebt, tb, rs),
-          c_(c),
-          members_(Members()),
-          BRW1_View(members_) {
+        : PhotoList("BrowseCLANOVI", c.list, c.close, c.image, w, ebt, tb, rs), c_(c) {
         UpdateProcedure = UpdateCLANOVI;
-    }
-
-    // The highlighted member's photo follows every reset (a new highlight, a
-    // tab, the return from the form). It is set once the list has read what
-    // the reset reads, so it is always the photo of the member highlighted.
-    void Reset(bool force = false) override {
-        if (force) ++ForcedReset;
-        if (InAcceptAllPass()) return;
-        ListWindowProcedure::Reset(force);
-        if (Win) kit::ShowPicture(*Win, c_.image, Member().M1_PUS.view());
     }
 
   protected:
     void AfterRestore() override { BRW1.AskProcedure = 1; }
 
     void SetUpBrowse() override {
-        BRW1.Sheet = c_.sheet;
-        for (int i = 0; i < Tabs; ++i) BRW1.Orders.push_back({c_.tab[i], i + 1});
-        BRW1.Init(c_.list, Queue_Browse_1.ViewPosition, BRW1_View, Queue_Browse_1, *Relate::CLANOVI,
-                  *this);
+        SetUpTabs(c_.list, c_.sheet, c_.tab);
         BRW1.InsertControl = c_.insert;
         BRW1.ChangeControl = c_.change;
         BRW1.DeleteControl = c_.del;
@@ -153,14 +137,7 @@ class MemberList : public ListWindowProcedure {
     }
 
   private:
-    CLANOVI_Record& Member() { return *static_cast<CLANOVI_Record*>(members_.record()); }
-
     const Controls& c_;
-    rt::FileStructure& members_;
-    rt::View BRW1_View;
-    memberlist::Orders BRW1_Orders;
-    BrowseQueue Queue_Browse_1;
-    TabOrderBrowse BRW1;  // last: ended before the view and queue it reads
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/lookups.h"
 #include "core/frame/procedures.h"
 #include "framework/form_window.h"
 #include "framework/list_window.h"
@@ -126,10 +127,7 @@ FormIds BuildForm(rt::Window& w) {
         const int field = kit::FieldOf(d, f.name + 1).index;
         entry = kit::AddFormField(w, tab, f, d, field);
         c.form.history.push_back({entry, field + 1});
-        rt::Control b = kit::PushButton(button, "...", buttonAt, "", "");
-        b.skip = true;
-        b.parent = tab;
-        buttonId = w.add(std::move(b));
+        buttonId = kit::AddLookupButton(w, tab, button, buttonAt);
         rt::FileStructure& l = fileStructure(list);
         nameId = kit::AddString(w, tab, name, nameAt, "@s50",
                                 kit::BindField(l, kit::FieldOf(l, name + 1).index));
@@ -169,24 +167,18 @@ class DatesForm : public LookupWindow<FormWindowProcedure> {
         // The looked-up files are opened with the form, as the dates' own.
         AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
         AddFile([] { Relate::PLANSA->Open(); }, [] { Relate::PLANSA->Close(); });
-        rt::FileStructure& federations = fileStructure(FileId::PLANSA);
-        rt::FileStructure& clubs = fileStructure(FileId::PLAND);
         Lookups.AddProcedure(FindProcedure("SelectPLANSA"));
         Lookups.AddProcedure(FindProcedure("SelectPLAND"));
-        Lookups.Add({.Entry = c.federation,
-                     .Button = c.federationButton,
-                     .Value = kit::CodeField(Dates(), "DAT:DAN_SPS"),
-                     .Key = kit::KeyOf(federations, "PLA1:KeySP1_SPS"),
-                     .Code = &kit::CodeField(federations, "PLA1:SP1_SPS"),
-                     .Number = 1,
-                     .NameControl = c.federationName});
-        Lookups.Add({.Entry = c.club,
-                     .Button = c.clubButton,
-                     .Value = kit::CodeField(Dates(), "DAT:DAN_SIP"),
-                     .Key = kit::KeyOf(clubs, "PLA:KeyP1_SIP"),
-                     .Code = &kit::CodeField(clubs, "PLA:P1_SIP"),
-                     .Number = 2,
-                     .NameControl = c.clubName});
+        Lookups.Add(LookupIn(FileId::PLANSA, {.Entry = c.federation,
+                                              .Button = c.federationButton,
+                                              .Value = kit::CodeField(Dates(), "DAT:DAN_SPS"),
+                                              .Number = 1,
+                                              .NameControl = c.federationName}));
+        Lookups.Add(LookupIn(FileId::PLAND, {.Entry = c.club,
+                                             .Button = c.clubButton,
+                                             .Value = kit::CodeField(Dates(), "DAT:DAN_SIP"),
+                                             .Number = 2,
+                                             .NameControl = c.clubName}));
         // A reset reads nothing: the names are the buffers as the last
         // lookup left them.
         Lookups.ResetKind = LookupReset::ReadNothing;

@@ -1,6 +1,7 @@
 #include "members/member_list.h"
 
 #include <string>
+#include <utility>
 
 #include "core/dictionary/dictionary.h"
 #include "framework/list_window.h"
@@ -121,6 +122,27 @@ void Orders::SetUp(BrowseClass& browse, const int (&entry)[Tabs], const MemberOr
         const int e = i < TabOrders().size() ? entry[i] : defaultEntry;
         AddOrder(browse, step, kit::KeyOf(m, o.key), *locators[i], e, kit::FieldOf(m, o.field));
     }
+}
+
+PhotoList::PhotoList(std::string procedure, int list, int close, int image, rt::Window& w,
+                     EnterByTabClass& ebt, ToolbarClass& tb, WindowResizeClass& rs)
+    : ListWindowProcedure(std::move(procedure), Relate::CLANOVI, list, close, w, ebt, tb, rs),
+      members_(fileStructure(FileId::CLANOVI)),
+      BRW1_View(members_),
+      image_(image) {}
+
+void PhotoList::Reset(bool force) {
+    if (force) ++ForcedReset;
+    if (InAcceptAllPass()) return;
+    ListWindowProcedure::Reset(force);
+    if (Win) kit::ShowPicture(*Win, image_, Member().M1_PUS.view());
+}
+
+void PhotoList::SetUpTabs(int list, int sheet, const int (&tab)[Tabs]) {
+    BRW1.Sheet = sheet;
+    for (int i = 0; i < Tabs; ++i) BRW1.Orders.push_back({tab[i], i + 1});
+    BRW1.Init(list, Queue_Browse_1.ViewPosition, BRW1_View, Queue_Browse_1, *Relate::CLANOVI,
+              *this);
 }
 
 }  // namespace memberlist

@@ -1,10 +1,14 @@
 #pragma once
 // What the member list and the member print list share: the member columns,
 // the seven tabs with their orders and locator entries, the sort-order
-// objects, and the joined code-list fields.
+// objects, the joined code-list fields, and the list window itself with the
+// highlighted member's photo.
+#include <string>
 #include <vector>
 
+#include "core/dictionary/records.h"
 #include "framework/browse.h"
+#include "framework/list_window.h"
 #include "framework/locator.h"
 #include "framework/step.h"
 #include "framework/window_kit.h"
@@ -55,6 +59,35 @@ class Orders {
     EntryLocatorClass BRW1_Sort9_Locator, BRW1_Sort1_Locator, BRW1_Sort2_Locator,
         BRW1_Sort3_Locator, BRW1_Sort4_Locator, BRW1_Sort5_Locator, BRW1_Sort10_Locator,
         BRW1_Sort0_Locator;
+};
+
+// The list window over the members, the highlighted member's photo in the
+// picture control image beside the list. The photo follows every reset (a
+// new highlight, a tab, the return from a form); it is set once the list has
+// read what the reset reads, so it is always the photo of the member
+// highlighted.
+class PhotoList : public ListWindowProcedure {
+  public:
+    PhotoList(std::string procedure, int list, int close, int image, rt::Window& w,
+              EnterByTabClass& ebt, ToolbarClass& tb, WindowResizeClass& rs);
+
+    void Reset(bool force = false) override;
+
+  protected:
+    // The browse of the list box list, an order chosen by each of the tabs
+    // on sheet; the window's joins, orders and fields come after.
+    void SetUpTabs(int list, int sheet, const int (&tab)[Tabs]);
+    // The member buffer: the highlighted member.
+    CLANOVI_Record& Member() { return *static_cast<CLANOVI_Record*>(members_.record()); }
+
+    rt::FileStructure& members_;
+    rt::View BRW1_View;
+    Orders BRW1_Orders;
+    BrowseQueue Queue_Browse_1;
+    TabOrderBrowse BRW1;  // last: ended before the view and queue it reads
+
+  private:
+    int image_;
 };
 
 }  // namespace memberlist

@@ -111,23 +111,11 @@ Controls Build(rt::Window& w) {
     return c;
 }
 
-class PrintList : public ListWindowProcedure {
+class PrintList : public memberlist::PhotoList {
   public:
     PrintList(const Controls& c, rt::Window& w, EnterByTabClass& ebt, ToolbarClass& tb,
               WindowResizeClass& rs)
-        : ListWindowProcedure("ObradaCLANOVI", Relate::CLANOVI, c.list, c.close, w, ebt, tb, rs),
-          c_(c),
-          members_(fileStructure(FileId::CLANOVI)),
-          BRW1_View(members_) {}
-
-    // The highlighted member's photo follows every reset, as in the member
-    // list.
-    void Reset(bool force = false) override {
-        if (force) ++ForcedReset;
-        if (InAcceptAllPass()) return;
-        ListWindowProcedure::Reset(force);
-        if (Win) kit::ShowPicture(*Win, c_.image, Member().M1_PUS.view());
-    }
+        : PhotoList("ObradaCLANOVI", c.list, c.close, c.image, w, ebt, tb, rs), c_(c) {}
 
     Level TakeAccepted() override {
         const int field = Win ? Win->field() : 0;
@@ -137,7 +125,7 @@ class PrintList : public ListWindowProcedure {
             G1::W1_SIP = Member().M1_SIP;
             G1::W1_SIF = Member().M1_SIF;
         }
-        const Level inherited = ListWindowProcedure::TakeAccepted();
+        const Level inherited = PhotoList::TakeAccepted();
         if (inherited != Level::Benign) return inherited;
         if (field == c_.single) {
             Update();
@@ -153,10 +141,7 @@ class PrintList : public ListWindowProcedure {
 
   protected:
     void SetUpBrowse() override {
-        BRW1.Sheet = c_.sheet;
-        for (int i = 0; i < Tabs; ++i) BRW1.Orders.push_back({c_.tab[i], i + 1});
-        BRW1.Init(c_.list, Queue_Browse_1.ViewPosition, BRW1_View, Queue_Browse_1, *Relate::CLANOVI,
-                  *this);
+        SetUpTabs(c_.list, c_.sheet, c_.tab);
         BRW1.RetainRow = false;
         // No form: no key, menu or double-click offers to change a member.
         BRW1.EditViaPopup = false;
@@ -186,14 +171,7 @@ class PrintList : public ListWindowProcedure {
     }
 
   private:
-    CLANOVI_Record& Member() { return *static_cast<CLANOVI_Record*>(members_.record()); }
-
     const Controls& c_;
-    rt::FileStructure& members_;
-    rt::View BRW1_View;
-    memberlist::Orders BRW1_Orders;
-    BrowseQueue Queue_Browse_1;
-    TabOrderBrowse BRW1;  // last: ended before the view and queue it reads
 };
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "core/dictionary/dictionary.h"
 #include "framework/globals.h"
 #include "framework/report.h"
+#include "framework/report_kit.h"
 #include "framework/window_kit.h"
 #include "runtime/image/image.h"
 #include "runtime/report/report.h"
@@ -25,6 +26,7 @@ namespace {
 
 namespace rep = rt::report;
 using Kind = rep::Control::Kind;
+using reportkit::Arial;
 
 constexpr const char* OneFilter =
     "CLA:M1_SPS = G1:W1_SPS AND CLA:M1_SIP = G1:W1_SIP AND CLA:M1_SIF = G1:W1_SIF";
@@ -38,13 +40,6 @@ CLANOVI_Record& Member() {
 template <FileId F, class Record>
 Record& Buffer() {
     return *static_cast<Record*>(fileStructure(F).record());
-}
-
-rt::Font Arial(int size, bool bold = false) {
-    rt::Font f{"Arial", size};
-    f.bold = bold;
-    f.charset = 238;
-    return f;
 }
 
 rep::Control Label(const char* utf8, int x, int y, rt::Font font) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/lookups.h"
 #include "core/frame/procedures.h"
 #include "framework/form_window.h"
 #include "framework/lookup.h"
@@ -28,15 +29,13 @@ rt::FileStructure& Members() {
     return fileStructure(FileId::CLANOVI);
 }
 
-// A code entry with its lookup: the code list, its code key and code field,
-// the select window, the name shown beside the code.
+// A code entry with its lookup: the code list, the select window, the name
+// shown beside the code.
 struct CodeLookup {
     FormField layout;
     const char* button;  // "?CallLookup:5"
     rt::Rect buttonAt;
     FileId list;
-    const char* key;
-    const char* code;
     const char* select;
     const char* name;  // the name string's control: "?PLA1:SP1_NPS"
     rt::Rect nameAt;
@@ -49,31 +48,31 @@ struct CodeLookup {
 const std::vector<CodeLookup>& MemberLookups() {
     static const std::vector<CodeLookup> lookups = {
         {{"Šifra PS:", {8, 20}, "?CLA:M1_SPS", {92, 20, 20, 10}, "@n_2", false, nullptr},
-         "?CallLookup:5", {114, 19, 12, 12}, FileId::PLANSA, "PLA1:KeySP1_SPS", "PLA1:SP1_SPS",
-         "SelectPLANSA", "?PLA1:SP1_NPS", {130, 20, 190, 10}, "@s50"},
+         "?CallLookup:5", {114, 19, 12, 12}, FileId::PLANSA, "SelectPLANSA",
+         "?PLA1:SP1_NPS", {130, 20, 190, 10}, "@s50"},
         {{"Šifra PD:", {8, 33}, "?CLA:M1_SIP", {92, 33, 24, 10}, "@n_3", false, nullptr},
-         "?CallLookup", {118, 32, 12, 12}, FileId::PLAND, "PLA:KeyP1_SIP", "PLA:P1_SIP",
-         "SelectPLAND", "?PLA:P1_NPD", {134, 33, 186, 10}, "@s50"},
+         "?CallLookup", {118, 32, 12, 12}, FileId::PLAND, "SelectPLAND",
+         "?PLA:P1_NPD", {134, 33, 186, 10}, "@s50"},
         {{"Kvalifikacija:", {8, 163}, "?CLA:M1_KVA", {92, 163, 20, 10}, "@n_2", false, nullptr},
-         "?CallLookup:6", {114, 162, 12, 12}, FileId::STUPEM, "STU:KeyK1_KVA", "STU:STU_KVA",
-         "SelectSTUPEM", "?STU:STU_NAS", {130, 163, 80, 10}, "@s15"},
+         "?CallLookup:6", {114, 162, 12, 12}, FileId::STUPEM, "SelectSTUPEM",
+         "?STU:STU_NAS", {130, 163, 80, 10}, "@s15"},
         {{"Šifra bračnog stanja:", {8, 189}, "?CLA:M1_SIB", {92, 189, 20, 10}, "@n_2", false, nullptr},
-         "?CallLookup:2", {114, 188, 12, 12}, FileId::BRAST, "BRA:KeyB1_SIB", "BRA:B1_SIB",
-         "SelectBRAST", "?BRA:B1_BRS", {130, 189, 100, 10}, "@s20"},
+         "?CallLookup:2", {114, 188, 12, 12}, FileId::BRAST, "SelectBRAST",
+         "?BRA:B1_BRS", {130, 189, 100, 10}, "@s20"},
         {{"Šifra nacionalnosti:", {8, 202}, "?CLA:M1_SIN", {92, 202, 20, 10}, "@n_2", false, nullptr},
-         "?CallLookup:3", {114, 201, 12, 12}, FileId::NACION, "NAC:KeyN1_SIN", "NAC:N1_SIN",
-         "SelectNACION", "?NAC:N1_NAC", {130, 202, 100, 10}, "@s20"},
+         "?CallLookup:3", {114, 201, 12, 12}, FileId::NACION, "SelectNACION",
+         "?NAC:N1_NAC", {130, 202, 100, 10}, "@s20"},
         {{"Šifra načina učlanjivanja u PD:", {8, 33}, "?CLA:M1_SNU", {130, 33, 20, 10}, "@n_2", false,
           "Broj članske karte"},
-         "?CallLookup:4", {152, 32, 12, 12}, FileId::NACUC, "NA1:KeyK1_SNU", "NA1:NA1_SNU",
-         "SelectNACUC", "?NA1:NA1_NAZ", {168, 33, 150, 10}, "@s30"},
+         "?CallLookup:4", {152, 32, 12, 12}, FileId::NACUC, "SelectNACUC",
+         "?NA1:NA1_NAZ", {168, 33, 150, 10}, "@s30"},
         {{"Šifra kategorije članstva:", {8, 20}, "?CLA:M1_SIK", {130, 20, 20, 10}, "@n_2", false, nullptr},
-         "?CallLookup:7", {152, 19, 12, 12}, FileId::KATEG, "KAT:KeyK1_SIK", "KAT:K1_SIK",
-         "SelectKATEG", "?KAT:K1_NAZ", {168, 20, 150, 10}, "@s30"},
+         "?CallLookup:7", {152, 19, 12, 12}, FileId::KATEG, "SelectKATEG",
+         "?KAT:K1_NAZ", {168, 20, 150, 10}, "@s30"},
         {{"Šifra preduzeća u kom radi čl.PD:", {8, 33}, "?CLA:M1_SIU", {130, 33, 24, 10}, "@n_3", false,
           nullptr},
-         "?CallLookup:8", {156, 32, 12, 12}, FileId::PODPOS, "POD:KeyPD1_SIU", "POD:PD1_SIU",
-         "SelectPODPOS", "?POD:PD1_NAP", {172, 33, 146, 10}, "@s30"},
+         "?CallLookup:8", {156, 32, 12, 12}, FileId::PODPOS, "SelectPODPOS",
+         "?POD:PD1_NAP", {172, 33, 146, 10}, "@s30"},
     };
     return lookups;
 }
@@ -106,10 +105,7 @@ class Builder {
         const CodeLookup& l = MemberLookups()[static_cast<std::size_t>(n)];
         Controls::LookupControls& ids = c_.lookup[n];
         ids.entry = field(tab, l.layout);
-        rt::Control b = kit::PushButton(l.button, "...", l.buttonAt, "", "");
-        b.skip = true;
-        b.parent = tab;
-        ids.button = w_.add(std::move(b));
+        ids.button = kit::AddLookupButton(w_, tab, l.button, l.buttonAt);
         rt::FileStructure& list = fileStructure(l.list);
         const rt::FieldRef name = kit::FieldOf(list, l.name + 1);
         ids.name = kit::AddString(w_, tab, l.name, l.nameAt, l.namePicture,
@@ -221,15 +217,12 @@ class MemberForm : public LookupWindow<FormWindowProcedure> {
         Lookups.SetResetOrder({7, 5, 6, 2, 0, 4, 3, 1});
         for (std::size_t n = 0; n < 8; ++n) {
             const CodeLookup& l = MemberLookups()[n];
-            rt::FileStructure& list = fileStructure(l.list);
             Lookups.AddProcedure(FindProcedure(l.select));
-            Lookups.Add({.Entry = c.lookup[n].entry,
-                         .Button = c.lookup[n].button,
-                         .Value = kit::CodeField(Members(), l.layout.name + 1),
-                         .Key = kit::KeyOf(list, l.key),
-                         .Code = &kit::CodeField(list, l.code),
-                         .Number = static_cast<int>(n + 1),
-                         .NameControl = c.lookup[n].name});
+            Lookups.Add(LookupIn(l.list, {.Entry = c.lookup[n].entry,
+                                          .Button = c.lookup[n].button,
+                                          .Value = kit::CodeField(Members(), l.layout.name + 1),
+                                          .Number = static_cast<int>(n + 1),
+                                          .NameControl = c.lookup[n].name}));
         }
     }
 

@@ -4,6 +4,7 @@
 #include "members/upit_clanovi.h"
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/lookups.h"
 #include "core/frame/procedures.h"
 #include "framework/query_window.h"
 
@@ -68,14 +69,11 @@ class CardQuery : public QueryWindowProcedure {
         Lookups.AddProcedure(FindProcedure("SelectPLANSA"));
         Lookups.AddProcedure(FindProcedure("SelectPLAND"));
         Lookups.AddProcedure(FindProcedure("SelectCLANOVI"));
-        rt::FileStructure& members = fileStructure(FileId::CLANOVI);
-        AddLookup(c.federation, G1::W1_SPS, fileStructure(FileId::PLANSA), "PLA1:KeySP1_SPS",
-                  "PLA1:SP1_SPS", 1);
-        AddLookup(c.club, G1::W1_SIP, fileStructure(FileId::PLAND), "PLA:KeyP1_SIP",
-                  "PLA:P1_SIP", 2);
+        AddLookup(c.federation, G1::W1_SPS, LookupIn(FileId::PLANSA), 1);
+        AddLookup(c.club, G1::W1_SIP, LookupIn(FileId::PLAND), 2);
         // Both ends of the range open the same member select window.
-        AddLookup(c.from, G1::W1_SIFOD, members, "CLA:KeyM1_SIF", "CLA:M1_SIF", 3);
-        AddLookup(c.to, G1::W1_SIFDO, members, "CLA:KeyM1_SIF", "CLA:M1_SIF", 3);
+        AddLookup(c.from, G1::W1_SIFOD, LookupIn(FileId::CLANOVI), 3);
+        AddLookup(c.to, G1::W1_SIFDO, LookupIn(FileId::CLANOVI), 3);
         Lookups.ResetKind = LookupReset::ReadNothing;
     }
 };

@@ -3,13 +3,16 @@
 #include <string>
 
 #include "core/dictionary/dictionary.h"
-#include "core/frame/cp1250.h"
 #include "core/frame/procedures.h"
 #include "framework/globals.h"
+#include "framework/report_kit.h"
 #include "framework/window_kit.h"
 #include "runtime/window/window.h"
 
 namespace rr = rt::report;
+using reportkit::Field;
+using reportkit::Rule;
+using reportkit::Text;
 
 namespace {
 
@@ -19,38 +22,6 @@ CLANAR_Record* ledger() {
 }
 CLANOVI_Record* members() {
     return static_cast<CLANOVI_Record*>(fileStructure(FileId::CLANOVI).record());
-}
-
-rr::Control Text(const char* text, int x, int y) {
-    rr::Control c;
-    c.kind = rr::Control::Kind::String;
-    c.text = Cp1250(text);
-    c.x = x;
-    c.y = y;
-    return c;
-}
-
-rr::Control Field(const char* name, rr::Source s, const char* picture, int x, int y, int w = 0,
-                  rt::Align align = rt::Align::Left) {
-    rr::Control c;
-    c.kind = rr::Control::Kind::Field;
-    c.name = name;
-    c.value = std::move(s);
-    c.picture = picture;
-    c.x = x;
-    c.y = y;
-    c.w = w;
-    c.align = align;
-    return c;
-}
-
-rr::Control Rule(int x, int y, int w) {
-    rr::Control c;
-    c.kind = rr::Control::Kind::Line;
-    c.x = x;
-    c.y = y;
-    c.w = w;
-    return c;
 }
 
 }  // namespace
