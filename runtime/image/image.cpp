@@ -200,9 +200,8 @@ Format formatOf(std::span<const std::uint8_t> bytes, std::string_view name) {
     return f != Format::Unknown ? f : byExtension(name);
 }
 
-namespace {
-
-Decoded decodeBytes(Bytes bytes, std::string_view name, int boxWidth, int boxHeight) {
+Decoded decodeMemoryFor(std::span<const std::uint8_t> bytes, std::string_view name, int boxWidth,
+                        int boxHeight) {
     const Format format = formatOf(bytes, name);
     if (bytes.empty()) return failed(format, Failure::EmptyFile, "the file is empty");
     if (bytes.size() > MaxFileBytes)
@@ -210,10 +209,8 @@ Decoded decodeBytes(Bytes bytes, std::string_view name, int boxWidth, int boxHei
     return decodeAs(format, bytes, boxWidth, boxHeight);
 }
 
-}  // namespace
-
 Decoded decodeMemory(std::span<const std::uint8_t> bytes, std::string_view name) {
-    return decodeBytes(bytes, name, 0, 0);
+    return decodeMemoryFor(bytes, name, 0, 0);
 }
 
 Decoded decodeFile(const std::string& path) {
@@ -260,7 +257,7 @@ Decoded decodeFileFor(const std::string& path, int boxWidth, int boxHeight) {
         if (n == 0) break;
         used += static_cast<std::size_t>(n);
     }
-    return decodeBytes(Bytes(data.data(), used), path, boxWidth, boxHeight);
+    return decodeMemoryFor(Bytes(data.data(), used), path, boxWidth, boxHeight);
 }
 
 const char* formatName(Format format) {

@@ -75,6 +75,8 @@ Decoded decodeFile(const std::string& path);
 Decoded decodeFileFor(const std::string& path, int boxWidth, int boxHeight);
 // name: only its extension is looked at.
 Decoded decodeMemory(std::span<const std::uint8_t> bytes, std::string_view name = {});
+Decoded decodeMemoryFor(std::span<const std::uint8_t> bytes, std::string_view name, int boxWidth,
+                        int boxHeight);
 
 // The format the content's signature names, or failing that the extension.
 Format formatOf(std::span<const std::uint8_t> bytes, std::string_view name = {});
