@@ -287,7 +287,8 @@ int main(int argc, char** argv) {
             "%s peak_rss_mib=%.0f all_photos_decoded_mib=%.0f %s\n",
             last->pageCount(),
             static_cast<double>(last->bytes()) / static_cast<double>(last->pageCount()), firstMs,
-            coldMs, firstOk ? "within" : "BEYOND", peak, allDecodedMiB, peakOk ? "within" : "BEYOND");
+            coldMs, firstOk ? "within" : "BEYOND", peak, allDecodedMiB,
+            peakOk ? "within" : "BEYOND");
     last.reset();
     storage::closeAllConnections();
     fs::current_path(old);

@@ -56,9 +56,9 @@ struct Image {
 };
 
 struct Decoded {
-    Image image;                      // empty unless ok()
+    Image image;                            // empty unless ok()
     int storedWidth = 0, storedHeight = 0;  // the file's own size (the image's when not reduced)
-    Format format = Format::Unknown;  // as chosen, also when decoding failed
+    Format format = Format::Unknown;        // as chosen, also when decoding failed
     Failure failure = Failure::None;
     std::string reason;  // English, for logs and tests
     bool ok() const { return failure == Failure::None; }

@@ -113,13 +113,13 @@ TEST(ImageFile, APictureForASmallBoxIsReducedNoFurtherThanItsFit) {
         const char* file;
         int boxW, boxH, w, h;
     } cases[] = {
-        {"rgb.jpg", 0, 0, 64, 32},       // no box
-        {"rgb.jpg", 8, 100, 8, 4},       // 1/8, by the width
-        {"rgb.jpg", 100, 4, 8, 4},       // 1/8, by the height
-        {"rgb.jpg", 9, 100, 16, 8},      // just over 1/8
-        {"rgb.jpg", 32, 16, 32, 16},     // 1/2
-        {"rgb.jpg", 33, 100, 64, 32},    // just over 1/2
-        {"rgb.jpg", 640, 320, 64, 32},   // drawn larger than it is
+        {"rgb.jpg", 0, 0, 64, 32},      // no box
+        {"rgb.jpg", 8, 100, 8, 4},      // 1/8, by the width
+        {"rgb.jpg", 100, 4, 8, 4},      // 1/8, by the height
+        {"rgb.jpg", 9, 100, 16, 8},     // just over 1/8
+        {"rgb.jpg", 32, 16, 32, 16},    // 1/2
+        {"rgb.jpg", 33, 100, 64, 32},   // just over 1/2
+        {"rgb.jpg", 640, 320, 64, 32},  // drawn larger than it is
         {"progressive.jpg", 8, 4, 8, 4},
         {"cmyk.jpg", 8, 4, 8, 4},
         {"photo.png", 1, 1, png.width, png.height},
@@ -142,10 +142,13 @@ TEST(ImageFile, APictureForASmallBoxIsReducedNoFurtherThanItsFit) {
         int wrong = 0;
         for (int y = 0; y < c.h; ++y)
             for (int x = 0; x < c.w; ++x) {
-                const std::uint32_t got = d.image.pixel(x, y), want = jpegBlock(x * 64 / c.w, y * 32 / c.h);
+                const std::uint32_t got = d.image.pixel(x, y),
+                                    want = jpegBlock(x * 64 / c.w, y * 32 / c.h);
                 for (int shift = 0; shift < 32; shift += 8)
                     if (std::abs(int(got >> shift & 0xFF) - int(want >> shift & 0xFF)) > 4) {
-                        if (++wrong <= 3) ADD_FAILURE() << x << "," << y << ": " << hex(got) << " not " << hex(want);
+                        if (++wrong <= 3)
+                            ADD_FAILURE()
+                                << x << "," << y << ": " << hex(got) << " not " << hex(want);
                         break;
                     }
             }

@@ -55,7 +55,7 @@ Qt::Alignment alignOf(Align a) {
 class Photos {
   public:
     struct Drawn {
-        QImage image;  // null: the file holds no picture we read
+        QImage image;               // null: the file holds no picture we read
         int width = 0, height = 0;  // the picture's own size, which the fitting takes
     };
 
@@ -133,8 +133,9 @@ class Photos {
     }
 
     static Drawn make(const std::string& file, const PageItem& i, double scale) {
-        const image::Decoded d = image::decodeFileFor(
-            file, static_cast<int>(std::ceil(i.w * scale)), static_cast<int>(std::ceil(i.h * scale)));
+        const image::Decoded d =
+            image::decodeFileFor(file, static_cast<int>(std::ceil(i.w * scale)),
+                                 static_cast<int>(std::ceil(i.h * scale)));
         Drawn out;
         if (!d.ok() || !d.image.pixels) return out;
         out.width = d.storedWidth;
@@ -208,10 +209,12 @@ void drawPageItems(QPainter& p, const std::vector<PageItem>& items, double scale
             case PageItem::Kind::Image: {
                 const Photos::Drawn photo = photos().get(i.text, i, scale);
                 if (photo.image.isNull()) break;
-                const image::Box b = image::fitImage({i.x, i.y, i.w, i.h}, photo.width, photo.height);
+                const image::Box b =
+                    image::fitImage({i.x, i.y, i.w, i.h}, photo.width, photo.height);
                 if (b.w <= 0 || b.h <= 0) break;
                 p.setRenderHint(QPainter::SmoothPixmapTransform, true);
-                p.drawImage(QRectF(b.x * scale, b.y * scale, b.w * scale, b.h * scale), photo.image);
+                p.drawImage(QRectF(b.x * scale, b.y * scale, b.w * scale, b.h * scale),
+                            photo.image);
                 break;
             }
         }
