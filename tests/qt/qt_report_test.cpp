@@ -188,6 +188,15 @@ TEST_F(QtReport, APhotoIsDrawnAtEachDevicesResolutionAsItsFileNowIs) {
     EXPECT_EQ(small.pixel(20, 10), draw(0.02).pixel(20, 10));
     EXPECT_GT(sharpPairs(draw(0.1)), 190);  // every pixel of the file
     EXPECT_GT(sharpPairs(draw(0.1)), 190);
+    // A print beside the preview: two threads drawing it at once, the
+    // preview at ever new sizes (more of them than are kept).
+    int printed = 0;
+    std::thread print([&] {
+        for (int n = 0; n < 30; ++n) printed += sharpPairs(draw(0.1)) > 190;
+    });
+    for (int n = 0; n < 100; ++n) draw(0.02 + n * 0.0001);
+    print.join();
+    EXPECT_EQ(printed, 30);
 
     QImage red(200, 100, QImage::Format_RGB32);
     red.fill(qRgb(220, 20, 20));
