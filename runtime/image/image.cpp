@@ -118,16 +118,25 @@ Decoded failed(Format format, Failure failure, std::string reason) {
     return d;
 }
 
-Decoded decodeAs(Format format, Bytes bytes) {
+// Every decoded picture says its own size, reduced or not.
+Decoded withStoredSize(Decoded d) {
+    if (d.ok() && d.storedWidth == 0) {
+        d.storedWidth = d.image.width;
+        d.storedHeight = d.image.height;
+    }
+    return d;
+}
+
+Decoded decodeAs(Format format, Bytes bytes, int boxWidth, int boxHeight) {
     try {
         Image image;
         switch (format) {
             case Format::Png:
-                return detail::decodePng(bytes);
+                return withStoredSize(detail::decodePng(bytes));
             case Format::Jpeg:
-                return detail::decodeJpeg(bytes);
+                return withStoredSize(detail::decodeJpeg(bytes, boxWidth, boxHeight));
             case Format::Gif:
-                return detail::decodeGif(bytes);
+                return withStoredSize(detail::decodeGif(bytes));
             case Format::Bmp:
                 image = detail::decodeBmp(bytes);
                 break;
@@ -149,7 +158,7 @@ Decoded decodeAs(Format format, Bytes bytes) {
         Decoded d;
         d.format = format;
         d.image = std::move(image);
-        return d;
+        return withStoredSize(std::move(d));
     } catch (const detail::DecodeError& e) {
         return failed(format, e.failure, e.reason);
     } catch (const std::bad_alloc&) {
@@ -191,15 +200,24 @@ Format formatOf(std::span<const std::uint8_t> bytes, std::string_view name) {
     return f != Format::Unknown ? f : byExtension(name);
 }
 
-Decoded decodeMemory(std::span<const std::uint8_t> bytes, std::string_view name) {
+Decoded decodeMemoryFor(std::span<const std::uint8_t> bytes, std::string_view name, int boxWidth,
+                        int boxHeight) {
     const Format format = formatOf(bytes, name);
     if (bytes.empty()) return failed(format, Failure::EmptyFile, "the file is empty");
     if (bytes.size() > MaxFileBytes)
         return failed(format, Failure::FileTooLarge, "the file is larger than 64 MiB");
-    return decodeAs(format, bytes);
+    return decodeAs(format, bytes, boxWidth, boxHeight);
+}
+
+Decoded decodeMemory(std::span<const std::uint8_t> bytes, std::string_view name) {
+    return decodeMemoryFor(bytes, name, 0, 0);
 }
 
 Decoded decodeFile(const std::string& path) {
+    return decodeFileFor(path, 0, 0);
+}
+
+Decoded decodeFileFor(const std::string& path, int boxWidth, int boxHeight) {
     const Format byName = byExtension(path);
     // Non-blocking, so that a FIFO without a writer cannot hold the open.
     Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
@@ -239,7 +257,7 @@ Decoded decodeFile(const std::string& path) {
         if (n == 0) break;
         used += static_cast<std::size_t>(n);
     }
-    return decodeMemory(Bytes(data.data(), used), path);
+    return decodeMemoryFor(Bytes(data.data(), used), path, boxWidth, boxHeight);
 }
 
 const char* formatName(Format format) {

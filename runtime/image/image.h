@@ -56,8 +56,9 @@ struct Image {
 };
 
 struct Decoded {
-    Image image;                      // empty unless ok()
-    Format format = Format::Unknown;  // as chosen, also when decoding failed
+    Image image;                            // empty unless ok()
+    int storedWidth = 0, storedHeight = 0;  // the file's own size (the image's when not reduced)
+    Format format = Format::Unknown;        // as chosen, also when decoding failed
     Failure failure = Failure::None;
     std::string reason;  // English, for logs and tests
     bool ok() const { return failure == Failure::None; }
@@ -65,8 +66,17 @@ struct Decoded {
 
 // path: in the file system's own encoding; the extension is taken from it.
 Decoded decodeFile(const std::string& path);
+// For a picture that is drawn fitted into a box of boxWidth x boxHeight
+// device pixels, proportions kept: a JPEG is reduced while it decodes (to
+// 1/2, 1/4 or 1/8 of its size) as far as it still covers the size it is
+// drawn at, so a large photo drawn small never has all its pixels made.
+// Other formats, and a box of 0, decode at their own size. The limits are
+// the file's own size's.
+Decoded decodeFileFor(const std::string& path, int boxWidth, int boxHeight);
 // name: only its extension is looked at.
 Decoded decodeMemory(std::span<const std::uint8_t> bytes, std::string_view name = {});
+Decoded decodeMemoryFor(std::span<const std::uint8_t> bytes, std::string_view name, int boxWidth,
+                        int boxHeight);
 
 // The format the content's signature names, or failing that the extension.
 Format formatOf(std::span<const std::uint8_t> bytes, std::string_view name = {});

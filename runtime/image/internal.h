@@ -104,7 +104,9 @@ Image decodeEmf(Bytes file);
 
 // The library decoders: they return Decoded, failure and all.
 Decoded decodePng(Bytes file);
-Decoded decodeJpeg(Bytes file);
+// boxWidth x boxHeight: the box the picture is drawn fitted into (0: its
+// own size); the decoder may reduce it as far as it still covers its fit.
+Decoded decodeJpeg(Bytes file, int boxWidth = 0, int boxHeight = 0);
 Decoded decodeGif(Bytes file);
 
 // Signatures, as formatOf checks them.

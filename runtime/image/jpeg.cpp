@@ -8,6 +8,7 @@
 // file ran out (its later scans are missing). A file that lacks no more than
 // its end marker shows; other damage the library works round is shown as it
 // decodes.
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -104,21 +105,37 @@ bool readHeader(Jpeg& j, Bytes file) {
     return true;
 }
 
+// The least of 1/8, 1/4, 1/2 and 1 that still covers the picture's fit in
+// a box of boxWidth x boxHeight (the library's DCT scaling: a reduced block
+// costs a fraction of a whole one).
+void reduceFor(jpeg_decompress_struct& c, int boxWidth, int boxHeight) {
+    if (boxWidth <= 0 || boxHeight <= 0) return;
+    const double fit = std::min(static_cast<double>(boxWidth) / c.image_width,
+                                static_cast<double>(boxHeight) / c.image_height);
+    for (unsigned eighths : {1u, 2u, 4u})
+        if (eighths / 8.0 >= fit) {
+            c.scale_num = eighths;
+            c.scale_denom = 8;
+            return;
+        }
+}
+
 // Starts decompressing: the tables the scans need are checked, and a file of
 // several scans (a progressive one) is read to its end. Much damage shows
 // here, before the picture is allocated.
 bool startPixels(Jpeg& j) {
     if (setjmp(j.errors.jump)) return false;
     jpeg_start_decompress(&j.cinfo);
-    if (j.cinfo.output_width != j.cinfo.image_width ||
-        j.cinfo.output_height != j.cinfo.image_height || j.cinfo.output_components != 4) {
+    if (j.cinfo.output_width < 1 || j.cinfo.output_width > j.cinfo.image_width ||
+        j.cinfo.output_height < 1 || j.cinfo.output_height > j.cinfo.image_height ||
+        j.cinfo.output_components != 4) {
         std::snprintf(j.errors.message, sizeof j.errors.message, "unexpected output shape");
         return false;
     }
     return true;
 }
 
-// Decodes into out (width * height * 4 bytes, as the header said).
+// Decodes into out (output width * height * 4 bytes).
 bool readPixels(Jpeg& j, std::uint8_t* out) {
     if (setjmp(j.errors.jump)) return false;
     const std::size_t stride = static_cast<std::size_t>(j.cinfo.output_width) * 4;
@@ -163,7 +180,7 @@ Failure failureOf(const Jpeg& j) {
 
 }  // namespace
 
-Decoded decodeJpeg(Bytes file) {
+Decoded decodeJpeg(Bytes file, int boxWidth, int boxHeight) {
     Jpeg j;
     if (!readHeader(j, file))
         return jpegFailure(failureOf(j), std::string("JPEG: ") + j.errors.message);
@@ -177,17 +194,20 @@ Decoded decodeJpeg(Bytes file) {
     // picture is allocated. Arithmetic coding has no such floor.
     if (!j.cinfo.arith_code && file.size() * 8 * 64 < pixels)
         return jpegFailure(Failure::Truncated, "JPEG: too little data for its size");
+    reduceFor(j.cinfo, boxWidth, boxHeight);
     if (!startPixels(j)) return jpegFailure(failureOf(j), std::string("JPEG: ") + j.errors.message);
-    std::vector<std::uint8_t> px(pixels * 4);  // bad_alloc is caught above us
+    const std::size_t out = static_cast<std::size_t>(j.cinfo.output_width) * j.cinfo.output_height;
+    std::vector<std::uint8_t> px(out * 4);  // bad_alloc is caught above us
     if (!readPixels(j, px.data()))
         return jpegFailure(failureOf(j), std::string("JPEG: ") + j.errors.message);
-    if (j.cinfo.out_color_space == JCS_CMYK)
-        cmykToRgba(px.data(), pixels, j.cinfo.saw_Adobe_marker);
+    if (j.cinfo.out_color_space == JCS_CMYK) cmykToRgba(px.data(), out, j.cinfo.saw_Adobe_marker);
 
     Decoded d;
     d.format = Format::Jpeg;
-    d.image.width = static_cast<int>(j.cinfo.image_width);
-    d.image.height = static_cast<int>(j.cinfo.image_height);
+    d.storedWidth = static_cast<int>(j.cinfo.image_width);
+    d.storedHeight = static_cast<int>(j.cinfo.image_height);
+    d.image.width = static_cast<int>(j.cinfo.output_width);
+    d.image.height = static_cast<int>(j.cinfo.output_height);
     d.image.pixels = std::make_shared<const std::vector<std::uint8_t>>(std::move(px));
     return d;
 }

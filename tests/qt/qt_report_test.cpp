@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QWidget>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -150,6 +151,59 @@ TEST_F(QtReport, TextIsDrawnWhereTheEngineMeasuredIt) {
     const double drawn = right / 1.2;  // thousandths of an inch
     const int measured = rr::textWidth(arial, s);
     EXPECT_NEAR(drawn, measured, 15) << "drawn " << drawn << ", measured " << measured;
+}
+
+// A photo on a page: drawn at the resolution of the device it is drawn on
+// (a page drawn small first leaves the printer no blurred copy), and drawn
+// as its file now holds it.
+TEST_F(QtReport, APhotoIsDrawnAtEachDevicesResolutionAsItsFileNowIs) {
+    testsupport::TempDir dir;
+    const QString file = QString::fromStdString((dir.path() / "photo.png").string());
+    // Stripes a pixel wide, which scaling down and up again blurs to grey.
+    QImage stripes(200, 100, QImage::Format_RGB32);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 200; ++x) stripes.setPixel(x, y, x % 2 ? qRgb(255, 255, 255) : 0);
+    ASSERT_TRUE(stripes.save(file));
+    rt::PageItem photo;
+    photo.kind = rt::PageItem::Kind::Image;
+    photo.w = 2000;
+    photo.h = 1000;
+    photo.text = file.toStdString();
+    auto draw = [&](double scale) {
+        QImage img(static_cast<int>(std::lround(2000 * scale)),
+                   static_cast<int>(std::lround(1000 * scale)), QImage::Format_RGB32);
+        img.fill(qRgb(0, 0, 200));
+        QPainter p(&img);
+        rt::drawPageItems(p, {photo}, scale, 96);
+        return img;
+    };
+    auto sharpPairs = [](const QImage& img) {
+        int n = 0;
+        for (int x = 1; x < img.width(); ++x)
+            n += std::abs(qGray(img.pixel(x, 50)) - qGray(img.pixel(x - 1, 50))) > 200;
+        return n;
+    };
+    const QImage small = draw(0.02);  // 40 x 20 pixels
+    EXPECT_NEAR(qGray(small.pixel(20, 10)), 128, 30);
+    EXPECT_EQ(small.pixel(20, 10), draw(0.02).pixel(20, 10));
+    EXPECT_GT(sharpPairs(draw(0.1)), 190);  // every pixel of the file
+    EXPECT_GT(sharpPairs(draw(0.1)), 190);
+    // A print beside the preview: two threads drawing it at once, the
+    // preview at ever new sizes (more of them than are kept).
+    int printed = 0;
+    std::thread print([&] {
+        for (int n = 0; n < 30; ++n) printed += sharpPairs(draw(0.1)) > 190;
+    });
+    for (int n = 0; n < 100; ++n) draw(0.02 + n * 0.0001);
+    print.join();
+    EXPECT_EQ(printed, 30);
+
+    QImage red(200, 100, QImage::Format_RGB32);
+    red.fill(qRgb(220, 20, 20));
+    ASSERT_TRUE(red.save(file));
+    EXPECT_EQ(draw(0.1).pixel(100, 50), qRgb(220, 20, 20));
+    std::ofstream(photo.text) << "no picture any more";
+    EXPECT_EQ(draw(0.1).pixel(100, 50), qRgb(0, 0, 200));  // nothing drawn
 }
 
 // The preview through the Qt display: a maximized window whose page is

@@ -99,6 +99,62 @@ TEST(ImageFile, TheContentChoosesTheFormatThenTheExtension) {
     }
 }
 
+// A picture for a box smaller than itself: a JPEG comes back reduced while
+// it decodes, never below its fit in the box, with its own size kept; the
+// other formats decode whole.
+TEST(ImageFile, APictureForASmallBoxIsReducedNoFurtherThanItsFit) {
+    testsupport::TempDir dir;
+    write("rgb.jpg", makeJpeg({64, 32, JCS_RGB, false}));
+    write("progressive.jpg", makeJpeg({64, 32, JCS_RGB, true}));
+    write("cmyk.jpg", makeJpeg({64, 32, JCS_CMYK, false}));
+    const Fixture png = pngFixtures()[0];
+    write("photo.png", png.bytes);
+    struct Case {
+        const char* file;
+        int boxW, boxH, w, h;
+    } cases[] = {
+        {"rgb.jpg", 0, 0, 64, 32},      // no box
+        {"rgb.jpg", 8, 100, 8, 4},      // 1/8, by the width
+        {"rgb.jpg", 100, 4, 8, 4},      // 1/8, by the height
+        {"rgb.jpg", 9, 100, 16, 8},     // just over 1/8
+        {"rgb.jpg", 32, 16, 32, 16},    // 1/2
+        {"rgb.jpg", 33, 100, 64, 32},   // just over 1/2
+        {"rgb.jpg", 640, 320, 64, 32},  // drawn larger than it is
+        {"progressive.jpg", 8, 4, 8, 4},
+        {"cmyk.jpg", 8, 4, 8, 4},
+        {"photo.png", 1, 1, png.width, png.height},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " in " + std::to_string(c.boxW) + " x " +
+                     std::to_string(c.boxH));
+        const rt::image::Decoded d = rt::image::decodeFileFor(c.file, c.boxW, c.boxH);
+        ASSERT_TRUE(d.ok()) << d.reason;
+        EXPECT_EQ(d.image.width, c.w);
+        EXPECT_EQ(d.image.height, c.h);
+        ASSERT_EQ(d.image.pixels->size(), std::size_t(c.w) * c.h * 4);
+        if (c.file == std::string("photo.png")) {
+            EXPECT_EQ(d.storedWidth, png.width);
+            continue;
+        }
+        EXPECT_EQ(d.storedWidth, 64);
+        EXPECT_EQ(d.storedHeight, 32);
+        // Every 8 x 8 block is flat, so each reduced pixel is its block's colour.
+        int wrong = 0;
+        for (int y = 0; y < c.h; ++y)
+            for (int x = 0; x < c.w; ++x) {
+                const std::uint32_t got = d.image.pixel(x, y),
+                                    want = jpegBlock(x * 64 / c.w, y * 32 / c.h);
+                for (int shift = 0; shift < 32; shift += 8)
+                    if (std::abs(int(got >> shift & 0xFF) - int(want >> shift & 0xFF)) > 4) {
+                        if (++wrong <= 3)
+                            ADD_FAILURE()
+                                << x << "," << y << ": " << hex(got) << " not " << hex(want);
+                        break;
+                    }
+            }
+    }
+}
+
 TEST(ImageFit, TheFormsFittingKeepsProportionsInExactIntegers) {
     const Box box{10, 20, 111, 82};
     struct Case {

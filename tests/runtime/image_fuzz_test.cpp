@@ -19,8 +19,7 @@ std::vector<Fixture> allFixtures() {
     return all;
 }
 
-void expectSound(const Bytes& b, const std::string& what) {
-    const rt::image::Decoded d = decode(b);
+void expectSoundAs(const rt::image::Decoded& d, const std::string& what) {
     if (d.ok()) {
         ASSERT_GT(d.image.width, 0) << what;
         ASSERT_GT(d.image.height, 0) << what;
@@ -31,6 +30,18 @@ void expectSound(const Bytes& b, const std::string& what) {
     } else {
         ASSERT_FALSE(d.reason.empty()) << what;
         ASSERT_FALSE(d.image.pixels) << what;
+    }
+}
+
+// Decoded whole, and for a box of a pixel (a JPEG then reduced to 1/8).
+void expectSound(const Bytes& b, const std::string& what) {
+    expectSoundAs(decode(b), what);
+    const rt::image::Decoded small =
+        rt::image::decodeMemoryFor(std::span<const std::uint8_t>(b.data(), b.size()), {}, 1, 1);
+    expectSoundAs(small, what + " for a small box");
+    if (small.ok()) {
+        ASSERT_GE(small.storedWidth, small.image.width) << what;
+        ASSERT_GE(small.storedHeight, small.image.height) << what;
     }
 }
 

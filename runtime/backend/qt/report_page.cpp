@@ -11,9 +11,12 @@
 #include <QProgressBar>
 #include <QScrollArea>
 #include <QWidget>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
-#include <map>
+#include <list>
+#include <mutex>
 
 #include "runtime/backend/qt/controls.h"
 #include "runtime/image/fit.h"
@@ -40,27 +43,136 @@ Qt::Alignment alignOf(Align a) {
     }
 }
 
-// Decoded pictures of the page being drawn, by file (a card shows one).
-struct Pictures {
-    std::map<std::string, QImage> images;
-    const QImage& get(const std::string& file) {
-        auto it = images.find(file);
-        if (it != images.end()) return it->second;
-        QImage img;
-        const image::Decoded d = image::decodeFile(file);
-        if (d.ok() && d.image.pixels)
-            img = QImage(d.image.pixels->data(), d.image.width, d.image.height, d.image.width * 4,
-                         QImage::Format_RGBA8888)
-                      .copy();
-        if (images.size() > 16) images.clear();
-        return images[file] = img;
+// A photo as one device draws it: decoded once (reduced while decoding where
+// the format allows), scaled to the pixels it covers there (never beyond its
+// own size: a printer gets every pixel the file has) and converted to the
+// format the painter copies without converting it again. The last ones drawn
+// are kept, up to MaxBytes, so a page painted again (the preview scrolled,
+// uncovered, paged back to) decodes nothing; never all of a report's photos.
+// The key holds the box and the scale, so the preview's and the printer's
+// sizes are kept apart; a file changed on disk is decoded again. Any thread
+// may draw (printing runs on the asking one).
+class Photos {
+  public:
+    struct Drawn {
+        QImage image;               // null: the file holds no picture we read
+        int width = 0, height = 0;  // the picture's own size, which the fitting takes
+    };
+
+    Drawn get(const std::string& file, const PageItem& i, double scale) {
+        const Stamp stamp = stampOf(file);
+        Key key{file, i.w, i.h, scale};
+        {
+            std::lock_guard lock(mutex_);
+            for (auto it = kept_.begin(); it != kept_.end(); ++it)
+                if (it->key == key) {
+                    if (it->stamp == stamp && stamp.found) {
+                        kept_.splice(kept_.begin(), kept_, it);  // the most recent first
+                        return it->drawn;
+                    }
+                    bytes_ -= it->bytes;
+                    kept_.erase(it);
+                    break;
+                }
+        }
+        Drawn d = make(file, i, scale);
+        const std::size_t size = static_cast<std::size_t>(d.image.sizeInBytes());
+        if (!stamp.found || size > MaxBytes) return d;
+        std::lock_guard lock(mutex_);
+        for (auto it = kept_.begin(); it != kept_.end(); ++it)
+            if (it->key == key) {  // another thread made it meanwhile
+                bytes_ -= it->bytes;
+                kept_.erase(it);
+                break;
+            }
+        kept_.push_front({std::move(key), stamp, d, size});
+        bytes_ += size;
+        while (bytes_ > MaxBytes || kept_.size() > MaxEntries) {
+            bytes_ -= kept_.back().bytes;
+            kept_.pop_back();
+        }
+        return d;
     }
+
+  private:
+    static constexpr std::size_t MaxBytes = 32u << 20, MaxEntries = 64;
+
+    struct Key {
+        std::string file;
+        int w, h;  // the box, 1/1000 inch
+        double scale;
+        bool operator==(const Key&) const = default;
+    };
+    // What tells a file's new content from its old.
+    struct Stamp {
+        bool found = false;
+        dev_t dev = 0;
+        ino_t ino = 0;
+        off_t size = 0;
+        std::int64_t mtimeNs = 0, ctimeNs = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+    struct Entry {
+        Key key;
+        Stamp stamp;
+        Drawn drawn;
+        std::size_t bytes;
+    };
+
+    static Stamp stampOf(const std::string& file) {
+        struct stat st;
+        Stamp s;
+        if (::stat(file.c_str(), &st) != 0) return s;
+        s.found = true;
+        s.dev = st.st_dev;
+        s.ino = st.st_ino;
+        s.size = st.st_size;
+        s.mtimeNs = std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+        s.ctimeNs = std::int64_t{st.st_ctim.tv_sec} * 1000000000 + st.st_ctim.tv_nsec;
+        return s;
+    }
+
+    static Drawn make(const std::string& file, const PageItem& i, double scale) {
+        const image::Decoded d =
+            image::decodeFileFor(file, static_cast<int>(std::ceil(i.w * scale)),
+                                 static_cast<int>(std::ceil(i.h * scale)));
+        Drawn out;
+        if (!d.ok() || !d.image.pixels) return out;
+        out.width = d.storedWidth;
+        out.height = d.storedHeight;
+        const image::Box b = image::fitImage({i.x, i.y, i.w, i.h}, out.width, out.height);
+        if (b.w <= 0 || b.h <= 0) return out;
+        const int w = std::clamp(static_cast<int>(std::lround(b.w * scale)), 1, d.image.width);
+        const int h = std::clamp(static_cast<int>(std::lround(b.h * scale)), 1, d.image.height);
+        // The decoded pixels are read where they are, never copied (the
+        // conversion always makes a new image: the formats differ); an opaque
+        // picture as RGBX, which the smooth scaling takes as it is.
+        const std::vector<std::uint8_t>& px = *d.image.pixels;
+        bool opaque = true;
+        for (std::size_t a = 3; a < px.size() && opaque; a += 4) opaque = px[a] == 0xff;
+        const QImage decoded(px.data(), d.image.width, d.image.height, d.image.width * 4,
+                             opaque ? QImage::Format_RGBX8888 : QImage::Format_RGBA8888);
+        QImage sized = w == decoded.width() && h == decoded.height()
+                           ? decoded
+                           : decoded.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        out.image = sized.convertToFormat(opaque ? QImage::Format_RGB32
+                                                 : QImage::Format_ARGB32_Premultiplied);
+        return out;
+    }
+
+    std::mutex mutex_;
+    std::list<Entry> kept_;
+    std::size_t bytes_ = 0;
 };
+
+Photos& photos() {
+    static Photos p;
+    return p;
+}
 
 }  // namespace
 
 void drawPageItems(QPainter& p, const std::vector<PageItem>& items, double scale, double dpiY) {
-    Pictures pictures;
     p.save();
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setRenderHint(QPainter::TextAntialiasing, true);
@@ -95,12 +207,14 @@ void drawPageItems(QPainter& p, const std::vector<PageItem>& items, double scale
                 break;
             }
             case PageItem::Kind::Image: {
-                const QImage& img = pictures.get(i.text);
-                if (img.isNull()) break;
-                const image::Box b = image::fitImage({i.x, i.y, i.w, i.h}, img.width(), img.height());
+                const Photos::Drawn photo = photos().get(i.text, i, scale);
+                if (photo.image.isNull()) break;
+                const image::Box b =
+                    image::fitImage({i.x, i.y, i.w, i.h}, photo.width, photo.height);
                 if (b.w <= 0 || b.h <= 0) break;
                 p.setRenderHint(QPainter::SmoothPixmapTransform, true);
-                p.drawImage(QRectF(b.x * scale, b.y * scale, b.w * scale, b.h * scale), img);
+                p.drawImage(QRectF(b.x * scale, b.y * scale, b.w * scale, b.h * scale),
+                            photo.image);
                 break;
             }
         }
