@@ -12,6 +12,8 @@
 #include <fstream>
 #include <mutex>
 #include <set>
+#include <thread>
+#include <vector>
 
 #include "runtime/image/fit.h"
 #include "runtime/image/image.h"
@@ -285,13 +287,19 @@ TEST(FileDialog, PutsTheCurrentDirectoryBack) {
         void closed(int) override {}
         void dialog(int id, const rt::DialogRequest& r) override {
             // The display answers from a thread of its own, after a wander.
-            std::thread([id, r] {
+            // Joined before the next dialog, so it never outlives the test.
+            answering.emplace_back([id, r] {
                 std::filesystem::current_path("elsewhere");
                 rt::DialogAnswer a;
                 a.path = r.file.title == "Fotos" ? "elsewhere/x.jpg" : "";
                 rt::answerDialog(id, a);
-            }).detach();
+            });
         }
+        void join() {
+            for (auto& t : answering) t.join();
+            answering.clear();
+        }
+        std::vector<std::thread> answering;
         void dialogClosed(int) override {}
         void beep() override {}
         void status(int, const std::string&) override {}
@@ -308,6 +316,7 @@ TEST(FileDialog, PutsTheCurrentDirectoryBack) {
             cwd = std::filesystem::current_path().string();
         });
         rt::joinAllThreads();
+        backend.join();
         EXPECT_EQ(cwd, dir.path().string());
         EXPECT_EQ(got, std::string(title) == "Fotos" ? std::optional<std::string>("elsewhere/x.jpg")
                                                      : std::nullopt);
