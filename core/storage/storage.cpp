@@ -597,9 +597,25 @@ class SqliteHandle final : public rt::StorageHandle {
                  int& rows, rt::FileStatus& st) override {
         rows = 0;
         const rt::FileDef& pd = v.file(0)->def();
+        // A bound that follows the filter's fixed leading key fields is
+        // written without them (see seekPrefix), so that SQLite seeks to the
+        // position instead of reading from the start of the filter's range.
         auto build = [&](ViewStatement& e) {
-            OrderSql o = orderSql(pd, r, "t0");
-            ViewSql q = viewSql(v);
+            std::size_t fixed = 0;
+            int demote = -1;
+            if (e.request.seek) {
+                const std::vector<OrderTerm> terms = orderTerms(pd, r.key);
+                fixed = seekPrefix(v, terms);
+                const std::size_t n = r.boundWithPrimary
+                                          ? terms.size()
+                                          : pd.keys[static_cast<std::size_t>(r.key)].fields.size();
+                if (fixed >= n) fixed = 0;  // nothing left to seek by: the whole bound
+                else demote = terms[fixed].field;
+                for (std::size_t i = 0; i < fixed; ++i) e.fixedFields.push_back(terms[i].field);
+            }
+            OrderSql o = orderSql(pd, r, "t0", fixed);
+            ViewSql q = viewSql(v, demote, r.forward ? rt::Compare::GreaterEqual
+                                                     : rt::Compare::LessEqual);
             e.sql = q.select + q.from;
             std::string where = q.where;
             if (!o.condition.empty()) where += (where.empty() ? "" : " AND ") + o.condition;
@@ -609,9 +625,14 @@ class SqliteHandle final : public rt::StorageHandle {
         };
         auto g = lock();
         const ViewStatement* vs = nullptr;
-        if (int rc = viewStatement(v, {false, r.key, r.forward, r.bound, r.boundWithPrimary}, build,
-                                   vs, st))
-            return rc;
+        ViewRequest request{false, r.key, r.forward, r.bound, r.boundWithPrimary,
+                            r.bound != rt::Bound::None};
+        if (int rc = viewStatement(v, request, build, vs, st)) return rc;
+        if (!vs->fixedFields.empty() &&
+            !boundFollowsFilter(v, vs->fixedFields, static_cast<const char*>(r.boundRecord))) {
+            request.seek = false;
+            if (int rc = viewStatement(v, request, build, vs, st)) return rc;
+        }
         sqlite3_stmt* s = vs->stmt;
         Exec ex(s, vs->sql);
         int at = 1;
@@ -774,6 +795,8 @@ class SqliteHandle final : public rt::StorageHandle {
         bool forward = true;
         rt::Bound bound = rt::Bound::None;
         bool boundWithPrimary = false;
+        // The bound may leave out the key fields the filter fixes.
+        bool seek = false;
         bool operator==(const ViewRequest&) const = default;
     };
     struct ViewStatement {
@@ -782,6 +805,9 @@ class SqliteHandle final : public rt::StorageHandle {
         sqlite3_stmt* stmt = nullptr;  // owned by cache_
         std::string sql;               // for the trace
         std::vector<OrderTerm> boundTerms;
+        // The leading key fields the bound leaves out: each must hold the
+        // filter's value in the bound record, or the whole bound is used.
+        std::vector<int> fixedFields;
         std::vector<std::vector<const rt::FieldDef*>> columns;  // per file, in column order
         std::vector<const char*> tables;                         // per file, its table
     };
@@ -901,7 +927,90 @@ class SqliteHandle final : public rt::StorageHandle {
         return s;
     }
 
-    static ViewSql viewSql(const rt::View& v) {
+    // How many of the order's leading terms the filter (or a range) holds
+    // equal to one value, compared as the order compares them. SQLite seeks
+    // by a row value only when it starts at the first index column that no
+    // equality fixes: the bound of a continuation must start there.
+    static std::size_t seekPrefix(const rt::View& v, const std::vector<OrderTerm>& terms) {
+        std::size_t n = 0;
+        for (; n < terms.size(); ++n) {
+            const int field = terms[n].field;
+            if (collateNoCase(v, 0, field) != terms[n].noCase) break;
+            bool equal = false;
+            for (const rt::View::Term& t : v.terms())
+                equal = equal || (t.op == rt::Compare::Equal && t.field.index == field &&
+                                  v.fileIndex(t.field.file) == 0);
+            for (const rt::View::Range& r : v.ranges())
+                equal = equal || (r.op == rt::Compare::Equal && r.field.index == field &&
+                                  v.fileIndex(r.field.file) == 0);
+            if (!equal) break;
+        }
+        return n;
+    }
+
+    // Whether the bound record holds, in each of fields, exactly the value
+    // every equality of the filter and ranges on it binds now. Only then do
+    // the rows that pass share those fields with the bound, so that leaving
+    // them out of the bound changes nothing. A value that may only compare
+    // equal (a text in another case, a text for a number) does not count.
+    static bool boundFollowsFilter(const rt::View& v, const std::vector<int>& fields,
+                                   const char* record) {
+        const rt::FileDef& d = v.file(0)->def();
+        auto same = [&](int field, const rt::Value& val) {
+            const rt::FieldDef& f = d.fields[static_cast<std::size_t>(field)];
+            const char* p = record + f.offset;
+            if (f.type == rt::FieldType::String) {
+                const auto* t = std::get_if<std::string>(&val);
+                if (!t) return false;
+                std::string text = *t;
+                text.resize(f.size, ' ');  // as bindValue binds it
+                return std::memcmp(text.data(), p, f.size) == 0;
+            }
+            const auto* n = std::get_if<std::int64_t>(&val);
+            if (!n) return false;
+            switch (f.type) {
+                case rt::FieldType::Long: {
+                    std::int32_t x;
+                    std::memcpy(&x, p, sizeof x);
+                    return *n == x;
+                }
+                case rt::FieldType::Byte:
+                    return *n == static_cast<unsigned char>(*p);
+                case rt::FieldType::Decimal: {
+                    rt::Money m;
+                    std::memcpy(&m, p, sizeof m);
+                    return *n == m.cents;
+                }
+                default:
+                    return false;
+            }
+        };
+        for (int field : fields) {
+            for (const rt::View::Term& t : v.terms()) {
+                if (t.op != rt::Compare::Equal || t.field.index != field ||
+                    v.fileIndex(t.field.file) != 0)
+                    continue;
+                rt::Value val = t.literal;
+                if (!t.name.empty() && !rt::boundValue(t.name, val)) return false;
+                if (!same(field, val)) return false;
+            }
+            for (const rt::View::Range& r : v.ranges()) {
+                if (r.op != rt::Compare::Equal || r.field.index != field ||
+                    v.fileIndex(r.field.file) != 0)
+                    continue;
+                if (!same(field, r.value ? r.value() : rt::Value{std::int64_t{0}})) return false;
+            }
+        }
+        return true;
+    }
+
+    // The select list, the joins and the filter. Comparisons op of the
+    // primary's field demote are kept out of the index ("+column"): the
+    // bound of a continuation starts at that field, and SQLite, given both,
+    // would seek by the filter's own limit and read the rows before the
+    // position on every page.
+    static ViewSql viewSql(const rt::View& v, int demote = -1,
+                           rt::Compare demoteOp = rt::Compare::GreaterEqual) {
         ViewSql q;
         q.select = "SELECT ";
         bool first = true;
@@ -934,8 +1043,9 @@ class SqliteHandle final : public rt::StorageHandle {
         }
         auto term = [&](const rt::FieldRef& fr, rt::Compare op) {
             int fi = v.fileIndex(fr.file);
-            std::string s = aliasOf(static_cast<std::size_t>(fi)) + "." +
-                            fr.file->def().fields[static_cast<std::size_t>(fr.index)].column;
+            std::string s = fi == 0 && fr.index == demote && op == demoteOp ? "+" : "";
+            s += aliasOf(static_cast<std::size_t>(fi)) + "." +
+                 fr.file->def().fields[static_cast<std::size_t>(fr.index)].column;
             s += op == rt::Compare::Equal          ? " = ?"
                  : op == rt::Compare::GreaterEqual ? " >= ?"
                                                    : " <= ?";
