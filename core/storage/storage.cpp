@@ -678,7 +678,7 @@ class SqliteHandle final : public rt::StorageHandle {
     }
 
     int viewCount(const rt::View& v, std::int64_t& rows, rt::FileStatus& st) override {
-        ViewSql q = viewSql(v);
+        ViewSql q = viewSql(v, -1, rt::Compare::GreaterEqual, true);
         std::string sql = "SELECT COUNT(*)" + q.from;
         if (!q.where.empty()) sql += " WHERE " + q.where;
         auto g = lock();
@@ -702,7 +702,7 @@ class SqliteHandle final : public rt::StorageHandle {
         const rt::FieldDef& f = pd.fields[static_cast<std::size_t>(field)];
         // Ordering by the column and taking one row lets an index serve it.
         bool noCase = collateNoCase(v, 0, field);
-        ViewSql q = viewSql(v);
+        ViewSql q = viewSql(v, -1, rt::Compare::GreaterEqual, true);
         std::string col = std::string("t0.") + f.column;
         std::string sql = "SELECT " + col + q.from;
         std::string where = q.where;
@@ -738,7 +738,7 @@ class SqliteHandle final : public rt::StorageHandle {
             cols += std::string(cols.empty() ? "" : ", ") + "SUM(CAST(ROUND(t0." +
                     pd.fields[static_cast<std::size_t>(field)].column + " * 100) AS INTEGER))";
         }
-        ViewSql q = viewSql(v);
+        ViewSql q = viewSql(v, -1, rt::Compare::GreaterEqual, true);
         std::string sql = "SELECT " + cols + q.from;
         if (!q.where.empty()) sql += " WHERE " + q.where;
         auto g = lock();
@@ -1009,8 +1009,14 @@ class SqliteHandle final : public rt::StorageHandle {
     // bound of a continuation starts at that field, and SQLite, given both,
     // would seek by the filter's own limit and read the rows before the
     // position on every page.
+    // With rowsOnly (a count, an extreme, a sum: what only the primary's rows
+    // that pass decide) the joins that can neither drop nor repeat a row
+    // are left out: an outer join on all of a unique key's fields, whose
+    // file no comparison and no join that stays needs. SQLite would look
+    // each of them up on every row.
     static ViewSql viewSql(const rt::View& v, int demote = -1,
-                           rt::Compare demoteOp = rt::Compare::GreaterEqual) {
+                           rt::Compare demoteOp = rt::Compare::GreaterEqual,
+                           bool rowsOnly = false) {
         ViewSql q;
         q.select = "SELECT ";
         bool first = true;
@@ -1025,7 +1031,27 @@ class SqliteHandle final : public rt::StorageHandle {
             }
         }
         q.from = std::string(" FROM ") + v.file(0)->def().label + " t0";
+        std::vector<bool> needed(v.joins().size(), !rowsOnly);
+        if (rowsOnly) {
+            for (std::size_t j = 0; j < v.joins().size(); ++j) {
+                const rt::View::Join& jn = v.joins()[j];
+                const rt::KeyDef& jk = jn.file->def().keys[static_cast<std::size_t>(jn.key)];
+                needed[j] = !(jk.primary || jk.unique) || jn.linking.size() < jk.fields.size();
+                for (const rt::View::Term& t : v.terms())
+                    needed[j] = needed[j] || t.field.file == jn.file;
+                for (const rt::View::Range& r : v.ranges())
+                    needed[j] = needed[j] || r.field.file == jn.file;
+            }
+            // A join that stays needs the joins its linking fields come from.
+            for (std::size_t j = v.joins().size(); j-- > 0;) {
+                if (!needed[j]) continue;
+                for (const rt::FieldRef& l : v.joins()[j].linking)
+                    if (int fi = v.fileIndex(l.file); fi > 0)
+                        needed[static_cast<std::size_t>(fi - 1)] = true;
+            }
+        }
         for (std::size_t j = 0; j < v.joins().size(); ++j) {
+            if (!needed[j]) continue;
             const rt::View::Join& jn = v.joins()[j];
             const rt::FileDef& jd = jn.file->def();
             const rt::KeyDef& jk = jd.keys[static_cast<std::size_t>(jn.key)];

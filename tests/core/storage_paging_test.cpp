@@ -329,3 +329,70 @@ TEST_F(PagingTest, AContinuationSeeksByTheRowValue) {
     storage::setTrace({});
     rt::unbindAll();
 }
+
+// A count (and an extreme) leaves out the outer joins that can neither drop
+// nor repeat a row, and keeps those that can or that the filter compares
+// with: it counts what the view's statement gives.
+TEST_F(PagingTest, CountsLeaveOutOnlyJoinsThatCannotChangeTheRows) {
+    Club c;
+    rt::FileStructure clubs(clubDef(), &c);
+    ASSERT_EQ(openOrCreate(clubs), 0);
+    for (int code = 1; code <= 2; ++code) {  // club 3 has no row
+        c = Club{};
+        c.P1_SIP = code;
+        c.P1_NPD = code == 1 ? "Prvi" : "Drugi";
+        ASSERT_EQ(clubs.add(), 0);
+    }
+    Line other;
+    rt::FileStructure sameDay(lineDef(), &other);  // every line of that day: many rows
+    ASSERT_EQ(sameDay.open(), 0);
+    std::mutex lock;
+    std::string lastSql;
+    storage::setTrace([&](const std::string& s, const std::vector<std::string>&) {
+        std::lock_guard<std::mutex> g(lock);
+        lastSql = s;
+    });
+    struct Case {
+        const char* what;
+        bool dayJoin;
+        const char* filter;
+        const char* countHas;
+        const char* countLacks;
+        std::int64_t rows;
+    } cases[] = {
+        {"a club's name, looked up by its code", false, "LIN:L_SPS = 1", nullptr, "PLAND", 120},
+        // Club 3 has no row, so no date of foundation to compare.
+        {"filtered by the club's date of foundation", false, "LIN:L_SPS = 1 AND PLA:P1_DAR = 0",
+         "PLAND", nullptr, 80},
+        // Each line of federation 1 once for every line of its day (60 a day).
+        {"joined by a key with duplicates", true, "LIN:L_SPS = 1", "LINIJE t2", "PLAND",
+         120 * 60},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        rt::View v(lines);
+        v.join(clubs, 0, {lines.field(1)});
+        v.project(clubs, "PLA:P1_NPD");
+        if (k.dayJoin) {
+            v.join(sameDay, ByDate, {lines.field(5)});
+            v.project(sameDay, "LIN:L_RED");
+        }
+        v.setOrder(BySif);
+        v.setFilter(k.filter);
+        ASSERT_EQ(v.open(), 0) << v.status().fileError;
+        std::int64_t counted = -1;
+        ASSERT_EQ(v.count(counted), 0) << v.status().fileError;
+        EXPECT_EQ(counted, k.rows);
+        std::string sql;
+        {
+            std::lock_guard<std::mutex> g(lock);
+            sql = lastSql;
+        }
+        if (k.countHas) EXPECT_NE(sql.find(k.countHas), std::string::npos) << sql;
+        if (k.countLacks) EXPECT_EQ(sql.find(k.countLacks), std::string::npos) << sql;
+        rt::Value low;
+        ASSERT_EQ(v.min(5, low), 0);
+        EXPECT_EQ(std::get<std::int64_t>(low), 100);
+    }
+    storage::setTrace({});
+}
