@@ -111,11 +111,13 @@ OrderSql orderSql(const rt::FileDef& def, const rt::ScanRequest& r, const std::s
     OrderSql out;
     std::vector<OrderTerm> terms = orderTerms(def, r.key);
     std::string prefix = alias.empty() ? "" : alias + ".";
+    const std::size_t keyTerms = def.keys[static_cast<std::size_t>(r.key)].fields.size();
     for (std::size_t i = 0; i < terms.size(); ++i) {
         if (i) out.orderBy += ", ";
         out.orderBy += prefix + def.fields[static_cast<std::size_t>(terms[i].field)].column;
         if (terms[i].noCase) out.orderBy += " COLLATE NOCASE";
         if (!r.forward) out.orderBy += " DESC";
+        if (i + 1 == keyTerms) out.orderByKey = out.orderBy;
     }
     if (r.bound == rt::Bound::None) return out;
     std::size_t n =

@@ -38,6 +38,7 @@ std::vector<OrderTerm> orderTerms(const rt::FileDef& def, int key);
 struct OrderSql {
     std::string condition;
     std::string orderBy;
+    std::string orderByKey;  // the key's own terms alone (ties left unordered)
     std::vector<OrderTerm> boundTerms;
 };
 OrderSql orderSql(const rt::FileDef& def, const rt::ScanRequest& request, const std::string& alias,

@@ -620,7 +620,24 @@ class SqliteHandle final : public rt::StorageHandle {
             std::string where = q.where;
             if (!o.condition.empty()) where += (where.empty() ? "" : " AND ") + o.condition;
             if (!where.empty()) e.sql += " WHERE " + where;
-            e.sql += " ORDER BY " + o.orderBy + " LIMIT ?";
+            // Ties in the key that its index does not order by the primary
+            // key are put in order here (tieOrder), not by SQLite.
+            const std::vector<OrderTerm> terms = orderTerms(pd, r.key);
+            const std::size_t keyTerms = pd.keys[static_cast<std::size_t>(r.key)].fields.size();
+            const int pk = pd.primaryKey();
+            const auto& pkFields = pd.keys[static_cast<std::size_t>(pk)].fields;
+            const bool rowidTies = pkFields.size() == 1 &&
+                                   pd.fields[static_cast<std::size_t>(pkFields[0])].type ==
+                                       rt::FieldType::Long;
+            if (terms.size() > keyTerms && !rowidTies) {
+                for (std::size_t i = 0; i < terms.size(); ++i) {
+                    const auto& rf = v.readFields()[0];
+                    const int col = static_cast<int>(
+                        std::find(rf.begin(), rf.end(), terms[i].field) - rf.begin());
+                    (i < keyTerms ? e.keyColumns : e.tieColumns).push_back({col, terms[i].noCase});
+                }
+            }
+            e.sql += " ORDER BY " + (e.tieColumns.empty() ? o.orderBy : o.orderByKey) + " LIMIT ?";
             e.boundTerms = std::move(o.boundTerms);
         };
         auto g = lock();
@@ -641,9 +658,13 @@ class SqliteHandle final : public rt::StorageHandle {
             bindField(s, at++, pd.fields[static_cast<std::size_t>(t.field)],
                       static_cast<const char*>(r.boundRecord), ex.trace());
         const SqliteApi& api = *sqlite().api;
-        api.bind_int(s, at, r.limit);
-        if (ex.trace()) ex.trace()->push_back(std::to_string(r.limit));
+        // Ordering ties here, the statement reads on to the end of the run of
+        // equal keys that holds the last row wanted.
+        const int limit = vs->tieColumns.empty() ? r.limit : -1;
+        api.bind_int(s, at, limit);
+        if (ex.trace()) ex.trace()->push_back(std::to_string(limit));
         ex.run();
+        if (!vs->tieColumns.empty()) return tieOrder(*vs, s, ex, r, onRow, rows, st);
         for (;;) {
             int rc = ex.step();
             if (rc == SQLITE_DONE) break;
@@ -810,7 +831,146 @@ class SqliteHandle final : public rt::StorageHandle {
         std::vector<int> fixedFields;
         std::vector<std::vector<const rt::FieldDef*>> columns;  // per file, in column order
         std::vector<const char*> tables;                         // per file, its table
+        // Where the index gives ties in the key in another order than the
+        // primary key's (its rows are not numbered by the primary key), the
+        // statement orders by the key alone and tieOrder sorts each run of
+        // equal keys by these: the key's columns and the primary key's
+        // others, each with whether it compares without regard to case.
+        struct Column {
+            int col = 0;
+            bool noCase = false;
+        };
+        std::vector<Column> keyColumns, tieColumns;
     };
+
+    // One value of a row as SQLite orders it.
+    struct SortValue {
+        int type = SQLITE_NULL;
+        std::int64_t i = 0;
+        double d = 0;
+        std::string t;
+    };
+    static void readSortValue(const SqliteApi& api, sqlite3_stmt* s, int col, SortValue& v) {
+        v.type = api.column_type(s, col);
+        if (v.type == SQLITE_INTEGER) {
+            v.i = api.column_int64(s, col);
+        } else if (v.type == SQLITE_FLOAT) {
+            v.d = api.column_double(s, col);
+        } else if (v.type != SQLITE_NULL) {
+            const auto* p = reinterpret_cast<const char*>(api.column_text(s, col));
+            v.t.assign(p ? p : "", static_cast<std::size_t>(api.column_bytes(s, col)));
+        }
+    }
+    // SQLite's order of values: NULL, numbers, texts (by the collation), blobs.
+    static int compareSortValues(const SortValue& a, const SortValue& b, bool noCase) {
+        auto rank = [](int t) {
+            return t == SQLITE_NULL                             ? 0
+                   : t == SQLITE_INTEGER || t == SQLITE_FLOAT ? 1
+                   : t == SQLITE_TEXT                           ? 2
+                                                                : 3;
+        };
+        const int ra = rank(a.type), rb = rank(b.type);
+        if (ra != rb) return ra < rb ? -1 : 1;
+        if (ra == 0) return 0;
+        if (ra == 1) {
+            if (a.type == SQLITE_INTEGER && b.type == SQLITE_INTEGER)
+                return a.i < b.i ? -1 : (a.i > b.i ? 1 : 0);
+            const double x = a.type == SQLITE_INTEGER ? static_cast<double>(a.i) : a.d;
+            const double y = b.type == SQLITE_INTEGER ? static_cast<double>(b.i) : b.d;
+            return x < y ? -1 : (x > y ? 1 : 0);
+        }
+        const std::size_t n = std::min(a.t.size(), b.t.size());
+        for (std::size_t k = 0; k < n; ++k) {
+            int x = static_cast<unsigned char>(a.t[k]), y = static_cast<unsigned char>(b.t[k]);
+            if (noCase && ra == 2) {  // NOCASE folds ASCII letters only
+                if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
+                if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
+            }
+            if (x != y) return x < y ? -1 : 1;
+        }
+        return a.t.size() == b.t.size() ? 0 : (a.t.size() < b.t.size() ? -1 : 1);
+    }
+
+    // A row held back until its run of equal keys is complete.
+    struct HeldRow {
+        std::vector<std::vector<char>> images;  // per file
+        std::vector<void*> targets;             // into images
+        std::vector<SortValue> key, tie;
+    };
+    std::vector<HeldRow> held_;  // kept for their buffers
+
+    // The rows of a statement ordered by the key alone, each run of equal
+    // keys sorted by the primary key (descending when reading backward),
+    // up to the request's limit. A run is complete when a row with another
+    // key or the end comes; only then is it handed on.
+    int tieOrder(const ViewStatement& vs, sqlite3_stmt* s, Exec& ex, const rt::ScanRequest& r,
+                 const std::function<void()>& onRow, int& rows, rt::FileStatus& st) {
+        const SqliteApi& api = *sqlite().api;
+        std::size_t used = 0;  // held_[0, used): the run so far
+        std::vector<std::size_t> order;
+        // What a held row's image per file needs: up to its last field read.
+        std::vector<std::size_t> ends(vs.columns.size(), 0);
+        for (std::size_t i = 0; i < vs.columns.size(); ++i)
+            for (const rt::FieldDef* f : vs.columns[i])
+                ends[i] = std::max(ends[i], f->offset + rt::memorySize(*f));
+        auto emit = [&](std::size_t runLength) {
+            order.resize(runLength);
+            for (std::size_t k = 0; k < runLength; ++k) order[k] = k;
+            std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+                for (std::size_t c = 0; c < vs.tieColumns.size(); ++c) {
+                    const int cmp = compareSortValues(held_[a].tie[c], held_[b].tie[c],
+                                                      vs.tieColumns[c].noCase);
+                    if (cmp != 0) return r.forward ? cmp < 0 : cmp > 0;
+                }
+                return false;
+            });
+            for (std::size_t k : order) {
+                if (rows >= r.limit) return;
+                const HeldRow& h = held_[k];
+                for (std::size_t i = 0; i < vs.columns.size(); ++i)
+                    for (const rt::FieldDef* f : vs.columns[i])
+                        std::memcpy(static_cast<char*>(r.targets[i]) + f->offset,
+                                    h.images[i].data() + f->offset, rt::memorySize(*f));
+                ++rows;
+                onRow();
+            }
+        };
+        while (rows < r.limit) {
+            const int rc = ex.step();
+            if (rc == SQLITE_DONE) {
+                emit(used);
+                break;
+            }
+            if (rc != SQLITE_ROW) return failed(rc, st);
+            if (held_.size() <= used) held_.emplace_back();
+            HeldRow& h = held_[used];
+            if (h.images.size() != vs.columns.size()) {
+                h.images.assign(vs.columns.size(), {});
+                h.targets.assign(vs.columns.size(), nullptr);
+            }
+            for (std::size_t i = 0; i < vs.columns.size(); ++i) {
+                if (h.images[i].size() < ends[i]) h.images[i].resize(ends[i]);
+                h.targets[i] = h.images[i].data();
+            }
+            h.key.resize(vs.keyColumns.size());
+            h.tie.resize(vs.tieColumns.size());
+            for (std::size_t c = 0; c < vs.keyColumns.size(); ++c)
+                readSortValue(api, s, vs.keyColumns[c].col, h.key[c]);
+            for (std::size_t c = 0; c < vs.tieColumns.size(); ++c)
+                readSortValue(api, s, vs.tieColumns[c].col, h.tie[c]);
+            if (int bad = decodeView(api, vs, s, h.targets, st)) return bad;
+            bool sameRun = used > 0;
+            for (std::size_t c = 0; sameRun && c < vs.keyColumns.size(); ++c)
+                sameRun = compareSortValues(held_[0].key[c], h.key[c], vs.keyColumns[c].noCase) == 0;
+            if (used > 0 && !sameRun) {
+                emit(used);
+                std::swap(held_[0], held_[used]);
+                used = 0;
+            }
+            ++used;
+        }
+        return setStatus(st, 0, 0, {});
+    }
     static constexpr std::size_t ViewStatements = 16;
 
     std::unique_lock<std::recursive_mutex> lock() {
