@@ -106,34 +106,39 @@ std::string columnList(const rt::FileDef& def, const std::string& alias) {
     return s;
 }
 
-OrderSql orderSql(const rt::FileDef& def, const rt::ScanRequest& r, const std::string& alias) {
+OrderSql orderSql(const rt::FileDef& def, const rt::ScanRequest& r, const std::string& alias,
+                  std::size_t skip) {
     OrderSql out;
     std::vector<OrderTerm> terms = orderTerms(def, r.key);
     std::string prefix = alias.empty() ? "" : alias + ".";
+    const std::size_t keyTerms = def.keys[static_cast<std::size_t>(r.key)].fields.size();
     for (std::size_t i = 0; i < terms.size(); ++i) {
         if (i) out.orderBy += ", ";
         out.orderBy += prefix + def.fields[static_cast<std::size_t>(terms[i].field)].column;
         if (terms[i].noCase) out.orderBy += " COLLATE NOCASE";
         if (!r.forward) out.orderBy += " DESC";
+        if (i + 1 == keyTerms) out.orderByKey = out.orderBy;
     }
     if (r.bound == rt::Bound::None) return out;
     std::size_t n =
         r.boundWithPrimary ? terms.size() : def.keys[static_cast<std::size_t>(r.key)].fields.size();
-    out.boundTerms.assign(terms.begin(), terms.begin() + static_cast<std::ptrdiff_t>(n));
+    if (skip >= n) skip = 0;
+    out.boundTerms.assign(terms.begin() + static_cast<std::ptrdiff_t>(skip),
+                          terms.begin() + static_cast<std::ptrdiff_t>(n));
     const char* op = r.forward ? (r.bound == rt::Bound::Inclusive ? ">=" : ">")
                                : (r.bound == rt::Bound::Inclusive ? "<=" : "<");
     // The COLLATE goes on the value side: the column stays bare, so the
     // index over it serves the range.
     std::string cols, vals;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (i) {
+    for (std::size_t i = skip; i < n; ++i) {
+        if (i > skip) {
             cols += ", ";
             vals += ", ";
         }
         cols += prefix + def.fields[static_cast<std::size_t>(terms[i].field)].column;
         vals += terms[i].noCase ? "? COLLATE NOCASE" : "?";
     }
-    if (n == 1)
+    if (n - skip == 1)
         out.condition = cols + " " + op + " " + vals;
     else
         out.condition = "(" + cols + ") " + op + " (" + vals + ")";

@@ -32,14 +32,17 @@ struct OrderTerm {
 std::vector<OrderTerm> orderTerms(const rt::FileDef& def, int key);
 
 // The parts of an ordered read: the bound condition (without WHERE) and
-// the ORDER BY list; the bound's values are those of the first `count`
-// terms, returned in boundTerms.
+// the ORDER BY list; the bound's values are those of its terms, returned in
+// boundTerms. The bound leaves out the first `skip` terms (fields that the
+// caller knows every row shares with the bound record).
 struct OrderSql {
     std::string condition;
     std::string orderBy;
+    std::string orderByKey;  // the key's own terms alone (ties left unordered)
     std::vector<OrderTerm> boundTerms;
 };
-OrderSql orderSql(const rt::FileDef& def, const rt::ScanRequest& request, const std::string& alias);
+OrderSql orderSql(const rt::FileDef& def, const rt::ScanRequest& request, const std::string& alias,
+                  std::size_t skip = 0);
 
 // The column list "A,B,C" (with "alias." when given).
 std::string columnList(const rt::FileDef& def, const std::string& alias = {});

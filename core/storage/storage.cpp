@@ -597,21 +597,59 @@ class SqliteHandle final : public rt::StorageHandle {
                  int& rows, rt::FileStatus& st) override {
         rows = 0;
         const rt::FileDef& pd = v.file(0)->def();
+        // A bound that follows the filter's fixed leading key fields is
+        // written without them (see seekPrefix), so that SQLite seeks to the
+        // position instead of reading from the start of the filter's range.
         auto build = [&](ViewStatement& e) {
-            OrderSql o = orderSql(pd, r, "t0");
-            ViewSql q = viewSql(v);
+            std::size_t fixed = 0;
+            int demote = -1;
+            if (e.request.seek) {
+                const std::vector<OrderTerm> terms = orderTerms(pd, r.key);
+                fixed = seekPrefix(v, terms);
+                const std::size_t n = r.boundWithPrimary
+                                          ? terms.size()
+                                          : pd.keys[static_cast<std::size_t>(r.key)].fields.size();
+                if (fixed >= n) fixed = 0;  // nothing left to seek by: the whole bound
+                else demote = terms[fixed].field;
+                for (std::size_t i = 0; i < fixed; ++i) e.fixedFields.push_back(terms[i].field);
+            }
+            OrderSql o = orderSql(pd, r, "t0", fixed);
+            ViewSql q = viewSql(v, demote, r.forward ? rt::Compare::GreaterEqual
+                                                     : rt::Compare::LessEqual);
             e.sql = q.select + q.from;
             std::string where = q.where;
             if (!o.condition.empty()) where += (where.empty() ? "" : " AND ") + o.condition;
             if (!where.empty()) e.sql += " WHERE " + where;
-            e.sql += " ORDER BY " + o.orderBy + " LIMIT ?";
+            // Ties in the key that its index does not order by the primary
+            // key are put in order here (tieOrder), not by SQLite.
+            const std::vector<OrderTerm> terms = orderTerms(pd, r.key);
+            const std::size_t keyTerms = pd.keys[static_cast<std::size_t>(r.key)].fields.size();
+            const int pk = pd.primaryKey();
+            const auto& pkFields = pd.keys[static_cast<std::size_t>(pk)].fields;
+            const bool rowidTies = pkFields.size() == 1 &&
+                                   pd.fields[static_cast<std::size_t>(pkFields[0])].type ==
+                                       rt::FieldType::Long;
+            if (terms.size() > keyTerms && !rowidTies) {
+                for (std::size_t i = 0; i < terms.size(); ++i) {
+                    const auto& rf = v.readFields()[0];
+                    const int col = static_cast<int>(
+                        std::find(rf.begin(), rf.end(), terms[i].field) - rf.begin());
+                    (i < keyTerms ? e.keyColumns : e.tieColumns).push_back({col, terms[i].noCase});
+                }
+            }
+            e.sql += " ORDER BY " + (e.tieColumns.empty() ? o.orderBy : o.orderByKey) + " LIMIT ?";
             e.boundTerms = std::move(o.boundTerms);
         };
         auto g = lock();
         const ViewStatement* vs = nullptr;
-        if (int rc = viewStatement(v, {false, r.key, r.forward, r.bound, r.boundWithPrimary}, build,
-                                   vs, st))
-            return rc;
+        ViewRequest request{false, r.key, r.forward, r.bound, r.boundWithPrimary,
+                            r.bound != rt::Bound::None};
+        if (int rc = viewStatement(v, request, build, vs, st)) return rc;
+        if (!vs->fixedFields.empty() &&
+            !boundFollowsFilter(v, vs->fixedFields, static_cast<const char*>(r.boundRecord))) {
+            request.seek = false;
+            if (int rc = viewStatement(v, request, build, vs, st)) return rc;
+        }
         sqlite3_stmt* s = vs->stmt;
         Exec ex(s, vs->sql);
         int at = 1;
@@ -620,9 +658,13 @@ class SqliteHandle final : public rt::StorageHandle {
             bindField(s, at++, pd.fields[static_cast<std::size_t>(t.field)],
                       static_cast<const char*>(r.boundRecord), ex.trace());
         const SqliteApi& api = *sqlite().api;
-        api.bind_int(s, at, r.limit);
-        if (ex.trace()) ex.trace()->push_back(std::to_string(r.limit));
+        // Ordering ties here, the statement reads on to the end of the run of
+        // equal keys that holds the last row wanted.
+        const int limit = vs->tieColumns.empty() ? r.limit : -1;
+        api.bind_int(s, at, limit);
+        if (ex.trace()) ex.trace()->push_back(std::to_string(limit));
         ex.run();
+        if (!vs->tieColumns.empty()) return tieOrder(*vs, s, ex, r, onRow, rows, st);
         for (;;) {
             int rc = ex.step();
             if (rc == SQLITE_DONE) break;
@@ -657,7 +699,7 @@ class SqliteHandle final : public rt::StorageHandle {
     }
 
     int viewCount(const rt::View& v, std::int64_t& rows, rt::FileStatus& st) override {
-        ViewSql q = viewSql(v);
+        ViewSql q = viewSql(v, -1, rt::Compare::GreaterEqual, true);
         std::string sql = "SELECT COUNT(*)" + q.from;
         if (!q.where.empty()) sql += " WHERE " + q.where;
         auto g = lock();
@@ -681,7 +723,7 @@ class SqliteHandle final : public rt::StorageHandle {
         const rt::FieldDef& f = pd.fields[static_cast<std::size_t>(field)];
         // Ordering by the column and taking one row lets an index serve it.
         bool noCase = collateNoCase(v, 0, field);
-        ViewSql q = viewSql(v);
+        ViewSql q = viewSql(v, -1, rt::Compare::GreaterEqual, true);
         std::string col = std::string("t0.") + f.column;
         std::string sql = "SELECT " + col + q.from;
         std::string where = q.where;
@@ -717,7 +759,7 @@ class SqliteHandle final : public rt::StorageHandle {
             cols += std::string(cols.empty() ? "" : ", ") + "SUM(CAST(ROUND(t0." +
                     pd.fields[static_cast<std::size_t>(field)].column + " * 100) AS INTEGER))";
         }
-        ViewSql q = viewSql(v);
+        ViewSql q = viewSql(v, -1, rt::Compare::GreaterEqual, true);
         std::string sql = "SELECT " + cols + q.from;
         if (!q.where.empty()) sql += " WHERE " + q.where;
         auto g = lock();
@@ -774,6 +816,8 @@ class SqliteHandle final : public rt::StorageHandle {
         bool forward = true;
         rt::Bound bound = rt::Bound::None;
         bool boundWithPrimary = false;
+        // The bound may leave out the key fields the filter fixes.
+        bool seek = false;
         bool operator==(const ViewRequest&) const = default;
     };
     struct ViewStatement {
@@ -782,9 +826,151 @@ class SqliteHandle final : public rt::StorageHandle {
         sqlite3_stmt* stmt = nullptr;  // owned by cache_
         std::string sql;               // for the trace
         std::vector<OrderTerm> boundTerms;
+        // The leading key fields the bound leaves out: each must hold the
+        // filter's value in the bound record, or the whole bound is used.
+        std::vector<int> fixedFields;
         std::vector<std::vector<const rt::FieldDef*>> columns;  // per file, in column order
         std::vector<const char*> tables;                         // per file, its table
+        // Where the index gives ties in the key in another order than the
+        // primary key's (its rows are not numbered by the primary key), the
+        // statement orders by the key alone and tieOrder sorts each run of
+        // equal keys by these: the key's columns and the primary key's
+        // others, each with whether it compares without regard to case.
+        struct Column {
+            int col = 0;
+            bool noCase = false;
+        };
+        std::vector<Column> keyColumns, tieColumns;
     };
+
+    // One value of a row as SQLite orders it.
+    struct SortValue {
+        int type = SQLITE_NULL;
+        std::int64_t i = 0;
+        double d = 0;
+        std::string t;
+    };
+    static void readSortValue(const SqliteApi& api, sqlite3_stmt* s, int col, SortValue& v) {
+        v.type = api.column_type(s, col);
+        if (v.type == SQLITE_INTEGER) {
+            v.i = api.column_int64(s, col);
+        } else if (v.type == SQLITE_FLOAT) {
+            v.d = api.column_double(s, col);
+        } else if (v.type != SQLITE_NULL) {
+            const auto* p = reinterpret_cast<const char*>(api.column_text(s, col));
+            v.t.assign(p ? p : "", static_cast<std::size_t>(api.column_bytes(s, col)));
+        }
+    }
+    // SQLite's order of values: NULL, numbers, texts (by the collation), blobs.
+    static int compareSortValues(const SortValue& a, const SortValue& b, bool noCase) {
+        auto rank = [](int t) {
+            return t == SQLITE_NULL                             ? 0
+                   : t == SQLITE_INTEGER || t == SQLITE_FLOAT ? 1
+                   : t == SQLITE_TEXT                           ? 2
+                                                                : 3;
+        };
+        const int ra = rank(a.type), rb = rank(b.type);
+        if (ra != rb) return ra < rb ? -1 : 1;
+        if (ra == 0) return 0;
+        if (ra == 1) {
+            if (a.type == SQLITE_INTEGER && b.type == SQLITE_INTEGER)
+                return a.i < b.i ? -1 : (a.i > b.i ? 1 : 0);
+            const double x = a.type == SQLITE_INTEGER ? static_cast<double>(a.i) : a.d;
+            const double y = b.type == SQLITE_INTEGER ? static_cast<double>(b.i) : b.d;
+            return x < y ? -1 : (x > y ? 1 : 0);
+        }
+        const std::size_t n = std::min(a.t.size(), b.t.size());
+        for (std::size_t k = 0; k < n; ++k) {
+            int x = static_cast<unsigned char>(a.t[k]), y = static_cast<unsigned char>(b.t[k]);
+            if (noCase && ra == 2) {  // NOCASE folds ASCII letters only
+                if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
+                if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
+            }
+            if (x != y) return x < y ? -1 : 1;
+        }
+        return a.t.size() == b.t.size() ? 0 : (a.t.size() < b.t.size() ? -1 : 1);
+    }
+
+    // A row held back until its run of equal keys is complete.
+    struct HeldRow {
+        std::vector<std::vector<char>> images;  // per file
+        std::vector<void*> targets;             // into images
+        std::vector<SortValue> key, tie;
+    };
+    std::vector<HeldRow> held_;  // kept for their buffers
+
+    // The rows of a statement ordered by the key alone, each run of equal
+    // keys sorted by the primary key (descending when reading backward),
+    // up to the request's limit. A run is complete when a row with another
+    // key or the end comes; only then is it handed on.
+    int tieOrder(const ViewStatement& vs, sqlite3_stmt* s, Exec& ex, const rt::ScanRequest& r,
+                 const std::function<void()>& onRow, int& rows, rt::FileStatus& st) {
+        const SqliteApi& api = *sqlite().api;
+        std::size_t used = 0;  // held_[0, used): the run so far
+        std::vector<std::size_t> order;
+        // What a held row's image per file needs: up to its last field read.
+        std::vector<std::size_t> ends(vs.columns.size(), 0);
+        for (std::size_t i = 0; i < vs.columns.size(); ++i)
+            for (const rt::FieldDef* f : vs.columns[i])
+                ends[i] = std::max(ends[i], f->offset + rt::memorySize(*f));
+        auto emit = [&](std::size_t runLength) {
+            order.resize(runLength);
+            for (std::size_t k = 0; k < runLength; ++k) order[k] = k;
+            std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+                for (std::size_t c = 0; c < vs.tieColumns.size(); ++c) {
+                    const int cmp = compareSortValues(held_[a].tie[c], held_[b].tie[c],
+                                                      vs.tieColumns[c].noCase);
+                    if (cmp != 0) return r.forward ? cmp < 0 : cmp > 0;
+                }
+                return false;
+            });
+            for (std::size_t k : order) {
+                if (rows >= r.limit) return;
+                const HeldRow& h = held_[k];
+                for (std::size_t i = 0; i < vs.columns.size(); ++i)
+                    for (const rt::FieldDef* f : vs.columns[i])
+                        std::memcpy(static_cast<char*>(r.targets[i]) + f->offset,
+                                    h.images[i].data() + f->offset, rt::memorySize(*f));
+                ++rows;
+                onRow();
+            }
+        };
+        while (rows < r.limit) {
+            const int rc = ex.step();
+            if (rc == SQLITE_DONE) {
+                emit(used);
+                break;
+            }
+            if (rc != SQLITE_ROW) return failed(rc, st);
+            if (held_.size() <= used) held_.emplace_back();
+            HeldRow& h = held_[used];
+            if (h.images.size() != vs.columns.size()) {
+                h.images.assign(vs.columns.size(), {});
+                h.targets.assign(vs.columns.size(), nullptr);
+            }
+            for (std::size_t i = 0; i < vs.columns.size(); ++i) {
+                if (h.images[i].size() < ends[i]) h.images[i].resize(ends[i]);
+                h.targets[i] = h.images[i].data();
+            }
+            h.key.resize(vs.keyColumns.size());
+            h.tie.resize(vs.tieColumns.size());
+            for (std::size_t c = 0; c < vs.keyColumns.size(); ++c)
+                readSortValue(api, s, vs.keyColumns[c].col, h.key[c]);
+            for (std::size_t c = 0; c < vs.tieColumns.size(); ++c)
+                readSortValue(api, s, vs.tieColumns[c].col, h.tie[c]);
+            if (int bad = decodeView(api, vs, s, h.targets, st)) return bad;
+            bool sameRun = used > 0;
+            for (std::size_t c = 0; sameRun && c < vs.keyColumns.size(); ++c)
+                sameRun = compareSortValues(held_[0].key[c], h.key[c], vs.keyColumns[c].noCase) == 0;
+            if (used > 0 && !sameRun) {
+                emit(used);
+                std::swap(held_[0], held_[used]);
+                used = 0;
+            }
+            ++used;
+        }
+        return setStatus(st, 0, 0, {});
+    }
     static constexpr std::size_t ViewStatements = 16;
 
     std::unique_lock<std::recursive_mutex> lock() {
@@ -901,7 +1087,96 @@ class SqliteHandle final : public rt::StorageHandle {
         return s;
     }
 
-    static ViewSql viewSql(const rt::View& v) {
+    // How many of the order's leading terms the filter (or a range) holds
+    // equal to one value, compared as the order compares them. SQLite seeks
+    // by a row value only when it starts at the first index column that no
+    // equality fixes: the bound of a continuation must start there.
+    static std::size_t seekPrefix(const rt::View& v, const std::vector<OrderTerm>& terms) {
+        std::size_t n = 0;
+        for (; n < terms.size(); ++n) {
+            const int field = terms[n].field;
+            if (collateNoCase(v, 0, field) != terms[n].noCase) break;
+            bool equal = false;
+            for (const rt::View::Term& t : v.terms())
+                equal = equal || (t.op == rt::Compare::Equal && t.field.index == field &&
+                                  v.fileIndex(t.field.file) == 0);
+            for (const rt::View::Range& r : v.ranges())
+                equal = equal || (r.op == rt::Compare::Equal && r.field.index == field &&
+                                  v.fileIndex(r.field.file) == 0);
+            if (!equal) break;
+        }
+        return n;
+    }
+
+    // Whether the bound record holds, in each of fields, exactly the value
+    // every equality of the filter and ranges on it binds now. Only then do
+    // the rows that pass share those fields with the bound, so that leaving
+    // them out of the bound changes nothing. A value that may only compare
+    // equal (a text in another case, a text for a number) does not count.
+    static bool boundFollowsFilter(const rt::View& v, const std::vector<int>& fields,
+                                   const char* record) {
+        const rt::FileDef& d = v.file(0)->def();
+        auto same = [&](int field, const rt::Value& val) {
+            const rt::FieldDef& f = d.fields[static_cast<std::size_t>(field)];
+            const char* p = record + f.offset;
+            if (f.type == rt::FieldType::String) {
+                const auto* t = std::get_if<std::string>(&val);
+                if (!t) return false;
+                std::string text = *t;
+                text.resize(f.size, ' ');  // as bindValue binds it
+                return std::memcmp(text.data(), p, f.size) == 0;
+            }
+            const auto* n = std::get_if<std::int64_t>(&val);
+            if (!n) return false;
+            switch (f.type) {
+                case rt::FieldType::Long: {
+                    std::int32_t x;
+                    std::memcpy(&x, p, sizeof x);
+                    return *n == x;
+                }
+                case rt::FieldType::Byte:
+                    return *n == static_cast<unsigned char>(*p);
+                case rt::FieldType::Decimal: {
+                    rt::Money m;
+                    std::memcpy(&m, p, sizeof m);
+                    return *n == m.cents;
+                }
+                default:
+                    return false;
+            }
+        };
+        for (int field : fields) {
+            for (const rt::View::Term& t : v.terms()) {
+                if (t.op != rt::Compare::Equal || t.field.index != field ||
+                    v.fileIndex(t.field.file) != 0)
+                    continue;
+                rt::Value val = t.literal;
+                if (!t.name.empty() && !rt::boundValue(t.name, val)) return false;
+                if (!same(field, val)) return false;
+            }
+            for (const rt::View::Range& r : v.ranges()) {
+                if (r.op != rt::Compare::Equal || r.field.index != field ||
+                    v.fileIndex(r.field.file) != 0)
+                    continue;
+                if (!same(field, r.value ? r.value() : rt::Value{std::int64_t{0}})) return false;
+            }
+        }
+        return true;
+    }
+
+    // The select list, the joins and the filter. Comparisons op of the
+    // primary's field demote are kept out of the index ("+column"): the
+    // bound of a continuation starts at that field, and SQLite, given both,
+    // would seek by the filter's own limit and read the rows before the
+    // position on every page.
+    // With rowsOnly (a count, an extreme, a sum: what only the primary's rows
+    // that pass decide) the joins that can neither drop nor repeat a row
+    // are left out: an outer join on all of a unique key's fields, whose
+    // file no comparison and no join that stays needs. SQLite would look
+    // each of them up on every row.
+    static ViewSql viewSql(const rt::View& v, int demote = -1,
+                           rt::Compare demoteOp = rt::Compare::GreaterEqual,
+                           bool rowsOnly = false) {
         ViewSql q;
         q.select = "SELECT ";
         bool first = true;
@@ -916,7 +1191,27 @@ class SqliteHandle final : public rt::StorageHandle {
             }
         }
         q.from = std::string(" FROM ") + v.file(0)->def().label + " t0";
+        std::vector<bool> needed(v.joins().size(), !rowsOnly);
+        if (rowsOnly) {
+            for (std::size_t j = 0; j < v.joins().size(); ++j) {
+                const rt::View::Join& jn = v.joins()[j];
+                const rt::KeyDef& jk = jn.file->def().keys[static_cast<std::size_t>(jn.key)];
+                needed[j] = !(jk.primary || jk.unique) || jn.linking.size() < jk.fields.size();
+                for (const rt::View::Term& t : v.terms())
+                    needed[j] = needed[j] || t.field.file == jn.file;
+                for (const rt::View::Range& r : v.ranges())
+                    needed[j] = needed[j] || r.field.file == jn.file;
+            }
+            // A join that stays needs the joins its linking fields come from.
+            for (std::size_t j = v.joins().size(); j-- > 0;) {
+                if (!needed[j]) continue;
+                for (const rt::FieldRef& l : v.joins()[j].linking)
+                    if (int fi = v.fileIndex(l.file); fi > 0)
+                        needed[static_cast<std::size_t>(fi - 1)] = true;
+            }
+        }
         for (std::size_t j = 0; j < v.joins().size(); ++j) {
+            if (!needed[j]) continue;
             const rt::View::Join& jn = v.joins()[j];
             const rt::FileDef& jd = jn.file->def();
             const rt::KeyDef& jk = jd.keys[static_cast<std::size_t>(jn.key)];
@@ -934,8 +1229,9 @@ class SqliteHandle final : public rt::StorageHandle {
         }
         auto term = [&](const rt::FieldRef& fr, rt::Compare op) {
             int fi = v.fileIndex(fr.file);
-            std::string s = aliasOf(static_cast<std::size_t>(fi)) + "." +
-                            fr.file->def().fields[static_cast<std::size_t>(fr.index)].column;
+            std::string s = fi == 0 && fr.index == demote && op == demoteOp ? "+" : "";
+            s += aliasOf(static_cast<std::size_t>(fi)) + "." +
+                 fr.file->def().fields[static_cast<std::size_t>(fr.index)].column;
             s += op == rt::Compare::Equal          ? " = ?"
                  : op == rt::Compare::GreaterEqual ? " >= ?"
                                                    : " <= ?";

@@ -32,10 +32,15 @@ Source Source::of(const Money& m) {
     return money([&m] { return m; });
 }
 Source Source::of(const std::string& cp1250) {
-    return text([&cp1250] { return cp1250; });
+    Source s = text([&cp1250] { return cp1250; });
+    s.string_ = &cp1250;
+    return s;
 }
 Source Source::of(const char* field, std::size_t width) {
-    return text([field, width] { return std::string(field, width); });
+    Source s = text([field, width] { return std::string(field, width); });
+    s.field_ = field;
+    s.width_ = width;
+    return s;
 }
 Source Source::integer(std::function<std::int64_t()> get) {
     Source s;
@@ -65,6 +70,11 @@ std::int64_t Source::number() const {
 }
 std::string Source::text() const {
     return text_ ? text_() : std::string();
+}
+std::optional<std::string_view> Source::textInPlace() const {
+    if (field_) return std::string_view(field_, width_);
+    if (string_) return std::string_view(*string_);
+    return std::nullopt;
 }
 
 // ---------------------------------------------------------------------------
@@ -324,7 +334,7 @@ struct Run::State {
     // The text a field shows (Windows-1250): by its picture; wider than a
     // number's picture, the overflow mark.
     std::string formatValue(const Prepared& p, std::int64_t number, bool isMoney, bool overflow,
-                            const std::string* text) {
+                            const std::string_view* text) {
         const Picture* pic = p.picture ? &*p.picture : nullptr;
         std::string s;
         if (text) {
@@ -357,8 +367,11 @@ struct Run::State {
             case Source::Kind::PageNumber:
                 return formatValue(p, pageNo, false, false, nullptr);
             case Source::Kind::Text: {
+                if (const std::optional<std::string_view> in = c.value.textInPlace())
+                    return formatValue(p, 0, false, false, &*in);
                 const std::string t = c.value.text();
-                return formatValue(p, 0, false, false, &t);
+                const std::string_view tv = t;
+                return formatValue(p, 0, false, false, &tv);
             }
             case Source::Kind::None:
                 break;

@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,11 +70,17 @@ class Source {
     explicit operator bool() const { return kind_ != Kind::None; }
     std::int64_t number() const;  // Integer: the value; Money: hundredths
     std::string text() const;     // Text: the bytes (Windows-1250)
+    // The same bytes where they stand, for a source that reads a field or a
+    // string in place (no copy of a long text for every detail printed).
+    std::optional<std::string_view> textInPlace() const;
 
   private:
     Kind kind_ = Kind::None;
     std::function<std::int64_t()> number_;
     std::function<std::string()> text_;
+    const char* field_ = nullptr;
+    std::size_t width_ = 0;
+    const std::string* string_ = nullptr;
 };
 
 // Totals of a field control: the sum of its source, or the count of details,
