@@ -137,13 +137,11 @@ struct Connection {
     const void* txnHandle = nullptr;  // the handle whose BEGIN it was (owner's thread only)
     bool dead = false;                // closed by closeAllConnections; guarded by lock
 
-    // What the connection was opened on: the process, the file (device and
-    // inode) and the schema's version as this connection last saw it. An
-    // idle connection is used again only while they still hold.
+    // What the connection was opened on: the process and the file (device
+    // and inode). An idle connection is used again only while they hold.
     pid_t pid = 0;
     dev_t device = 0;
     ino_t inode = 0;
-    std::int64_t schemaVersion = -1;
 
     // The prepared statements of every handle on the connection, by text
     // (under lock). generation counts the times some were finalized, so a
@@ -195,33 +193,19 @@ std::string connectionKey(const std::string& name) {
     return upper(absolutePath(name).string());
 }
 
-// The schema's version number; -1 when it cannot be read (a busy or broken
-// file). Under c.lock.
-std::int64_t readSchemaVersion(Connection& c) {
-    const SqliteApi& api = *sqlite().api;
-    sqlite3_stmt* s = nullptr;
-    if (api.prepare_v2(c.db, "PRAGMA schema_version", -1, &s, nullptr) != SQLITE_OK) {
-        if (s) api.finalize(s);
-        return -1;
-    }
-    std::int64_t v = api.step(s) == SQLITE_ROW ? api.column_int64(s, 0) : -1;
-    api.finalize(s);
-    return v;
-}
-
 // Whether an idle connection may serve a new open as a fresh one would: the
 // same process (a connection never crosses a fork), the same file still at
-// that path, still writable for a read-write one, and a schema that nobody
-// changed meanwhile. Its page cache and statements are then still good
-// (SQLite checks the file's change counter at every read on its own).
-bool stillServes(Connection& c) {
+// that path (not removed, nor replaced by another), still writable for a
+// read-write one. What another program wrote meanwhile needs no check here:
+// SQLite looks at the file's change counter at the start of every read and
+// drops stale pages, and reloads a changed schema, preparing the cached
+// statements again.
+bool stillServes(const Connection& c) {
     if (c.pid != ::getpid()) return false;
     struct stat st;
     if (::stat(c.path.c_str(), &st) != 0 || st.st_dev != c.device || st.st_ino != c.inode)
         return false;
-    if (c.mode == rt::OpenMode::ReadWrite && ::access(c.path.c_str(), W_OK) != 0) return false;
-    std::unique_lock<std::recursive_mutex> g(c.lock);
-    return !c.dead && c.schemaVersion >= 0 && readSchemaVersion(c) == c.schemaVersion;
+    return c.mode != rt::OpenMode::ReadWrite || ::access(c.path.c_str(), W_OK) == 0;
 }
 
 // Closes a connection no handle uses (under listLock). A connection made in
@@ -321,7 +305,6 @@ int connectionFor(const std::string& name, rt::OpenMode mode, bool allowCreate,
         c->device = fileStat.st_dev;
         c->inode = fileStat.st_ino;
     }
-    c->schemaVersion = readSchemaVersion(*c);
     connections.push_back(c);
     out = std::move(c);
     trimIdle();
@@ -1178,13 +1161,17 @@ int checkColumns(Connection& c, const rt::FileDef& def, rt::FileStatus& st) {
         if (s) api.finalize(s);
         return r;
     }
+    // Stepped before the columns are read: a connection that has been open
+    // a while may hold the schema as it was, and only the step looks at the
+    // file's and prepares the statement again when another program changed
+    // the table.
+    rc = api.step(s);
     std::set<std::string> columns;
     int n = api.column_count(s);
     for (int i = 0; i < n; ++i) {
         const char* name = api.column_name(s, i);
         if (name) columns.insert(upper(name));
     }
-    rc = api.step(s);
     api.finalize(s);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) return mapResult(rc, api.errmsg(c.db), st, true);
     for (const rt::FieldDef& f : def.fields)
@@ -1295,8 +1282,6 @@ class SqliteDriver final : public rt::StorageDriver {
                 st = keep;
                 return rc;
             }
-            // This connection's own change: not one that retires it when idle.
-            c->schemaVersion = readSchemaVersion(*c);
         }
         return setStatus(st, 0, 0, {});
     }
