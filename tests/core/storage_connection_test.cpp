@@ -3,6 +3,8 @@
 // they are, unless the file changed under it in a way a fresh connection
 // would see differently.
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -88,10 +90,18 @@ TEST_F(StorageTest, AnIdleConnectionServesOnlyTheFileAsItWas) {
         bool keptConnection;
         std::vector<std::string> names;
     } cases[] = {
-        {"rows written by another connection",
+        {"rows written by another process",
          [&] {
-             RawDb raw(databasePath());
-             ASSERT_EQ(raw.exec("UPDATE PLAND SET P1_NPD = 'changed' WHERE P1_SIP = 1"), SQLITE_OK);
+             const pid_t pid = fork();
+             if (pid == 0) {
+                 RawDb raw(databasePath());
+                 _exit(raw.exec("UPDATE PLAND SET P1_NPD = 'changed' WHERE P1_SIP = 1") == SQLITE_OK
+                           ? 0
+                           : 1);
+             }
+             int status = 0;
+             ASSERT_EQ(waitpid(pid, &status, 0), pid);
+             ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
          },
          true,
          {"changed"}},
