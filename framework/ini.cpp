@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <ctime>
 #include <limits>
 #include <unordered_map>
 
@@ -171,7 +172,49 @@ void INIClass::parse(std::string_view text, Document& doc) {
     }
 }
 
-INIClass::Read INIClass::load(Document& doc) const {
+namespace {
+
+long long nanos(const timespec& t) {
+    return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+}
+
+template <typename Stamp>
+Stamp stampOf(const struct stat& st) {
+    return Stamp{static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
+                 static_cast<long long>(st.st_size), nanos(st.st_mtim), nanos(st.st_ctim)};
+}
+
+// How long after its last change a file read is trusted again: more than the
+// coarsest tick of a file system's clock, so any later change shows in its
+// times.
+constexpr long long SettleNs = 20000000;
+
+long long realNow() {
+    timespec t{};
+    clock_gettime(CLOCK_REALTIME, &t);
+    return nanos(t);
+}
+
+}  // namespace
+
+INIClass::Read INIClass::current(const Document*& doc) const {
+    doc = &cached_;
+    if (stamp_) {
+        struct stat st;
+        if (::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode) && stampOf<Stamp>(st) == *stamp_)
+            return Read::Ok;
+        stamp_.reset();
+    }
+    std::optional<Stamp> stamp;
+    const Read read = load(cached_, stamp);
+    stamp_ = stamp;
+    return read;
+}
+
+// stamp is set when the file was read whole and had settled before it was
+// read (see SettleNs).
+INIClass::Read INIClass::load(Document& doc, std::optional<Stamp>& stamp) const {
+    stamp.reset();
     doc = Document{};
     doc.sections.push_back(Section{});
     // Not blocking: a FIFO in the file's place must not hang the program.
@@ -182,6 +225,7 @@ INIClass::Read INIClass::load(Document& doc) const {
         if (errno == ENOENT && ::lstat(path_.c_str(), &st) != 0) return Read::Missing;
         return Read::Unreadable;
     }
+    const long long readAt = realNow();
     struct stat st;
     if (::fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode)) return Read::Unreadable;
     try {
@@ -204,6 +248,8 @@ INIClass::Read INIClass::load(Document& doc) const {
         doc.sections.push_back(Section{});
         return Read::Unreadable;
     }
+    const Stamp s = stampOf<Stamp>(st);
+    if (s.mtime < readAt - SettleNs && s.ctime < readAt - SettleNs) stamp = s;
     return Read::Ok;
 }
 
@@ -248,7 +294,8 @@ bool INIClass::store(const Document& doc) const {
         }
         done += static_cast<std::size_t>(n);
     }
-    if (::fsync(fd) != 0) {
+    struct stat written;
+    if (::fsync(fd) != 0 || ::fstat(fd, &written) != 0) {
         ::close(fd);
         ::unlink(tmp.c_str());
         return false;
@@ -256,6 +303,14 @@ bool INIClass::store(const Document& doc) const {
     if (::close(fd) != 0 || ::rename(tmp.c_str(), path_.c_str()) != 0) {
         ::unlink(tmp.c_str());
         return false;
+    }
+    // Kept as the copy when the file in place is still the one written here
+    // (its own new inode: another copy of the program writes a new one too).
+    // The rename changed its change time, so the stamp is taken afterwards.
+    struct stat now;
+    if (::stat(path_.c_str(), &now) == 0 && now.st_ino == written.st_ino && now.st_dev == written.st_dev) {
+        cached_ = doc;
+        stamp_ = stampOf<Stamp>(now);
     }
     return true;
 }
@@ -266,8 +321,18 @@ bool INIClass::modify(Change change) {
     {
         std::lock_guard g(lock_);
         DirectoryLock others(path_);
-        Document doc;
-        if (load(doc) != Read::Unreadable) ok = !change(doc) || store(doc);
+        const Document* now = nullptr;
+        if (current(now) != Read::Unreadable) {
+            Document doc = *now;
+            if (change(doc)) {
+                // Whatever comes of the write, the next read looks at the file
+                // (store keeps what it wrote).
+                stamp_.reset();
+                ok = store(doc);
+            } else {
+                ok = true;
+            }
+        }
     }
     if (!ok) troubleOnce();
     return ok;
@@ -297,11 +362,12 @@ void INIClass::Init(const std::string& fileName, int /*mode*/, int /*other*/) {
         std::lock_guard g(lock_);
         path_ = localPath(fileName);
         sectors_.clear();
-        Document doc;
-        const Read read = load(doc);
+        stamp_.reset();
+        const Document* doc = nullptr;
+        const Read read = current(doc);
         unreadable = read == Read::Unreadable;
         sectorsRead_ = !unreadable;
-        const Section* s = findSection(doc, SectorsSection);
+        const Section* s = findSection(*doc, SectorsSection);
         const Entry* count = findEntry(s, SectorsKey);
         const std::size_t n = count ? asCount(count->value) : 0;
         // One pass over the entries present: the list ends at the highest
@@ -381,9 +447,9 @@ std::optional<std::string> INIClass::TryFetch(const std::string& section, const 
     bool unreadable = false;
     {
         std::lock_guard g(lock_);
-        Document doc;
-        unreadable = load(doc) == Read::Unreadable;
-        if (const Entry* e = findEntry(findSection(doc, section), key)) out = e->value;
+        const Document* doc = nullptr;
+        unreadable = current(doc) == Read::Unreadable;
+        if (const Entry* e = findEntry(findSection(*doc, section), key)) out = e->value;
     }
     if (unreadable) troubleOnce();
     return out;
@@ -446,9 +512,9 @@ WindowPlacementFetch INIClass::FetchWindow(const std::string& procedure, bool re
     bool unreadable = false;
     {
         std::lock_guard g(lock_);
-        Document doc;
-        unreadable = load(doc) == Read::Unreadable;
-        const Section* s = findSection(doc, procedure);
+        const Document* doc = nullptr;
+        unreadable = current(doc) == Read::Unreadable;
+        const Section* s = findSection(*doc, procedure);
         auto get = [&](const char* key) -> std::optional<std::string> {
             if (const Entry* e = findEntry(s, key)) return e->value;
             return std::nullopt;

@@ -17,6 +17,15 @@
 //   they were; a UTF-8 byte-order mark is read past and kept.
 // When the file cannot be read or kept, the user is told once per manager
 // (a notice box, "Settings"); the program has one manager.
+//
+// The file as last read or written is kept in memory and used again while
+// the file is unchanged (the same inode, size, modification and change
+// times), so opening a window does not read and parse the file each time;
+// another process's write (a rename over it, or a change in place) is seen
+// on the next read. A copy read within a few milliseconds of its last
+// change is not trusted again, since a second change in the same tick of the
+// file system's clock would leave the times as they were. Writes are never
+// held back: each one is written through at once.
 #include <atomic>
 #include <mutex>
 #include <optional>
@@ -103,8 +112,18 @@ private:
         std::vector<Section> sections;  // sections[0]: the lines before the first header
     };
     enum class Read { Ok, Missing, Unreadable };
+    // What tells one state of the file from another.
+    struct Stamp {
+        unsigned long long device = 0, inode = 0;
+        long long size = 0, mtime = 0, ctime = 0;  // times in ns
+        bool operator==(const Stamp&) const = default;
+    };
     static void parse(std::string_view text, Document& doc);
-    Read load(Document& doc) const;
+    // The file as it is now: the kept copy while the file is unchanged, else
+    // read again (and kept when read whole). Under lock_.
+    Read current(const Document*& doc) const;
+    Read load(Document& doc, std::optional<Stamp>& stamp) const;
+    // Writes doc in place of the file and keeps it as the copy on success.
     bool store(const Document& doc) const;
     // Runs change over the file as read, under both locks, and writes the
     // result when change returns true; returns whether that all went well.
@@ -115,6 +134,10 @@ private:
 
     mutable std::mutex lock_;
     std::string path_;
+    // The kept copy (under lock_): cached_ holds the file as stamp_ says,
+    // while stamp_ is set.
+    mutable Document cached_;
+    mutable std::optional<Stamp> stamp_;
     std::vector<Sector> sectors_;
     bool sectorsRead_ = false;  // Init read the list (or found no file)
     const Notice notice_;

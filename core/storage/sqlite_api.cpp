@@ -61,6 +61,7 @@ LoadResult load(const std::string& name) {
     LOOK(errmsg, "sqlite3_errmsg")
     LOOK(db_readonly, "sqlite3_db_readonly")
     LOOK(get_autocommit, "sqlite3_get_autocommit")
+    LOOK(stmt_busy, "sqlite3_stmt_busy")
 #undef LOOK
     // The library stays loaded for the life of the process: connections and
     // statements may outlive any one user.

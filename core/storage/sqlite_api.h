@@ -46,6 +46,7 @@ struct SqliteApi {
     decltype(&::sqlite3_errmsg) errmsg = nullptr;
     decltype(&::sqlite3_db_readonly) db_readonly = nullptr;
     decltype(&::sqlite3_get_autocommit) get_autocommit = nullptr;
+    decltype(&::sqlite3_stmt_busy) stmt_busy = nullptr;
 };
 
 // The outcome of loading a library: code 0 and the entry points, or the

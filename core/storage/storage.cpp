@@ -14,12 +14,16 @@
 #include <thread>
 #include <unordered_map>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "core/storage/sql.h"
 #include "core/storage/sqlite_api.h"
 #include "framework/error.h"
 #include "runtime/dialogs.h"
 #include "runtime/file/driver.h"
 #include "runtime/text.h"
+#include "runtime/threads.h"
 
 namespace storage {
 
@@ -110,8 +114,16 @@ int mapResult(int rc, const char* message, rt::FileStatus& st, bool opening = fa
 // ---------------------------------------------------------------------------
 // Connections
 
+// Statements of a connection by their text, at most this many; more
+// finalizes every one not in the middle of its rows and starts again.
+constexpr std::size_t MaxStatements = 128;
+// Connections no file uses any more, kept for the next open (the next
+// window's thread); beyond this many the oldest is closed.
+constexpr std::size_t MaxIdle = 4;
+
 struct Connection {
-    std::string key;  // the absolute path, upper case
+    std::string key;   // the absolute path, upper case
+    std::string path;  // the absolute path as given
     rt::OpenMode mode;
     sqlite3* db = nullptr;
     // Held for every statement; held from BEGIN to COMMIT or ROLLBACK by
@@ -125,42 +137,129 @@ struct Connection {
     const void* txnHandle = nullptr;  // the handle whose BEGIN it was (owner's thread only)
     bool dead = false;                // closed by closeAllConnections; guarded by lock
 
-    // By now every handle has finalised its statements.
+    // What the connection was opened on: the process and the file (device
+    // and inode). An idle connection is used again only while they hold.
+    pid_t pid = 0;
+    dev_t device = 0;
+    ino_t inode = 0;
+
+    // The prepared statements of every handle on the connection, by text
+    // (under lock). generation counts the times some were finalized, so a
+    // handle's shortcuts into the cache know when to let go.
+    std::unordered_map<std::string, sqlite3_stmt*> statements;
+    std::uint64_t generation = 0;
+
     ~Connection() {
-        if (db) sqlite().api->close(db);
+        if (!db) return;
+        const SqliteApi& api = *sqlite().api;
+        for (auto& [sql, st] : statements) api.finalize(st);
+        api.close(db);
     }
     bool ownedByMe() const { return owner.load() == std::this_thread::get_id(); }
+
+    // Finalizes the cached statements; with keepBusy, those in the middle
+    // of their rows (a caller further up this thread's stack) stay.
+    void finalizeStatements(bool keepBusy) {
+        const SqliteApi& api = *sqlite().api;
+        for (auto it = statements.begin(); it != statements.end();) {
+            if (keepBusy && api.stmt_busy(it->second)) {
+                ++it;
+                continue;
+            }
+            api.finalize(it->second);
+            it = statements.erase(it);
+        }
+        ++generation;
+    }
 };
 
 std::mutex listLock;
-std::vector<std::weak_ptr<Connection>> connections;
+// Every live connection; one that only this list holds is idle. Never
+// destroyed: connections close through closeAllConnections and at the end of
+// the process run, not in static destruction, whose order against the
+// library's own is not defined.
+std::vector<std::shared_ptr<Connection>>& connections = *new std::vector<std::shared_ptr<Connection>>;
 
 std::mutex marksLock;
 std::set<std::string> checkedFiles;  // connection key + "|" + table: checked this process
 
-std::string connectionKey(const std::string& name) {
+std::filesystem::path absolutePath(const std::string& name) {
     std::error_code ec;
     std::filesystem::path p = std::filesystem::absolute(name, ec);
-    return upper(ec ? name : p.lexically_normal().string());
+    return ec ? std::filesystem::path(name) : p.lexically_normal();
+}
+
+std::string connectionKey(const std::string& name) {
+    return upper(absolutePath(name).string());
+}
+
+// Whether an idle connection may serve a new open as a fresh one would: the
+// same process (a connection never crosses a fork), the same file still at
+// that path (not removed, nor replaced by another), still writable for a
+// read-write one. What another program wrote meanwhile needs no check here:
+// SQLite looks at the file's change counter at the start of every read and
+// drops stale pages, and reloads a changed schema, preparing the cached
+// statements again.
+bool stillServes(const Connection& c) {
+    if (c.pid != ::getpid()) return false;
+    struct stat st;
+    if (::stat(c.path.c_str(), &st) != 0 || st.st_dev != c.device || st.st_ino != c.inode)
+        return false;
+    return c.mode != rt::OpenMode::ReadWrite || ::access(c.path.c_str(), W_OK) == 0;
+}
+
+// Closes a connection no handle uses (under listLock). A connection made in
+// another process (before a fork) is let go without a word to SQLite: its
+// file locks are that process's.
+void retire(const std::shared_ptr<Connection>& c) {
+    std::unique_lock<std::recursive_mutex> g(c->lock);
+    if (c->pid != ::getpid()) {
+        c->statements.clear();
+        c->db = nullptr;
+    } else if (c->db) {
+        c->finalizeStatements(false);
+        if (sqlite().api->close(c->db) == SQLITE_OK) c->db = nullptr;
+    }
+    c->dead = true;
+}
+
+// Keeps at most MaxIdle idle connections (under listLock), closing the
+// oldest beyond them.
+void trimIdle() {
+    std::size_t idle = 0;
+    for (const auto& c : connections)
+        if (c.use_count() == 1) ++idle;
+    for (auto it = connections.begin(); idle > MaxIdle && it != connections.end();) {
+        if (it->use_count() == 1) {
+            retire(*it);
+            it = connections.erase(it);
+            --idle;
+        } else {
+            ++it;
+        }
+    }
 }
 
 // The shared connection for (name, mode); opened when there is none. With
-// allowCreate the read-write connection may create the database file.
+// allowCreate the read-write connection may create the database file. A
+// connection that files still use is shared as it is; an idle one is used
+// again when it still serves (stillServes), else closed and opened afresh.
 int connectionFor(const std::string& name, rt::OpenMode mode, bool allowCreate,
                   std::shared_ptr<Connection>& out, rt::FileStatus& st) {
     const SqliteApi& api = *sqlite().api;
-    std::string key = connectionKey(name);
+    const std::filesystem::path absolute = absolutePath(name);
+    const std::string key = upper(absolute.string());
     std::lock_guard<std::mutex> g(listLock);
-    connections.erase(
-        std::remove_if(connections.begin(), connections.end(),
-                       [](const std::weak_ptr<Connection>& w) { return w.expired(); }),
-        connections.end());
-    for (auto& w : connections) {
-        auto c = w.lock();
-        if (c && c->key == key && c->mode == mode && !c->dead) {
+    for (auto it = connections.begin(); it != connections.end(); ++it) {
+        const auto& c = *it;
+        if (c->key != key || c->mode != mode || c->dead) continue;
+        if (c.use_count() > 1 || stillServes(*c)) {
             out = c;
             return setStatus(st, 0, 0, {});
         }
+        retire(c);
+        connections.erase(it);
+        break;
     }
     int flags = mode == rt::OpenMode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     if (allowCreate && mode == rt::OpenMode::ReadWrite) flags |= SQLITE_OPEN_CREATE;
@@ -197,10 +296,18 @@ int connectionFor(const std::string& name, rt::OpenMode mode, bool allowCreate,
     }
     auto c = std::make_shared<Connection>();
     c->key = key;
+    c->path = absolute.string();
     c->mode = mode;
     c->db = db;
+    c->pid = ::getpid();
+    struct stat fileStat;
+    if (::stat(c->path.c_str(), &fileStat) == 0) {
+        c->device = fileStat.st_dev;
+        c->inode = fileStat.st_ino;
+    }
     connections.push_back(c);
     out = std::move(c);
+    trimIdle();
     return setStatus(st, 0, 0, {});
 }
 
@@ -411,7 +518,8 @@ class SqliteHandle final : public rt::StorageHandle {
         if (!conn_) return setStatus(st, 0, 0, {});
         {
             std::unique_lock<std::recursive_mutex> g(conn_->lock);
-            finalizeAll();
+            // The statements stay with the connection, for the next handle.
+            views_.clear();
             // A transaction this handle began and nobody ended is rolled back:
             // its thread is done with the file.
             if (conn_->ownedByMe() && conn_->txnHandle == this) {
@@ -823,7 +931,7 @@ class SqliteHandle final : public rt::StorageHandle {
     struct ViewStatement {
         std::uint64_t shape = 0;  // rt::View::shape()
         ViewRequest request;
-        sqlite3_stmt* stmt = nullptr;  // owned by cache_
+        sqlite3_stmt* stmt = nullptr;  // owned by the connection's cache
         std::string sql;               // for the trace
         std::vector<OrderTerm> boundTerms;
         // The leading key fields the bound leaves out: each must hold the
@@ -985,29 +1093,26 @@ class SqliteHandle final : public rt::StorageHandle {
         return 0;
     }
 
-    void finalizeAll() {
-        const SqliteApi& api = *sqlite().api;
-        views_.clear();
-        for (auto& [sql, s] : cache_) api.finalize(s);
-        cache_.clear();
-    }
-
+    // The connection's statement for sql, prepared on first use (under the
+    // connection's lock). Prepared with _v2, so a statement outlives a change
+    // of the schema: SQLite prepares it again when it next runs.
     int prepare(const std::string& sql, sqlite3_stmt*& out, rt::FileStatus& st) {
         if (int rc = usable(st)) return rc;
-        auto it = cache_.find(sql);
-        if (it != cache_.end()) {
+        auto& cache = conn_->statements;
+        auto it = cache.find(sql);
+        if (it != cache.end()) {
             out = it->second;
             return 0;
         }
         const SqliteApi& api = *sqlite().api;
-        if (cache_.size() >= 128) finalizeAll();
+        if (cache.size() >= MaxStatements) conn_->finalizeStatements(true);
         sqlite3_stmt* s = nullptr;
         int rc = api.prepare_v2(conn_->db, sql.c_str(), static_cast<int>(sql.size()), &s, nullptr);
         if (rc != SQLITE_OK) {
             if (s) api.finalize(s);
             return failed(rc, st);
         }
-        cache_.emplace(sql, s);
+        cache.emplace(sql, s);
         out = s;
         return 0;
     }
@@ -1292,6 +1397,10 @@ class SqliteHandle final : public rt::StorageHandle {
     int viewStatement(const rt::View& v, const ViewRequest& request, Build build,
                       const ViewStatement*& out, rt::FileStatus& st) {
         if (int rc = usable(st)) return rc;
+        if (viewsGeneration_ != conn_->generation) {
+            views_.clear();
+            viewsGeneration_ = conn_->generation;
+        }
         for (const ViewStatement& e : views_)
             if (e.shape == v.shape() && e.request == request) {
                 out = &e;
@@ -1310,6 +1419,10 @@ class SqliteHandle final : public rt::StorageHandle {
                 e.columns[i].push_back(&d.fields[static_cast<std::size_t>(f)]);
         }
         if (int rc = prepare(e.sql, e.stmt, st)) return rc;
+        if (viewsGeneration_ != conn_->generation) {  // the prepare made room
+            views_.clear();
+            viewsGeneration_ = conn_->generation;
+        }
         if (views_.size() >= ViewStatements) views_.pop_front();
         views_.push_back(std::move(e));
         out = &views_.back();
@@ -1317,13 +1430,11 @@ class SqliteHandle final : public rt::StorageHandle {
     }
 
     std::shared_ptr<Connection> conn_;
-    // Every statement of the handle by its text; finalised all together when
-    // full and when the handle closes.
-    std::unordered_map<std::string, sqlite3_stmt*> cache_;
     // The views' statements by shape (a few per list: each direction, each
-    // kind of bound, the re-read). Each points into cache_ and is dropped
-    // whenever cache_ finalises.
+    // kind of bound, the re-read). Each points into the connection's cache
+    // and is dropped whenever that one finalizes some (its generation moves).
     std::deque<ViewStatement> views_;
+    std::uint64_t viewsGeneration_ = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -1346,13 +1457,17 @@ int checkColumns(Connection& c, const rt::FileDef& def, rt::FileStatus& st) {
         if (s) api.finalize(s);
         return r;
     }
+    // Stepped before the columns are read: a connection that has been open
+    // a while may hold the schema as it was, and only the step looks at the
+    // file's and prepares the statement again when another program changed
+    // the table.
+    rc = api.step(s);
     std::set<std::string> columns;
     int n = api.column_count(s);
     for (int i = 0; i < n; ++i) {
         const char* name = api.column_name(s, i);
         if (name) columns.insert(upper(name));
     }
-    rc = api.step(s);
     api.finalize(s);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) return mapResult(rc, api.errmsg(c.db), st, true);
     for (const rt::FieldDef& f : def.fields)
@@ -1472,7 +1587,13 @@ class SqliteDriver final : public rt::StorageDriver {
 
 void install() {
     static std::once_flag once;
-    std::call_once(once, [] { rt::addFatalCleanup([] { closeAllConnections(); }); });
+    std::call_once(once, [] {
+        rt::addFatalCleanup([] { closeAllConnections(); });
+        // The connections kept for the next open close when the process run
+        // ends, as they did when the last file let go.
+        rt::registerComponent(rt::Scope::ProcessWide, rt::stage::ProcessObjects, "storage", {},
+                              [] { closeIdleConnections(); });
+    });
     rt::setStorageDriver(std::make_shared<SqliteDriver>());
 }
 
@@ -1492,9 +1613,7 @@ void closeAllConnections() {
     std::vector<std::shared_ptr<Connection>> live;
     {
         std::lock_guard<std::mutex> g(listLock);
-        for (auto& w : connections)
-            if (auto c = w.lock()) live.push_back(c);
-        connections.clear();
+        live.swap(connections);
     }
     if (sqlite().code != 0) return;
     const SqliteApi& api = *sqlite().api;
@@ -1503,27 +1622,54 @@ void closeAllConnections() {
         // the process's end: the journal undoes what it did not commit.
         if (!tryLockFor(c->lock, std::chrono::milliseconds(500))) continue;
         if (!c->dead) {
-            if (c->ownedByMe()) {
-                api.exec(c->db, "ROLLBACK", nullptr, nullptr, nullptr);
-                c->owner.store(std::thread::id{});
-                c->txnHandle = nullptr;
-                c->lock.unlock();  // the transaction's hold
+            if (c->pid != ::getpid()) {
+                // Made before a fork: the file locks are the other process's.
+                c->statements.clear();
+                c->db = nullptr;
+            } else {
+                if (c->ownedByMe()) {
+                    api.exec(c->db, "ROLLBACK", nullptr, nullptr, nullptr);
+                    c->owner.store(std::thread::id{});
+                    c->txnHandle = nullptr;
+                    c->lock.unlock();  // the transaction's hold
+                }
+                // A statement still in the middle of its rows (up this
+                // thread's stack) keeps the connection open until the last
+                // handle lets go of it.
+                c->finalizeStatements(true);
+                if (api.close(c->db) == SQLITE_OK) c->db = nullptr;
             }
-            // Statements still cached by handles are finalised by their
-            // owners; the connection closes when the last one is gone.
-            if (api.close(c->db) == SQLITE_OK) c->db = nullptr;
             c->dead = true;
         }
         c->lock.unlock();
     }
 }
 
+void closeIdleConnections() {
+    std::lock_guard<std::mutex> g(listLock);
+    for (auto it = connections.begin(); it != connections.end();) {
+        if (it->use_count() == 1) {
+            retire(*it);
+            it = connections.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
 int openConnections() {
     std::lock_guard<std::mutex> g(listLock);
     int n = 0;
-    for (auto& w : connections)
-        if (auto c = w.lock())
-            if (!c->dead) ++n;
+    for (auto& c : connections)
+        if (!c->dead && c.use_count() > 1) ++n;
+    return n;
+}
+
+int idleConnections() {
+    std::lock_guard<std::mutex> g(listLock);
+    int n = 0;
+    for (auto& c : connections)
+        if (!c->dead && c.use_count() == 1) ++n;
     return n;
 }
 
@@ -1540,10 +1686,8 @@ int execOnConnection(const std::string& database, rt::OpenMode mode, const std::
     std::shared_ptr<Connection> c;
     {
         std::lock_guard<std::mutex> g(listLock);
-        for (auto& w : connections) {
-            auto x = w.lock();
-            if (x && x->key == key && x->mode == mode && !x->dead) c = x;
-        }
+        for (auto& x : connections)
+            if (x->key == key && x->mode == mode && !x->dead) c = x;
     }
     if (!c) return setStatus(st, NoFile, 0, "No connection is open");
     std::unique_lock<std::recursive_mutex> g(c->lock);

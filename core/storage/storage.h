@@ -16,17 +16,24 @@ inline constexpr int CacheKiB = 65536;
 inline constexpr int NoMutexFlag = 0x00008000;
 
 // Installs the SQLite storage as the file layer's driver and registers the
-// fatal clean-up that closes the connections. Idempotent; call before the
-// first file is opened.
+// fatal clean-up that closes the connections, and the process component that
+// closes the idle ones when a process run ends. Idempotent; call before the
+// first file is opened (and before rt::runProcess).
 void install();
 
-// Closes every connection (an open transaction of the calling thread is
-// rolled back first). The fatal clean-up; files still open afterwards fail
-// with 90 until they are opened again.
+// Closes every connection, idle ones included (an open transaction of the
+// calling thread is rolled back first). The fatal clean-up; files still open
+// afterwards fail with 90 until they are opened again.
 void closeAllConnections();
 
-// The connections now open (tests).
+// Closes the connections no open file uses (the end of a process run).
+void closeIdleConnections();
+
+// The connections open files use now (tests).
 int openConnections();
+// The connections kept open for the next file to open after the last file
+// on them closed (tests).
+int idleConnections();
 
 // Every statement the storage issues, with its bound values rendered as text
 // (tests: which columns a change writes, the WHERE of a put). Empty: off.

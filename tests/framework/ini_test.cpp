@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 
 #include "support/temp_dir.h"
 
@@ -96,6 +99,48 @@ TEST(INIClassTest, WindowStateFollowsTheMaximizeKey) {
             EXPECT_EQ(*f.x, 5);
         }
     }
+}
+
+// The manager keeps the file as read between reads; whatever another
+// program does to it shows on the next read: a write of another manager
+// (renamed over it), a change in place of the same size at once, and the
+// same after the file had stood still for a while.
+TEST(INIClassTest, ChangesOfAnotherWriterShowOnTheNextRead) {
+    TempDir dir;
+    INIClass ini;
+    ini.Init("Sutrik.INI");
+    ASSERT_TRUE(ini.Update("W", "XPos", "10"));
+    EXPECT_EQ(ini.Fetch("W", "XPos"), "10");
+
+    INIClass other;
+    other.Init("Sutrik.INI");
+    ASSERT_TRUE(other.Update("W", "XPos", "20"));
+    EXPECT_EQ(ini.Fetch("W", "XPos"), "20");
+    EXPECT_EQ(ini.FetchWindow("W", true).x, std::nullopt);  // no "Maximize": nothing to apply
+
+    auto inPlace = [](const std::string& text) {
+        std::ofstream out("Sutrik.INI", std::ios::binary | std::ios::in | std::ios::out);
+        out << text;
+    };
+    const std::string before = readFile("Sutrik.INI");
+    ASSERT_EQ(before, "[W]\r\nXPos=20\r\n");
+    inPlace("[W]\r\nXPos=30\r\n");
+    EXPECT_EQ(ini.Fetch("W", "XPos"), "30");
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_EQ(ini.Fetch("W", "XPos"), "30");
+    inPlace("[W]\r\nXPos=40\r\n");
+    EXPECT_EQ(ini.Fetch("W", "XPos"), "40");
+
+    // A write of the manager's own goes through at once, over what the
+    // other wrote meanwhile.
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_EQ(ini.Fetch("W", "XPos"), "40");
+    ASSERT_TRUE(other.Update("W", "YPos", "5"));
+    ASSERT_TRUE(ini.Update("W", "Maximize", "No"));
+    EXPECT_EQ(readFile("Sutrik.INI"), "[W]\r\nXPos=40\r\nYPos=5\r\nMaximize=No\r\n");
+    const auto f = ini.FetchWindow("W", true);
+    EXPECT_TRUE(f.apply);
+    EXPECT_EQ(f.y, 5);
 }
 
 }  // namespace
