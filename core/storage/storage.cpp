@@ -709,10 +709,10 @@ class SqliteHandle final : public rt::StorageHandle {
         // written without them (see seekPrefix), so that SQLite seeks to the
         // position instead of reading from the start of the filter's range.
         auto build = [&](ViewStatement& e) {
+            const std::vector<OrderTerm> terms = orderTerms(pd, r.key);
             std::size_t fixed = 0;
             int demote = -1;
             if (e.request.seek) {
-                const std::vector<OrderTerm> terms = orderTerms(pd, r.key);
                 fixed = seekPrefix(v, terms);
                 const std::size_t n = r.boundWithPrimary
                                           ? terms.size()
@@ -730,7 +730,6 @@ class SqliteHandle final : public rt::StorageHandle {
             if (!where.empty()) e.sql += " WHERE " + where;
             // Ties in the key that its index does not order by the primary
             // key are put in order here (tieOrder), not by SQLite.
-            const std::vector<OrderTerm> terms = orderTerms(pd, r.key);
             const std::size_t keyTerms = pd.keys[static_cast<std::size_t>(r.key)].fields.size();
             const int pk = pd.primaryKey();
             const auto& pkFields = pd.keys[static_cast<std::size_t>(pk)].fields;
@@ -1192,6 +1191,12 @@ class SqliteHandle final : public rt::StorageHandle {
         return s;
     }
 
+    // Whether a comparison of the filter or a range is an equality on the
+    // primary file's field.
+    static bool equalityOn(const rt::View& v, const rt::FieldRef& on, rt::Compare op, int field) {
+        return op == rt::Compare::Equal && on.index == field && v.fileIndex(on.file) == 0;
+    }
+
     // How many of the order's leading terms the filter (or a range) holds
     // equal to one value, compared as the order compares them. SQLite seeks
     // by a row value only when it starts at the first index column that no
@@ -1203,11 +1208,9 @@ class SqliteHandle final : public rt::StorageHandle {
             if (collateNoCase(v, 0, field) != terms[n].noCase) break;
             bool equal = false;
             for (const rt::View::Term& t : v.terms())
-                equal = equal || (t.op == rt::Compare::Equal && t.field.index == field &&
-                                  v.fileIndex(t.field.file) == 0);
+                equal = equal || equalityOn(v, t.field, t.op, field);
             for (const rt::View::Range& r : v.ranges())
-                equal = equal || (r.op == rt::Compare::Equal && r.field.index == field &&
-                                  v.fileIndex(r.field.file) == 0);
+                equal = equal || equalityOn(v, r.field, r.op, field);
             if (!equal) break;
         }
         return n;
@@ -1252,17 +1255,13 @@ class SqliteHandle final : public rt::StorageHandle {
         };
         for (int field : fields) {
             for (const rt::View::Term& t : v.terms()) {
-                if (t.op != rt::Compare::Equal || t.field.index != field ||
-                    v.fileIndex(t.field.file) != 0)
-                    continue;
+                if (!equalityOn(v, t.field, t.op, field)) continue;
                 rt::Value val = t.literal;
                 if (!t.name.empty() && !rt::boundValue(t.name, val)) return false;
                 if (!same(field, val)) return false;
             }
             for (const rt::View::Range& r : v.ranges()) {
-                if (r.op != rt::Compare::Equal || r.field.index != field ||
-                    v.fileIndex(r.field.file) != 0)
-                    continue;
+                if (!equalityOn(v, r.field, r.op, field)) continue;
                 if (!same(field, r.value ? r.value() : rt::Value{std::int64_t{0}})) return false;
             }
         }
@@ -1397,10 +1396,7 @@ class SqliteHandle final : public rt::StorageHandle {
     int viewStatement(const rt::View& v, const ViewRequest& request, Build build,
                       const ViewStatement*& out, rt::FileStatus& st) {
         if (int rc = usable(st)) return rc;
-        if (viewsGeneration_ != conn_->generation) {
-            views_.clear();
-            viewsGeneration_ = conn_->generation;
-        }
+        dropStaleViews();
         for (const ViewStatement& e : views_)
             if (e.shape == v.shape() && e.request == request) {
                 out = &e;
@@ -1419,14 +1415,19 @@ class SqliteHandle final : public rt::StorageHandle {
                 e.columns[i].push_back(&d.fields[static_cast<std::size_t>(f)]);
         }
         if (int rc = prepare(e.sql, e.stmt, st)) return rc;
-        if (viewsGeneration_ != conn_->generation) {  // the prepare made room
-            views_.clear();
-            viewsGeneration_ = conn_->generation;
-        }
+        dropStaleViews();  // the prepare may have made room
         if (views_.size() >= ViewStatements) views_.pop_front();
         views_.push_back(std::move(e));
         out = &views_.back();
         return 0;
+    }
+
+    // The views' statements point into the connection's cache: dropped when
+    // it finalized some since.
+    void dropStaleViews() {
+        if (viewsGeneration_ == conn_->generation) return;
+        views_.clear();
+        viewsGeneration_ = conn_->generation;
     }
 
     std::shared_ptr<Connection> conn_;
