@@ -174,16 +174,6 @@ void INIClass::parse(std::string_view text, Document& doc) {
 
 namespace {
 
-long long nanos(const timespec& t) {
-    return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
-}
-
-template <typename Stamp>
-Stamp stampOf(const struct stat& st) {
-    return Stamp{static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
-                 static_cast<long long>(st.st_size), nanos(st.st_mtim), nanos(st.st_ctim)};
-}
-
 // How long after its last change a file read is trusted again: more than the
 // coarsest tick of a file system's clock, so any later change shows in its
 // times.
@@ -192,7 +182,7 @@ constexpr long long SettleNs = 20000000;
 long long realNow() {
     timespec t{};
     clock_gettime(CLOCK_REALTIME, &t);
-    return nanos(t);
+    return rt::stampNanos(t);
 }
 
 }  // namespace
@@ -201,7 +191,7 @@ INIClass::Read INIClass::current(const Document*& doc) const {
     doc = &cached_;
     if (stamp_) {
         struct stat st;
-        if (::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode) && stampOf<Stamp>(st) == *stamp_)
+        if (::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode) && rt::fileStamp(st) == *stamp_)
             return Read::Ok;
         stamp_.reset();
     }
@@ -248,8 +238,8 @@ INIClass::Read INIClass::load(Document& doc, std::optional<Stamp>& stamp) const 
         doc.sections.push_back(Section{});
         return Read::Unreadable;
     }
-    const Stamp s = stampOf<Stamp>(st);
-    if (s.mtime < readAt - SettleNs && s.ctime < readAt - SettleNs) stamp = s;
+    const Stamp s = rt::fileStamp(st);
+    if (s.mtimeNs < readAt - SettleNs && s.ctimeNs < readAt - SettleNs) stamp = s;
     return Read::Ok;
 }
 
@@ -310,7 +300,7 @@ bool INIClass::store(const Document& doc) const {
     struct stat now;
     if (::stat(path_.c_str(), &now) == 0 && now.st_ino == written.st_ino && now.st_dev == written.st_dev) {
         cached_ = doc;
-        stamp_ = stampOf<Stamp>(now);
+        stamp_ = rt::fileStamp(now);
     }
     return true;
 }

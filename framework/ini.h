@@ -33,6 +33,8 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/file_stamp.h"
+
 // What a window tells the INI manager and what it applies (window units).
 struct WindowPlacement {
     bool maximized = false;
@@ -112,12 +114,7 @@ private:
         std::vector<Section> sections;  // sections[0]: the lines before the first header
     };
     enum class Read { Ok, Missing, Unreadable };
-    // What tells one state of the file from another.
-    struct Stamp {
-        unsigned long long device = 0, inode = 0;
-        long long size = 0, mtime = 0, ctime = 0;  // times in ns
-        bool operator==(const Stamp&) const = default;
-    };
+    using Stamp = rt::FileStamp;
     static void parse(std::string_view text, Document& doc);
     // The file as it is now: the kept copy while the file is unchanged, else
     // read again (and kept when read whole). Under lock_.

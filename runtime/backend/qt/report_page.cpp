@@ -11,14 +11,13 @@
 #include <QProgressBar>
 #include <QScrollArea>
 #include <QWidget>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cmath>
 #include <list>
 #include <mutex>
 
 #include "runtime/backend/qt/controls.h"
+#include "runtime/file_stamp.h"
 #include "runtime/image/fit.h"
 #include "runtime/image/image.h"
 #include "runtime/report/report.h"
@@ -60,13 +59,13 @@ class Photos {
     };
 
     Drawn get(const std::string& file, const PageItem& i, double scale) {
-        const Stamp stamp = stampOf(file);
+        const std::optional<FileStamp> stamp = fileStamp(file);
         Key key{file, i.w, i.h, scale};
         {
             std::lock_guard lock(mutex_);
             for (auto it = kept_.begin(); it != kept_.end(); ++it)
                 if (it->key == key) {
-                    if (it->stamp == stamp && stamp.found) {
+                    if (stamp && it->stamp == *stamp) {
                         kept_.splice(kept_.begin(), kept_, it);  // the most recent first
                         return it->drawn;
                     }
@@ -77,7 +76,7 @@ class Photos {
         }
         Drawn d = make(file, i, scale);
         const std::size_t size = static_cast<std::size_t>(d.image.sizeInBytes());
-        if (!stamp.found || size > MaxBytes) return d;
+        if (!stamp || size > MaxBytes) return d;
         std::lock_guard lock(mutex_);
         for (auto it = kept_.begin(); it != kept_.end(); ++it)
             if (it->key == key) {  // another thread made it meanwhile
@@ -85,7 +84,7 @@ class Photos {
                 kept_.erase(it);
                 break;
             }
-        kept_.push_front({std::move(key), stamp, d, size});
+        kept_.push_front({std::move(key), *stamp, d, size});
         bytes_ += size;
         while (bytes_ > MaxBytes || kept_.size() > MaxEntries) {
             bytes_ -= kept_.back().bytes;
@@ -103,34 +102,12 @@ class Photos {
         double scale;
         bool operator==(const Key&) const = default;
     };
-    // What tells a file's new content from its old.
-    struct Stamp {
-        bool found = false;
-        dev_t dev = 0;
-        ino_t ino = 0;
-        off_t size = 0;
-        std::int64_t mtimeNs = 0, ctimeNs = 0;
-        bool operator==(const Stamp&) const = default;
-    };
     struct Entry {
         Key key;
-        Stamp stamp;
+        FileStamp stamp;
         Drawn drawn;
         std::size_t bytes;
     };
-
-    static Stamp stampOf(const std::string& file) {
-        struct stat st;
-        Stamp s;
-        if (::stat(file.c_str(), &st) != 0) return s;
-        s.found = true;
-        s.dev = st.st_dev;
-        s.ino = st.st_ino;
-        s.size = st.st_size;
-        s.mtimeNs = std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
-        s.ctimeNs = std::int64_t{st.st_ctim.tv_sec} * 1000000000 + st.st_ctim.tv_nsec;
-        return s;
-    }
 
     static Drawn make(const std::string& file, const PageItem& i, double scale) {
         const image::Decoded d =
