@@ -1038,21 +1038,27 @@ void BrowseClass::ResetFromAsk(std::uint8_t request, std::uint8_t response) {
 void BrowseClass::SetAlerts() {
     if (!attach()) return;
     rt::Window& w = *Window->Win;
-    // Every character of the code page, for the locators.
-    for (int b = 0x20; b <= 0xff; ++b) {
-        const std::string u = rt::toUtf8(std::string(1, static_cast<char>(b)));
-        // Decode the one UTF-8 character into its code point.
-        const auto* s = reinterpret_cast<const unsigned char*>(u.data());
-        int cp = 0;
-        if (u.size() == 1)
-            cp = s[0];
-        else if (u.size() == 2)
-            cp = ((s[0] & 0x1f) << 6) | (s[1] & 0x3f);
-        else if (u.size() == 3)
-            cp = ((s[0] & 0x0f) << 12) | ((s[1] & 0x3f) << 6) | (s[2] & 0x3f);
-        if (cp == 0xfffd || !rt::key::printable(cp)) continue;
-        w.alert(ListControl, cp);
-    }
+    // Every printable character of the code page, for the locators.
+    static const std::vector<int> characters = [] {
+        std::vector<int> cps;
+        for (int b = 0x20; b <= 0xff; ++b) {
+            const std::string u = rt::toUtf8(std::string(1, static_cast<char>(b)));
+            // Decode the one UTF-8 character into its code point.
+            const auto* s = reinterpret_cast<const unsigned char*>(u.data());
+            int cp = 0;
+            if (u.size() == 1)
+                cp = s[0];
+            else if (u.size() == 2)
+                cp = ((s[0] & 0x1f) << 6) | (s[1] & 0x3f);
+            else if (u.size() == 3)
+                cp = ((s[0] & 0x0f) << 12) | ((s[1] & 0x3f) << 6) | (s[2] & 0x3f);
+            if (cp != 0xfffd && rt::key::printable(cp)) cps.push_back(cp);
+        }
+        std::sort(cps.begin(), cps.end());
+        return cps;
+    }();
+    w.control(ListControl).alerts.reserve(characters.size() + 8);
+    for (int cp : characters) w.alert(ListControl, cp);
     w.alert(ListControl, rt::key::MouseLeft2);
     w.alert(ListControl, rt::key::MouseRight);
     w.alert(ListControl, rt::key::AppsKey);

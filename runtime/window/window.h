@@ -10,6 +10,7 @@
 //
 // A Window is used only by the thread that opened it. Other threads reach it
 // through postTo() with its id.
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -84,6 +85,25 @@ Binding bindString(std::string& s);                // a free text (Windows-1250)
 Binding bindMoney(Money& m);
 Binding bindAtomic(std::atomic<std::int32_t>& v);
 
+// The keys alerted on a control or on a window, looked up on every key. A
+// sorted vector: a list's locator alerts every character of the code page,
+// and a node per key would cost a new window hundreds of allocations.
+class KeySet {
+  public:
+    void insert(int key) {
+        auto it = std::lower_bound(keys_.begin(), keys_.end(), key);
+        if (it == keys_.end() || *it != key) keys_.insert(it, key);
+    }
+    std::size_t count(int key) const {
+        return std::binary_search(keys_.begin(), keys_.end(), key) ? 1 : 0;
+    }
+    void clear() { keys_.clear(); }
+    void reserve(std::size_t n) { keys_.reserve(n); }
+
+  private:
+    std::vector<int> keys_;
+};
+
 // One control of a window. Fields are set before the window opens or by its
 // procedure while it runs; a change shows at the next redraw.
 struct Control {
@@ -119,7 +139,7 @@ struct Control {
     enum class Action { None, PrintSetup, Close } action = Action::None;
     int bevelOuter = 0, bevelInner = 0, bevelStyle = 0;
     std::uint32_t fill = 0xffffffff;
-    std::set<int> alerts;
+    KeySet alerts;
     // picture: its text is the path of the image file it shows (Windows-1250,
     // trailing blanks ignored, blank for none); how it draws the image
     ImagePayload::Mode pictureMode = ImagePayload::Mode::Fit;
@@ -328,7 +348,7 @@ class Window {
 
     WindowDesc desc_;
     std::vector<Control> controls_;
-    std::set<int> windowAlerts_;
+    KeySet windowAlerts_;
     std::deque<Ev> pending_;
     Ev ev_;
     bool cycled_ = true;
