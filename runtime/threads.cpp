@@ -38,6 +38,7 @@ struct Registry {
     std::map<ThreadNumber, ThreadInfo> threads;
     ThreadNumber next = 2;  // 1 is the program body
     int running = 0;
+    std::vector<ThreadNumber> ended;  // ended, not joined yet
 };
 
 Registry& registry() {
@@ -124,10 +125,29 @@ void* threadMain(void* arg) {
     {
         std::lock_guard g(r.lock);
         r.threads[start->number].running = false;
+        r.ended.push_back(start->number);
         --r.running;
     }
     r.changed.notify_all();
     return nullptr;
+}
+
+// Joins the threads that have ended, without waiting (under r.lock): the
+// program starts a thread for every window it opens all day, and a thread
+// not joined keeps its stack and thread-local state until the process
+// ends. One still on its way out (its thread-local destructors may wait for
+// locks the caller holds) is left for the next time.
+void joinEnded(Registry& r) {
+    std::size_t kept = 0;
+    for (ThreadNumber n : r.ended) {
+        ThreadInfo& t = r.threads[n];
+        if (!t.joinable) continue;  // joined by joinAllThreads meanwhile
+        if (pthread_tryjoin_np(t.handle, nullptr) == 0)
+            t.joinable = false;
+        else
+            r.ended[kept++] = n;
+    }
+    r.ended.resize(kept);
 }
 
 }  // namespace
@@ -192,6 +212,7 @@ ThreadNumber startThread(std::function<void()> procedure, std::size_t requested)
     ThreadNumber number;
     {
         std::lock_guard g(r.lock);
+        joinEnded(r);
         number = r.next++;
         r.threads[number] = ThreadInfo{requested, {}, false, true};
         ++r.running;

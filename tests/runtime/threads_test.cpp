@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 
+#include <atomic>
+#include <fstream>
 #include <mutex>
+#include <thread>
 #include <new>
 #include <string>
 #include <vector>
@@ -109,6 +112,39 @@ TEST_F(ThreadsTest, ABodyThatThrowsIsReportedAsAFailureAndTheProcessStillEnds) {
     EXPECT_TRUE(rt::runProcess([] {}));
     EXPECT_FALSE(rt::runProcess([] { throw std::bad_alloc(); }));
     EXPECT_EQ(rec.events, (std::vector<std::string>{"ini-destroyed", "ini-destroyed"}));
+}
+
+// The process's mapped memory in KiB (VmSize in /proc/self/status).
+long mappedKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmSize:", 0) == 0) return std::stol(line.substr(7));
+    return -1;
+}
+
+// A program runs all day and opens a window, and so a thread, many times: a
+// thread that has ended must give its stack back long before the process
+// ends, not pile up until then.
+TEST_F(ThreadsTest, EndedThreadsGiveTheirStacksBackWhileTheProcessRuns) {
+    long grown = 0;
+    rt::runProcess([&] {
+        std::atomic<int> done{0};
+        auto oneAfterAnother = [&](int n) {
+            for (int i = 0; i < n; ++i) {
+                const int want = done + 1;
+                rt::startThread([&] { ++done; }, 25000);
+                while (done < want) std::this_thread::yield();
+                while (rt::runningThreads() > 0) std::this_thread::yield();
+            }
+        };
+        oneAfterAnother(8);
+        const long before = mappedKiB();
+        oneAfterAnother(64);
+        grown = mappedKiB() - before;
+    });
+    // Each thread's stack is at least 1 MiB; 64 kept would be 64 MiB.
+    EXPECT_LT(grown, 16 * 1024) << "KiB mapped after 64 threads ended";
 }
 
 }  // namespace
