@@ -722,12 +722,6 @@ class SqliteHandle final : public rt::StorageHandle {
                 for (std::size_t i = 0; i < fixed; ++i) e.fixedFields.push_back(terms[i].field);
             }
             OrderSql o = orderSql(pd, r, "t0", fixed);
-            ViewSql q = viewSql(v, demote, r.forward ? rt::Compare::GreaterEqual
-                                                     : rt::Compare::LessEqual);
-            e.sql = q.select + q.from;
-            std::string where = q.where;
-            if (!o.condition.empty()) where += (where.empty() ? "" : " AND ") + o.condition;
-            if (!where.empty()) e.sql += " WHERE " + where;
             // Ties in the key that its index does not order by the primary
             // key are put in order here (tieOrder), not by SQLite.
             const std::size_t keyTerms = pd.keys[static_cast<std::size_t>(r.key)].fields.size();
@@ -736,13 +730,56 @@ class SqliteHandle final : public rt::StorageHandle {
             const bool rowidTies = pkFields.size() == 1 &&
                                    pd.fields[static_cast<std::size_t>(pkFields[0])].type ==
                                        rt::FieldType::Long;
-            if (terms.size() > keyTerms && !rowidTies) {
+            const bool ties = terms.size() > keyTerms && !rowidTies;
+            // Only the last row's position wanted: the primary key's fields
+            // beyond the order key that the caller did not project are left
+            // out (the index lacks them: reading them reads the table's row
+            // for every row); the rows' numbers take their place, and they
+            // are read by it where needed (tieOrder).
+            if (ties && e.request.lean) {
+                const rt::FileStructure* primary = v.file(0);
+                auto projected = [&](int field) {
+                    return std::any_of(v.projected().begin(), v.projected().end(),
+                                       [&](const rt::FieldRef& f) {
+                                           return f.file == primary && f.index == field;
+                                       });
+                };
+                const bool projectsPrimary =
+                    std::any_of(v.projected().begin(), v.projected().end(),
+                                [&](const rt::FieldRef& f) { return f.file == primary; });
+                for (std::size_t i = keyTerms; projectsPrimary && i < terms.size(); ++i)
+                    if (!projected(terms[i].field)) e.leftOut.push_back(terms[i].field);
+            }
+            ViewSql q = viewSql(v, demote,
+                                r.forward ? rt::Compare::GreaterEqual : rt::Compare::LessEqual,
+                                false, &e.leftOut);
+            e.sql = q.select + q.from;
+            std::string where = q.where;
+            if (!o.condition.empty()) where += (where.empty() ? "" : " AND ") + o.condition;
+            if (!where.empty()) e.sql += " WHERE " + where;
+            if (ties) {
+                std::vector<int> rf;  // the primary's columns as selected
+                for (int f : v.readFields()[0])
+                    if (std::find(e.leftOut.begin(), e.leftOut.end(), f) == e.leftOut.end())
+                        rf.push_back(f);
                 for (std::size_t i = 0; i < terms.size(); ++i) {
-                    const auto& rf = v.readFields()[0];
-                    const int col = static_cast<int>(
+                    int col = static_cast<int>(
                         std::find(rf.begin(), rf.end(), terms[i].field) - rf.begin());
+                    if (i >= keyTerms && !e.leftOut.empty())
+                        col = static_cast<int>(i - keyTerms);  // of the row's own read
                     (i < keyTerms ? e.keyColumns : e.tieColumns).push_back({col, terms[i].noCase});
+                    if (i >= keyTerms)
+                        e.tieFields.push_back(&pd.fields[static_cast<std::size_t>(terms[i].field)]);
                 }
+            }
+            if (!e.leftOut.empty()) {
+                int selected = 0;
+                for (const auto& rf : v.readFields()) selected += static_cast<int>(rf.size());
+                e.rowidColumn = selected - static_cast<int>(e.leftOut.size());
+                e.tieSql = "SELECT ";
+                for (std::size_t i = 0; i < e.tieFields.size(); ++i)
+                    e.tieSql += std::string(i ? "," : "") + e.tieFields[i]->column;
+                e.tieSql += std::string(" FROM ") + pd.label + " WHERE rowid = ?";
             }
             e.sql += " ORDER BY " + (e.tieColumns.empty() ? o.orderBy : o.orderByKey) + " LIMIT ?";
             e.boundTerms = std::move(o.boundTerms);
@@ -750,8 +787,15 @@ class SqliteHandle final : public rt::StorageHandle {
         auto g = lock();
         const ViewStatement* vs = nullptr;
         ViewRequest request{false, r.key, r.forward, r.bound, r.boundWithPrimary,
-                            r.bound != rt::Bound::None};
-        if (int rc = viewStatement(v, request, build, vs, st)) return rc;
+                            r.bound != rt::Bound::None, r.lastRowPosition && !leanRefused_};
+        if (int rc = viewStatement(v, request, build, vs, st)) {
+            // A table without row numbers (another program's) reads whole rows.
+            if (!request.lean || st.fileErrorCode != -SQLITE_ERROR) return rc;
+            leanRefused_ = true;
+            request.lean = false;
+            st = rt::FileStatus{};
+            if (int again = viewStatement(v, request, build, vs, st)) return again;
+        }
         if (!vs->fixedFields.empty() &&
             !boundFollowsFilter(v, vs->fixedFields, static_cast<const char*>(r.boundRecord))) {
             request.seek = false;
@@ -925,6 +969,9 @@ class SqliteHandle final : public rt::StorageHandle {
         bool boundWithPrimary = false;
         // The bound may leave out the key fields the filter fixes.
         bool seek = false;
+        // Only the last row handed on needs the position's own fields
+        // (rt::ScanRequest::lastRowPosition).
+        bool lean = false;
         bool operator==(const ViewRequest&) const = default;
     };
     struct ViewStatement {
@@ -948,6 +995,13 @@ class SqliteHandle final : public rt::StorageHandle {
             bool noCase = false;
         };
         std::vector<Column> keyColumns, tieColumns;
+        std::vector<const rt::FieldDef*> tieFields;  // the primary key's fields beyond the key
+        // The primary's fields left out of the statement (ViewRequest::lean),
+        // the column of the row's number in their place, and the statement
+        // that reads the tie fields of a row by that number.
+        std::vector<int> leftOut;
+        int rowidColumn = -1;
+        std::string tieSql;
     };
 
     // One value of a row as SQLite orders it.
@@ -1003,7 +1057,34 @@ class SqliteHandle final : public rt::StorageHandle {
         std::vector<std::vector<char>> images;  // per file
         std::vector<void*> targets;             // into images
         std::vector<SortValue> key, tie;
+        // With fields left out: the row's number, and whether its tie fields
+        // were read (into tie and the primary's image).
+        std::int64_t rowid = 0;
+        bool whole = true;
     };
+
+    // The tie fields of a held row read by its number (see leftOut).
+    int readTies(const ViewStatement& vs, HeldRow& h, rt::FileStatus& st) {
+        const SqliteApi& api = *sqlite().api;
+        sqlite3_stmt* q = nullptr;
+        if (int rc = prepare(vs.tieSql, q, st)) return rc;
+        Exec ex(q, vs.tieSql);
+        api.bind_int64(q, 1, h.rowid);
+        if (ex.trace()) ex.trace()->push_back(std::to_string(h.rowid));
+        ex.run();
+        const int rc = ex.step();
+        if (rc == SQLITE_DONE)  // the read's own snapshot: cannot happen
+            return setStatus(st, FileSystemError, 0, "A row read is not in its table");
+        if (rc != SQLITE_ROW) return failed(rc, st);
+        h.tie.resize(vs.tieFields.size());
+        for (std::size_t c = 0; c < vs.tieFields.size(); ++c) {
+            readSortValue(api, q, static_cast<int>(c), h.tie[c]);
+            if (!decodeField(api, q, static_cast<int>(c), *vs.tieFields[c], h.images[0].data()))
+                return rangeError(api, q, static_cast<int>(c), vs.tables[0], *vs.tieFields[c], st);
+        }
+        h.whole = true;
+        return 0;
+    }
     std::vector<HeldRow> held_;  // kept for their buffers
 
     // The rows of a statement ordered by the key alone, each run of equal
@@ -1020,7 +1101,17 @@ class SqliteHandle final : public rt::StorageHandle {
         for (std::size_t i = 0; i < vs.columns.size(); ++i)
             for (const rt::FieldDef* f : vs.columns[i])
                 ends[i] = std::max(ends[i], f->offset + rt::memorySize(*f));
-        auto emit = [&](std::size_t runLength) {
+        const bool lean = !vs.leftOut.empty();
+        if (lean)
+            for (const rt::FieldDef* f : vs.tieFields)
+                ends[0] = std::max(ends[0], f->offset + rt::memorySize(*f));
+        // Hands on the run held_[0, runLength), up to the limit; last: the
+        // statement has no rows after it.
+        auto emit = [&](std::size_t runLength, bool last) -> int {
+            if (lean && runLength > 1)
+                for (std::size_t k = 0; k < runLength; ++k)
+                    if (!held_[k].whole)
+                        if (int bad = readTies(vs, held_[k], st)) return bad;
             order.resize(runLength);
             for (std::size_t k = 0; k < runLength; ++k) order[k] = k;
             std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
@@ -1031,21 +1122,29 @@ class SqliteHandle final : public rt::StorageHandle {
                 }
                 return false;
             });
-            for (std::size_t k : order) {
-                if (rows >= r.limit) return;
-                const HeldRow& h = held_[k];
+            for (std::size_t n = 0; n < order.size(); ++n) {
+                if (rows >= r.limit) return 0;
+                HeldRow& h = held_[order[n]];
+                // The last row handed on holds the whole position.
+                if (!h.whole && (rows + 1 == r.limit || (last && n + 1 == order.size())))
+                    if (int bad = readTies(vs, h, st)) return bad;
                 for (std::size_t i = 0; i < vs.columns.size(); ++i)
                     for (const rt::FieldDef* f : vs.columns[i])
                         std::memcpy(static_cast<char*>(r.targets[i]) + f->offset,
                                     h.images[i].data() + f->offset, rt::memorySize(*f));
+                if (lean && h.whole)
+                    for (const rt::FieldDef* f : vs.tieFields)
+                        std::memcpy(static_cast<char*>(r.targets[0]) + f->offset,
+                                    h.images[0].data() + f->offset, rt::memorySize(*f));
                 ++rows;
                 onRow();
             }
+            return 0;
         };
         while (rows < r.limit) {
             const int rc = ex.step();
             if (rc == SQLITE_DONE) {
-                emit(used);
+                if (int bad = emit(used, true)) return bad;
                 break;
             }
             if (rc != SQLITE_ROW) return failed(rc, st);
@@ -1060,17 +1159,22 @@ class SqliteHandle final : public rt::StorageHandle {
                 h.targets[i] = h.images[i].data();
             }
             h.key.resize(vs.keyColumns.size());
-            h.tie.resize(vs.tieColumns.size());
             for (std::size_t c = 0; c < vs.keyColumns.size(); ++c)
                 readSortValue(api, s, vs.keyColumns[c].col, h.key[c]);
-            for (std::size_t c = 0; c < vs.tieColumns.size(); ++c)
-                readSortValue(api, s, vs.tieColumns[c].col, h.tie[c]);
+            if (lean) {
+                h.rowid = api.column_int64(s, vs.rowidColumn);
+                h.whole = false;
+            } else {
+                h.tie.resize(vs.tieColumns.size());
+                for (std::size_t c = 0; c < vs.tieColumns.size(); ++c)
+                    readSortValue(api, s, vs.tieColumns[c].col, h.tie[c]);
+            }
             if (int bad = decodeView(api, vs, s, h.targets, st)) return bad;
             bool sameRun = used > 0;
             for (std::size_t c = 0; sameRun && c < vs.keyColumns.size(); ++c)
                 sameRun = compareSortValues(held_[0].key[c], h.key[c], vs.keyColumns[c].noCase) == 0;
             if (used > 0 && !sameRun) {
-                emit(used);
+                if (int bad = emit(used, false)) return bad;
                 std::swap(held_[0], held_[used]);
                 used = 0;
             }
@@ -1278,15 +1382,20 @@ class SqliteHandle final : public rt::StorageHandle {
     // are left out: an outer join on all of a unique key's fields, whose
     // file no comparison and no join that stays needs. SQLite would look
     // each of them up on every row.
+    // leaveOut: primary fields not selected; the row's number is then
+    // selected last.
     static ViewSql viewSql(const rt::View& v, int demote = -1,
                            rt::Compare demoteOp = rt::Compare::GreaterEqual,
-                           bool rowsOnly = false) {
+                           bool rowsOnly = false, const std::vector<int>* leaveOut = nullptr) {
         ViewSql q;
         q.select = "SELECT ";
         bool first = true;
         for (std::size_t i = 0; i < v.readFields().size(); ++i) {
             const rt::FileDef& d = v.file(static_cast<int>(i))->def();
             for (int f : v.readFields()[i]) {
+                if (i == 0 && leaveOut &&
+                    std::find(leaveOut->begin(), leaveOut->end(), f) != leaveOut->end())
+                    continue;
                 if (!first) q.select += ",";
                 first = false;
                 q.select += aliasOf(i);
@@ -1294,6 +1403,7 @@ class SqliteHandle final : public rt::StorageHandle {
                 q.select += d.fields[static_cast<std::size_t>(f)].column;
             }
         }
+        if (leaveOut && !leaveOut->empty()) q.select += ",t0.rowid";
         q.from = std::string(" FROM ") + v.file(0)->def().label + " t0";
         std::vector<bool> needed(v.joins().size(), !rowsOnly);
         if (rowsOnly) {
@@ -1412,7 +1522,8 @@ class SqliteHandle final : public rt::StorageHandle {
             const rt::FileDef& d = v.file(static_cast<int>(i))->def();
             e.tables[i] = d.label;
             for (int f : v.readFields()[i])
-                e.columns[i].push_back(&d.fields[static_cast<std::size_t>(f)]);
+                if (i != 0 || std::find(e.leftOut.begin(), e.leftOut.end(), f) == e.leftOut.end())
+                    e.columns[i].push_back(&d.fields[static_cast<std::size_t>(f)]);
         }
         if (int rc = prepare(e.sql, e.stmt, st)) return rc;
         dropStaleViews();  // the prepare may have made room
@@ -1436,6 +1547,8 @@ class SqliteHandle final : public rt::StorageHandle {
     // and is dropped whenever that one finalizes some (its generation moves).
     std::deque<ViewStatement> views_;
     std::uint64_t viewsGeneration_ = 0;
+    // Leaving fields out failed on this file (no row numbers): never again.
+    bool leanRefused_ = false;
 };
 
 // ---------------------------------------------------------------------------
