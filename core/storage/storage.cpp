@@ -789,7 +789,8 @@ class SqliteHandle final : public rt::StorageHandle {
         ViewRequest request{false, r.key, r.forward, r.bound, r.boundWithPrimary,
                             r.bound != rt::Bound::None, r.lastRowPosition && !leanRefused_};
         if (int rc = viewStatement(v, request, build, vs, st)) {
-            // A table without row numbers (another program's) reads whole rows.
+            // A table without row numbers (WITHOUT ROWID, another
+            // program's) is read whole.
             if (!request.lean || st.fileErrorCode != -SQLITE_ERROR) return rc;
             leanRefused_ = true;
             request.lean = false;
@@ -815,7 +816,17 @@ class SqliteHandle final : public rt::StorageHandle {
         api.bind_int(s, at, limit);
         if (ex.trace()) ex.trace()->push_back(std::to_string(limit));
         ex.run();
-        if (!vs->tieColumns.empty()) return tieOrder(*vs, s, ex, r, onRow, rows, st);
+        if (!vs->tieColumns.empty()) {
+            const int rc = tieOrder(*vs, s, ex, r, onRow, rows, st);
+            // A table without row numbers made since the statement was
+            // prepared fails at its first step: read whole rows.
+            if (rc != 0 && rows == 0 && request.lean && st.fileErrorCode == -SQLITE_ERROR) {
+                leanRefused_ = true;
+                st = rt::FileStatus{};
+                return viewScan(v, r, onRow, rows, st);
+            }
+            return rc;
+        }
         for (;;) {
             int rc = ex.step();
             if (rc == SQLITE_DONE) break;

@@ -275,6 +275,57 @@ TEST_F(PagingTest, PagesNeitherSkipNorRepeatRows) {
     rt::unbindAll();
 }
 
+// A table without row numbers (WITHOUT ROWID: another program's making) is
+// read whole when only the last row's position is wanted: the same rows,
+// each page's last row with its whole position.
+TEST_F(PagingTest, ATableWithoutRowNumbersIsReadWhole) {
+    {
+        RawDb raw(databasePath());
+        const auto table = raw.query("SELECT sql FROM sqlite_master WHERE name = 'LINIJE'");
+        const auto indexes = raw.query(
+            "SELECT name, sql FROM sqlite_master WHERE type = 'index' AND tbl_name = 'LINIJE' "
+            "AND sql IS NOT NULL");
+        ASSERT_EQ(table.size(), 1u);
+        for (const auto& ix : indexes) ASSERT_EQ(raw.exec("DROP INDEX " + ix[0]), SQLITE_OK);
+        ASSERT_EQ(raw.exec("ALTER TABLE LINIJE RENAME TO OLD"), SQLITE_OK);
+        ASSERT_EQ(raw.exec(table[0][0] + " WITHOUT ROWID"), SQLITE_OK);
+        ASSERT_EQ(raw.exec("INSERT INTO LINIJE SELECT * FROM OLD; DROP TABLE OLD"), SQLITE_OK);
+        for (const auto& ix : indexes) ASSERT_EQ(raw.exec(ix[1]), SQLITE_OK);
+    }
+    const std::vector<std::int32_t> want = expect(BySif, [](const Line&) { return true; }, true);
+    // On the connection open since before the change (the statement fails
+    // at its first step), and on a new one (it fails to prepare).
+    for (const bool fresh : {false, true}) {
+        if (fresh) {
+            lines.close();
+            storage::closeAllConnections();
+            ASSERT_EQ(lines.open(), 0);
+        }
+        rt::View v(lines);
+        v.project(lines, "LIN:L_NAM");
+        v.setOrder(BySif);
+        v.readOnFromLastRowOnly(true);
+        ASSERT_EQ(v.open(), 0) << v.status().fileError;
+        for (int size : {1, 7}) {
+            SCOPED_TRACE(std::string(fresh ? "a new connection" : "the open connection") +
+                         ", pages of " + std::to_string(size));
+            std::vector<std::string> seen, seenWant;
+            std::vector<std::int32_t> lastIds, lastWant;
+            for (std::size_t k = 0; k < want.size(); ++k) {
+                const Line& x = *std::find_if(rows.begin(), rows.end(),
+                                              [&](const Line& y) { return id(y) == want[k]; });
+                seenWant.push_back(keyAndName(x, BySif));
+                if ((k + 1) % static_cast<std::size_t>(size) == 0 || k + 1 == want.size())
+                    lastWant.push_back(want[k]);
+            }
+            ASSERT_EQ(v.set(rt::SetFrom::Start), 0);
+            readPagesOnFromLast(v, l, BySif, size, true, seen, lastIds);
+            EXPECT_EQ(seen, seenWant);
+            EXPECT_EQ(lastIds, lastWant);
+        }
+    }
+}
+
 // A read positioned at key values (a locator) starts at the first row at or
 // after them (forward) or the last at or before them, also when those values
 // lie outside what the filter lets pass, or equal it only without regard to
