@@ -1068,44 +1068,47 @@ class SqliteHandle final : public rt::StorageHandle {
         std::vector<std::vector<char>> images;  // per file
         std::vector<void*> targets;             // into images
         std::vector<SortValue> key, tie;
-        // With fields left out: the row's number, and whether its tie fields
-        // were read (into tie and the primary's image).
-        std::int64_t rowid = 0;
-        bool whole = true;
+        std::int64_t rowid = 0;  // with fields left out: the row's number
     };
 
-    // The tie fields of a held row read by its number (see leftOut).
-    int readTies(const ViewStatement& vs, HeldRow& h, rt::FileStatus& st) {
+    // The tie fields of a row read by its number (see leftOut): into tie and
+    // the primary's image.
+    int readTies(const ViewStatement& vs, std::int64_t rowid, char* image,
+                 std::vector<SortValue>& tie, rt::FileStatus& st) {
         const SqliteApi& api = *sqlite().api;
         sqlite3_stmt* q = nullptr;
         if (int rc = prepare(vs.tieSql, q, st)) return rc;
         Exec ex(q, vs.tieSql);
-        api.bind_int64(q, 1, h.rowid);
-        if (ex.trace()) ex.trace()->push_back(std::to_string(h.rowid));
+        api.bind_int64(q, 1, rowid);
+        if (ex.trace()) ex.trace()->push_back(std::to_string(rowid));
         ex.run();
         const int rc = ex.step();
         if (rc == SQLITE_DONE)  // the read's own snapshot: cannot happen
             return setStatus(st, FileSystemError, 0, "A row read is not in its table");
         if (rc != SQLITE_ROW) return failed(rc, st);
-        h.tie.resize(vs.tieFields.size());
+        tie.resize(vs.tieFields.size());
         for (std::size_t c = 0; c < vs.tieFields.size(); ++c) {
-            readSortValue(api, q, static_cast<int>(c), h.tie[c]);
-            if (!decodeField(api, q, static_cast<int>(c), *vs.tieFields[c], h.images[0].data()))
+            readSortValue(api, q, static_cast<int>(c), tie[c]);
+            if (!decodeField(api, q, static_cast<int>(c), *vs.tieFields[c], image))
                 return rangeError(api, q, static_cast<int>(c), vs.tables[0], *vs.tieFields[c], st);
         }
-        h.whole = true;
         return 0;
     }
     std::vector<HeldRow> held_;  // kept for their buffers
+    HeldRow waiting_;            // its key, tie and number (its fields are in the buffers)
+    std::vector<SortValue> rowKey_;
 
     // The rows of a statement ordered by the key alone, each run of equal
     // keys sorted by the primary key (descending when reading backward),
     // up to the request's limit. A run is complete when a row with another
-    // key or the end comes; only then is it handed on.
+    // key or the end comes; only then is it handed on. A row waits for the
+    // next in the buffers themselves, so a key without ties (nearly every
+    // row) costs no copy; from its second row on a run is held in held_.
     int tieOrder(const ViewStatement& vs, sqlite3_stmt* s, Exec& ex, const rt::ScanRequest& r,
                  const std::function<void()>& onRow, int& rows, rt::FileStatus& st) {
         const SqliteApi& api = *sqlite().api;
-        std::size_t used = 0;  // held_[0, used): the run so far
+        bool waiting = false;  // a row in the buffers, not handed on yet
+        std::size_t used = 0;  // else held_[0, used): the run so far
         std::vector<std::size_t> order;
         // What a held row's image per file needs: up to its last field read.
         std::vector<std::size_t> ends(vs.columns.size(), 0);
@@ -1116,13 +1119,37 @@ class SqliteHandle final : public rt::StorageHandle {
         if (lean)
             for (const rt::FieldDef* f : vs.tieFields)
                 ends[0] = std::max(ends[0], f->offset + rt::memorySize(*f));
-        // Hands on the run held_[0, runLength), up to the limit; last: the
-        // statement has no rows after it.
-        auto emit = [&](std::size_t runLength, bool last) -> int {
-            if (lean && runLength > 1)
+        auto holding = [&](std::size_t k) -> HeldRow& {
+            if (held_.size() <= k) held_.emplace_back();
+            HeldRow& h = held_[k];
+            if (h.images.size() != vs.columns.size()) {
+                h.images.assign(vs.columns.size(), {});
+                h.targets.assign(vs.columns.size(), nullptr);
+            }
+            for (std::size_t i = 0; i < vs.columns.size(); ++i) {
+                if (h.images[i].size() < ends[i]) h.images[i].resize(ends[i]);
+                h.targets[i] = h.images[i].data();
+            }
+            return h;
+        };
+        // The last row handed on holds the whole position.
+        auto handOnWaiting = [&](bool last) -> int {
+            waiting = false;
+            if (lean && (last || rows + 1 == r.limit))
+                if (int bad = readTies(vs, waiting_.rowid, static_cast<char*>(r.targets[0]),
+                                       waiting_.tie, st))
+                    return bad;
+            ++rows;
+            onRow();
+            return 0;
+        };
+        // Hands on the run held_[0, runLength), up to the limit.
+        auto emit = [&](std::size_t runLength) -> int {
+            if (lean)
                 for (std::size_t k = 0; k < runLength; ++k)
-                    if (!held_[k].whole)
-                        if (int bad = readTies(vs, held_[k], st)) return bad;
+                    if (int bad = readTies(vs, held_[k].rowid, held_[k].images[0].data(),
+                                           held_[k].tie, st))
+                        return bad;
             order.resize(runLength);
             for (std::size_t k = 0; k < runLength; ++k) order[k] = k;
             std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
@@ -1133,17 +1160,14 @@ class SqliteHandle final : public rt::StorageHandle {
                 }
                 return false;
             });
-            for (std::size_t n = 0; n < order.size(); ++n) {
+            for (std::size_t k : order) {
                 if (rows >= r.limit) return 0;
-                HeldRow& h = held_[order[n]];
-                // The last row handed on holds the whole position.
-                if (!h.whole && (rows + 1 == r.limit || (last && n + 1 == order.size())))
-                    if (int bad = readTies(vs, h, st)) return bad;
+                const HeldRow& h = held_[k];
                 for (std::size_t i = 0; i < vs.columns.size(); ++i)
                     for (const rt::FieldDef* f : vs.columns[i])
                         std::memcpy(static_cast<char*>(r.targets[i]) + f->offset,
                                     h.images[i].data() + f->offset, rt::memorySize(*f));
-                if (lean && h.whole)
+                if (lean)
                     for (const rt::FieldDef* f : vs.tieFields)
                         std::memcpy(static_cast<char*>(r.targets[0]) + f->offset,
                                     h.images[0].data() + f->offset, rt::memorySize(*f));
@@ -1152,43 +1176,70 @@ class SqliteHandle final : public rt::StorageHandle {
             }
             return 0;
         };
-        while (rows < r.limit) {
-            const int rc = ex.step();
-            if (rc == SQLITE_DONE) {
-                if (int bad = emit(used, true)) return bad;
-                break;
-            }
-            if (rc != SQLITE_ROW) return failed(rc, st);
-            if (held_.size() <= used) held_.emplace_back();
-            HeldRow& h = held_[used];
-            if (h.images.size() != vs.columns.size()) {
-                h.images.assign(vs.columns.size(), {});
-                h.targets.assign(vs.columns.size(), nullptr);
-            }
-            for (std::size_t i = 0; i < vs.columns.size(); ++i) {
-                if (h.images[i].size() < ends[i]) h.images[i].resize(ends[i]);
-                h.targets[i] = h.images[i].data();
-            }
-            h.key.resize(vs.keyColumns.size());
-            for (std::size_t c = 0; c < vs.keyColumns.size(); ++c)
-                readSortValue(api, s, vs.keyColumns[c].col, h.key[c]);
+        // The row's tie values or number (the row's own columns are gone at
+        // the next step).
+        auto readOwn = [&](HeldRow& h) {
             if (lean) {
                 h.rowid = api.column_int64(s, vs.rowidColumn);
-                h.whole = false;
             } else {
                 h.tie.resize(vs.tieColumns.size());
                 for (std::size_t c = 0; c < vs.tieColumns.size(); ++c)
                     readSortValue(api, s, vs.tieColumns[c].col, h.tie[c]);
             }
-            if (int bad = decodeView(api, vs, s, h.targets, st)) return bad;
-            bool sameRun = used > 0;
-            for (std::size_t c = 0; sameRun && c < vs.keyColumns.size(); ++c)
-                sameRun = compareSortValues(held_[0].key[c], h.key[c], vs.keyColumns[c].noCase) == 0;
-            if (used > 0 && !sameRun) {
-                if (int bad = emit(used, false)) return bad;
-                std::swap(held_[0], held_[used]);
-                used = 0;
+        };
+        while (rows < r.limit) {
+            const int rc = ex.step();
+            if (rc == SQLITE_DONE) {
+                if (waiting) {
+                    if (int bad = handOnWaiting(true)) return bad;
+                } else if (used > 0) {
+                    if (int bad = emit(used)) return bad;
+                }
+                break;
             }
+            if (rc != SQLITE_ROW) return failed(rc, st);
+            rowKey_.resize(vs.keyColumns.size());
+            for (std::size_t c = 0; c < vs.keyColumns.size(); ++c)
+                readSortValue(api, s, vs.keyColumns[c].col, rowKey_[c]);
+            const std::vector<SortValue>* runKey =
+                waiting ? &waiting_.key : (used > 0 ? &held_[0].key : nullptr);
+            bool sameRun = runKey != nullptr;
+            for (std::size_t c = 0; sameRun && c < vs.keyColumns.size(); ++c)
+                sameRun = compareSortValues((*runKey)[c], rowKey_[c], vs.keyColumns[c].noCase) == 0;
+            if (!sameRun) {
+                // The run before this row is complete: handed on; this row
+                // waits in the buffers.
+                if (waiting) {
+                    if (int bad = handOnWaiting(false)) return bad;
+                } else if (used > 0) {
+                    if (int bad = emit(used)) return bad;
+                    used = 0;
+                }
+                if (rows >= r.limit) break;
+                if (int bad = decodeView(api, vs, s, r.targets, st)) return bad;
+                std::swap(waiting_.key, rowKey_);
+                readOwn(waiting_);
+                waiting = true;
+                continue;
+            }
+            if (waiting) {
+                // A tie: the waiting row moves into held_ first.
+                HeldRow& first = holding(0);
+                for (std::size_t i = 0; i < vs.columns.size(); ++i)
+                    for (const rt::FieldDef* f : vs.columns[i])
+                        std::memcpy(first.images[i].data() + f->offset,
+                                    static_cast<const char*>(r.targets[i]) + f->offset,
+                                    rt::memorySize(*f));
+                std::swap(first.key, waiting_.key);
+                std::swap(first.tie, waiting_.tie);
+                first.rowid = waiting_.rowid;
+                waiting = false;
+                used = 1;
+            }
+            HeldRow& h = holding(used);
+            if (int bad = decodeView(api, vs, s, h.targets, st)) return bad;
+            std::swap(h.key, rowKey_);
+            readOwn(h);
             ++used;
         }
         return setStatus(st, 0, 0, {});
