@@ -230,13 +230,15 @@ rr::Report ActivityReportDescription(ActivityReportLocals& locals) {
 void ActivityReportTakeRecord(ActivityReportLocals& L1) {
     // Surname, father's name and given name, each without its trailing
     // blanks: a line whose member has no row shows the separators alone.
+    // (Made in the local's own storage: a line's name costs no allocation.)
     const std::string_view parts[] = {CLA.M1_PRE.view(), CLA.M1_IOC.view(), CLA.M1_IME.view()};
-    std::string name;
+    std::string& name = L1.W1_PRE;
+    name.clear();
     for (std::size_t i = 0; i < std::size(parts); ++i) {
         if (i) name += ", ";
         name += rt::trimRight(parts[i]);
     }
-    L1.W1_PRE = name.substr(0, 65);
+    if (name.size() > 65) name.resize(65);
     L1.W1_DAD = rt::today();
 }
 

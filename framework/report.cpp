@@ -64,6 +64,9 @@ constexpr int BatchRows = 256;
 void ProcessClass::Init(rt::View& view, RelationManager& relation, int pctText,
                         std::uint8_t& thermometer, StepClass* step, rt::FieldRef) {
     view_ = &view;
+    // Batches go on from their last row, and a record's own position is
+    // never read again.
+    view.readOnFromLastRowOnly(true);
     relation_ = &relation;
     pctText_ = pctText;
     thermometer_ = &thermometer;

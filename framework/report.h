@@ -74,8 +74,10 @@ class ProcessClass {
     void AddSortOrder(int key);
     void SetFilter(std::string expression);
 
-    // Per record that passes the filter; the inherited one does nothing and
-    // says benign. A level other than benign ends the reading there (the
+    // Per record that passes the filter (the buffers hold the fields the
+    // view projects and its order key's; the view reads on from the last
+    // row of each batch only, View::readOnFromLastRowOnly); the inherited
+    // one does nothing and says benign. A level other than benign ends the reading there (the
     // report prints what it has).
     virtual Level TakeRecord();
 

@@ -70,10 +70,18 @@ WallTime wallNow() {
         }
     }
     if (day == 0) {
-        std::time_t t = std::time(nullptr);
-        std::tm tm{};
-        localtime_r(&t, &tm);
-        return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+        // A report asks for today once a line: the local time is worked out
+        // once a second (localtime_r reads the zone rules it loaded once).
+        thread_local std::time_t lastSecond = -1;
+        thread_local WallTime last{};
+        const std::time_t t = std::time(nullptr);
+        if (t != lastSecond) {
+            std::tm tm{};
+            localtime_r(&t, &tm);
+            last = {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+            lastSecond = t;
+        }
+        return last;
     }
     CivilDate date =
         civilDate(static_cast<DayNumber>(std::min<std::int64_t>(day + ms / kMsPerDay, LastDay)))

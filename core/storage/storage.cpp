@@ -722,12 +722,6 @@ class SqliteHandle final : public rt::StorageHandle {
                 for (std::size_t i = 0; i < fixed; ++i) e.fixedFields.push_back(terms[i].field);
             }
             OrderSql o = orderSql(pd, r, "t0", fixed);
-            ViewSql q = viewSql(v, demote, r.forward ? rt::Compare::GreaterEqual
-                                                     : rt::Compare::LessEqual);
-            e.sql = q.select + q.from;
-            std::string where = q.where;
-            if (!o.condition.empty()) where += (where.empty() ? "" : " AND ") + o.condition;
-            if (!where.empty()) e.sql += " WHERE " + where;
             // Ties in the key that its index does not order by the primary
             // key are put in order here (tieOrder), not by SQLite.
             const std::size_t keyTerms = pd.keys[static_cast<std::size_t>(r.key)].fields.size();
@@ -736,13 +730,56 @@ class SqliteHandle final : public rt::StorageHandle {
             const bool rowidTies = pkFields.size() == 1 &&
                                    pd.fields[static_cast<std::size_t>(pkFields[0])].type ==
                                        rt::FieldType::Long;
-            if (terms.size() > keyTerms && !rowidTies) {
+            const bool ties = terms.size() > keyTerms && !rowidTies;
+            // Only the last row's position wanted: the primary key's fields
+            // beyond the order key that the caller did not project are left
+            // out (the index lacks them: reading them reads the table's row
+            // for every row); the rows' numbers take their place, and they
+            // are read by it where needed (tieOrder).
+            if (ties && e.request.lean) {
+                const rt::FileStructure* primary = v.file(0);
+                auto projected = [&](int field) {
+                    return std::any_of(v.projected().begin(), v.projected().end(),
+                                       [&](const rt::FieldRef& f) {
+                                           return f.file == primary && f.index == field;
+                                       });
+                };
+                const bool projectsPrimary =
+                    std::any_of(v.projected().begin(), v.projected().end(),
+                                [&](const rt::FieldRef& f) { return f.file == primary; });
+                for (std::size_t i = keyTerms; projectsPrimary && i < terms.size(); ++i)
+                    if (!projected(terms[i].field)) e.leftOut.push_back(terms[i].field);
+            }
+            ViewSql q = viewSql(v, demote,
+                                r.forward ? rt::Compare::GreaterEqual : rt::Compare::LessEqual,
+                                false, &e.leftOut);
+            e.sql = q.select + q.from;
+            std::string where = q.where;
+            if (!o.condition.empty()) where += (where.empty() ? "" : " AND ") + o.condition;
+            if (!where.empty()) e.sql += " WHERE " + where;
+            if (ties) {
+                std::vector<int> rf;  // the primary's columns as selected
+                for (int f : v.readFields()[0])
+                    if (std::find(e.leftOut.begin(), e.leftOut.end(), f) == e.leftOut.end())
+                        rf.push_back(f);
                 for (std::size_t i = 0; i < terms.size(); ++i) {
-                    const auto& rf = v.readFields()[0];
-                    const int col = static_cast<int>(
+                    int col = static_cast<int>(
                         std::find(rf.begin(), rf.end(), terms[i].field) - rf.begin());
+                    if (i >= keyTerms && !e.leftOut.empty())
+                        col = static_cast<int>(i - keyTerms);  // of the row's own read
                     (i < keyTerms ? e.keyColumns : e.tieColumns).push_back({col, terms[i].noCase});
+                    if (i >= keyTerms)
+                        e.tieFields.push_back(&pd.fields[static_cast<std::size_t>(terms[i].field)]);
                 }
+            }
+            if (!e.leftOut.empty()) {
+                int selected = 0;
+                for (const auto& rf : v.readFields()) selected += static_cast<int>(rf.size());
+                e.rowidColumn = selected - static_cast<int>(e.leftOut.size());
+                e.tieSql = "SELECT ";
+                for (std::size_t i = 0; i < e.tieFields.size(); ++i)
+                    e.tieSql += std::string(i ? "," : "") + e.tieFields[i]->column;
+                e.tieSql += std::string(" FROM ") + pd.label + " WHERE rowid = ?";
             }
             e.sql += " ORDER BY " + (e.tieColumns.empty() ? o.orderBy : o.orderByKey) + " LIMIT ?";
             e.boundTerms = std::move(o.boundTerms);
@@ -750,8 +787,16 @@ class SqliteHandle final : public rt::StorageHandle {
         auto g = lock();
         const ViewStatement* vs = nullptr;
         ViewRequest request{false, r.key, r.forward, r.bound, r.boundWithPrimary,
-                            r.bound != rt::Bound::None};
-        if (int rc = viewStatement(v, request, build, vs, st)) return rc;
+                            r.bound != rt::Bound::None, r.lastRowPosition && !leanRefused_};
+        if (int rc = viewStatement(v, request, build, vs, st)) {
+            // A table without row numbers (WITHOUT ROWID, another
+            // program's) is read whole.
+            if (!request.lean || st.fileErrorCode != -SQLITE_ERROR) return rc;
+            leanRefused_ = true;
+            request.lean = false;
+            st = rt::FileStatus{};
+            if (int again = viewStatement(v, request, build, vs, st)) return again;
+        }
         if (!vs->fixedFields.empty() &&
             !boundFollowsFilter(v, vs->fixedFields, static_cast<const char*>(r.boundRecord))) {
             request.seek = false;
@@ -771,7 +816,17 @@ class SqliteHandle final : public rt::StorageHandle {
         api.bind_int(s, at, limit);
         if (ex.trace()) ex.trace()->push_back(std::to_string(limit));
         ex.run();
-        if (!vs->tieColumns.empty()) return tieOrder(*vs, s, ex, r, onRow, rows, st);
+        if (!vs->tieColumns.empty()) {
+            const int rc = tieOrder(*vs, s, ex, r, onRow, rows, st);
+            // A table without row numbers made since the statement was
+            // prepared fails at its first step: read whole rows.
+            if (rc != 0 && rows == 0 && request.lean && st.fileErrorCode == -SQLITE_ERROR) {
+                leanRefused_ = true;
+                st = rt::FileStatus{};
+                return viewScan(v, r, onRow, rows, st);
+            }
+            return rc;
+        }
         for (;;) {
             int rc = ex.step();
             if (rc == SQLITE_DONE) break;
@@ -925,6 +980,9 @@ class SqliteHandle final : public rt::StorageHandle {
         bool boundWithPrimary = false;
         // The bound may leave out the key fields the filter fixes.
         bool seek = false;
+        // Only the last row handed on needs the position's own fields
+        // (rt::ScanRequest::lastRowPosition).
+        bool lean = false;
         bool operator==(const ViewRequest&) const = default;
     };
     struct ViewStatement {
@@ -948,6 +1006,13 @@ class SqliteHandle final : public rt::StorageHandle {
             bool noCase = false;
         };
         std::vector<Column> keyColumns, tieColumns;
+        std::vector<const rt::FieldDef*> tieFields;  // the primary key's fields beyond the key
+        // The primary's fields left out of the statement (ViewRequest::lean),
+        // the column of the row's number in their place, and the statement
+        // that reads the tie fields of a row by that number.
+        std::vector<int> leftOut;
+        int rowidColumn = -1;
+        std::string tieSql;
     };
 
     // One value of a row as SQLite orders it.
@@ -1003,24 +1068,88 @@ class SqliteHandle final : public rt::StorageHandle {
         std::vector<std::vector<char>> images;  // per file
         std::vector<void*> targets;             // into images
         std::vector<SortValue> key, tie;
+        std::int64_t rowid = 0;  // with fields left out: the row's number
     };
+
+    // The tie fields of a row read by its number (see leftOut): into tie and
+    // the primary's image.
+    int readTies(const ViewStatement& vs, std::int64_t rowid, char* image,
+                 std::vector<SortValue>& tie, rt::FileStatus& st) {
+        const SqliteApi& api = *sqlite().api;
+        sqlite3_stmt* q = nullptr;
+        if (int rc = prepare(vs.tieSql, q, st)) return rc;
+        Exec ex(q, vs.tieSql);
+        api.bind_int64(q, 1, rowid);
+        if (ex.trace()) ex.trace()->push_back(std::to_string(rowid));
+        ex.run();
+        const int rc = ex.step();
+        if (rc == SQLITE_DONE)  // the read's own snapshot: cannot happen
+            return setStatus(st, FileSystemError, 0, "A row read is not in its table");
+        if (rc != SQLITE_ROW) return failed(rc, st);
+        tie.resize(vs.tieFields.size());
+        for (std::size_t c = 0; c < vs.tieFields.size(); ++c) {
+            readSortValue(api, q, static_cast<int>(c), tie[c]);
+            if (!decodeField(api, q, static_cast<int>(c), *vs.tieFields[c], image))
+                return rangeError(api, q, static_cast<int>(c), vs.tables[0], *vs.tieFields[c], st);
+        }
+        return 0;
+    }
     std::vector<HeldRow> held_;  // kept for their buffers
+    HeldRow waiting_;            // its key, tie and number (its fields are in the buffers)
+    std::vector<SortValue> rowKey_;
 
     // The rows of a statement ordered by the key alone, each run of equal
     // keys sorted by the primary key (descending when reading backward),
     // up to the request's limit. A run is complete when a row with another
-    // key or the end comes; only then is it handed on.
+    // key or the end comes; only then is it handed on. A row waits for the
+    // next in the buffers themselves, so a key without ties (nearly every
+    // row) costs no copy; from its second row on a run is held in held_.
     int tieOrder(const ViewStatement& vs, sqlite3_stmt* s, Exec& ex, const rt::ScanRequest& r,
                  const std::function<void()>& onRow, int& rows, rt::FileStatus& st) {
         const SqliteApi& api = *sqlite().api;
-        std::size_t used = 0;  // held_[0, used): the run so far
+        bool waiting = false;  // a row in the buffers, not handed on yet
+        std::size_t used = 0;  // else held_[0, used): the run so far
         std::vector<std::size_t> order;
         // What a held row's image per file needs: up to its last field read.
         std::vector<std::size_t> ends(vs.columns.size(), 0);
         for (std::size_t i = 0; i < vs.columns.size(); ++i)
             for (const rt::FieldDef* f : vs.columns[i])
                 ends[i] = std::max(ends[i], f->offset + rt::memorySize(*f));
-        auto emit = [&](std::size_t runLength) {
+        const bool lean = !vs.leftOut.empty();
+        if (lean)
+            for (const rt::FieldDef* f : vs.tieFields)
+                ends[0] = std::max(ends[0], f->offset + rt::memorySize(*f));
+        auto holding = [&](std::size_t k) -> HeldRow& {
+            if (held_.size() <= k) held_.emplace_back();
+            HeldRow& h = held_[k];
+            if (h.images.size() != vs.columns.size()) {
+                h.images.assign(vs.columns.size(), {});
+                h.targets.assign(vs.columns.size(), nullptr);
+            }
+            for (std::size_t i = 0; i < vs.columns.size(); ++i) {
+                if (h.images[i].size() < ends[i]) h.images[i].resize(ends[i]);
+                h.targets[i] = h.images[i].data();
+            }
+            return h;
+        };
+        // The last row handed on holds the whole position.
+        auto handOnWaiting = [&](bool last) -> int {
+            waiting = false;
+            if (lean && (last || rows + 1 == r.limit))
+                if (int bad = readTies(vs, waiting_.rowid, static_cast<char*>(r.targets[0]),
+                                       waiting_.tie, st))
+                    return bad;
+            ++rows;
+            onRow();
+            return 0;
+        };
+        // Hands on the run held_[0, runLength), up to the limit.
+        auto emit = [&](std::size_t runLength) -> int {
+            if (lean)
+                for (std::size_t k = 0; k < runLength; ++k)
+                    if (int bad = readTies(vs, held_[k].rowid, held_[k].images[0].data(),
+                                           held_[k].tie, st))
+                        return bad;
             order.resize(runLength);
             for (std::size_t k = 0; k < runLength; ++k) order[k] = k;
             std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
@@ -1032,48 +1161,85 @@ class SqliteHandle final : public rt::StorageHandle {
                 return false;
             });
             for (std::size_t k : order) {
-                if (rows >= r.limit) return;
+                if (rows >= r.limit) return 0;
                 const HeldRow& h = held_[k];
                 for (std::size_t i = 0; i < vs.columns.size(); ++i)
                     for (const rt::FieldDef* f : vs.columns[i])
                         std::memcpy(static_cast<char*>(r.targets[i]) + f->offset,
                                     h.images[i].data() + f->offset, rt::memorySize(*f));
+                if (lean)
+                    for (const rt::FieldDef* f : vs.tieFields)
+                        std::memcpy(static_cast<char*>(r.targets[0]) + f->offset,
+                                    h.images[0].data() + f->offset, rt::memorySize(*f));
                 ++rows;
                 onRow();
+            }
+            return 0;
+        };
+        // The row's tie values or number (the row's own columns are gone at
+        // the next step).
+        auto readOwn = [&](HeldRow& h) {
+            if (lean) {
+                h.rowid = api.column_int64(s, vs.rowidColumn);
+            } else {
+                h.tie.resize(vs.tieColumns.size());
+                for (std::size_t c = 0; c < vs.tieColumns.size(); ++c)
+                    readSortValue(api, s, vs.tieColumns[c].col, h.tie[c]);
             }
         };
         while (rows < r.limit) {
             const int rc = ex.step();
             if (rc == SQLITE_DONE) {
-                emit(used);
+                if (waiting) {
+                    if (int bad = handOnWaiting(true)) return bad;
+                } else if (used > 0) {
+                    if (int bad = emit(used)) return bad;
+                }
                 break;
             }
             if (rc != SQLITE_ROW) return failed(rc, st);
-            if (held_.size() <= used) held_.emplace_back();
-            HeldRow& h = held_[used];
-            if (h.images.size() != vs.columns.size()) {
-                h.images.assign(vs.columns.size(), {});
-                h.targets.assign(vs.columns.size(), nullptr);
-            }
-            for (std::size_t i = 0; i < vs.columns.size(); ++i) {
-                if (h.images[i].size() < ends[i]) h.images[i].resize(ends[i]);
-                h.targets[i] = h.images[i].data();
-            }
-            h.key.resize(vs.keyColumns.size());
-            h.tie.resize(vs.tieColumns.size());
+            rowKey_.resize(vs.keyColumns.size());
             for (std::size_t c = 0; c < vs.keyColumns.size(); ++c)
-                readSortValue(api, s, vs.keyColumns[c].col, h.key[c]);
-            for (std::size_t c = 0; c < vs.tieColumns.size(); ++c)
-                readSortValue(api, s, vs.tieColumns[c].col, h.tie[c]);
-            if (int bad = decodeView(api, vs, s, h.targets, st)) return bad;
-            bool sameRun = used > 0;
+                readSortValue(api, s, vs.keyColumns[c].col, rowKey_[c]);
+            const std::vector<SortValue>* runKey =
+                waiting ? &waiting_.key : (used > 0 ? &held_[0].key : nullptr);
+            bool sameRun = runKey != nullptr;
             for (std::size_t c = 0; sameRun && c < vs.keyColumns.size(); ++c)
-                sameRun = compareSortValues(held_[0].key[c], h.key[c], vs.keyColumns[c].noCase) == 0;
-            if (used > 0 && !sameRun) {
-                emit(used);
-                std::swap(held_[0], held_[used]);
-                used = 0;
+                sameRun = compareSortValues((*runKey)[c], rowKey_[c], vs.keyColumns[c].noCase) == 0;
+            if (!sameRun) {
+                // The run before this row is complete: handed on; this row
+                // waits in the buffers.
+                if (waiting) {
+                    if (int bad = handOnWaiting(false)) return bad;
+                } else if (used > 0) {
+                    if (int bad = emit(used)) return bad;
+                    used = 0;
+                }
+                if (rows >= r.limit) break;
+                if (int bad = decodeView(api, vs, s, r.targets, st)) return bad;
+                std::swap(waiting_.key, rowKey_);
+                readOwn(waiting_);
+                waiting = true;
+                continue;
             }
+            if (waiting) {
+                // A tie: the waiting row moves into held_ first.
+                HeldRow& first = holding(0);
+                for (std::size_t i = 0; i < vs.columns.size(); ++i)
+                    for (const rt::FieldDef* f : vs.columns[i])
+                        std::memcpy(first.images[i].data() + f->offset,
+                                    static_cast<const char*>(r.targets[i]) + f->offset,
+                                    rt::memorySize(*f));
+                std::swap(first.key, waiting_.key);
+                std::swap(first.tie, waiting_.tie);
+                first.rowid = waiting_.rowid;
+                waiting = false;
+                used = 1;
+            }
+            HeldRow& h = holding(used);
+            if (int bad = decodeView(api, vs, s, h.targets, st)) return bad;
+            std::swap(h.key, rowKey_);
+            readOwn(h);
             ++used;
         }
         return setStatus(st, 0, 0, {});
@@ -1278,15 +1444,20 @@ class SqliteHandle final : public rt::StorageHandle {
     // are left out: an outer join on all of a unique key's fields, whose
     // file no comparison and no join that stays needs. SQLite would look
     // each of them up on every row.
+    // leaveOut: primary fields not selected; the row's number is then
+    // selected last.
     static ViewSql viewSql(const rt::View& v, int demote = -1,
                            rt::Compare demoteOp = rt::Compare::GreaterEqual,
-                           bool rowsOnly = false) {
+                           bool rowsOnly = false, const std::vector<int>* leaveOut = nullptr) {
         ViewSql q;
         q.select = "SELECT ";
         bool first = true;
         for (std::size_t i = 0; i < v.readFields().size(); ++i) {
             const rt::FileDef& d = v.file(static_cast<int>(i))->def();
             for (int f : v.readFields()[i]) {
+                if (i == 0 && leaveOut &&
+                    std::find(leaveOut->begin(), leaveOut->end(), f) != leaveOut->end())
+                    continue;
                 if (!first) q.select += ",";
                 first = false;
                 q.select += aliasOf(i);
@@ -1294,6 +1465,7 @@ class SqliteHandle final : public rt::StorageHandle {
                 q.select += d.fields[static_cast<std::size_t>(f)].column;
             }
         }
+        if (leaveOut && !leaveOut->empty()) q.select += ",t0.rowid";
         q.from = std::string(" FROM ") + v.file(0)->def().label + " t0";
         std::vector<bool> needed(v.joins().size(), !rowsOnly);
         if (rowsOnly) {
@@ -1412,7 +1584,8 @@ class SqliteHandle final : public rt::StorageHandle {
             const rt::FileDef& d = v.file(static_cast<int>(i))->def();
             e.tables[i] = d.label;
             for (int f : v.readFields()[i])
-                e.columns[i].push_back(&d.fields[static_cast<std::size_t>(f)]);
+                if (i != 0 || std::find(e.leftOut.begin(), e.leftOut.end(), f) == e.leftOut.end())
+                    e.columns[i].push_back(&d.fields[static_cast<std::size_t>(f)]);
         }
         if (int rc = prepare(e.sql, e.stmt, st)) return rc;
         dropStaleViews();  // the prepare may have made room
@@ -1436,6 +1609,8 @@ class SqliteHandle final : public rt::StorageHandle {
     // and is dropped whenever that one finalizes some (its generation moves).
     std::deque<ViewStatement> views_;
     std::uint64_t viewsGeneration_ = 0;
+    // Leaving fields out failed on this file (no row numbers): never again.
+    bool leanRefused_ = false;
 };
 
 // ---------------------------------------------------------------------------

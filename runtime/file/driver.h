@@ -32,6 +32,10 @@ struct ScanRequest {
     // (continuing after a row); otherwise the key's fields alone (a set).
     bool boundWithPrimary = false;
     int limit = 1;
+    // Only the last row handed on must hold the primary key's fields that a
+    // view reads for its position alone (View::readOnFromLastRowOnly): the
+    // driver may leave them as they were in the rows before it.
+    bool lastRowPosition = false;
     // Where each row is decoded: a file read has one image; a view has one
     // per file (0 the primary, then the joins).
     std::vector<void*> targets;

@@ -966,6 +966,7 @@ int View::page(int rows, bool forward, const std::function<void()>& onRow, int* 
         return 0;
     }
     r.limit = rows;
+    r.lastRowPosition = lastRowPosition_;
     // Rows go straight into the buffers: only the fields the view reads change.
     // (The list of buffers keeps its storage from page to page.)
     r.targets.swap(state_->targets);

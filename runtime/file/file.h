@@ -355,6 +355,13 @@ class View {
     // moves past the last row read. Returns 0 (also when fewer rows came) or
     // an error; rowsRead tells how many.
     int page(int rows, bool forward, const std::function<void()>& onRow, int* rowsRead = nullptr);
+    // For a reader that only ever goes on from the last row a page read (a
+    // report's process): the primary key's fields the view reads for its
+    // position alone (not projected, not in the order key) then hold their
+    // values in that last row only; in the rows before it they may keep what
+    // the buffer held. Saves the storage reading them for every row where
+    // the order key's index lacks them.
+    void readOnFromLastRowOnly(bool on) { lastRowPosition_ = on; }
     // Re-reads the row of that position into the buffers (33 when gone).
     int reget(const Position& position);
     // The position of the last row read.
@@ -420,6 +427,7 @@ class View {
     std::vector<std::vector<int>> readFields_;
     int order_ = -1;
     bool open_ = false;
+    bool lastRowPosition_ = false;
     std::uint64_t shape_ = 0;
     std::unique_ptr<State> state_;
     FileStatus status_;

@@ -332,52 +332,53 @@ struct Run::State {
     // ----- formatting
 
     // The text a field shows (Windows-1250): by its picture; wider than a
-    // number's picture, the overflow mark.
-    std::string formatValue(const Prepared& p, std::int64_t number, bool isMoney, bool overflow,
-                            const std::string_view* text) {
+    // number's picture, the overflow mark. A view of the text where it
+    // stands when it shows as it is, else of buf, which then holds it (no
+    // string made per field printed).
+    std::string_view formatInto(const Prepared& p, std::int64_t number, bool isMoney,
+                                bool overflow, const std::string_view* text, std::string& buf) {
         const Picture* pic = p.picture ? &*p.picture : nullptr;
-        std::string s;
-        if (text) {
-            s = pic ? formatText(*pic, *text) : std::string(trimRight(*text));
-            return s;
-        }
+        if (text) return pic ? textShown(*pic, *text) : trimRight(*text);
         if (pic) {
-            s = isMoney ? formatMoney(*pic, Money{number}) : formatInteger(*pic, number);
+            buf = isMoney ? formatMoney(*pic, Money{number}) : formatInteger(*pic, number);
             if (pic->kind != Picture::Kind::Text &&
-                (overflow || static_cast<int>(s.size()) > pic->width))
-                s.assign(static_cast<std::size_t>(std::max(pic->width, 1)), '#');
+                (overflow || static_cast<int>(buf.size()) > pic->width))
+                buf.assign(static_cast<std::size_t>(std::max(pic->width, 1)), '#');
         } else {
-            s = overflow ? std::string("#") : std::to_string(number);
+            buf = overflow ? std::string("#") : std::to_string(number);
         }
-        return s;
+        return buf;
     }
 
-    std::string controlText(const Prepared& p) {
+    // A control's text as a view, valid while buf and the source's buffer
+    // stay as they are.
+    std::string_view controlView(const Prepared& p, std::string& buf) {
         const Control& c = *p.c;
         if (p.total >= 0) {
             const Accumulator& a = totals[static_cast<std::size_t>(p.total)];
             const bool money = a.kind == Total::Sum && c.value.kind() == Source::Kind::Money;
-            return formatValue(p, a.value, money, a.overflow, nullptr);
+            return formatInto(p, a.value, money, a.overflow, nullptr, buf);
         }
         switch (c.value.kind()) {
             case Source::Kind::Integer:
-                return formatValue(p, c.value.number(), false, false, nullptr);
+                return formatInto(p, c.value.number(), false, false, nullptr, buf);
             case Source::Kind::Money:
-                return formatValue(p, c.value.number(), true, false, nullptr);
+                return formatInto(p, c.value.number(), true, false, nullptr, buf);
             case Source::Kind::PageNumber:
-                return formatValue(p, pageNo, false, false, nullptr);
+                return formatInto(p, pageNo, false, false, nullptr, buf);
             case Source::Kind::Text: {
                 if (const std::optional<std::string_view> in = c.value.textInPlace())
-                    return formatValue(p, 0, false, false, &*in);
-                const std::string t = c.value.text();
-                const std::string_view tv = t;
-                return formatValue(p, 0, false, false, &tv);
+                    return formatInto(p, 0, false, false, &*in, buf);
+                textScratch = c.value.text();
+                const std::string_view tv = textScratch;
+                return formatInto(p, 0, false, false, &tv, buf);  // a view of textScratch
             }
             case Source::Kind::None:
                 break;
         }
         return c.text;
     }
+    std::string fieldScratch, textScratch;
 
     // ----- items
 
@@ -470,13 +471,15 @@ struct Run::State {
     // A text box's lines, broken at blanks (a word wider than the box at a
     // character), at CR LF and LF; the lines that fit its height, joined by
     // LF.
-    std::string wrap(const Prepared& p, std::string_view s) {
+    // (Into wrapped, kept from line to line for its storage.)
+    const std::string& wrap(const Prepared& p, std::string_view s) {
         const Control& c = *p.c;
         const Font& f = fonts[p.font];
         const FaceMetrics& m = *metrics[p.font];
         const int lh = m.toMils(m.ascender + m.descender, f.size);
         const int w = c.w;
-        std::vector<std::string_view> lines;
+        std::vector<std::string_view>& lines = wrapLines;
+        lines.clear();
         std::size_t start = 0;
         s = trimRight(s);
         while (start <= s.size()) {
@@ -510,7 +513,8 @@ struct Run::State {
             if (end >= s.size()) break;
             start = end + 1;
         }
-        std::string out;
+        std::string& out = wrapped;
+        out.clear();
         for (std::size_t i = 0; i < lines.size(); ++i) {
             if (c.h > 0 && static_cast<int>(i + 1) * lh > c.h) break;
             if (i) out += '\n';
@@ -519,6 +523,8 @@ struct Run::State {
         // lines that are blank print nothing, but keep their place
         return out;
     }
+    std::vector<std::string_view> wrapLines;
+    std::string wrapped;
 
     void emit(PreparedBand& pb, int bx, int by) {
         Page::Item placed{pb.id, place(bx), place(by), static_cast<std::uint32_t>(page->texts_.size()),
@@ -535,14 +541,16 @@ struct Run::State {
                         ++page->count_;
                     break;
                 case Control::Kind::Field: {
-                    const std::string s =
-                        pb.keepsValues && p.total < 0 ? pb.kept[k] : controlText(p);
+                    const std::string_view s = pb.keepsValues && p.total < 0
+                                                   ? std::string_view(pb.kept[k])
+                                                   : controlView(p, fieldScratch);
                     slot(clip(p, p.w, s));
                     break;
                 }
                 case Control::Kind::Text: {
-                    const std::string s = pb.keepsValues ? pb.kept[k] : controlText(p);
-                    const std::string lines = wrap(p, s);
+                    const std::string_view s =
+                        pb.keepsValues ? std::string_view(pb.kept[k]) : controlView(p, fieldScratch);
+                    const std::string& lines = wrap(p, s);
                     slot(lines);
                     // a text box counts an item a line
                     if (!lines.empty()) page->count_ += static_cast<std::size_t>(
@@ -650,7 +658,7 @@ struct Run::State {
                 if (p.c->kind == Control::Kind::Image)
                     pb.kept[k] = std::string(trimRight(p.c->value.text()));
                 else if (p.c->kind == Control::Kind::Field || p.c->kind == Control::Kind::Text)
-                    pb.kept[k] = controlText(p);
+                    pb.kept[k].assign(controlView(p, fieldScratch));
             }
         }
     }

@@ -153,6 +153,33 @@ std::vector<std::int32_t> readPages(rt::View& v, Line& l, int size, bool forward
     return got;
 }
 
+// What a view in that order reads besides the primary key's fields: the
+// order key's and the name (projected).
+std::string keyAndName(const Line& x, int key) {
+    std::string s = x.L_NAM.str();
+    for (std::int32_t f : key == BySif    ? std::vector{x.L_SPS, x.L_SIP, x.L_SIF, x.L_DAT}
+                          : key == ByName ? std::vector{x.L_SIF}
+                          : key == ByDate ? std::vector{x.L_DAT}
+                                          : std::vector{x.L_SPS, x.L_SIP, x.L_BRJ, x.L_RED})
+        s += "/" + std::to_string(f);
+    return s;
+}
+
+// The same read on from the last row only (rt::View::readOnFromLastRowOnly,
+// a report): per row what the view reads besides the position's own fields,
+// and the id of each page's last row.
+void readPagesOnFromLast(rt::View& v, Line& l, int key, int size, bool forward,
+                         std::vector<std::string>& seen, std::vector<std::int32_t>& lastIds) {
+    for (int pages = 0; pages < 1000; ++pages) {
+        int n = 0;
+        EXPECT_EQ(v.page(size, forward, [&] { seen.push_back(keyAndName(l, key)); }, &n),
+                  0)
+            << v.status().fileError;
+        if (n > 0) lastIds.push_back(l.L_SPS * 100000 + l.L_SIP * 10000 + l.L_BRJ * 100 + l.L_RED);
+        if (n < size) break;
+    }
+}
+
 }  // namespace
 
 // Every order, both directions, page sizes that end pages inside runs of
@@ -211,6 +238,24 @@ TEST_F(PagingTest, PagesNeitherSkipNorRepeatRows) {
                              ", pages of " + std::to_string(size));
                 ASSERT_EQ(v.set(forward ? rt::SetFrom::Start : rt::SetFrom::End), 0);
                 EXPECT_EQ(readPages(v, l, size, forward), want);
+                // Read on from the last row only, the same rows come, and each
+                // page's last row holds its whole position (pages of 1: every
+                // row, ties in their order).
+                std::vector<std::string> seen, seenWant;
+                std::vector<std::int32_t> lastIds, lastWant;
+                for (std::size_t k = 0; k < want.size(); ++k) {
+                    const Line& x = *std::find_if(rows.begin(), rows.end(),
+                                                  [&](const Line& y) { return id(y) == want[k]; });
+                    seenWant.push_back(keyAndName(x, c.key));
+                    if ((k + 1) % static_cast<std::size_t>(size) == 0 || k + 1 == want.size())
+                        lastWant.push_back(want[k]);
+                }
+                v.readOnFromLastRowOnly(true);
+                ASSERT_EQ(v.set(forward ? rt::SetFrom::Start : rt::SetFrom::End), 0);
+                readPagesOnFromLast(v, l, c.key, size, forward, seen, lastIds);
+                v.readOnFromLastRowOnly(false);
+                EXPECT_EQ(seen, seenWant);
+                EXPECT_EQ(lastIds, lastWant);
             }
             // Turning back after some pages gives the rows before the last one
             // read, nearest first.
@@ -228,6 +273,57 @@ TEST_F(PagingTest, PagesNeitherSkipNorRepeatRows) {
         }
     }
     rt::unbindAll();
+}
+
+// A table without row numbers (WITHOUT ROWID: another program's making) is
+// read whole when only the last row's position is wanted: the same rows,
+// each page's last row with its whole position.
+TEST_F(PagingTest, ATableWithoutRowNumbersIsReadWhole) {
+    {
+        RawDb raw(databasePath());
+        const auto table = raw.query("SELECT sql FROM sqlite_master WHERE name = 'LINIJE'");
+        const auto indexes = raw.query(
+            "SELECT name, sql FROM sqlite_master WHERE type = 'index' AND tbl_name = 'LINIJE' "
+            "AND sql IS NOT NULL");
+        ASSERT_EQ(table.size(), 1u);
+        for (const auto& ix : indexes) ASSERT_EQ(raw.exec("DROP INDEX " + ix[0]), SQLITE_OK);
+        ASSERT_EQ(raw.exec("ALTER TABLE LINIJE RENAME TO OLD"), SQLITE_OK);
+        ASSERT_EQ(raw.exec(table[0][0] + " WITHOUT ROWID"), SQLITE_OK);
+        ASSERT_EQ(raw.exec("INSERT INTO LINIJE SELECT * FROM OLD; DROP TABLE OLD"), SQLITE_OK);
+        for (const auto& ix : indexes) ASSERT_EQ(raw.exec(ix[1]), SQLITE_OK);
+    }
+    const std::vector<std::int32_t> want = expect(BySif, [](const Line&) { return true; }, true);
+    // On the connection open since before the change (the statement fails
+    // at its first step), and on a new one (it fails to prepare).
+    for (const bool fresh : {false, true}) {
+        if (fresh) {
+            lines.close();
+            storage::closeAllConnections();
+            ASSERT_EQ(lines.open(), 0);
+        }
+        rt::View v(lines);
+        v.project(lines, "LIN:L_NAM");
+        v.setOrder(BySif);
+        v.readOnFromLastRowOnly(true);
+        ASSERT_EQ(v.open(), 0) << v.status().fileError;
+        for (int size : {1, 7}) {
+            SCOPED_TRACE(std::string(fresh ? "a new connection" : "the open connection") +
+                         ", pages of " + std::to_string(size));
+            std::vector<std::string> seen, seenWant;
+            std::vector<std::int32_t> lastIds, lastWant;
+            for (std::size_t k = 0; k < want.size(); ++k) {
+                const Line& x = *std::find_if(rows.begin(), rows.end(),
+                                              [&](const Line& y) { return id(y) == want[k]; });
+                seenWant.push_back(keyAndName(x, BySif));
+                if ((k + 1) % static_cast<std::size_t>(size) == 0 || k + 1 == want.size())
+                    lastWant.push_back(want[k]);
+            }
+            ASSERT_EQ(v.set(rt::SetFrom::Start), 0);
+            readPagesOnFromLast(v, l, BySif, size, true, seen, lastIds);
+            EXPECT_EQ(seen, seenWant);
+            EXPECT_EQ(lastIds, lastWant);
+        }
+    }
 }
 
 // A read positioned at key values (a locator) starts at the first row at or
