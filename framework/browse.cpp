@@ -135,6 +135,7 @@ void BrowseClass::Init(int listControl, rt::Position& position, rt::View& view, 
     Q->defs_.clear();
     Q->offsets_.assign(1, 0);
     Q->entries_.clear();
+    ++page_;
     loaded_ = attached_ = killed_ = false;
     current_ = 0;
     windowManager.AddItem(*this);
@@ -162,6 +163,7 @@ void BrowseClass::Kill() {
         rt::Control& c = Window->Win->control(ListControl);
         c.rowCount = nullptr;
         c.row = nullptr;
+        c.rowsVersion = nullptr;
     }
     attached_ = false;
     ViewManager::Kill();
@@ -259,6 +261,11 @@ bool BrowseClass::attach() {
         return Q ? Q->Records() : 0;
     };
     c.row = [this](int row) { return shownRow(row); };
+    // The rows shown change with the page and with the columns' pictures.
+    c.rowsVersion = [this] {
+        checkColumnPictures();
+        return (static_cast<std::uint64_t>(page_) << 32) | format_;
+    };
     c.lineHeight = LineHeight;  // the display draws the page's rows at the height it counts
     attached_ = true;
     return true;
@@ -612,6 +619,7 @@ void BrowseClass::setPage(Rows rows, int highlight) {
         spare_.push_back(std::move(e));
     }
     Q->entries_.assign(std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    ++page_;
     if (Window && Window->Win && attached_)
         Window->Win->setHighlight(ListControl,
                                   Q->Records() ? std::clamp(highlight, 1, Q->Records()) : 0);
@@ -1018,6 +1026,7 @@ void BrowseClass::ResetFromAsk(std::uint8_t request, std::uint8_t response) {
         const BrowseQueue::Entry e = Q->Get(h);
         if (response == Response::Completed && request == Request::Delete) {
             Q->entries_.erase(Q->entries_.begin() + (h - 1));
+            ++page_;
             // Around the place the row had: the row after it (or before it).
             fillAround({}, e.Image, line);
         } else {

@@ -277,6 +277,7 @@ class BrowseClass : public ViewManager, public WindowComponent {
     };
     std::vector<ColumnFormat> columnPictures_;
     std::uint32_t format_ = 1;  // grows when a column's picture changes: rows are formatted again
+    std::uint32_t page_ = 0;    // grows whenever the queue's entries change (the rows' version)
     int plannedFields_ = -1;    // the queue fields the columns' ways were worked out for
     rt::ListRow::Builder rowBuilder_;  // kept: its buffers serve every row formatted
     Rows spare_;                       // entries a page let go, kept for their buffers
