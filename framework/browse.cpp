@@ -516,7 +516,7 @@ void BrowseClass::firstFill(bool fromBuffer) {
     setPage(std::move(rows), 1);
 }
 
-void BrowseClass::fillAround(const rt::Position& position, const std::vector<char>& image,
+void BrowseClass::fillAround(const rt::Position& position, std::span<const char> image,
                              int line) {
     loaded_ = true;
     const int n = ItemsToFill();
@@ -841,8 +841,7 @@ void BrowseClass::ScrollTop() {
 void BrowseClass::LocateRecord(const void* image) {
     if (!attach() || !image) return;
     const std::size_t size = View->primary().def().recordSize;
-    std::vector<char> img(static_cast<const char*>(image), static_cast<const char*>(image) + size);
-    fillAround({}, img, 1);
+    fillAround({}, std::span(static_cast<const char*>(image), size), 1);
     resetRequired_ = true;
 }
 

@@ -339,6 +339,9 @@ class View {
     // Position for next()/previous(): start, end, or the order key's values
     // in the primary buffer (next() reads the first row >= them).
     int set(SetFrom from = SetFrom::Start);
+    // As set(SetFrom::Buffer), the key's values taken from image (a record of
+    // the primary) in place of the buffer.
+    int setFromRecord(const void* image);
     // Position at a row (by its position): next() reads that row first,
     // previous() the row before it.
     int setAt(const Position& position);
