@@ -484,7 +484,7 @@ int BrowseClass::read(int rows, bool forward, Rows& out) {
             }
             BrowseQueue::Entry& e = out.back();
             e.Mark = 0;
-            e.ViewPosition = Position();
+            PositionInto(e.ViewPosition);
             keepImage(e, p);
             Loading = &e;
             SetQueueRecord();
@@ -596,10 +596,17 @@ BrowseClass::Rows BrowseClass::readBeside(const BrowseQueue::Entry& e, int count
         read(count + 1, forward, got);
     }
     // A row already on the page (its key changed meanwhile) is not shown twice.
-    // The page holds a screenful: a linear look is cheaper than building a set.
-    auto onPage = [this](const rt::Position& p) {
-        return std::any_of(Q->entries_.begin(), Q->entries_.end(),
-                           [&p](const BrowseQueue::Entry& q) { return q.ViewPosition == p; });
+    // The page holds a screenful: a linear look over the positions' hashes,
+    // the texts compared only when two hashes meet.
+    const std::hash<std::string_view> hash;
+    std::vector<std::size_t>& hashes = pageHashes_;
+    hashes.clear();
+    for (const BrowseQueue::Entry& q : Q->entries_) hashes.push_back(hash(q.ViewPosition));
+    auto onPage = [&](const rt::Position& p) {
+        const std::size_t h = hash(p);
+        for (std::size_t i = 0; i < hashes.size(); ++i)
+            if (hashes[i] == h && Q->entries_[i].ViewPosition == p) return true;
+        return false;
     };
     Rows out;
     out.reserve(got.size());

@@ -284,6 +284,7 @@ class BrowseClass : public ViewManager, public WindowComponent {
     int plannedFields_ = -1;    // the queue fields the columns' ways were worked out for
     rt::ListRow::Builder rowBuilder_;  // kept: its buffers serve every row formatted
     Rows spare_;                       // entries a page let go, kept for their buffers
+    std::vector<std::size_t> pageHashes_;  // readBeside's, kept for its buffer
     int current_ = 0;                  // the current sort (1-based), 0 before the first
     bool loaded_ = false;
     bool attached_ = false;

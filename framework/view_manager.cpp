@@ -1,6 +1,5 @@
 #include "framework/view_manager.h"
 
-
 #include "framework/file_manager.h"
 #include "framework/relation_manager.h"
 
@@ -124,6 +123,13 @@ int ViewManager::Reget(const rt::Position& position) {
 
 rt::Position ViewManager::Position() const {
     return View ? View->position() : rt::Position{};
+}
+
+void ViewManager::PositionInto(rt::Position& out) const {
+    if (View)
+        View->position(out);
+    else
+        out.clear();
 }
 
 int ViewManager::Extreme(int field, bool max, rt::Value& value) {

@@ -1046,14 +1046,19 @@ int View::reget(const Position& position) {
 
 Position View::position() const {
     Position out;
+    position(out);
+    return out;
+}
+
+void View::position(Position& out) const {
+    out.clear();
     const FileDef& d = primary_->def();
     int pk = d.primaryKey();
-    if (pk < 0 || state_->last.empty()) return out;
+    if (pk < 0 || state_->last.empty()) return;
     for (int i : d.keys[static_cast<std::size_t>(pk)].fields) {
         const FieldDef& f = d.fields[static_cast<std::size_t>(i)];
         out.append(state_->last.data() + f.offset, memorySize(f));
     }
-    return out;
 }
 
 int View::count(std::int64_t& rows) {

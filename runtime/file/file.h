@@ -362,6 +362,7 @@ class View {
     int reget(const Position& position);
     // The position of the last row read.
     Position position() const;
+    void position(Position& out) const;  // the same into out, its buffer kept
 
     // Counting rows that pass the filter and ranges.
     int count(std::int64_t& rows);
