@@ -135,6 +135,7 @@ void BrowseClass::Init(int listControl, rt::Position& position, rt::View& view, 
     Q->defs_.clear();
     Q->offsets_.assign(1, 0);
     Q->entries_.clear();
+    ++page_;
     loaded_ = attached_ = killed_ = false;
     current_ = 0;
     windowManager.AddItem(*this);
@@ -162,6 +163,7 @@ void BrowseClass::Kill() {
         rt::Control& c = Window->Win->control(ListControl);
         c.rowCount = nullptr;
         c.row = nullptr;
+        c.rowsVersion = nullptr;
     }
     attached_ = false;
     ViewManager::Kill();
@@ -259,6 +261,11 @@ bool BrowseClass::attach() {
         return Q ? Q->Records() : 0;
     };
     c.row = [this](int row) { return shownRow(row); };
+    // The rows shown change with the page and with the columns' pictures.
+    c.rowsVersion = [this] {
+        checkColumnPictures();
+        return (static_cast<std::uint64_t>(page_) << 32) | format_;
+    };
     c.lineHeight = LineHeight;  // the display draws the page's rows at the height it counts
     attached_ = true;
     return true;
@@ -477,7 +484,7 @@ int BrowseClass::read(int rows, bool forward, Rows& out) {
             }
             BrowseQueue::Entry& e = out.back();
             e.Mark = 0;
-            e.ViewPosition = Position();
+            PositionInto(e.ViewPosition);
             keepImage(e, p);
             Loading = &e;
             SetQueueRecord();
@@ -509,7 +516,7 @@ void BrowseClass::firstFill(bool fromBuffer) {
     setPage(std::move(rows), 1);
 }
 
-void BrowseClass::fillAround(const rt::Position& position, const std::vector<char>& image,
+void BrowseClass::fillAround(const rt::Position& position, std::span<const char> image,
                              int line) {
     loaded_ = true;
     const int n = ItemsToFill();
@@ -589,10 +596,17 @@ BrowseClass::Rows BrowseClass::readBeside(const BrowseQueue::Entry& e, int count
         read(count + 1, forward, got);
     }
     // A row already on the page (its key changed meanwhile) is not shown twice.
-    // The page holds a screenful: a linear look is cheaper than building a set.
-    auto onPage = [this](const rt::Position& p) {
-        return std::any_of(Q->entries_.begin(), Q->entries_.end(),
-                           [&p](const BrowseQueue::Entry& q) { return q.ViewPosition == p; });
+    // The page holds a screenful: a linear look over the positions' hashes,
+    // the texts compared only when two hashes meet.
+    const std::hash<std::string_view> hash;
+    std::vector<std::size_t>& hashes = pageHashes_;
+    hashes.clear();
+    for (const BrowseQueue::Entry& q : Q->entries_) hashes.push_back(hash(q.ViewPosition));
+    auto onPage = [&](const rt::Position& p) {
+        const std::size_t h = hash(p);
+        for (std::size_t i = 0; i < hashes.size(); ++i)
+            if (hashes[i] == h && Q->entries_[i].ViewPosition == p) return true;
+        return false;
     };
     Rows out;
     out.reserve(got.size());
@@ -612,6 +626,7 @@ void BrowseClass::setPage(Rows rows, int highlight) {
         spare_.push_back(std::move(e));
     }
     Q->entries_.assign(std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    ++page_;
     if (Window && Window->Win && attached_)
         Window->Win->setHighlight(ListControl,
                                   Q->Records() ? std::clamp(highlight, 1, Q->Records()) : 0);
@@ -833,8 +848,7 @@ void BrowseClass::ScrollTop() {
 void BrowseClass::LocateRecord(const void* image) {
     if (!attach() || !image) return;
     const std::size_t size = View->primary().def().recordSize;
-    std::vector<char> img(static_cast<const char*>(image), static_cast<const char*>(image) + size);
-    fillAround({}, img, 1);
+    fillAround({}, std::span(static_cast<const char*>(image), size), 1);
     resetRequired_ = true;
 }
 
@@ -1018,6 +1032,7 @@ void BrowseClass::ResetFromAsk(std::uint8_t request, std::uint8_t response) {
         const BrowseQueue::Entry e = Q->Get(h);
         if (response == Response::Completed && request == Request::Delete) {
             Q->entries_.erase(Q->entries_.begin() + (h - 1));
+            ++page_;
             // Around the place the row had: the row after it (or before it).
             fillAround({}, e.Image, line);
         } else {

@@ -31,6 +31,7 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -183,7 +184,8 @@ class BrowseClass : public ViewManager, public WindowComponent {
     // the highlight is on the page's edge.
     void MoveHighlight(bool down);
     // Positions on the first row whose current-order key values are >= those
-    // of image and reads the page from there (the last page when none).
+    // of image and reads the page from there (the last page when none). The
+    // image is the caller's own (not the record buffer, which the page fills).
     void LocateRecord(const void* image);
     // The scroll thumb, 0 (top) to 100 (bottom).
     int Thumb() const { return thumb_; }
@@ -233,7 +235,8 @@ class BrowseClass : public ViewManager, public WindowComponent {
     void firstFill(bool fromBuffer = true);
     // Reads the page around a row (by position, else by key values) so that
     // it stands on line (when enough rows follow it).
-    void fillAround(const rt::Position& position, const std::vector<char>& image, int line);
+    // image is read until the page is read: never the record buffer.
+    void fillAround(const rt::Position& position, std::span<const char> image, int line);
     // Rows next to an entry of the page, not already on it.
     Rows readBeside(const BrowseQueue::Entry& e, int count, bool forward);
     void setPage(Rows rows, int highlight);
@@ -277,9 +280,11 @@ class BrowseClass : public ViewManager, public WindowComponent {
     };
     std::vector<ColumnFormat> columnPictures_;
     std::uint32_t format_ = 1;  // grows when a column's picture changes: rows are formatted again
+    std::uint32_t page_ = 0;    // grows whenever the queue's entries change (the rows' version)
     int plannedFields_ = -1;    // the queue fields the columns' ways were worked out for
     rt::ListRow::Builder rowBuilder_;  // kept: its buffers serve every row formatted
     Rows spare_;                       // entries a page let go, kept for their buffers
+    std::vector<std::size_t> pageHashes_;  // readBeside's, kept for its buffer
     int current_ = 0;                  // the current sort (1-based), 0 before the first
     bool loaded_ = false;
     bool attached_ = false;

@@ -105,7 +105,8 @@ bool LocatorClass::Locate(const std::string& cp1250) {
     // after it take their lowest values.
     const void* base = Browse->HighlightedImage();
     if (!base) base = primary.record();
-    std::vector<char> image(static_cast<const char*>(base), static_cast<const char*>(base) + size);
+    std::vector<char>& image = image_;
+    image.assign(static_cast<const char*>(base), static_cast<const char*>(base) + size);
     const rt::FieldDef& d = defOf(FreeElement);
     char* p = image.data() + d.offset;
     switch (d.type) {

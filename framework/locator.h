@@ -16,6 +16,7 @@
 // code page's upper case; the key's order ignores ASCII case).
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "runtime/file/file.h"
 
@@ -43,6 +44,11 @@ class LocatorClass {
     bool Locate(const std::string& cp1250);
     // The highlighted row's value of the field, as text (codes in digits).
     std::string HighlightedText() const;
+
+  private:
+    // The key values Locate positions at: a record image, its buffer kept
+    // from one locate to the next (a member's record is 20 KB).
+    std::vector<char> image_;
 };
 
 class StepLocatorClass : public LocatorClass {

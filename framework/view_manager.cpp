@@ -1,7 +1,5 @@
 #include "framework/view_manager.h"
 
-#include <cstring>
-
 #include "framework/file_manager.h"
 #include "framework/relation_manager.h"
 
@@ -95,16 +93,8 @@ int ViewManager::SetFromEnd() {
 
 int ViewManager::SetFromRecord(const void* image) {
     if (int rc = ensureOpen()) return rc;
-    // The view takes the bound from the primary buffer; the buffer itself
-    // must not change.
-    rt::FileStructure& p = View->primary();
-    const std::size_t size = p.def().recordSize;
-    std::vector<char> keep(static_cast<const char*>(p.record()),
-                           static_cast<const char*>(p.record()) + size);
-    std::memcpy(p.record(), image, size);
-    const int rc = View->set(rt::SetFrom::Buffer);
-    std::memcpy(p.record(), keep.data(), size);
-    return rc;
+    // Straight from the image: the buffer (a member's is 20 KB) stays as it is.
+    return View->setFromRecord(image);
 }
 
 int ViewManager::SetAt(const rt::Position& position) {
@@ -133,6 +123,13 @@ int ViewManager::Reget(const rt::Position& position) {
 
 rt::Position ViewManager::Position() const {
     return View ? View->position() : rt::Position{};
+}
+
+void ViewManager::PositionInto(rt::Position& out) const {
+    if (View)
+        View->position(out);
+    else
+        out.clear();
 }
 
 int ViewManager::Extreme(int field, bool max, rt::Value& value) {

@@ -73,6 +73,7 @@ class ViewManager {
     int Reget(const rt::Position& position);
     // The position of the last row read.
     rt::Position Position() const;
+    void PositionInto(rt::Position& out) const;  // the same, out's buffer kept
     // The lowest / highest value of a primary field over the rows that pass.
     int Extreme(int field, bool max, rt::Value& value);
 

@@ -99,11 +99,24 @@ struct ReadPosition {
     bool withPrimary = false;
     std::vector<char> image;  // the primary image holding the bound's values
 
-    void atStart(int k) { *this = ReadPosition{k, true, false, true}; }
-    void atEnd(int k) { *this = ReadPosition{k, true, true, false}; }
+    // The image's buffer is kept from one position to the next: a view is
+    // positioned for every page, and its rows can be 20 KB.
+    void atStart(int k) { reposition({k, true, false, true}); }
+    void atEnd(int k) { reposition({k, true, true, false}); }
     void atValues(int k, const void* record, std::size_t size, bool primary, Bound fwd, Bound bwd) {
-        *this = ReadPosition{k, true, false, false, fwd, bwd, primary};
+        reposition({k, true, false, false, fwd, bwd, primary});
         image.assign(static_cast<const char*>(record), static_cast<const char*>(record) + size);
+    }
+    // The same, copying only fields (the key's and the primary key's, all a
+    // bound reads) once the image has the record's size.
+    void atValues(int k, const void* record, const FileDef& def, const std::vector<int>& fields,
+                  bool primary, Bound fwd, Bound bwd) {
+        reposition({k, true, false, false, fwd, bwd, primary});
+        if (image.size() != def.recordSize)
+            image.assign(static_cast<const char*>(record),
+                         static_cast<const char*>(record) + def.recordSize);
+        else
+            copyFields(def, fields, image.data(), record);
     }
     // Continues after the row in record; only the fields a bound reads
     // (the key's and the primary key's) are copied, rows can be 20 KB.
@@ -116,6 +129,10 @@ struct ReadPosition {
                          static_cast<const char*>(record) + def.recordSize);
         else
             copyFields(def, fields, image.data(), record);
+    }
+    void reposition(ReadPosition p) {
+        p.image.swap(image);
+        *this = std::move(p);
     }
     // Fills the bound of a request; false when nothing lies that way.
     bool request(ScanRequest& r, bool fwd) const {
@@ -871,10 +888,19 @@ int View::set(SetFrom from) {
             pos.atEnd(order_);
             break;
         case SetFrom::Buffer:
-            pos.atValues(order_, primary_->record(), primary_->def().recordSize, false,
-                         Bound::Inclusive, Bound::Inclusive);
+            pos.atValues(order_, primary_->record(), primary_->def(), state_->positionFields,
+                         false, Bound::Inclusive, Bound::Inclusive);
             break;
     }
+    state_->ahead.drop();
+    status_ = FileStatus{};
+    return 0;
+}
+
+int View::setFromRecord(const void* image) {
+    if (!open_) return fail(FileErr::FileSystemError, 0, "The view is not open");
+    state_->pos.atValues(order_, image, primary_->def(), state_->positionFields, false,
+                         Bound::Inclusive, Bound::Inclusive);
     state_->ahead.drop();
     status_ = FileStatus{};
     return 0;
@@ -891,8 +917,8 @@ int View::setAt(const Position& position) {
 
 int View::setBeside(const void* image) {
     if (!open_) return fail(FileErr::FileSystemError, 0, "The view is not open");
-    state_->pos.atValues(order_, image, primary_->def().recordSize, true, Bound::Exclusive,
-                         Bound::Exclusive);
+    state_->pos.atValues(order_, image, primary_->def(), state_->positionFields, true,
+                         Bound::Exclusive, Bound::Exclusive);
     state_->ahead.drop();
     status_ = FileStatus{};
     return 0;
@@ -1021,14 +1047,19 @@ int View::reget(const Position& position) {
 
 Position View::position() const {
     Position out;
+    position(out);
+    return out;
+}
+
+void View::position(Position& out) const {
+    out.clear();
     const FileDef& d = primary_->def();
     int pk = d.primaryKey();
-    if (pk < 0 || state_->last.empty()) return out;
+    if (pk < 0 || state_->last.empty()) return;
     for (int i : d.keys[static_cast<std::size_t>(pk)].fields) {
         const FieldDef& f = d.fields[static_cast<std::size_t>(i)];
         out.append(state_->last.data() + f.offset, memorySize(f));
     }
-    return out;
 }
 
 int View::count(std::int64_t& rows) {

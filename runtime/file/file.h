@@ -339,6 +339,9 @@ class View {
     // Position for next()/previous(): start, end, or the order key's values
     // in the primary buffer (next() reads the first row >= them).
     int set(SetFrom from = SetFrom::Start);
+    // As set(SetFrom::Buffer), the key's values taken from image (a record of
+    // the primary) in place of the buffer.
+    int setFromRecord(const void* image);
     // Position at a row (by its position): next() reads that row first,
     // previous() the row before it.
     int setAt(const Position& position);
@@ -366,6 +369,7 @@ class View {
     int reget(const Position& position);
     // The position of the last row read.
     Position position() const;
+    void position(Position& out) const;  // the same into out, its buffer kept
 
     // Counting rows that pass the filter and ranges.
     int count(std::int64_t& rows);

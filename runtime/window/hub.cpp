@@ -98,34 +98,40 @@ ThreadNumber startProcedure(std::function<void()> procedure, std::size_t stack) 
 
 void input(int window, Input in) {
     Hub& h = hub();
-    std::lock_guard g(h.m);
-    auto it = h.windows.find(window);
-    if (it == h.windows.end()) return;
-    Loop& l = *it->second.loop;
-    if (!Hub::isTop(l, window) || l.inDialog) return;  // disabled: input is lost
-    // The pointer on a child makes it the active one at once, so the display
-    // can show it so before its thread has looked at the input.
-    if (it->second.kind == WindowKind::Child) {
-        switch (in.kind) {
-            case Input::Kind::Click:
-            case Input::Kind::DoubleClick:
-            case Input::Kind::RightClick:
-            case Input::Kind::Activate:
-            case Input::Kind::Focus:
-            case Input::Kind::Scroll:
-                h.activateLocked(window);
-                break;
-            default:
-                break;
-        }
-    }
     Item item;
     item.window = window;
     item.isInput = true;
     item.in = std::move(in);
-    l.items.push_back(std::move(item));
-    l.waiting = false;
-    l.wake();
+    std::atomic<std::uint32_t>* sleeper = nullptr;
+    {
+        std::lock_guard g(h.m);
+        auto it = h.windows.find(window);
+        if (it == h.windows.end()) return;
+        Loop& l = *it->second.loop;
+        if (!Hub::isTop(l, window) || l.inDialog) return;  // disabled: input is lost
+        // The pointer on a child makes it the active one at once, so the
+        // display can show it so before its thread has looked at the input.
+        if (it->second.kind == WindowKind::Child) {
+            switch (item.in.kind) {
+                case Input::Kind::Click:
+                case Input::Kind::DoubleClick:
+                case Input::Kind::RightClick:
+                case Input::Kind::Activate:
+                case Input::Kind::Focus:
+                case Input::Kind::Scroll:
+                    h.activateLocked(window);
+                    break;
+                default:
+                    break;
+            }
+        }
+        l.items.push_back(std::move(item));
+        l.waiting = false;
+        if (l.post()) sleeper = &l.posted;
+    }
+    // A key meets a sleeping thread most often: woken with the lock free, it
+    // need not wait for this thread to let it go.
+    if (sleeper) Loop::wakeSleeper(*sleeper);
 }
 
 DialogAnswer askDialog(DialogRequest request) {

@@ -3,9 +3,15 @@
 // outside runtime/window may see it.
 #pragma once
 
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <climits>
 #include <condition_variable>
 #include <cstdint>
+#include <ctime>
 #include <deque>
 #include <future>
 #include <map>
@@ -46,17 +52,47 @@ struct Loop {
     ThreadNumber thread = 0;
     std::deque<Item> items;
     std::vector<Window*> stack;  // the thread's open windows, innermost last
-    std::condition_variable cv;
     // Grows with every item queued and with the shut-down, so a thread that
-    // looks for work without the lock sees that something came.
-    std::atomic<std::uint64_t> posted{0};
-    bool waiting = false;  // blocked for input or in a dialog
+    // looks for work without the lock sees that something came. The thread
+    // sleeps on it (a futex) with the hub's lock let go: woken, it takes the
+    // lock as anyone does, where a condition variable would hand it back
+    // marked contended and cost every wake-up one more call into the kernel.
+    std::atomic<std::uint32_t> posted{0};
+    bool sleeping = false;  // in the futex wait (under the hub's lock)
+    bool waiting = false;   // blocked for input or in a dialog
     bool inDialog = false;
-    void wake() {
+    // Something was queued (under the hub's lock): true when the thread
+    // sleeps and must be woken, by wakeSleeper, best after the lock is let
+    // go, so that the thread woken does not wait for it.
+    bool post() {
         posted.fetch_add(1, std::memory_order_release);
-        cv.notify_all();
+        return sleeping;
+    }
+    void wake() {
+        if (post()) wakeSleeper(posted);
+    }
+    // Wakes the thread sleeping on word (a loop's posted). Safe after the
+    // lock is let go even if the loop has ended meanwhile: the kernel only
+    // looks the address up among its sleepers, and the futex's users take a
+    // wake-up they did not expect as one more look.
+    static void wakeSleeper(std::atomic<std::uint32_t>& word) {
+        syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&word), FUTEX_WAKE_PRIVATE, INT_MAX,
+                nullptr, nullptr, 0);
+    }
+    // Sleeps while posted still reads seen, at most timeoutMs (< 0: no limit).
+    static void sleepOn(std::atomic<std::uint32_t>& word, std::uint32_t seen,
+                        std::int64_t timeoutMs) {
+        timespec ts{};
+        if (timeoutMs >= 0) {
+            ts.tv_sec = static_cast<time_t>(timeoutMs / 1000);
+            ts.tv_nsec = static_cast<long>(timeoutMs % 1000) * 1000000L;
+        }
+        syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&word), FUTEX_WAIT_PRIVATE, seen,
+                timeoutMs >= 0 ? &ts : nullptr, nullptr, 0);
     }
 };
+static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t) &&
+              std::atomic<std::uint32_t>::is_always_lock_free);
 
 struct Entry {
     Window* window = nullptr;

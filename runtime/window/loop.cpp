@@ -129,7 +129,7 @@ void cpuRelax() {
 // Returns when posted moves past seen, or after LookBeforeSleep. After the
 // first SpinBeforeYield it yields between looks, so a thread that shares the
 // processor (the one about to post, perhaps) still runs.
-void awaitPost(const std::atomic<std::uint64_t>& posted, std::uint64_t seen) {
+void awaitPost(const std::atomic<std::uint32_t>& posted, std::uint32_t seen) {
     const auto start = std::chrono::steady_clock::now();
     const auto spinUntil = start + SpinBeforeYield;
     const auto until = start + LookBeforeSleep;
@@ -200,21 +200,24 @@ bool Window::accept() {
                         if (e.loop == &l && e.period > 0 && (nextDue < 0 || e.due < nextDue))
                             nextDue = e.due;
                 }
+                // Read under the lock after the queue was looked at: whatever
+                // is queued from now on moves it on.
+                const std::uint32_t seen = l.posted.load(std::memory_order_acquire);
                 if (!looked) {
                     looked = true;
-                    const std::uint64_t seen = l.posted.load(std::memory_order_acquire);
                     g.unlock();
                     awaitPost(l.posted, seen);
                     g.lock();
                     continue;  // look at the queue again, whatever came meanwhile
                 }
-                if (nextDue >= 0) {
-                    const std::int64_t wait = std::max<std::int64_t>(0, nextDue - nowMs());
-                    l.cv.wait_for(g, std::chrono::milliseconds(wait));
-                    h.fireTimers(nowMs(), &l);
-                } else {
-                    l.cv.wait(g);
-                }
+                const std::int64_t wait =
+                    nextDue >= 0 ? std::max<std::int64_t>(0, nextDue - nowMs()) : -1;
+                l.sleeping = true;
+                g.unlock();
+                Loop::sleepOn(l.posted, seen, wait);
+                g.lock();
+                l.sleeping = false;
+                if (nextDue >= 0) h.fireTimers(nowMs(), &l);
             }
             l.waiting = false;
         }

@@ -135,17 +135,28 @@ ViewPtr Window::makeView() const {
         if (c.kind == ControlKind::Radio && c.parent && control(c.parent).value)
             checked = std::string(trim(control(c.parent).value.show(nullptr))) ==
                       std::string(trim(c.radioValue));
-        std::vector<ListRow> rows;
-        if (c.kind == ControlKind::List) rows = listRows(c);
-
         Shown& m = shown_[static_cast<std::size_t>(i - 1)];
+        const ListPayload* wasList = m.view ? m.view->list() : nullptr;
+        // The rows are asked for only when the list's version moved on since
+        // its last view (or it keeps none).
+        std::vector<ListRow> rows;
+        bool sameRows = false;
+        if (c.kind == ControlKind::List) {
+            std::optional<std::uint64_t> version;
+            if (c.rowsVersion) version = c.rowsVersion();
+            sameRows = wasList && version && m.rows == version;
+            if (!sameRows) rows = listRows(c);
+            m.rows = version;
+        }
+
         if (m.view) {
             const ControlView& o = *m.view;
-            const ListPayload* ol = o.list();
+            const ListPayload* ol = wasList;
             const bool list =
                 c.kind != ControlKind::List ||
                 (ol && ol->highlight == c.highlight && ol->thumb == c.thumb &&
-                 ol->lineHeight == c.lineHeight && ol->rows == rows && m.columns == c.columns);
+                 ol->lineHeight == c.lineHeight && (sameRows || ol->rows == rows) &&
+                 m.columns == c.columns);
             const SheetPayload* os = o.sheet();
             const bool sheet =
                 c.kind != ControlKind::Sheet || (os && os->selectedTab == c.selectedTab);
@@ -213,7 +224,10 @@ ViewPtr Window::makeView() const {
                 }
                 l.columns = ColumnList(std::move(columns));
             }
-            l.rows = std::move(rows);
+            if (sameRows)
+                l.rows = wasList->rows;
+            else
+                l.rows = std::move(rows);
             l.highlight = c.highlight;
             l.thumb = c.thumb;
             l.lineHeight = c.lineHeight;

@@ -127,10 +127,14 @@ struct Control {
     // lists: columns, and the rows the list shows now: row(r) gives row r's
     // cells, formatted, UTF-8, one per column. Every redraw asks for
     // rowCount() and then for every row, so a list hands back the same
-    // shared row while it is unchanged.
+    // shared row while it is unchanged; a list that sets rowsVersion is
+    // asked for its version first, and for its rows only when the version
+    // differs from the one its last view was made at (a list whose rows
+    // change must change its version).
     std::vector<Column> columns;
     std::function<int()> rowCount;
     std::function<ListRow(int row)> row;
+    std::function<std::uint64_t()> rowsVersion;
     int highlight = 0;
     int thumb = -1;       // a list's scroll thumb set by its browse: 0 top to 100 bottom; -1 none
     int lineHeight = 0;   // a list's row (and header) height in dialog units; 0 the display's own
@@ -383,6 +387,7 @@ class Window {
         std::string name, text, msg, tip;
         std::vector<Column> columns;  // as the control has them; the view's are UTF-8
         std::uint64_t image = 0;      // the picture's version shown
+        std::optional<std::uint64_t> rows;  // the list's rows version the view has
     };
     mutable std::vector<Shown> shown_;
     mutable std::string titleSource_, titleShown_;  // the title, and as the views show it

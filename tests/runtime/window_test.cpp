@@ -552,6 +552,53 @@ TEST_F(WindowTest, DoubleClickOnAListRowHighlightsItFirst) {
     closeWindow();
 }
 
+// A list that keeps a rows version is asked for its rows only when the
+// version moved on: a redraw with the same version shows the rows its last
+// view had, even when row() would give others now.
+TEST_F(WindowTest, AListsRowsAreAskedForOnlyWhenItsVersionMoves) {
+    std::atomic<int> version{1}, base{0}, asked{0};
+    run(
+        "List",
+        [&](rt::Window& w) {
+            rt::Control l;
+            l.kind = rt::ControlKind::List;
+            l.name = "?Browse:1";
+            l.columns = {rt::Column{"Naziv", 50}};
+            l.rowCount = [] { return 2; };
+            l.row = [&](int r) {
+                ++asked;
+                return rt::ListRow({std::to_string(base + r)});
+            };
+            l.rowsVersion = [&] { return static_cast<std::uint64_t>(version.load()); };
+            l.highlight = 1;
+            w.add(l);
+            w.alert((rt::key::F1 + 1));
+            w.alert((rt::key::F1 + 2));
+        },
+        [&](rt::Window& w) {
+            if (w.event() != Event::AlertKey) return;
+            base += 10;  // the rows change; F3 says so, F2 does not
+            if (w.keyCode() == (rt::key::F1 + 2)) ++version;
+            w.changed();
+        });
+    auto cells = [this] {
+        auto v = now(id_);
+        const rt::ListPayload* l = v->controls[0].list();
+        std::vector<std::string> out;
+        for (const auto& r : l->rows) out.emplace_back(r.at(0));
+        return out;
+    };
+    EXPECT_EQ(cells(), (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(asked.load(), 2);
+    key(id_, (rt::key::F1 + 1));
+    EXPECT_EQ(cells(), (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(asked.load(), 2);
+    key(id_, (rt::key::F1 + 2));
+    EXPECT_EQ(cells(), (std::vector<std::string>{"21", "22"}));
+    EXPECT_EQ(asked.load(), 4);
+    closeWindow();
+}
+
 // A list's column group reaches the display converted, as its header does,
 // and makes the header two lines high.
 TEST_F(WindowTest, AColumnGroupReachesTheViewInUtf8) {
