@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -17,7 +18,18 @@ using namespace detail;
 // Input that changes nothing shown (a placement the window already has, an
 // activation it already shows, a menu hover) draws nothing anew: a display
 // that reports what it was told to show must not start a round of redraws.
+std::uint64_t nextInputSeq() {
+    static std::atomic<std::uint64_t> next{0};
+    return ++next;
+}
+
 void Window::handleInput(const Input& in) {
+    // A display holding its own change waits for a view that has taken it,
+    // even when the change alters nothing here.
+    if (in.seq > inputsTaken_) {
+        inputsTaken_ = in.seq;
+        dirty_ = true;
+    }
     switch (in.kind) {
         case Input::Kind::Placement:
         case Input::Kind::Activate:

@@ -107,6 +107,7 @@ ViewPtr Window::makeView() const {
         if (desc_.kind == WindowKind::Frame) v->status = h.status;
     }
     v->serial = serial_;
+    v->inputsTaken = inputsTaken_;
     shown_.resize(controls_.size());
     v->controls.reserve(controls_.size());
     for (int i = 1; i <= controlCount(); ++i) {

@@ -387,6 +387,11 @@ struct WindowView {
     std::vector<std::string> status;
     ControlList controls;
     std::uint64_t serial = 0;  // grows with every new view of this window
+    // The highest Input::seq the window had taken when the view was made. An
+    // edit box whose own later edit the view does not yet hold keeps what it
+    // shows: the user's typing is not put back to what the window held
+    // before it (the next view, made after the edit, holds it).
+    std::uint64_t inputsTaken = 0;
 };
 
 using ViewPtr = std::shared_ptr<const WindowView>;
@@ -454,7 +459,14 @@ struct Input {
     // Text, Caret: the caret and the selection's other end, in characters
     // of the text (-1: at the end of it).
     int caret = -1, anchor = -1;
+    // Set by a display for what it changed itself before the window saw it
+    // (an edit box's text and caret): a number that grows with each such
+    // input, across all windows (nextInputSeq). 0: none.
+    std::uint64_t seq = 0;
 };
+
+// The next number for Input::seq.
+std::uint64_t nextInputSeq();
 
 // A display. Calls come from procedure threads (closed() and status() with
 // the window layer's lock held); an implementation must return at once,

@@ -380,6 +380,7 @@ class Window {
     bool maximized_ = false, minimized_ = false;
     std::uint64_t placed_ = 0;  // the program's own placements, for the views
     std::uint64_t serial_ = 0;
+    std::uint64_t inputsTaken_ = 0;  // the highest Input::seq handled
     // Each control's last view and what it was made from (the texts before
     // conversion), so a redraw shares the views of unchanged controls.
     struct Shown {

@@ -14,6 +14,7 @@
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTreeWidget>
+#include <limits>
 #include <memory>
 
 #include "runtime/backend/qt/controls.h"
@@ -492,6 +493,34 @@ TEST_F(DisplayTest, AValueWiderThanItsEntryIsShownWhole) {
     code.focused = false;
     show(child({code, text, small}));
     EXPECT_EQ(widget(2)->width(), units().x(30));
+}
+
+// Typing runs ahead of the window's thread: a view made before the window
+// took a key the box already shows must not put the box back (the next key
+// would then be typed into the old text and the first one lost for good).
+TEST_F(DisplayTest, AViewMadeBeforeTheWindowTookAnEditKeepsTheTyping) {
+    ControlView amount = control(1, ControlKind::Entry, {10, 10, 40, 10}, "0,00");
+    amount.focused = true;
+    amount.caret = 4;
+    amount.anchor = 0;
+    show(child({amount}));
+    auto* e = qobject_cast<QLineEdit*>(widget(1));
+    ASSERT_TRUE(e);
+    e->selectAll();
+    QKeyEvent three(QEvent::KeyPress, Qt::Key_3, Qt::NoModifier, "3");
+    QApplication::sendEvent(e, &three);
+    ASSERT_EQ(e->text().toStdString(), "3");
+
+    WindowView before = child({amount});
+    before.inputsTaken = 0;  // made before the key reached the window
+    show(before);
+    EXPECT_EQ(e->text().toStdString(), "3");
+
+    // Once the window has taken it, the view holds again: here it refused it.
+    WindowView after = child({amount});
+    after.inputsTaken = std::numeric_limits<std::uint64_t>::max();
+    show(after);
+    EXPECT_EQ(e->text().toStdString(), "0,00");
 }
 
 // A prompt is as wide as its text needs in the window's font, whatever the

@@ -77,6 +77,13 @@ void paintFill(QWidget* widget, const ControlView& c);
 int charsBefore(const QString& s, int i);
 int indexOfChar(const QString& s, int n);
 
+// An edit box's own change (its text typed, its caret moved) sent to its
+// window, numbered (Input::seq) so that a view made before the window took
+// it can be told apart: ownChangeAhead is true while the box holds a change
+// the view being applied to w has not taken yet.
+void sendOwnChange(QWidget* box, int window, Input in);
+bool ownChangeAhead(const QWidget* box, const Win& w);
+
 // A list column's alignment (its header's).
 Qt::Alignment columnAlignment(Align a);
 

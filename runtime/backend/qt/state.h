@@ -50,6 +50,7 @@ struct QtBackend::State {
         std::map<int, int> tabIndex;  // tab control -> index on its sheet's bar
         std::vector<QLabel*> status;
         bool applying = false;
+        std::uint64_t inputsTaken = 0;  // the view being applied's (WindowView::inputsTaken)
         DialogUnits units;
     };
     std::map<int, Win> wins;

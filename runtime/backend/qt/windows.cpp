@@ -212,6 +212,7 @@ void QtBackend::State::create(Win& w, const WindowView& v) {
 void QtBackend::State::update(Win& w, const WindowView& v) {
     if (!w.top) return;
     w.applying = true;
+    w.inputsTaken = v.inputsTaken;
     const WindowView* old = w.view.get();
     if (!old || old->title != v.title) w.top->setWindowTitle(q(v.title));
     if (v.kind == WindowKind::Frame) {

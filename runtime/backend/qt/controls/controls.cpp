@@ -1,5 +1,7 @@
 #include "runtime/backend/qt/controls.h"
 
+#include "runtime/window/window.h"
+
 #include <QApplication>
 #include <QPalette>
 #include <algorithm>
@@ -113,6 +115,16 @@ const ControlAdapter* adapterFor(ControlKind kind) {
         default:
             return nullptr;
     }
+}
+
+void sendOwnChange(QWidget* box, int window, Input in) {
+    in.seq = nextInputSeq();
+    box->setProperty("rtOwnChange", QVariant::fromValue<qulonglong>(in.seq));
+    rt::input(window, std::move(in));
+}
+
+bool ownChangeAhead(const QWidget* box, const Win& w) {
+    return box->property("rtOwnChange").toULongLong() > w.inputsTaken;
 }
 
 int charsBefore(const QString& s, int i) {

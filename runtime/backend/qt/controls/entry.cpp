@@ -56,13 +56,13 @@ class EntryAdapter final : public ControlAdapter {
             Input in{Input::Kind::Text, ctl};
             in.text = t.toStdString();
             std::tie(in.caret, in.anchor) = caretOf(e);
-            rt::input(id, in);
+            sendOwnChange(e, id, std::move(in));
         });
         auto moved = [e, id, ctl, applying] {
             if (*applying) return;
             Input in{Input::Kind::Caret, ctl};
             std::tie(in.caret, in.anchor) = caretOf(e);
-            rt::input(id, in);
+            sendOwnChange(e, id, std::move(in));
         };
         QObject::connect(e, &QLineEdit::cursorPositionChanged, e, moved);
         QObject::connect(e, &QLineEdit::selectionChanged, e, moved);
@@ -71,10 +71,13 @@ class EntryAdapter final : public ControlAdapter {
     bool update(Win& w, QWidget* widget, const WindowView*, const ControlView& c) const override {
         const QString text = q(c.text);
         auto* e = static_cast<QLineEdit*>(widget);
-        if (e->text() != text) e->setText(text);
+        // A view made before the window took the box's own latest edit would
+        // put the typing back: the box keeps it until a view that holds it.
+        const bool ahead = ownChangeAhead(e, w);
+        if (!ahead && e->text() != text) e->setText(text);
         fit(w, e, c);
         e->setReadOnly(c.readOnly);
-        if (caretOf(e) != std::pair{c.caret, c.anchor}) {
+        if (!ahead && caretOf(e) != std::pair{c.caret, c.anchor}) {
             const int anchor = indexOfChar(text, c.anchor);
             e->setSelection(anchor, indexOfChar(text, c.caret) - anchor);
         }

@@ -31,24 +31,26 @@ class TextBoxAdapter final : public ControlAdapter {
             Input in{Input::Kind::Text, ctl};
             in.text = e->toPlainText().toStdString();
             std::tie(in.caret, in.anchor) = caretOf(e);
-            rt::input(id, in);
+            sendOwnChange(e, id, std::move(in));
         });
         auto moved = [e, id, ctl, applying] {
             if (*applying) return;
             Input in{Input::Kind::Caret, ctl};
             std::tie(in.caret, in.anchor) = caretOf(e);
-            rt::input(id, in);
+            sendOwnChange(e, id, std::move(in));
         };
         QObject::connect(e, &QPlainTextEdit::cursorPositionChanged, e, moved);
         QObject::connect(e, &QPlainTextEdit::selectionChanged, e, moved);
         return {e, e->viewport()};
     }
-    bool update(Win&, QWidget* widget, const WindowView*, const ControlView& c) const override {
+    bool update(Win& w, QWidget* widget, const WindowView*, const ControlView& c) const override {
         const QString text = q(c.text);
         auto* e = static_cast<QPlainTextEdit*>(widget);
-        if (e->toPlainText() != text) e->setPlainText(text);
+        // Typing the window has not taken yet stays (see the entry's).
+        const bool ahead = ownChangeAhead(e, w);
+        if (!ahead && e->toPlainText() != text) e->setPlainText(text);
         e->setReadOnly(c.readOnly);
-        if (caretOf(e) != std::pair{c.caret, c.anchor}) {
+        if (!ahead && caretOf(e) != std::pair{c.caret, c.anchor}) {
             QTextCursor cur(e->document());
             cur.setPosition(indexOfChar(text, c.anchor));
             cur.setPosition(indexOfChar(text, c.caret), QTextCursor::KeepAnchor);
