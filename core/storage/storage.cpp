@@ -1132,6 +1132,19 @@ class SqliteHandle final : public rt::StorageHandle {
             }
             return h;
         };
+        // A row's fields between the buffers and a held row's images (with
+        // withTies the tie fields read by the row's number as well).
+        auto copyRow = [&](const std::vector<void*>& to, const std::vector<void*>& from,
+                           bool withTies) {
+            auto copy = [&](std::size_t i, const rt::FieldDef* f) {
+                std::memcpy(static_cast<char*>(to[i]) + f->offset,
+                            static_cast<const char*>(from[i]) + f->offset, rt::memorySize(*f));
+            };
+            for (std::size_t i = 0; i < vs.columns.size(); ++i)
+                for (const rt::FieldDef* f : vs.columns[i]) copy(i, f);
+            if (withTies)
+                for (const rt::FieldDef* f : vs.tieFields) copy(0, f);
+        };
         // The last row handed on holds the whole position.
         auto handOnWaiting = [&](bool last) -> int {
             waiting = false;
@@ -1163,14 +1176,7 @@ class SqliteHandle final : public rt::StorageHandle {
             for (std::size_t k : order) {
                 if (rows >= r.limit) return 0;
                 const HeldRow& h = held_[k];
-                for (std::size_t i = 0; i < vs.columns.size(); ++i)
-                    for (const rt::FieldDef* f : vs.columns[i])
-                        std::memcpy(static_cast<char*>(r.targets[i]) + f->offset,
-                                    h.images[i].data() + f->offset, rt::memorySize(*f));
-                if (lean)
-                    for (const rt::FieldDef* f : vs.tieFields)
-                        std::memcpy(static_cast<char*>(r.targets[0]) + f->offset,
-                                    h.images[0].data() + f->offset, rt::memorySize(*f));
+                copyRow(r.targets, h.targets, lean);
                 ++rows;
                 onRow();
             }
@@ -1225,11 +1231,7 @@ class SqliteHandle final : public rt::StorageHandle {
             if (waiting) {
                 // A tie: the waiting row moves into held_ first.
                 HeldRow& first = holding(0);
-                for (std::size_t i = 0; i < vs.columns.size(); ++i)
-                    for (const rt::FieldDef* f : vs.columns[i])
-                        std::memcpy(first.images[i].data() + f->offset,
-                                    static_cast<const char*>(r.targets[i]) + f->offset,
-                                    rt::memorySize(*f));
+                copyRow(first.targets, r.targets, false);
                 std::swap(first.key, waiting_.key);
                 std::swap(first.tie, waiting_.tie);
                 first.rowid = waiting_.rowid;

@@ -112,11 +112,7 @@ struct ReadPosition {
     void atValues(int k, const void* record, const FileDef& def, const std::vector<int>& fields,
                   bool primary, Bound fwd, Bound bwd) {
         reposition({k, true, false, false, fwd, bwd, primary});
-        if (image.size() != def.recordSize)
-            image.assign(static_cast<const char*>(record),
-                         static_cast<const char*>(record) + def.recordSize);
-        else
-            copyFields(def, fields, image.data(), record);
+        takeFields(def, fields, record);
     }
     // Continues after the row in record; only the fields a bound reads
     // (the key's and the primary key's) are copied, rows can be 20 KB.
@@ -124,6 +120,11 @@ struct ReadPosition {
         blockForward = blockBackward = false;
         forward = backward = Bound::Exclusive;
         withPrimary = true;
+        takeFields(def, fields, record);
+    }
+    // The fields of record into image: the whole record the first time,
+    // only these fields once the image has the record's size.
+    void takeFields(const FileDef& def, const std::vector<int>& fields, const void* record) {
         if (image.size() != def.recordSize)
             image.assign(static_cast<const char*>(record),
                          static_cast<const char*>(record) + def.recordSize);
