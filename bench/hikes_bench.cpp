@@ -210,22 +210,53 @@ void oursPageDown(benchmark::State& state, Case* c, int l, Samples& into) {
     display.pair(nullptr);
 }
 
-const char* const Figures[] = {"open_list", "page_down_activities", "page_down_counters",
-                               "page_down_members"};
+// The floors under the opening and under a page down (window_bench.h):
+// the three raw first pages on a new thread; a list's raw next page, the
+// same one each time (the second page), on a thread woken from its sleep.
+void oursOpenFloor(benchmark::State& state, Case* c, Samples& into) {
+    windows.timeOpeningFloor(state, c, into, [c] { return rawOpen(c); });
+}
+
+void oursPageFloor(benchmark::State& state, Case* c, int l, Samples& into) {
+    windows.ensureOpen(c);
+    windows.closeCurrent();
+    auto& last = c->last[static_cast<std::size_t>(l)];
+    bench::timeWakeFloor(
+        state, into,
+        [c, l, &last] {
+            const auto second = last;
+            const double us = rawNextPage(c, l);
+            last = second;
+            return us;
+        },
+        [c, l, &last] {
+            if (last.empty()) rawFirstPage(c, l);
+        });
+}
+
+const char* const Figures[] = {"open_list",
+                               "open_floor",
+                               "page_down_activities",
+                               "page_down_counters",
+                               "page_down_members",
+                               "page_down_floor_activities",
+                               "page_down_floor_counters",
+                               "page_down_floor_members"};
 
 void registerCase(Case* c) {
     const std::string size = "_" + std::to_string(c->size);
-    {
-        const std::string base = std::string("ANGAZOV_") + Figures[0] + size;
+    auto reg = [&](const char* figure, auto ours) {
+        const std::string base = std::string("ANGAZOV_") + figure + size;
         Samples* into = &bench::samples()[base];
         bench::registerTimed(base + "/ours", 20,
-                             [c, into](benchmark::State& s) { oursOpen(s, c, *into); });
-    }
+                             [ours, into](benchmark::State& s) { ours(s, *into); });
+    };
+    // The opening first: it tells the raw statements the pages' heights.
+    reg(Figures[0], [c](benchmark::State& s, Samples& i) { oursOpen(s, c, i); });
+    reg(Figures[1], [c](benchmark::State& s, Samples& i) { oursOpenFloor(s, c, i); });
     for (int l = 0; l < 3; ++l) {
-        const std::string base = std::string("ANGAZOV_") + Figures[l + 1] + size;
-        Samples* into = &bench::samples()[base];
-        bench::registerTimed(base + "/ours", 20,
-                             [c, l, into](benchmark::State& s) { oursPageDown(s, c, l, *into); });
+        reg(Figures[l + 2], [c, l](benchmark::State& s, Samples& i) { oursPageDown(s, c, l, i); });
+        reg(Figures[l + 5], [c, l](benchmark::State& s, Samples& i) { oursPageFloor(s, c, l, i); });
     }
 }
 

@@ -12,10 +12,8 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <future>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "bench/bench_support.h"
@@ -140,26 +138,9 @@ double openWindow(Case* c) {
 
 bench::WindowCases<Case> windows(display, openWindow);
 
-// The floor under any opening: the raw first page itself, run on a thread
-// started as a window procedure is, timed from the start to the page read,
-// beside the same statement run again at once on that thread. No window
-// built on a new thread opens faster than this.
+// The floor under any opening (window_bench.h): the raw first page alone.
 void oursOpenFloor(benchmark::State& state, Case* c, Samples& into) {
-    windows.enter(c);
-    windows.closeCurrent();
-    for (auto _ : state) {
-        std::promise<std::pair<double, double>> done;
-        const auto t0 = Clock::now();
-        rt::startProcedure([&] {
-            rawFirstPage(c);
-            const double first = bench::microsSince(t0);
-            done.set_value({first, rawFirstPage(c)});
-        });
-        const auto [first, again] = done.get_future().get();
-        rt::joinAllThreads();
-        bench::sample(state, into, first / 1e6, again);
-        std::this_thread::sleep_for(bench::AsleepAfter);
-    }
+    windows.timeOpeningFloor(state, c, into, [c] { return rawFirstPage(c); });
 }
 
 void chooseTab(Case* c, int order) {

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <initializer_list>
 #include <iostream>
 #include <map>
@@ -256,6 +257,56 @@ constexpr auto AsleepAfter = std::chrono::milliseconds(3);
 constexpr auto WarmUp = std::chrono::milliseconds(150);
 
 // Input to window, then the time until the armed view arrives.
+// The floor under any reply to a key: raw (a raw page) run on a thread of
+// its own that has slept as a window's thread sleeps between keys, timed
+// from the moment it is woken to the page read, paired with raw run again
+// at once on that thread. It is what waking a thread and reading on its
+// cold caches cost: no window's thread answers a key faster. raw reads the
+// same page each time it is called; ready, on the calling thread, makes
+// sure it can.
+inline void timeWakeFloor(benchmark::State& state, Samples& into,
+                          const std::function<double()>& raw,
+                          const std::function<void()>& ready) {
+    std::mutex m;
+    std::condition_variable cv;
+    bool go = false, stop = false, read = false;
+    double first = 0, again = 0;
+    Clock::time_point t0;
+    std::thread reader([&] {
+        std::unique_lock g(m);
+        for (;;) {
+            cv.wait(g, [&] { return go || stop; });
+            if (stop) return;
+            go = false;
+            raw();
+            first = microsSince(t0);
+            again = raw();
+            read = true;
+            cv.notify_all();
+        }
+    });
+    for (auto _ : state) {
+        ready();
+        std::this_thread::sleep_for(AsleepAfter);
+        {
+            std::lock_guard g(m);
+            read = false;
+            go = true;
+            t0 = Clock::now();
+        }
+        cv.notify_all();
+        std::unique_lock g(m);
+        cv.wait(g, [&] { return read; });
+        sample(state, into, first / 1e6, again);
+    }
+    {
+        std::lock_guard g(m);
+        stop = true;
+    }
+    cv.notify_all();
+    reader.join();
+}
+
 inline double timed(Display& display, int window, Display::Test test, rt::Input in) {
     rt::waitIdle(10000);
     // A thread out of events keeps looking for the next one for half a
@@ -393,6 +444,32 @@ class WindowCases {
     void ensureOpen(Case* c) {
         enter(c);
         if (!c->window) open_(c);
+    }
+
+    // The floor under any opening of c's window: raw (its raw first pages)
+    // run on a thread started as a window procedure is, timed from the
+    // start to the pages read, paired with raw run again at once on that
+    // thread. It is what starting a thread and reading on its cold caches
+    // cost; no window opened on a new thread comes in under it. raw must
+    // be able to run (an opening of ours timed before it told the pages'
+    // heights).
+    void timeOpeningFloor(benchmark::State& state, Case* c, Samples& into,
+                          const std::function<double()>& raw) {
+        enter(c);
+        closeCurrent();
+        for (auto _ : state) {
+            std::promise<std::pair<double, double>> done;
+            const auto t0 = Clock::now();
+            rt::startProcedure([&] {
+                raw();
+                const double first = microsSince(t0);
+                done.set_value({first, raw()});
+            });
+            const auto [first, again] = done.get_future().get();
+            rt::joinAllThreads();
+            sample(state, into, first / 1e6, again);
+            std::this_thread::sleep_for(AsleepAfter);
+        }
     }
 
     // Opening c's window, timed, closed after each opening. Each opening is
