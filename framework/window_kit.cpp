@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <utility>
 
 #include "runtime/text.h"
 
@@ -9,7 +10,8 @@ namespace kit {
 
 std::string WindowText(std::string_view utf8) {
     auto t = rt::fromUtf8(utf8);
-    return t ? *t : std::string(utf8);
+    if (t) return std::move(*t);
+    return std::string(utf8);
 }
 
 rt::WindowDesc ChildWindowDesc(int width, int height, const char* title) {
