@@ -8,6 +8,7 @@
 #include <cstring>
 #include <deque>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <set>
@@ -408,8 +409,10 @@ void bindValue(sqlite3_stmt* s, int at, const rt::FieldDef& f, const rt::Value& 
     if (trace) trace->push_back("'" + text + "'");
 }
 
+// What no 64-bit count of hundredths can hold (1e300 stored by another
+// program) saturates with its sign, never wraps to a wrong one.
 rt::Money moneyFrom(double d) {
-    return rt::Money{static_cast<std::int64_t>(std::llround(d * 100.0))};
+    return rt::Money::fromDouble(d);
 }
 
 // The column's text, cut or padded with blanks to size bytes; NULL is all
@@ -907,36 +910,60 @@ class SqliteHandle final : public rt::StorageHandle {
     }
 
     // Each amount is rounded to its hundredths before it is added, so the
-    // sum is exact whatever the doubles stored; SQLite's integer SUM fails
-    // on an overflow rather than wrapping; no row gives NULL, read as 0.
+    // sum is exact whatever the doubles stored. SQLite's integer SUM fails
+    // on an overflow (amounts another program stored far beyond the field);
+    // then each count is summed again in two parts (the billions of
+    // hundredths and the rest), which no ledger can overflow, and put
+    // together here, saturating as every money value does. No row gives
+    // NULL, read as 0.
+    static constexpr const char* kSumSplit = "1000000000";
+
     int viewSum(const rt::View& v, const std::vector<int>& fields, std::vector<rt::Money>& sums,
                 rt::FileStatus& st) override {
         const rt::FileDef& pd = v.file(0)->def();
         if (fields.empty()) return setStatus(st, FileSystemError, 0, "No field to sum");
-        std::string cols;
+        std::string cols, split;
         for (int field : fields) {
             if (field < 0 || field >= static_cast<int>(pd.fields.size()) ||
                 pd.fields[static_cast<std::size_t>(field)].type != rt::FieldType::Decimal)
                 return setStatus(st, FileSystemError, 0, "No such money field");
-            cols += std::string(cols.empty() ? "" : ", ") + "SUM(CAST(ROUND(t0." +
-                    pd.fields[static_cast<std::size_t>(field)].column + " * 100) AS INTEGER))";
+            const std::string cents =
+                std::string("CAST(ROUND(t0.") + pd.fields[static_cast<std::size_t>(field)].column +
+                " * 100) AS INTEGER)";
+            cols += std::string(cols.empty() ? "" : ", ") + "SUM(" + cents + ")";
+            split += std::string(split.empty() ? "" : ", ") + "SUM(" + cents + " / " + kSumSplit +
+                     "), SUM(" + cents + " % " + kSumSplit + ")";
         }
         ViewSql q = viewSql(v, -1, rt::Compare::GreaterEqual, true);
-        std::string sql = "SELECT " + cols + q.from;
-        if (!q.where.empty()) sql += " WHERE " + q.where;
+        const std::string where = q.where.empty() ? "" : " WHERE " + q.where;
         auto g = lock();
-        sqlite3_stmt* s = nullptr;
-        if (int rc = prepare(sql, s, st)) return rc;
-        Exec ex(s, sql);
-        int at = 1;
-        if (int rc = bindFilter(v, s, at, ex.trace(), st)) return rc;
-        ex.run();
-        int rc = ex.step();
-        if (rc != SQLITE_ROW) return failed(rc, st);
-        sums.assign(fields.size(), rt::Money{});
-        for (std::size_t i = 0; i < fields.size(); ++i)
-            sums[i].cents = sqlite().api->column_int64(s, static_cast<int>(i));
-        return setStatus(st, 0, 0, {});
+        for (const bool parts : {false, true}) {
+            const std::string sql = "SELECT " + (parts ? split : cols) + q.from + where;
+            sqlite3_stmt* s = nullptr;
+            if (int prc = prepare(sql, s, st)) return prc;
+            Exec ex(s, sql);
+            int at = 1;
+            if (int brc = bindFilter(v, s, at, ex.trace(), st)) return brc;
+            ex.run();
+            const int rc = ex.step();
+            if (rc == SQLITE_ERROR && !parts) continue;  // the integer overflow
+            if (rc != SQLITE_ROW) return failed(rc, st);
+            sums.assign(fields.size(), rt::Money{});
+            for (std::size_t i = 0; i < fields.size(); ++i) {
+                const int col = parts ? 2 * static_cast<int>(i) : static_cast<int>(i);
+                if (!parts) {
+                    sums[i].cents = sqlite().api->column_int64(s, col);
+                    continue;
+                }
+                const __int128 high = sqlite().api->column_int64(s, col);
+                const __int128 low = sqlite().api->column_int64(s, col + 1);
+                const __int128 total = high * 1000000000 + low;
+                constexpr __int128 kMax = std::numeric_limits<std::int64_t>::max();
+                sums[i].cents = static_cast<std::int64_t>(std::clamp(total, -kMax, kMax));
+            }
+            return setStatus(st, 0, 0, {});
+        }
+        return setStatus(st, FileSystemError, 0, "No sum");  // not reached
     }
 
     Connection& connection() { return *conn_; }

@@ -74,7 +74,10 @@ Binding bindText(char* field, std::size_t width) {
     };
     b.take = [field, width](const Picture* p, std::string_view text) {
         std::optional<std::string> v = p ? parseText(*p, text) : std::string(text);
-        if (!v) return false;
+        // A text box has no picture to refuse what the field cannot hold
+        // (a pasted text, or line breaks stored as two bytes each): refused,
+        // never cut off unseen.
+        if (!v || trimRight(*v).size() > width) return false;
         assignFixed(field, width, *v);
         return true;
     };

@@ -516,6 +516,22 @@ TEST(Money, ArithmeticIsExact) {
     EXPECT_LT(Money{-1}, Money{0});
     EXPECT_EQ((Money{250} + Money{-300}).cents, -50);
     EXPECT_EQ((Money{250} - Money{300}).toDouble(), -0.5);
+
+    // An amount at the limit (a stored 1e300) keeps its sign through sums
+    // and differences instead of wrapping to the other one.
+    const Money top = Money::fromDouble(1e300), bottom = Money::fromDouble(-1e300);
+    EXPECT_EQ(top.cents, std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(bottom.cents, -std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(top + Money{1}, top);
+    EXPECT_EQ(top - bottom, top);
+    EXPECT_EQ(bottom - top, bottom);
+    EXPECT_EQ(bottom + Money{-1}, bottom);
+    Money total = top;
+    total += top;
+    EXPECT_EQ(total, top);
+    total = bottom;
+    total -= Money{7};
+    EXPECT_EQ(total, bottom);
 }
 
 }  // namespace

@@ -181,6 +181,12 @@ TEST_F(WindowTest, TextBoxTakesLineBreaksAsCrLfAndRefusesOtherControls) {
         {"one\ttwo", false, "a\r\nb", "a\nb"},
         {"one\ntwo\x7f", false, "a\r\nb", "a\nb"},
         {std::string("x\0", 2), false, "a\r\nb", "a\nb"},
+        // what the field cannot hold is refused, never cut: eleven characters
+        // with a line break are twelve stored, but ten and a line break and a
+        // letter would be thirteen
+        {"0123456789\n", true, "0123456789\r\n", "0123456789\n"},
+        {"0123456789\nx", false, "a\r\nb", "a\nb"},
+        {"0123456789abc", false, "a\r\nb", "a\nb"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.typed));
