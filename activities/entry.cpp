@@ -19,6 +19,8 @@
 #include "core/frame/procedures.h"
 #include "framework/browse.h"
 #include "framework/entry_window.h"
+#include "framework/error.h"
+#include "framework/globals.h"
 #include "framework/list_window.h"
 #include "framework/lookup.h"
 #include "framework/window_kit.h"
@@ -339,14 +341,18 @@ class EntryWindow : public EntryWindowProcedure {
   private:
     // The club's counter as stored, neither stepped nor written back; a club
     // without a counter row has document 0, never what the buffer held for
-    // another club.
+    // another club. A counter that cannot be read (the database busy, a
+    // number beyond its field) is reported and the number stays as it was:
+    // lines must not go silently under document 0.
     void TakeDocumentNumber() {
         rt::FileStructure& counters = fileStructure(FileId::DOKAN);
         DOK.D1_SIP = L1.W1_SIP;
         if (Access::DOKAN->TryFetch(kit::KeyOf(counters, "DOK:KeyD1_SIP")) == Level::Benign)
             L1.W1_BRJ = DOK.D1_BRJ;
-        else
+        else if (counters.status().code == rt::FileErr::RecordNotAvailable)
             L1.W1_BRJ = 0;
+        else
+            GlobalErrors().ThrowFile(Msg::RetrievalFailed, "DOKAN");
         Win->display();
     }
 
