@@ -331,7 +331,9 @@ class EntryWindow : public EntryWindowProcedure {
         if (control == c_.document) {
             TakeDocumentNumber();
         } else if (control == c_.date && c_.layout->runningNumbers) {
-            L1.W1_RED = NextRunningNumber(L1.W1_RED);
+            // Lines that cannot be read give no number: it stays as it stood.
+            const std::int32_t next = NextRunningNumber(L1.W1_RED);
+            if (!LinesUnreadable()) L1.W1_RED = next;
             Win->display();
         } else if (control == c_.write) {
             WriteLine();
@@ -360,13 +362,33 @@ class EntryWindow : public EntryWindowProcedure {
         return running_.Next(L1.W1_SPS, L1.W1_SIP, L1.W1_BRJ, none);
     }
 
+    // After NextRunningNumber: the document's lines could not be read (the
+    // database busy, a value beyond its field); said so.
+    bool LinesUnreadable() {
+        const rt::FileStatus& failure = running_.Failure();
+        if (failure.ok()) return false;
+        GlobalErrors().SetErrors(failure.code, failure.fileErrorCode, failure.fileError);
+        GlobalErrors().ThrowFile(Msg::RetrievalFailed, "ANGAZOV");
+        return true;
+    }
+
     void WriteLine() {
         ANG.A1_SPS = L1.W1_SPS;
         ANG.A1_SIP = L1.W1_SIP;
         ANG.A1_BRJ = L1.W1_BRJ;
         // Without a running number of its own a line takes the next one of
-        // its document as it stands when the line is written.
-        ANG.A1_RED = c_.layout->runningNumbers ? L1.W1_RED : NextRunningNumber(0);
+        // its document as it stands when the line is written; none without
+        // reading the lines.
+        if (c_.layout->runningNumbers) {
+            ANG.A1_RED = L1.W1_RED;
+        } else {
+            ANG.A1_RED = NextRunningNumber(0);
+            if (LinesUnreadable()) {
+                Win->select(c_.member);
+                Win->display();
+                return;
+            }
+        }
         ANG.A1_SIA = L1.W1_SIA;
         ANG.A1_SIF = L1.W1_SIF;
         ANG.A1_DAT = L1.W1_DAT;
@@ -381,8 +403,10 @@ class EntryWindow : public EntryWindowProcedure {
         } else {
             // The notice has been shown: the number is proposed again from
             // what is stored, and the line is not written again.
-            if (c_.layout->runningNumbers)
-                L1.W1_RED = NextRunningNumber(std::int64_t{L1.W1_RED} - 1);
+            if (c_.layout->runningNumbers) {
+                const std::int32_t next = NextRunningNumber(std::int64_t{L1.W1_RED} - 1);
+                if (running_.Failure().ok()) L1.W1_RED = next;
+            }
             Win->select(c_.layout->runningNumbers ? c_.running : c_.member);
         }
         Win->display();
