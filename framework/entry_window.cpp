@@ -92,9 +92,10 @@ std::optional<std::int32_t> LastInKeyOrder::Read(const std::vector<std::int64_t>
     }
     if (const int rc = view_->open(); rc != 0) return failed(rc, view_->status());
     int rows = 0;
-    if (int rc = view_->set(rt::SetFrom::End);
-        rc != 0 || (rc = view_->page(
-                        1, false, [] {}, &rows)) != 0)
+    if (const int rc = view_->set(rt::SetFrom::End); rc != 0) return failed(rc, view_->status());
+    if (const int rc = view_->page(
+            1, false, [] {}, &rows);
+        rc != 0)
         return failed(rc, view_->status());
     if (rows != 1) return std::nullopt;
     const rt::FieldDef& f = file_->def().fields[static_cast<std::size_t>(field_)];
