@@ -10,6 +10,7 @@
 #include "activities/entry.h"
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "activities/running_number.h"
@@ -18,6 +19,8 @@
 #include "core/frame/procedures.h"
 #include "framework/browse.h"
 #include "framework/entry_window.h"
+#include "framework/error.h"
+#include "framework/globals.h"
 #include "framework/list_window.h"
 #include "framework/lookup.h"
 #include "framework/window_kit.h"
@@ -328,7 +331,9 @@ class EntryWindow : public EntryWindowProcedure {
         if (control == c_.document) {
             TakeDocumentNumber();
         } else if (control == c_.date && c_.layout->runningNumbers) {
-            L1.W1_RED = NextRunningNumber(L1.W1_RED);
+            // Lines that cannot be read give no number: it stays as it stood.
+            const std::int32_t next = NextRunningNumber(L1.W1_RED);
+            if (!LinesUnreadable()) L1.W1_RED = next;
             Win->display();
         } else if (control == c_.write) {
             WriteLine();
@@ -338,14 +343,18 @@ class EntryWindow : public EntryWindowProcedure {
   private:
     // The club's counter as stored, neither stepped nor written back; a club
     // without a counter row has document 0, never what the buffer held for
-    // another club.
+    // another club. A counter that cannot be read (the database busy, a
+    // number beyond its field) is reported and the number stays as it was:
+    // lines must not go silently under document 0.
     void TakeDocumentNumber() {
         rt::FileStructure& counters = fileStructure(FileId::DOKAN);
         DOK.D1_SIP = L1.W1_SIP;
         if (Access::DOKAN->TryFetch(kit::KeyOf(counters, "DOK:KeyD1_SIP")) == Level::Benign)
             L1.W1_BRJ = DOK.D1_BRJ;
-        else
+        else if (counters.status().code == rt::FileErr::RecordNotAvailable)
             L1.W1_BRJ = 0;
+        else
+            GlobalErrors().ThrowFile(Msg::RetrievalFailed, "DOKAN");
         Win->display();
     }
 
@@ -353,26 +362,51 @@ class EntryWindow : public EntryWindowProcedure {
         return running_.Next(L1.W1_SPS, L1.W1_SIP, L1.W1_BRJ, none);
     }
 
+    // After NextRunningNumber: the document's lines could not be read (the
+    // database busy, a value beyond its field); said so.
+    bool LinesUnreadable() {
+        const rt::FileStatus& failure = running_.Failure();
+        if (failure.ok()) return false;
+        GlobalErrors().SetErrors(failure.code, failure.fileErrorCode, failure.fileError);
+        GlobalErrors().ThrowFile(Msg::RetrievalFailed, "ANGAZOV");
+        return true;
+    }
+
     void WriteLine() {
         ANG.A1_SPS = L1.W1_SPS;
         ANG.A1_SIP = L1.W1_SIP;
         ANG.A1_BRJ = L1.W1_BRJ;
         // Without a running number of its own a line takes the next one of
-        // its document as it stands when the line is written.
-        ANG.A1_RED = c_.layout->runningNumbers ? L1.W1_RED : NextRunningNumber(0);
+        // its document as it stands when the line is written; none without
+        // reading the lines.
+        if (c_.layout->runningNumbers) {
+            ANG.A1_RED = L1.W1_RED;
+        } else {
+            ANG.A1_RED = NextRunningNumber(0);
+            if (LinesUnreadable()) {
+                Win->select(c_.member);
+                Win->display();
+                return;
+            }
+        }
         ANG.A1_SIA = L1.W1_SIA;
         ANG.A1_SIF = L1.W1_SIF;
         ANG.A1_DAT = L1.W1_DAT;
         const bool stored = AddLine(*Access::ANGAZOV);
         BRW4.ScrollEnd();
         if (stored) {
-            if (c_.layout->runningNumbers) ++L1.W1_RED;
+            // The largest number stays: the next line there is refused as a
+            // duplicate, never written under a wrapped, negative number.
+            if (c_.layout->runningNumbers && L1.W1_RED < std::numeric_limits<std::int32_t>::max())
+                ++L1.W1_RED;
             Win->select(c_.layout->runningNumbers ? c_.running : c_.activity);
         } else {
             // The notice has been shown: the number is proposed again from
             // what is stored, and the line is not written again.
-            if (c_.layout->runningNumbers)
-                L1.W1_RED = NextRunningNumber(std::int64_t{L1.W1_RED} - 1);
+            if (c_.layout->runningNumbers) {
+                const std::int32_t next = NextRunningNumber(std::int64_t{L1.W1_RED} - 1);
+                if (running_.Failure().ok()) L1.W1_RED = next;
+            }
             Win->select(c_.layout->runningNumbers ? c_.running : c_.member);
         }
         Win->display();

@@ -98,7 +98,7 @@ const ListLayout& WorkListLayout() {
 
 struct ListControls {
     const ListLayout* layout = nullptr;
-    int stepDown = 0, stepUp = 0, members = 0, counters = 0, activities = 0;
+    int membersCaption = 0, stepDown = 0, stepUp = 0, members = 0, counters = 0, activities = 0;
     int insert = 0, change = 0, del = 0, start = 0, close = 0;
     int sheet = 0, clubTab = 0, memberTab = 0;
 };
@@ -116,7 +116,8 @@ ListControls BuildList(rt::Window& w, const ListLayout& l) {
     rt::FileStructure& lines = Lines();
     ListControls c;
     c.layout = &l;
-    kit::AddPrompt(w, 0, "?STRING1:2", "Članovi PD", {l.membersCaption.x, l.membersCaption.y});
+    c.membersCaption =
+        kit::AddPrompt(w, 0, "?STRING1:2", "Članovi PD", {l.membersCaption.x, l.membersCaption.y});
     c.stepDown = w.add(kit::PushButton("?BUTTON5:2", "Umanjenje broja za 1", l.stepDown, "", ""));
     c.stepUp = w.add(kit::PushButton("?BUTTON5", "Povećanje broja za 1", l.stepUp, "", ""));
     c.members =
@@ -167,7 +168,20 @@ class HikesList : public ListWindowProcedure {
     }
 
   protected:
-    void AfterRestore() override { BRW1.AskProcedure = 1; }
+    // Three lists side by side: were each to take the whole growth in width,
+    // a larger window would lay the activity lines over the counters and
+    // the members. The two at the left grow in height only; the members,
+    // at the right, take the width too, under their caption as designed.
+    void AfterRestore() override {
+        using Follow = WindowResizeClass::Follow;
+        if (resizer_) {
+            resizer_->SetStrategy(c_.activities, Follow::StretchHeight);
+            resizer_->SetStrategy(c_.counters, Follow::StretchHeight);
+            resizer_->SetStrategy(c_.membersCaption, Follow::Stay);
+            resizer_->Resize();
+        }
+        BRW1.AskProcedure = 1;
+    }
 
     // The counter buttons step before the framework handles the press;
     // "Unos" starts the entry window after it.

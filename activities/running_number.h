@@ -22,6 +22,9 @@ class RunningNumbers {
     // as a duplicate.
     std::int32_t Next(std::int32_t federation, std::int32_t club, std::int32_t document,
                       std::int64_t none);
+    // Why the last Next could not read the document's lines (code 0 when
+    // it could); its number is then only none plus one.
+    const rt::FileStatus& Failure() const { return last_.Failure(); }
 
   private:
     LastInKeyOrder last_;

@@ -77,19 +77,27 @@ LastInKeyOrder::~LastInKeyOrder() {
 
 std::optional<std::int32_t> LastInKeyOrder::Read(const std::vector<std::int64_t>& values) {
     for (std::size_t i = 0; i < values_.size() && i < values.size(); ++i) values_[i] = values[i];
+    failure_ = {};
+    auto failed = [this](int rc, const rt::FileStatus& status) {
+        failure_ = status;
+        if (failure_.ok()) failure_.code = rc ? rc : rt::FileErr::FileSystemError;
+        return std::nullopt;
+    };
     if (!file_->isOpen()) {
         // The window's own access object opens the file first: a table not
         // there yet is created as for any other use of it.
-        if (access_.UseFile() != 0) return std::nullopt;
-        if (file_->open(access_.File->mode()) != 0) return std::nullopt;
+        if (const int rc = access_.UseFile(); rc != 0) return failed(rc, access_.File->status());
+        if (const int rc = file_->open(access_.File->mode()); rc != 0)
+            return failed(rc, file_->status());
     }
-    if (view_->open() != 0) return std::nullopt;
+    if (const int rc = view_->open(); rc != 0) return failed(rc, view_->status());
     int rows = 0;
-    if (view_->set(rt::SetFrom::End) != 0 ||
-        view_->page(
-            1, false, [] {}, &rows) != 0 ||
-        rows != 1)
-        return std::nullopt;
+    if (const int rc = view_->set(rt::SetFrom::End); rc != 0) return failed(rc, view_->status());
+    if (const int rc = view_->page(
+            1, false, [] {}, &rows);
+        rc != 0)
+        return failed(rc, view_->status());
+    if (rows != 1) return std::nullopt;
     const rt::FieldDef& f = file_->def().fields[static_cast<std::size_t>(field_)];
     std::int32_t v = 0;
     std::memcpy(&v, record_.data() + f.offset, sizeof v);

@@ -87,6 +87,9 @@ class LastInKeyOrder {
     // The field of that last row; nullopt when there is no such row or it
     // cannot be read.
     std::optional<std::int32_t> Read(const std::vector<std::int64_t>& values);
+    // Why the last Read gave nullopt when it was not for want of a row
+    // (code 0 after a read that succeeded or found no row).
+    const rt::FileStatus& Failure() const { return failure_; }
 
   private:
     FileManager& access_;
@@ -95,4 +98,5 @@ class LastInKeyOrder {
     std::unique_ptr<rt::FileStructure> file_;
     std::unique_ptr<rt::View> view_;
     std::vector<std::int64_t> values_;
+    rt::FileStatus failure_;
 };

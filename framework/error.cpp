@@ -59,6 +59,8 @@ const std::vector<ErrorEntry>& errorTable() {
         {Msg::LookupNotSaved, Severity::Notice, "Record Not Saved",
          "%Field %Message has no record in the %File file.|Choose one from its list or change "
          "the code."},
+        {Msg::RetrievalFailed, Severity::Notice, "Record Retrieval Error",
+         "Error: (%ErrorText) attempting to access a record from the %File file."},
         {Msg::OpenFailed, Severity::Fatal, "File Access Error",
          "File %File could not be opened.  Error: %ErrorText."},
         {Msg::CreateFailed, Severity::Fatal, "File Creation Error",

@@ -42,6 +42,7 @@ enum class Msg : int {
     ViewOpenFailed,         // "View Open Error"
     NoRecords,              // "No Records"
     LookupNotSaved,         // "Record Not Saved": a looked-up code with no row stopped OK
+    RetrievalFailed,        // "Record Retrieval Error": a keyed read that failed
     // fatal
     OpenFailed,             // "File Access Error"
     CreateFailed,           // "File Creation Error"

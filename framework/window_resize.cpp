@@ -79,6 +79,9 @@ void WindowResizeClass::Resize() {
             case Follow::StretchWidth:
                 r.w += dw;
                 break;
+            case Follow::StretchHeight:
+                r.h += dh;
+                break;
         }
         window_->control(c).at = r;
     }
