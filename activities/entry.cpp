@@ -364,13 +364,7 @@ class EntryWindow : public EntryWindowProcedure {
 
     // After NextRunningNumber: the document's lines could not be read (the
     // database busy, a value beyond its field); said so.
-    bool LinesUnreadable() {
-        const rt::FileStatus& failure = running_.Failure();
-        if (failure.ok()) return false;
-        GlobalErrors().SetErrors(failure.code, failure.fileErrorCode, failure.fileError);
-        GlobalErrors().ThrowFile(Msg::RetrievalFailed, "ANGAZOV");
-        return true;
-    }
+    bool LinesUnreadable() { return ReportRetrievalFailure(running_.Failure(), "ANGAZOV"); }
 
     void WriteLine() {
         ANG.A1_SPS = L1.W1_SPS;

@@ -186,9 +186,14 @@ class ThisWindowClass : public EntryWindowProcedure {
   private:
     // One more than the running number of the club's last line in key order
     // (member, date, running number); with no line the number shown goes on
-    // from where it stands.
+    // from where it stands. Lines that cannot be read give no number: said
+    // so, and the number stays as it stood.
     void NextRunningNumber() {
         const auto last = nextLine_.Read({L1.W1_SPS, L1.W1_SIP});
+        if (ReportRetrievalFailure(nextLine_.Failure(), "CLANAR")) {
+            Win->display();
+            return;
+        }
         const std::int32_t base = last ? *last : L1.W1_RED;
         if (base < std::numeric_limits<std::int32_t>::max()) L1.W1_RED = base + 1;
         Win->display();

@@ -2,7 +2,9 @@
 
 #include <cstring>
 
+#include "framework/error.h"
 #include "framework/file_manager.h"
+#include "framework/globals.h"
 #include "runtime/dialogs.h"
 
 EntryWindowProcedure::EntryWindowProcedure(std::string procedureName, rt::Window& window,
@@ -68,6 +70,13 @@ LastInKeyOrder::LastInKeyOrder(FileManager& access, int key, int prefix, int fie
                         [this, i] { return rt::Value{values_[static_cast<std::size_t>(i)]}; });
     view_->project(file_->field(field));
     view_->setOrder(key);
+}
+
+bool ReportRetrievalFailure(const rt::FileStatus& failure, const char* file) {
+    if (failure.ok()) return false;
+    GlobalErrors().SetErrors(failure.code, failure.fileErrorCode, failure.fileError);
+    GlobalErrors().ThrowFile(Msg::RetrievalFailed, file);
+    return true;
 }
 
 LastInKeyOrder::~LastInKeyOrder() {
