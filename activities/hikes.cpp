@@ -168,15 +168,12 @@ class HikesList : public ListWindowProcedure {
     }
 
   protected:
-    // Three lists side by side: were each to take the whole growth in width,
-    // a larger window would lay the activity lines over the counters and
-    // the members. The two at the left grow in height only; the members,
-    // at the right, take the width too, under their caption as designed.
+    // The three lists side by side keep apart by the resizer's defaults
+    // (the two at the left grow in height only); the members' caption stays
+    // above the members list, which takes the width.
     void AfterRestore() override {
         using Follow = WindowResizeClass::Follow;
         if (resizer_) {
-            resizer_->SetStrategy(c_.activities, Follow::StretchHeight);
-            resizer_->SetStrategy(c_.counters, Follow::StretchHeight);
             resizer_->SetStrategy(c_.membersCaption, Follow::Stay);
             resizer_->Resize();
         }

@@ -50,6 +50,53 @@ void WindowResizeClass::SetParentDefaults() {
         }
         follow_[c - 1] = f;
     }
+    keepApart();
+}
+
+namespace {
+
+bool stretches(rt::ControlKind k) {
+    return k == rt::ControlKind::List || k == rt::ControlKind::Text;
+}
+
+// The tab a control lies on (0: on none), so that controls of two tabs,
+// which are never shown together, are not weighed against each other.
+int tabOf(const rt::Window& w, int c) {
+    for (int p = w.control(c).parent, guard = 0; p > 0 && guard < 64;
+         p = w.control(p).parent, ++guard)
+        if (w.control(p).kind == rt::ControlKind::Tab) return p;
+    return 0;
+}
+
+}  // namespace
+
+// Lists and text boxes side by side, or one above the other, would slide
+// over one another were each to take the whole growth: one with another to
+// its right leaves the width to that one, one with another under it leaves
+// the height to that one.
+void WindowResizeClass::keepApart() {
+    const int n = static_cast<int>(original_.size());
+    for (int a = 1; a <= n; ++a) {
+        if (!stretches(window_->control(a).kind) || follow_[a - 1] != Follow::Stretch) continue;
+        const rt::Rect& ra = original_[a - 1];
+        bool right = false, below = false;
+        for (int b = 1; b <= n; ++b) {
+            if (b == a || !stretches(window_->control(b).kind) ||
+                tabOf(*window_, a) != tabOf(*window_, b))
+                continue;
+            const rt::Rect& rb = original_[b - 1];
+            const bool rows = rb.y < ra.y + ra.h && ra.y < rb.y + rb.h;
+            const bool columns = rb.x < ra.x + ra.w && ra.x < rb.x + rb.w;
+            right |= rows && rb.x >= ra.x + ra.w;
+            below |= columns && rb.y >= ra.y + ra.h;
+        }
+        if (right && below)
+            follow_[a - 1] = Follow::Stay;
+        else if (right)
+            follow_[a - 1] = Follow::StretchHeight;
+        else if (below)
+            follow_[a - 1] = Follow::StretchWidth;
+    }
 }
 
 void WindowResizeClass::Resize() {

@@ -24,6 +24,8 @@ class WindowResizeClass : public WindowComponent {
     void SetStrategy(int control, Follow f) { follow_.at(control - 1) = f; }
 
   private:
+    void keepApart();
+
     rt::Window* window_ = nullptr;
     int strategy_ = 2;
     rt::Rect designed_;
