@@ -73,9 +73,25 @@ int tabOf(const rt::Window& w, int c) {
 // Lists and text boxes side by side, or one above the other, would slide
 // over one another were each to take the whole growth: one with another to
 // its right leaves the width to that one, one with another under it leaves
-// the height to that one.
+// the height to that one. A caption right above one stays over it (a list
+// or text box never moves), wherever in the window it lies.
 void WindowResizeClass::keepApart() {
     const int n = static_cast<int>(original_.size());
+    for (int p = 1; p <= n; ++p) {
+        const rt::ControlKind kind = window_->control(p).kind;
+        if (kind != rt::ControlKind::Prompt && kind != rt::ControlKind::String) continue;
+        const rt::Rect& rp = original_[p - 1];
+        for (int s = 1; s <= n; ++s) {
+            if (!stretches(window_->control(s).kind) || tabOf(*window_, p) != tabOf(*window_, s))
+                continue;
+            const rt::Rect& rs = original_[s - 1];
+            const int gap = rs.y - (rp.y + rp.h);
+            if (gap >= -1 && gap <= 6 && rp.x < rs.x + rs.w && rs.x < rp.x + rp.w) {
+                follow_[p - 1] = Follow::Stay;
+                break;
+            }
+        }
+    }
     for (int a = 1; a <= n; ++a) {
         if (!stretches(window_->control(a).kind) || follow_[a - 1] != Follow::Stretch) continue;
         const rt::Rect& ra = original_[a - 1];
