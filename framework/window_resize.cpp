@@ -77,13 +77,21 @@ int tabOf(const rt::Window& w, int c) {
 // or text box never moves), wherever in the window it lies.
 void WindowResizeClass::keepApart() {
     const int n = static_cast<int>(original_.size());
+    std::vector<int> boxes;  // the lists and text boxes
+    std::vector<int> tab(static_cast<std::size_t>(n) + 1, 0);
+    for (int c = 1; c <= n; ++c) {
+        const rt::ControlKind kind = window_->control(c).kind;
+        if (stretches(kind)) boxes.push_back(c);
+        if (stretches(kind) || kind == rt::ControlKind::Prompt || kind == rt::ControlKind::String)
+            tab[static_cast<std::size_t>(c)] = tabOf(*window_, c);
+    }
+    if (boxes.empty()) return;
     for (int p = 1; p <= n; ++p) {
         const rt::ControlKind kind = window_->control(p).kind;
         if (kind != rt::ControlKind::Prompt && kind != rt::ControlKind::String) continue;
         const rt::Rect& rp = original_[p - 1];
-        for (int s = 1; s <= n; ++s) {
-            if (!stretches(window_->control(s).kind) || tabOf(*window_, p) != tabOf(*window_, s))
-                continue;
+        for (int s : boxes) {
+            if (tab[static_cast<std::size_t>(p)] != tab[static_cast<std::size_t>(s)]) continue;
             const rt::Rect& rs = original_[s - 1];
             const int gap = rs.y - (rp.y + rp.h);
             if (gap >= -1 && gap <= 6 && rp.x < rs.x + rs.w && rs.x < rp.x + rp.w) {
@@ -92,13 +100,12 @@ void WindowResizeClass::keepApart() {
             }
         }
     }
-    for (int a = 1; a <= n; ++a) {
-        if (!stretches(window_->control(a).kind) || follow_[a - 1] != Follow::Stretch) continue;
+    for (int a : boxes) {
+        if (follow_[a - 1] != Follow::Stretch) continue;
         const rt::Rect& ra = original_[a - 1];
         bool right = false, below = false;
-        for (int b = 1; b <= n; ++b) {
-            if (b == a || !stretches(window_->control(b).kind) ||
-                tabOf(*window_, a) != tabOf(*window_, b))
+        for (int b : boxes) {
+            if (b == a || tab[static_cast<std::size_t>(a)] != tab[static_cast<std::size_t>(b)])
                 continue;
             const rt::Rect& rb = original_[b - 1];
             const bool rows = rb.y < ra.y + ra.h && ra.y < rb.y + rb.h;

@@ -19,8 +19,7 @@ class WindowResizeClass : public WindowComponent {
 
     enum class Follow { Stay, Move, MoveDown, MoveRight, Stretch, StretchWidth, StretchHeight };
     Follow FollowOf(int control) const { return follow_.at(control - 1); }
-    // A control's own way of following the size, in place of its default
-    // (lists side by side must not all take the whole growth in width).
+    // A control's own way of following the size, in place of its default.
     void SetStrategy(int control, Follow f) { follow_.at(control - 1) = f; }
 
   private:
