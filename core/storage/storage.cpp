@@ -863,21 +863,30 @@ class SqliteHandle final : public rt::StorageHandle {
         return setStatus(st, 0, 0, {});
     }
 
-    int viewCount(const rt::View& v, std::int64_t& rows, rt::FileStatus& st) override {
-        ViewSql q = viewSql(v, -1, rt::Compare::GreaterEqual, true);
-        std::string sql = "SELECT COUNT(*)" + q.from;
-        if (!q.where.empty()) sql += " WHERE " + q.where;
-        auto g = lock();
+    // The first step of sql, a statement over the view's filter, with the
+    // filter's values bound (under the lock): take reads the row from the
+    // statement and the step's result, and gives the call's result.
+    template <class Take>
+    int filteredStep(const rt::View& v, const std::string& sql, rt::FileStatus& st, Take take) {
         sqlite3_stmt* s = nullptr;
         if (int rc = prepare(sql, s, st)) return rc;
         Exec ex(s, sql);
         int at = 1;
         if (int rc = bindFilter(v, s, at, ex.trace(), st)) return rc;
         ex.run();
-        int rc = ex.step();
-        if (rc != SQLITE_ROW) return failed(rc, st);
-        rows = sqlite().api->column_int64(s, 0);
-        return setStatus(st, 0, 0, {});
+        return take(s, ex.step());
+    }
+
+    int viewCount(const rt::View& v, std::int64_t& rows, rt::FileStatus& st) override {
+        ViewSql q = viewSql(v, -1, rt::Compare::GreaterEqual, true);
+        std::string sql = "SELECT COUNT(*)" + q.from;
+        if (!q.where.empty()) sql += " WHERE " + q.where;
+        auto g = lock();
+        return filteredStep(v, sql, st, [&](sqlite3_stmt* s, int rc) {
+            if (rc != SQLITE_ROW) return failed(rc, st);
+            rows = sqlite().api->column_int64(s, 0);
+            return setStatus(st, 0, 0, {});
+        });
     }
 
     int viewExtreme(const rt::View& v, int field, bool max, rt::Value& value,
@@ -896,17 +905,12 @@ class SqliteHandle final : public rt::StorageHandle {
         sql += " WHERE " + where + " ORDER BY " + col + (noCase ? " COLLATE NOCASE" : "") +
                (max ? " DESC" : "") + " LIMIT 1";
         auto g = lock();
-        sqlite3_stmt* s = nullptr;
-        if (int rc = prepare(sql, s, st)) return rc;
-        Exec ex(s, sql);
-        int at = 1;
-        if (int rc = bindFilter(v, s, at, ex.trace(), st)) return rc;
-        ex.run();
-        int rc = ex.step();
-        if (rc == SQLITE_DONE) return setStatus(st, RecordNotAvailable, 0, {});
-        if (rc != SQLITE_ROW) return failed(rc, st);
-        value = decodeValue(s, 0, f);
-        return setStatus(st, 0, 0, {});
+        return filteredStep(v, sql, st, [&](sqlite3_stmt* s, int rc) {
+            if (rc == SQLITE_DONE) return setStatus(st, RecordNotAvailable, 0, {});
+            if (rc != SQLITE_ROW) return failed(rc, st);
+            value = decodeValue(s, 0, f);
+            return setStatus(st, 0, 0, {});
+        });
     }
 
     // Each amount is rounded to its hundredths before it is added, so the
@@ -916,7 +920,7 @@ class SqliteHandle final : public rt::StorageHandle {
     // hundredths and the rest), which no ledger can overflow, and put
     // together here, saturating as every money value does. No row gives
     // NULL, read as 0.
-    static constexpr const char* kSumSplit = "1000000000";
+    static constexpr std::int64_t kSumSplit = 1000000000;
 
     int viewSum(const rt::View& v, const std::vector<int>& fields, std::vector<rt::Money>& sums,
                 rt::FileStatus& st) override {
@@ -931,39 +935,40 @@ class SqliteHandle final : public rt::StorageHandle {
                 std::string("CAST(ROUND(t0.") + pd.fields[static_cast<std::size_t>(field)].column +
                 " * 100) AS INTEGER)";
             cols += std::string(cols.empty() ? "" : ", ") + "SUM(" + cents + ")";
-            split += std::string(split.empty() ? "" : ", ") + "SUM(" + cents + " / " + kSumSplit +
-                     "), SUM(" + cents + " % " + kSumSplit + ")";
+            const std::string by = std::to_string(kSumSplit);
+            split += std::string(split.empty() ? "" : ", ") + "SUM(" + cents + " / " + by +
+                     "), SUM(" + cents + " % " + by + ")";
         }
         ViewSql q = viewSql(v, -1, rt::Compare::GreaterEqual, true);
         const std::string where = q.where.empty() ? "" : " WHERE " + q.where;
         auto g = lock();
-        for (const bool parts : {false, true}) {
-            const std::string sql = "SELECT " + (parts ? split : cols) + q.from + where;
-            sqlite3_stmt* s = nullptr;
-            if (int prc = prepare(sql, s, st)) return prc;
-            Exec ex(s, sql);
-            int at = 1;
-            if (int brc = bindFilter(v, s, at, ex.trace(), st)) return brc;
-            ex.run();
-            const int rc = ex.step();
-            if (rc == SQLITE_ERROR && !parts) continue;  // the integer overflow
-            if (rc != SQLITE_ROW) return failed(rc, st);
-            sums.assign(fields.size(), rt::Money{});
-            for (std::size_t i = 0; i < fields.size(); ++i) {
-                const int col = parts ? 2 * static_cast<int>(i) : static_cast<int>(i);
-                if (!parts) {
-                    sums[i].cents = sqlite().api->column_int64(s, col);
-                    continue;
+        bool overflow = false;
+        auto take = [&](bool parts) {
+            return [&, parts](sqlite3_stmt* s, int rc) {
+                if (rc == SQLITE_ERROR && !parts) {  // the integer overflow
+                    overflow = true;
+                    return 0;
                 }
-                const __int128 high = sqlite().api->column_int64(s, col);
-                const __int128 low = sqlite().api->column_int64(s, col + 1);
-                const __int128 total = high * 1000000000 + low;
-                constexpr __int128 kMax = std::numeric_limits<std::int64_t>::max();
-                sums[i].cents = static_cast<std::int64_t>(std::clamp(total, -kMax, kMax));
-            }
-            return setStatus(st, 0, 0, {});
-        }
-        return setStatus(st, FileSystemError, 0, "No sum");  // not reached
+                if (rc != SQLITE_ROW) return failed(rc, st);
+                sums.assign(fields.size(), rt::Money{});
+                for (std::size_t i = 0; i < fields.size(); ++i) {
+                    const int col = static_cast<int>(i);
+                    if (!parts) {
+                        sums[i].cents = sqlite().api->column_int64(s, col);
+                        continue;
+                    }
+                    const __int128 high = sqlite().api->column_int64(s, 2 * col);
+                    const __int128 low = sqlite().api->column_int64(s, 2 * col + 1);
+                    const __int128 total = high * kSumSplit + low;
+                    constexpr __int128 kMax = std::numeric_limits<std::int64_t>::max();
+                    sums[i].cents = static_cast<std::int64_t>(std::clamp(total, -kMax, kMax));
+                }
+                return setStatus(st, 0, 0, {});
+            };
+        };
+        const int rc = filteredStep(v, "SELECT " + cols + q.from + where, st, take(false));
+        if (!overflow) return rc;
+        return filteredStep(v, "SELECT " + split + q.from + where, st, take(true));
     }
 
     Connection& connection() { return *conn_; }
