@@ -898,13 +898,18 @@ int View::set(SetFrom from) {
     return 0;
 }
 
-int View::setFromRecord(const void* image) {
+int View::setAtValues(const void* image, bool beside) {
     if (!open_) return fail(FileErr::FileSystemError, 0, "The view is not open");
-    state_->pos.atValues(order_, image, primary_->def(), state_->positionFields, false,
-                         Bound::Inclusive, Bound::Inclusive);
+    const Bound bound = beside ? Bound::Exclusive : Bound::Inclusive;
+    state_->pos.atValues(order_, image, primary_->def(), state_->positionFields, beside, bound,
+                         bound);
     state_->ahead.drop();
     status_ = FileStatus{};
     return 0;
+}
+
+int View::setFromRecord(const void* image) {
+    return setAtValues(image, false);
 }
 
 int View::setAt(const Position& position) {
@@ -917,12 +922,7 @@ int View::setAt(const Position& position) {
 }
 
 int View::setBeside(const void* image) {
-    if (!open_) return fail(FileErr::FileSystemError, 0, "The view is not open");
-    state_->pos.atValues(order_, image, primary_->def(), state_->positionFields, true,
-                         Bound::Exclusive, Bound::Exclusive);
-    state_->ahead.drop();
-    status_ = FileStatus{};
-    return 0;
+    return setAtValues(image, true);
 }
 
 namespace {

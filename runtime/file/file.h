@@ -420,6 +420,9 @@ class View {
   private:
     struct State;
     int fail(int code, int fileErrorCode = 0, std::string fileError = {});
+    // Positions at image's key values: from them on (setFromRecord), or
+    // after or before the row with its primary key too (setBeside).
+    int setAtValues(const void* image, bool beside);
     void keepLast(const void* primaryRecord);
     void newShape();
     FileStructure* primary_;
