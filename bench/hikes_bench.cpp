@@ -218,6 +218,8 @@ void oursOpenFloor(benchmark::State& state, Case* c, Samples& into) {
 }
 
 void oursPageFloor(benchmark::State& state, Case* c, int l, Samples& into) {
+    // An opening tells the pages' heights; the window is closed again, so
+    // that its thread sleeps out of the way.
     windows.ensureOpen(c);
     windows.closeCurrent();
     auto& last = c->last[static_cast<std::size_t>(l)];

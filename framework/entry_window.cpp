@@ -56,6 +56,13 @@ bool EntryWindowProcedure::AddLine(FileManager& access) {
 
 // ---------------------------------------------------------------------------
 
+bool ReportRetrievalFailure(const rt::FileStatus& failure, const char* file) {
+    if (failure.ok()) return false;
+    GlobalErrors().SetErrors(failure.code, failure.fileErrorCode, failure.fileError);
+    GlobalErrors().ThrowFile(Msg::RetrievalFailed, file);
+    return true;
+}
+
 LastInKeyOrder::LastInKeyOrder(FileManager& access, int key, int prefix, int field)
     : access_(access), field_(field) {
     const rt::FileDef& def = access.File->def();
@@ -70,13 +77,6 @@ LastInKeyOrder::LastInKeyOrder(FileManager& access, int key, int prefix, int fie
                         [this, i] { return rt::Value{values_[static_cast<std::size_t>(i)]}; });
     view_->project(file_->field(field));
     view_->setOrder(key);
-}
-
-bool ReportRetrievalFailure(const rt::FileStatus& failure, const char* file) {
-    if (failure.ok()) return false;
-    GlobalErrors().SetErrors(failure.code, failure.fileErrorCode, failure.fileError);
-    GlobalErrors().ThrowFile(Msg::RetrievalFailed, file);
-    return true;
 }
 
 LastInKeyOrder::~LastInKeyOrder() {

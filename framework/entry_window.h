@@ -69,15 +69,15 @@ class EntryWindowProcedure : public LookupWindow<WindowProcedure> {
     virtual void AfterSelected(int /*control*/) {}
 };
 
+// Says why a read failed ("Record Retrieval Error", naming file) and gives
+// true; gives false, saying nothing, for a status that is no failure.
+bool ReportRetrievalFailure(const rt::FileStatus& failure, const char* file);
+
 // The last row, in the order of a key, among the rows whose first key fields
 // hold the values given: the way an entry window finds the running number
 // its next line takes. One indexed statement (the key's order backwards,
 // one row), read through a file structure and record buffer of its own, so
 // the record buffer the window's entries edit is never touched.
-// Says why a read failed ("Record Retrieval Error", naming file) and gives
-// true; gives false, saying nothing, for a status that is no failure.
-bool ReportRetrievalFailure(const rt::FileStatus& failure, const char* file);
-
 class LastInKeyOrder {
   public:
     // The file of access, its key key (an index of the file's keys); the

@@ -14,15 +14,15 @@ using namespace detail;
 // ---------------------------------------------------------------------------
 // Input
 
-// The hub has made the window active already where the input does (rt::input).
-// Input that changes nothing shown (a placement the window already has, an
-// activation it already shows, a menu hover) draws nothing anew: a display
-// that reports what it was told to show must not start a round of redraws.
 std::uint64_t nextInputSeq() {
     static std::atomic<std::uint64_t> next{0};
     return ++next;
 }
 
+// The hub has made the window active already where the input does (rt::input).
+// Input that changes nothing shown (a placement the window already has, an
+// activation it already shows, a menu hover) draws nothing anew: a display
+// that reports what it was told to show must not start a round of redraws.
 void Window::handleInput(const Input& in) {
     // A display holding its own change waits for a view that has taken it,
     // even when the change alters nothing here.
