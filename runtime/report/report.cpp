@@ -332,18 +332,20 @@ struct Run::State {
     // ----- formatting
 
     // The text a field shows (Windows-1250): by its picture; wider than a
-    // number's picture, the overflow mark. A view of the text where it
-    // stands when it shows as it is, else of buf, which then holds it (no
-    // string made per field printed).
+    // number's picture, or a saturated amount (one that no count could
+    // hold), the overflow mark. A view of the text where it stands when it
+    // shows as it is, else of buf, which then holds it (no string made per
+    // field printed).
     std::string_view formatInto(const Prepared& p, std::int64_t number, bool isMoney,
                                 bool overflow, const std::string_view* text, std::string& buf) {
         const Picture* pic = p.picture ? &*p.picture : nullptr;
         if (text) return pic ? textShown(*pic, *text) : trimRight(*text);
+        overflow = overflow || (isMoney && Money{number}.saturated());
         if (pic) {
             buf = isMoney ? formatMoney(*pic, Money{number}) : formatInteger(*pic, number);
             if (pic->kind != Picture::Kind::Text &&
                 (overflow || static_cast<int>(buf.size()) > pic->width))
-                buf.assign(static_cast<std::size_t>(std::max(pic->width, 1)), '#');
+                buf = overflowMark(*pic);
         } else {
             buf = overflow ? std::string("#") : std::to_string(number);
         }
@@ -645,7 +647,12 @@ struct Run::State {
         for (Accumulator& a : totals) {
             if (a.overflow) continue;
             const std::int64_t add = a.kind == Total::Count ? 1 : a.source->number();
-            if (__builtin_add_overflow(a.value, add, &a.value)) a.overflow = true;
+            // A saturated amount makes its sums saturated: whatever is added
+            // after it, they never show a number.
+            if ((a.kind == Total::Sum && a.source->kind() == Source::Kind::Money &&
+                 Money{add}.saturated()) ||
+                __builtin_add_overflow(a.value, add, &a.value))
+                a.overflow = true;
         }
     }
 

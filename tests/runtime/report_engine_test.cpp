@@ -301,6 +301,37 @@ TEST(ReportEngine, AmountsAreExactAndTooWideForThePictureShowTheOverflowMark) {
     EXPECT_EQ(texts(*doc), std::vector<std::string>{"###############"});
 }
 
+TEST(ReportEngine, ASaturatedAmountShowsTheMarkInItsLineAndEverySumItEnters) {
+    // Amounts stored beyond any 64-bit count read as saturated: +1e300 and
+    // -1e300 in one club must not add up to a number.
+    std::int32_t club = 1;
+    rt::Money m;
+    rr::Report r;
+    r.y = 1000;
+    r.h = 9000;
+    rr::Band d{"?D", 0, 0, 8000, 200};
+    d.add(Fixture::field("?M", 0, 0, 3000, rr::Source::of(m), "@n-15.`2"));
+    r.details.push_back(std::move(d));
+    r.addBreak("?B", rr::Source::of(club));
+    r.breaks[0].footer = std::make_unique<rr::Band>(rr::Band{"?F", 0, 0, 8000, 200});
+    rr::Control sum = Fixture::field("?S", 0, 0, 3000, rr::Source::of(m), "@n-15.`2");
+    sum.total = rr::Total::Sum;
+    sum.reset.breakName = "?B";
+    r.breaks[0].footer->add(sum);
+    rr::Run run(r);
+    for (auto [k, cents] : {std::pair{1, rt::Money::fromDouble(1e300).cents},
+                            std::pair{1, rt::Money::fromDouble(-1e300).cents},
+                            std::pair{1, std::int64_t{500}}, std::pair{2, std::int64_t{500}}}) {
+        club = k;
+        m = rt::Money{cents};
+        run.print(0);
+    }
+    auto doc = run.finish();
+    const std::string mark(15, '#');
+    // The next club's sum starts again and is exact.
+    EXPECT_EQ(texts(*doc), (std::vector<std::string>{mark, mark, "5,00", mark, "5,00", "5,00"}));
+}
+
 TEST(ReportEngine, BandsOfHeightZeroPrintNothingAndNoRowsMakeNoPage) {
     Fixture f;
     f.r.details[0].h = 0;
