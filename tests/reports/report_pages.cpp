@@ -127,15 +127,6 @@ void WritePhotos() {
     testsupport::writeFile("nema.jpg", "no picture here");
 }
 
-struct QuietBackend : rt::Backend {
-    void show(rt::ViewPtr) override {}
-    void closed(int) override {}
-    void dialog(int, const rt::DialogRequest&) override {}
-    void dialogClosed(int) override {}
-    void beep() override {}
-    void status(int, const std::string&) override {}
-};
-
 const char* AlignName(rt::Align a) {
     switch (a) {
         case rt::Align::Left:
@@ -237,7 +228,7 @@ std::string dump(const rt::report::Document& document) {
 
 struct Workplace::State {
     testsupport::TempDir dir;
-    QuietBackend backend;
+    windowtest::NullBackend backend;
 };
 
 Workplace::Workplace() : s_(std::make_unique<State>()) {
