@@ -23,15 +23,6 @@ using rt::Event;
 
 namespace {
 
-struct NullBackend : rt::Backend {
-    void show(rt::ViewPtr) override {}
-    void closed(int) override {}
-    void dialog(int, const rt::DialogRequest&) override {}
-    void dialogClosed(int) override {}
-    void beep() override {}
-    void status(int, const std::string&) override {}
-};
-
 struct Seen {
     Event ev;
     int control;
@@ -101,7 +92,7 @@ class WindowTest : public ::testing::Test {
         rt::joinAllThreads();
     }
 
-    NullBackend backend_;
+    windowtest::NullBackend backend_;
     Log log_;
     int id_ = 0;
 };
