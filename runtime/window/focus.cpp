@@ -228,10 +228,17 @@ void Window::insertText(std::string_view utf8) {
 // shows them alike.
 
 void Window::setEdit(Control& k, std::string text, int caret, int anchor) {
+    // An edit that takes the text past its picture's width (a key typed at
+    // the end, a paste too long) is refused whole, with a beep: the entry
+    // keeps what it holds (nothing is cut unseen), and a display that
+    // changed its box itself is drawn back.
     if (const Picture* pic = pictureOf(k); pic && pic->kind == Picture::Kind::Text &&
                                            pic->width > 0 &&
-                                           utf8Length(text) > std::size_t(pic->width))
-        text = utf8Prefix(text, static_cast<std::size_t>(pic->width));
+                                           utf8Length(text) > std::size_t(pic->width)) {
+        beep();
+        dirty_ = true;
+        return;
+    }
     const int len = static_cast<int>(utf8Length(text));
     k.edit = std::move(text);
     k.edited = true;

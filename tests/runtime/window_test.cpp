@@ -111,7 +111,6 @@ TEST_F(WindowTest, EntriesTakeWhatThePictureAcceptsAndRefuseTheRest) {
         {"@n_3", "12", true, "12"},
         {"@n_3", "abc", false, "7"},
         {"@s5", "Šuma", true, "Šuma"},
-        {"@s5", "abcdefgh", true, "abcde"},  // the entry takes no more than 5
         {"@s5", "Ωmega", false, "old"},      // no Windows-1250 byte for Ω
         {"@s5", "a\tb", false, "old"},
         {"@s5", "a\x1b", false, "old"},
@@ -155,6 +154,47 @@ TEST_F(WindowTest, EntriesTakeWhatThePictureAcceptsAndRefuseTheRest) {
             EXPECT_EQ(number, c.accepted ? std::atoi(c.typed.c_str()) : 7);
         }
     }
+}
+
+// Typing past a text entry's width, or pasting a text too long for it, is
+// refused with a beep and the entry keeps what it holds, never cut unseen:
+// a field wider than its picture keeps its whole value.
+TEST_F(WindowTest, TypingOrPastingPastTheWidthIsRefusedWithABeep) {
+    char text[5];
+    rt::assignFixed(text, sizeof text, "old");
+    char wide[30];
+    rt::assignFixed(wide, sizeof wide, "A name longer than fifteen chars");
+    run("Width", [&](rt::Window& w) {
+        w.add(entry("?E1", rt::bindText(text, sizeof text), "@s5"));
+        w.add(entry("?E2", rt::bindText(wide, sizeof wide), "@s15"));
+        w.add(button("?B", "B"));
+    });
+    click(id_, 1);
+    auto beeps = rt::beeps();
+    type(id_, 1, "abcdefgh");  // a paste
+    EXPECT_EQ(rt::beeps(), beeps + 1);
+    EXPECT_EQ(textOf(now(id_), 1), "old");
+    key(id_, rt::key::End);
+    for (int k : {'a', 'b'}) key(id_, k);
+    EXPECT_EQ(rt::beeps(), beeps + 1);
+    key(id_, 'c');  // the sixth character
+    EXPECT_EQ(rt::beeps(), beeps + 2);
+    auto v = now(id_);
+    EXPECT_EQ(textOf(v, 1), "oldab");
+    EXPECT_EQ(v->controls[0].caret, 5);
+    key(id_, rt::key::Tab);
+    EXPECT_EQ(focusOf(now(id_)), 2);
+    EXPECT_EQ(std::string(text, sizeof text), "oldab");
+
+    key(id_, rt::key::End);
+    beeps = rt::beeps();
+    key(id_, 'x');
+    EXPECT_EQ(rt::beeps(), beeps + 1);
+    EXPECT_EQ(textOf(now(id_), 2), "A name longer t");
+    key(id_, rt::key::Tab);
+    EXPECT_EQ(focusOf(now(id_)), 3);
+    closeWindow();
+    EXPECT_EQ(std::string(wide, sizeof wide), "A name longer than fifteen cha");
 }
 
 // A multi-line text box takes line breaks, stored as CR LF and shown as
