@@ -961,6 +961,9 @@ void Runner::expect(const Words& w) {
     } else if (what == "enabled") {
         need(w, 4);
         if (c.enabled != yesNo(w[3])) mismatch(w[2] + " enabled " + w[3]);
+    } else if (what == "checked") {
+        need(w, 4);
+        if (c.checked != yesNo(w[3])) mismatch(w[2] + " checked " + w[3]);
     } else if (what == "visible") {
         need(w, 4);
         if (c.visible != yesNo(w[3])) mismatch(w[2] + " visible " + w[3]);
