@@ -9,6 +9,11 @@
 
 #include "runtime/window/window.h"
 
+// Thrown by a driver for input it has no way to send: the line fails.
+struct Unsendable {
+    std::string what;
+};
+
 class Driver {
   public:
     virtual ~Driver() = default;
@@ -28,6 +33,9 @@ class Driver {
     // window layer's, the display's, on top, with the keyboard focus);
     // otherwise what was seen instead.
     virtual std::string notActive(int window) = 0;
+    // Empty when the open dialog has the keyboard wherever that shows;
+    // otherwise what has it instead.
+    virtual std::string dialogNotActive(int) { return {}; }
 };
 
 std::unique_ptr<Driver> makeHeadlessDriver();

@@ -806,6 +806,9 @@ void Runner::expect(const Words& w) {
         if (!(w[2] == "*" || textMatches(w[2], box->request.message.title)) ||
             !textMatches(w[3], text))
             mismatch("message box \"" + w[2] + "\" \"" + w[3] + "\"");
+        // What the user sees is a box that takes the keys.
+        if (const std::string instead = d_.dialogNotActive(box->id); !instead.empty())
+            mismatch("message box \"" + w[2] + "\" holding the keyboard", instead);
         return;
     }
     if (what == "report") {
@@ -1295,7 +1298,11 @@ int Runner::run() {
             if (words->empty()) continue;
             if (started_) checkNoUnexpectedBox(*words);
             const std::uint64_t before = rt::beeps();
-            command(*words);
+            try {
+                command(*words);
+            } catch (const Unsendable& u) {
+                fail("input the display can be sent", u.what);
+            }
             settle(text_);
             beeped_ = rt::beeps() > before;
         }
