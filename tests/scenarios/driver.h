@@ -27,6 +27,8 @@ class Driver {
     virtual void answer(int dialog, rt::DialogAnswer a) = 0;
     // The message box's close box, or Esc pressed in it: no button pressed.
     virtual void closeDialog(int dialog, bool esc) = 0;
+    // Enter pressed in the message box: its default button.
+    virtual void pressEnter(int dialog) = 0;
     // The program has handled everything and the display has drawn it.
     virtual bool idle(int timeoutMs) = 0;
     // Empty when the window is the active one wherever that shows (the

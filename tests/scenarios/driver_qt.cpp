@@ -311,6 +311,20 @@ class QtDriver : public Driver {
         });
     }
 
+    // Enter typed into the box: through the X server wherever the keyboard
+    // focus is, else a key press into the box's focused button.
+    void pressEnter(int dialog) override {
+        if (x_) {
+            typeKey(rt::key::Enter);
+            return;
+        }
+        gui([&] {
+            QWidget* w = b_.probe().dialogWidget(dialog);
+            if (!w) return;
+            keyEvent(w->focusWidget() ? w->focusWidget() : w, rt::key::Enter);
+        });
+    }
+
     // Idle means the program settled and the GUI has drawn it; what the GUI
     // turned into input meanwhile must settle too.
     bool idle(int timeoutMs) override {

@@ -923,13 +923,16 @@ void Runner::expect(const Words& w) {
         need(w, 3);
         rt::ViewPtr v = current();
         if (!v) fail("a current window");
+        std::string chosen;  // the tabs the sheets show, for the message
         for (const auto& c : v->controls)
             if (c.kind == rt::ControlKind::Sheet) {
                 for (const auto& t : v->controls)
-                    if (c.sheet() && t.id == c.sheet()->selectedTab && trimmed(withoutAmp(t.text)) == trimmed(w[2]))
-                        return;
+                    if (c.sheet() && t.id == c.sheet()->selectedTab) {
+                        if (trimmed(withoutAmp(t.text)) == trimmed(w[2])) return;
+                        chosen += (chosen.empty() ? "tab \"" : ", \"") + t.text + "\"";
+                    }
             }
-        mismatch("tab \"" + w[2] + "\"");
+        mismatch("tab \"" + w[2] + "\"", chosen.empty() ? std::string("no sheet") : chosen);
     }
     need(w, 3);
     const rt::ControlView& c = control(w[2]);
@@ -1096,6 +1099,10 @@ void Runner::command(const Words& w) {
         }
         if (w[1] == "close" || w[1] == "Esc") {
             d_.closeDialog(box->id, w[1] == "Esc");
+            return;
+        }
+        if (w[1] == "Enter") {
+            d_.pressEnter(box->id);
             return;
         }
         static const std::map<std::string, rt::Button> names = {{"Yes", rt::ButtonYes},
