@@ -54,7 +54,42 @@ bool Window::focusable(int c, bool byTab) const {
     if (k.disabled || !visibleInTree(c)) return false;
     for (int p = k.parent, guard = 0; p > 0 && guard < 64; p = control(p).parent, ++guard)
         if (control(p).disabled) return false;
+    if (byTab && k.kind == ControlKind::Radio && k.parent &&
+        control(k.parent).kind == ControlKind::Option)
+        return tabRadio(k.parent) == c;  // an option box is one Tab stop
     return !(byTab && k.skip);
+}
+
+bool Window::radioChosen(int radio) const {
+    const Control& r = control(radio);
+    if (r.kind != ControlKind::Radio || !r.parent || !control(r.parent).value) return false;
+    return trim(control(r.parent).value.show(nullptr)) == trim(r.radioValue);
+}
+
+int Window::tabRadio(int box) const {
+    int first = 0;
+    for (int c = 1; c <= controlCount(); ++c) {
+        const Control& k = control(c);
+        if (k.kind != ControlKind::Radio || k.parent != box || k.skip || !focusable(c, false))
+            continue;
+        if (radioChosen(c)) return c;
+        if (!first) first = c;
+    }
+    return first;
+}
+
+void Window::stepRadio(int radio, int direction) {
+    const int box = control(radio).parent;
+    std::vector<int> radios;
+    for (int c = 1; c <= controlCount(); ++c)
+        if (control(c).kind == ControlKind::Radio && control(c).parent == box &&
+            focusable(c, false))
+            radios.push_back(c);
+    const auto at = std::find(radios.begin(), radios.end(), radio);
+    if (at == radios.end()) return;
+    const int n = static_cast<int>(radios.size());
+    const int i = static_cast<int>(at - radios.begin());
+    navigateTo(radios[static_cast<std::size_t>(((i + direction) % n + n) % n)], true);
 }
 
 int Window::nextFocusable(int from, int direction) const {

@@ -953,3 +953,57 @@ TEST_F(WindowTest, DoubleClickIntoAnEntryThatLostTheFocusTakesIt) {
     EXPECT_EQ(log_.take({Event::Accepted}), (std::vector<Seen>{{Event::Accepted, 3}}));
     closeWindow();
 }
+
+// An option box is one Tab stop, at its chosen radio (the first that can
+// take the focus while none is chosen); the arrow keys go round the radios
+// that can take it and choose the one they reach.
+TEST_F(WindowTest, AnOptionBoxIsOneTabStopAndTheArrowKeysChoose) {
+    namespace k = rt::key;
+    struct Case {
+        std::int32_t value;
+        int disabled;  // a radio that cannot take the focus (0: none)
+        int tabTo;     // where Tab from the entry before the box lands
+        int arrow;     // a key pressed there
+        int arrowTo;   // where it goes; its value is chosen
+    };
+    // Controls: 1 entry, 2 the box, 3 to 5 its radios (values 1 to 3), 6 entry.
+    const Case cases[] = {
+        {0, 0, 3, k::Down, 4}, {2, 0, 4, k::Up, 3},    {3, 0, 5, k::Right, 3},
+        {0, 3, 4, k::Left, 5}, {1, 4, 3, k::Down, 5}, {1, 0, 3, k::Up, 5},
+    };
+    for (const Case& c : cases) {
+        std::int32_t before = 0, value = c.value, after = 0;
+        run("Option", [&](rt::Window& w) {
+            w.add(entry("?A", rt::bind(before), "@n_3"));
+            rt::Control box;
+            box.kind = rt::ControlKind::Option;
+            box.name = "?O";
+            box.value = rt::bind(value);
+            const int id = w.add(box);
+            for (int r = 1; r <= 3; ++r) {
+                rt::Control radio;
+                radio.kind = rt::ControlKind::Radio;
+                radio.name = "?O:" + std::to_string(r);
+                radio.parent = id;
+                radio.radioValue = std::to_string(r);
+                radio.disabled = c.disabled == id + r;
+                w.add(radio);
+            }
+            w.add(entry("?B", rt::bind(after), "@n_3"));
+        });
+        const std::string at = "value " + std::to_string(c.value) + ", radio " +
+                               std::to_string(c.disabled) + " disabled";
+        click(id_, 1);
+        key(id_, k::Tab);
+        EXPECT_EQ(focusOf(now(id_)), c.tabTo) << at;
+        key(id_, c.arrow);
+        EXPECT_EQ(focusOf(now(id_)), c.arrowTo) << at;
+        EXPECT_EQ(value, c.arrowTo - 2) << at;
+        // Leaving and coming back take one press each, to the radio chosen now.
+        key(id_, k::Tab);
+        EXPECT_EQ(focusOf(now(id_)), 6) << at;
+        key(id_, k::ShiftTab);
+        EXPECT_EQ(focusOf(now(id_)), c.arrowTo) << at;
+        closeWindow();
+    }
+}
