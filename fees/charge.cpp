@@ -152,29 +152,21 @@ ChargeOutcome ChargeClub(std::int32_t club, std::string_view document, std::int3
     const int categoryKey = kit::KeyOf(categories, "KAT:KeyK1_SIK").index;
 
     // All of the run or nothing: the members are read and the lines written
-    // in the one transaction.
-    if (int rc = ledger.begin()) return Failed(ledger, rc);
+    // in the one transaction, which every return short of the commit rolls
+    // back.
+    rt::Transaction all(ledger);
+    if (int rc = all.began()) return Failed(ledger, rc);
     std::vector<Charged> charged;
     rt::FileStatus read;
-    if (int rc = ReadMembers(club, charged, read)) {
-        ledger.rollback();
-        ChargeOutcome o;
-        o.error = rc;
-        o.status = read;
-        return o;
-    }
+    if (int rc = ReadMembers(club, charged, read)) return Failed(rc, read);
     ChargeOutcome o;
     DayLines day(ledger, document, date);
-    auto fail = [&](ChargeOutcome failed) {
-        ledger.rollback();
-        return failed;
-    };
     for (const Charged& c : charged) {
         // A member charged on this document and date already (by an earlier
         // run, whatever its running number) is not charged again.
         day.Member(c.federation, club, c.code);
         bool done = false;
-        if (int rc = day.Charged(done)) return fail(Failed(rc, day.status()));
+        if (int rc = day.Charged(done)) return Failed(rc, day.status());
         if (done) {
             ++o.skipped;
             continue;
@@ -197,18 +189,14 @@ ChargeOutcome ChargeClub(std::int32_t club, std::string_view document, std::int3
             // The run's number is held by a line of another document that
             // day (a payment entered that day): the member's next free one.
             const std::int32_t next = day.NextFree(rc);
-            if (rc != 0) return fail(Failed(rc, day.status()));
+            if (rc != 0) return Failed(rc, day.status());
             line.CL_RED = next;
             rc = ledger.add();  // at the largest number: a duplicate, and the run fails
         }
-        if (rc != 0) return fail(Failed(ledger, rc));
+        if (rc != 0) return Failed(ledger, rc);
         ++o.stored;
     }
-    if (int rc = ledger.commit()) {
-        ChargeOutcome failed = Failed(ledger, rc);
-        ledger.rollback();
-        return failed;
-    }
+    if (int rc = all.commit()) return Failed(ledger, rc);
     return o;
 }
 

@@ -536,6 +536,29 @@ int FileStructure::rollback() {
     return rc;
 }
 
+Transaction::Transaction(FileStructure& file, std::chrono::milliseconds timeout)
+    : file_(file), began_(file.begin(timeout)), open_(began_ == 0) {}
+
+Transaction::~Transaction() {
+    try {
+        rollback();
+    } catch (...) {
+    }
+}
+
+int Transaction::commit() {
+    if (!open_) return began_ != 0 ? began_ : FileErr::FileSystemError;
+    const int rc = file_.commit();
+    if (rc == 0) open_ = false;
+    return rc;
+}
+
+int Transaction::rollback() {
+    if (!open_) return 0;
+    open_ = false;
+    return file_.rollback();
+}
+
 int FileStructure::count(std::int64_t& rows) {
     if (!handle_) {
         if (int rc = useOrFail(*this)) return rc;
