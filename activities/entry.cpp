@@ -10,7 +10,6 @@
 #include "activities/entry.h"
 
 #include <cstdint>
-#include <limits>
 #include <vector>
 
 #include "activities/running_number.h"
@@ -392,10 +391,7 @@ class EntryWindow : public EntryWindowProcedure {
         const bool stored = AddLine(*Access::ANGAZOV);
         BRW4.ScrollEnd();
         if (stored) {
-            // The largest number stays: the next line there is refused as a
-            // duplicate, never written under a wrapped, negative number.
-            if (c_.layout->runningNumbers && L1.W1_RED < std::numeric_limits<std::int32_t>::max())
-                ++L1.W1_RED;
+            if (c_.layout->runningNumbers) L1.W1_RED = NumberAfter(L1.W1_RED);
             Win->select(c_.layout->runningNumbers ? c_.running : c_.activity);
         } else {
             // The notice has been shown: the number is proposed again from

@@ -7,7 +7,6 @@
 #include "fees/unos_clanar.h"
 
 #include <cstdint>
-#include <limits>
 
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/lookups.h"
@@ -204,8 +203,7 @@ class ThisWindowClass : public EntryWindowProcedure {
         // A refused line leaves the running number where it is; either way
         // the focus leaves the write field, so the notice's answer writes
         // nothing again.
-        if (AddLine(*Access::CLANAR) && L1.W1_RED < std::numeric_limits<std::int32_t>::max())
-            ++L1.W1_RED;
+        if (AddLine(*Access::CLANAR)) L1.W1_RED = NumberAfter(L1.W1_RED);
         Win->display();
         Win->select(c_.running);
     }
