@@ -10,6 +10,8 @@
 
 #include "core/dictionary/dictionary.h"
 #include "core/frame/procedures.h"
+#include "fees/line_totals.h"
+#include "framework/entry_window.h"
 #include "framework/list_window.h"
 #include "framework/window_kit.h"
 #include "runtime/picture.h"
@@ -215,8 +217,7 @@ class FeeList : public ListWindowProcedure {
           t_(totals),
           c_(c),
           ledger_(Ledger()),
-          BRW1_View(ledger_),
-          sums_(ledger_) {
+          BRW1_View(ledger_) {
         BindSelection(member_);
     }
 
@@ -296,32 +297,24 @@ class FeeList : public ListWindowProcedure {
 
     // The totals of exactly the lines the list shows: the federation and club
     // of the highlighted line (both 0 when the list is empty, which then
-    // reads nothing), the member of the selection, and the period, summed
-    // exactly in one statement.
+    // reads nothing and totals 0), the member of the selection, and the
+    // period. Lines that cannot be summed are reported, and the totals stay
+    // as they stood: a failed read never shows as a total of 0.
     void Zbir() {
-        const int h = BRW1.Highlight();
-        t_ = Totals{};
-        if (!h) {
-            G1::W1_SPS = 0;
-            G1::W1_SIP = 0;
+        const auto* line = static_cast<const CLANAR_Record*>(BRW1.HighlightedImage());
+        G1::W1_SPS = line ? line->CL_SPS : 0;
+        G1::W1_SIP = line ? line->CL_SIP : 0;
+        if (!line) {
+            t_ = Totals{};
         } else {
-            const int sps = member_ ? 9 : 1, sip = member_ ? 10 : 2;
-            G1::W1_SPS = static_cast<std::int32_t>(Queue_Browse_1.Integer(h, sps));
-            G1::W1_SIP = static_cast<std::int32_t>(Queue_Browse_1.Integer(h, sip));
             ledger_.stream();
-            sums_.setFilter(member_ ? MemberFilter : ClubFilter);
-            std::vector<rt::Money> sums;
-            if (sums_.open() == 0 &&
-                sums_.sum({kit::FieldOf(ledger_, "CLA1:CL_DUG").index,
-                           kit::FieldOf(ledger_, "CLA1:CL_POD").index},
-                          sums) == 0) {
-                t_.L1_W1_DUG = sums[0];
-                t_.L1_W1_POD = sums[1];
-            }
-            sums_.close();
+            fees::LineTotals sums;
+            const rt::FileStatus failure =
+                fees::SumLines(ledger_, member_ ? MemberFilter : ClubFilter, sums);
             ledger_.flush();
+            if (!ReportRetrievalFailure(failure, "CLANAR"))
+                t_ = {sums.charged, sums.paid, sums.saldo};
         }
-        t_.L1_W1_SDO = rt::saldo(t_.L1_W1_DUG, t_.L1_W1_POD);
         Win->display();
     }
 
@@ -342,7 +335,6 @@ class FeeList : public ListWindowProcedure {
     const Controls& c_;
     rt::FileStructure& ledger_;
     rt::View BRW1_View;
-    rt::View sums_;  // the totals' statement: no row comes into a buffer
     StepLongClass BRW1_Sort1_StepClass, BRW1_Sort0_StepClass;
     EntryLocatorClass BRW1_Sort1_Locator, BRW1_Sort0_Locator;
     StepLocatorClass BRW1_Sort0_StepLocator;
