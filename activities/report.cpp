@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/member_name.h"
 #include "core/frame/cp1250.h"
 #include "framework/globals.h"
 #include "framework/relation_manager.h"
@@ -228,16 +229,9 @@ rr::Report ActivityReportDescription(ActivityReportLocals& locals) {
 }
 
 void ActivityReportTakeRecord(ActivityReportLocals& L1) {
-    // Surname, father's name and given name, each without its trailing
-    // blanks: a line whose member has no row shows the separators alone.
-    // (Made in the local's own storage: a line's name costs no allocation.)
-    const std::string_view parts[] = {CLA.M1_PRE.view(), CLA.M1_IOC.view(), CLA.M1_IME.view()};
+    // Made in the local's own storage: a line's name costs no allocation.
     std::string& name = L1.W1_PRE;
-    name.clear();
-    for (std::size_t i = 0; i < std::size(parts); ++i) {
-        if (i) name += ", ";
-        name += rt::trimRight(parts[i]);
-    }
+    FullName(CLA, name);
     if (name.size() > 65) name.resize(65);
     L1.W1_DAD = rt::today();
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/member_name.h"
 #include "core/frame/procedures.h"
 #include "fees/line_totals.h"
 #include "framework/entry_window.h"
@@ -198,8 +199,7 @@ class MemberLinesBrowse : public TabOrderBrowse {
     void SetQueueRecord() override {
         const CLANOVI_Record& m =
             *static_cast<CLANOVI_Record*>(fileStructure(FileId::CLANOVI).record());
-        L1_W1_PRE = std::string(m.M1_PRE.trimmed()) + ", " + std::string(m.M1_IOC.trimmed()) +
-                    ", " + std::string(m.M1_IME.trimmed());
+        L1_W1_PRE = FullName(m);
         TabOrderBrowse::SetQueueRecord();
     }
 };

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/member_name.h"
 #include "framework/globals.h"
 #include "framework/report.h"
 #include "framework/report_kit.h"
@@ -232,8 +233,8 @@ class ThisReportClass : public ProcessClass {
     Level TakeRecord() override {
         const auto& cla = Buffer<FileId::CLANOVI, CLANOVI_Record>();
         const CLANAR_Record& cl = Line();
-        l_.L1_W1_PRE = std::string(cla.M1_PRE.trimmed()) + ", " + std::string(cla.M1_IOC.trimmed()) +
-                       ", " + std::string(cla.M1_IME.trimmed());
+        FullName(cla, name_);
+        l_.L1_W1_PRE = name_;
         l_.L1_W1_DAD = rt::today();
         l_.L1_W1_SDO = rt::saldo(cl.CL_DUG, cl.CL_POD);
         const Level l = ProcessClass::TakeRecord();
@@ -243,6 +244,7 @@ class ThisReportClass : public ProcessClass {
 
   private:
     Locals& l_;
+    std::string name_;  // the line's member's full name
 };
 
 class ThisWindowClass : public ReportManager {

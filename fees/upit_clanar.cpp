@@ -7,6 +7,7 @@
 
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/lookups.h"
+#include "core/dictionary/member_name.h"
 #include "core/frame/procedures.h"
 #include "fees/obrada_clanar.h"
 #include "framework/query_window.h"
@@ -124,8 +125,7 @@ class FeeQuery : public QueryWindowProcedure {
         if (!c_.member.entry) return;
         const CLANOVI_Record& m =
             *static_cast<CLANOVI_Record*>(fileStructure(FileId::CLANOVI).record());
-        L1_W1_PRE = std::string(m.M1_PRE.trimmed()) + ", " + std::string(m.M1_IOC.trimmed()) +
-                    ", " + std::string(m.M1_IME.trimmed());  // cut to its width
+        L1_W1_PRE = FullName(m);  // cut to its width
     }
 
     const Controls& c_;

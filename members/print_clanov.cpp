@@ -14,6 +14,7 @@
 #include <string>
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/member_name.h"
 #include "framework/globals.h"
 #include "framework/report.h"
 #include "framework/report_kit.h"
@@ -247,7 +248,7 @@ void RecordCardLines(RecordCardLocals& l) {
     // Every separator is written, also before an empty part.
     l.L1_W1_PRE = part(m.M1_ADR) + ", " + part(m.M1_MST) + ", " + part(m.M1_FTE) + ", " +
                   part(m.M1_FMO);
-    l.L1_W1_ADMJE = part(m.M1_PRE) + ", " + part(m.M1_IOC) + ", " + part(m.M1_IME);
+    l.L1_W1_ADMJE = FullName(m);
     l.L1_W1_SPZAN = part(stu.STU_NAS) + ", " + part(m.M1_ZAN);
     l.L1_W1_NAZST = m.M1_STC == 1 ? "Stalni" : "Povremeni";
     // The photo of the row being printed, which the view reads: never what

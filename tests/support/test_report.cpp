@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/member_name.h"
 #include "core/frame/procedures.h"
 #include "framework/globals.h"
 #include "framework/report_kit.h"
@@ -89,12 +90,7 @@ rr::Report TestReportDescription(TestReportLocals& L) {
 void TestReportTakeRecord(TestReportLocals& L) {
     const CLANOVI_Record& m = *members();
     const CLANAR_Record& cl = *ledger();
-    std::string name(m.M1_PRE.trimmed());
-    name += ", ";
-    name += m.M1_IOC.trimmed();
-    name += ", ";
-    name += m.M1_IME.trimmed();
-    L.PRE.assign(name);
+    L.PRE.assign(FullName(m));
     L.SDO = cl.CL_DUG - cl.CL_POD;
 }
 
