@@ -22,7 +22,7 @@ bool NotUpdated(int code, const rt::FileStatus& status) {
 // (the notice of a failure is shown outside it): 0 once the stepped counter
 // is stored, else the error with its status.
 int Step(rt::FileStructure& file, std::int32_t club, int delta, rt::FileStatus& status) {
-    const rt::KeyRef key = file.key(file.def().keyIndex("DOK:KeyD1_SIP"));
+    const rt::KeyRef key = rt::KeyOf(file, "DOK:KeyD1_SIP");
     auto failed = [&](int rc) {
         status = file.status();
         return rc;

@@ -143,7 +143,7 @@ class ActivityReport : public ReportManager {
         ActivityReportView(View_);
         ProgressMgr.Init(StepOption::Alpha);
         ThisReport.Init(View_, *Relate::ANGAZOV, ids.PctText, thermometer, &ProgressMgr,
-                        lines_.field(lines_.def().fieldIndex("ANG:A1_SPS")));
+                        rt::FieldOf(lines_, "ANG:A1_SPS"));
         ActivityReportReads(ThisReport);
         Describe(Report_, L1);
         ReportManager::Init(ThisReport, Report_, &Previewer);
@@ -190,11 +190,8 @@ void ActivityReportView(rt::View& view) {
     rt::FileStructure& clubs = fileStructure(FileId::PLAND);
     rt::FileStructure& kinds = fileStructure(FileId::TURPOS);
     rt::FileStructure& federations = fileStructure(FileId::PLANSA);
-    auto field = [](rt::FileStructure& f, const char* label) {
-        return f.field(f.def().fieldIndex(label));
-    };
     for (const char* f : {"ANG:A1_DAT", "ANG:A1_SIA", "ANG:A1_SIF", "ANG:A1_SIP", "ANG:A1_SPS"})
-        view.project(field(lines, f));
+        view.project(rt::FieldOf(lines, f));
     struct Join {
         rt::FileStructure& file;
         const char* key;
@@ -209,14 +206,14 @@ void ActivityReportView(rt::View& view) {
              {clubs, "PLA:KeyP1_SIP", "ANG:A1_SIP", {"PLA:P1_NPD", "PLA:P1_SJD"}},
              {kinds, "TUR:KeyT1_SIA", "ANG:A1_SIA", {"TUR:T1_NAP", "TUR:T1_SIA"}},
              {federations, "PLA1:KeySP1_SPS", "ANG:A1_SPS", {"PLA1:SP1_NPS", "PLA1:SP1_SJD"}}}) {
-        view.join(j.file, j.file.def().keyIndex(j.key), {field(lines, j.on)});
-        for (const char* f : j.fields) view.project(field(j.file, f));
+        view.join(j.file, rt::KeyOf(j.file, j.key).index, {rt::FieldOf(lines, j.on)});
+        for (const char* f : j.fields) view.project(rt::FieldOf(j.file, f));
     }
 }
 
 void ActivityReportReads(ProcessClass& process) {
-    const rt::FileStructure& lines = fileStructure(FileId::ANGAZOV);
-    process.AddSortOrder(lines.def().keyIndex("ANG:KeySIPSIFDAT"));
+    rt::FileStructure& lines = fileStructure(FileId::ANGAZOV);
+    process.AddSortOrder(rt::KeyOf(lines, "ANG:KeySIPSIFDAT").index);
     process.SetFilter(
         "ANG:A1_SPS = G1:W1_SPS AND ANG:A1_SIP = G1:W1_SIP AND ANG:A1_SIF => G1:W1_SIFOD AND "
         "ANG:A1_SIF <= G1:W1_SIFDO AND ANG:A1_DAT => G1:W1_DAOD AND ANG:A1_DAT <= G1:W1_DADO");

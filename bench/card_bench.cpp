@@ -62,14 +62,14 @@ rr::DocumentPtr runCards(int* rows) {
           "CLA:M1_ZAN", "CLA:M1_STC", "CLA:M1_CDA", "CLA:M1_DCA", "CLA:M1_EVB", "CLA:M1_SNU",
           "CLA:M1_CLP", "CLA:M1_PRZ", "CLA:M1_NIZ", "CLA:M1_SIK", "CLA:M1_FTE", "CLA:M1_FMO",
           "CLA:M1_NAP", "CLA:M1_PUS"})
-        view.project(kit::FieldOf(members, f));
+        view.project(rt::FieldOf(members, f));
     auto join = [&](FileId file, const char* key, std::initializer_list<const char*> on,
                     const char* field) {
         rt::FileStructure& f = fileStructure(file);
         std::vector<rt::FieldRef> linking;
-        for (const char* o : on) linking.push_back(kit::FieldOf(members, o));
+        for (const char* o : on) linking.push_back(rt::FieldOf(members, o));
         view.join(f, f.def().keyIndex(key), std::move(linking));
-        view.project(kit::FieldOf(f, field));
+        view.project(rt::FieldOf(f, field));
     };
     join(FileId::STUPEM, "STU:KeyK1_KVA", {"CLA:M1_KVA"}, "STU:STU_NAS");
     join(FileId::NACUC, "NA1:KeyK1_SNU", {"CLA:M1_SNU"}, "NA1:NA1_NAZ");

@@ -48,8 +48,8 @@ rr::DocumentPtr runReport(Case& c) {
     rt::FileStructure& members = fileStructure(FileId::CLANOVI);
     TestReportLocals L;
     rt::View view(ledger);
-    view.join(members, kit::KeyOf(members, "CLA:KeyM1_SIF").index,
-              {kit::FieldOf(ledger, "CLA1:CL_SIF")});
+    view.join(members, rt::KeyOf(members, "CLA:KeyM1_SIF").index,
+              {rt::FieldOf(ledger, "CLA1:CL_SIF")});
     for (const char* f : {"CLA1:CL_DAD", "CLA1:CL_DUG", "CLA1:CL_POD", "CLA1:CL_RED", "CLA1:CL_SIF",
                           "CLA1:CL_SIP", "CLA1:CL_SPS"})
         view.project(ledger, f);
@@ -58,7 +58,7 @@ rr::DocumentPtr runReport(Case& c) {
     rr::Report report = TestReportDescription(L);
     return bench::runReportProcess(
         c, view, report,
-        [&](ProcessClass& p) { p.AddSortOrder(kit::KeyOf(ledger, "CLA1:KeyCL_UKP").index); },
+        [&](ProcessClass& p) { p.AddSortOrder(rt::KeyOf(ledger, "CLA1:KeyCL_UKP").index); },
         [&] { TestReportTakeRecord(L); });
 }
 

@@ -3,8 +3,6 @@
 #include <utility>
 #include <vector>
 
-#include "framework/window_kit.h"
-
 namespace fees {
 
 rt::FileStatus SumLines(rt::FileStructure& ledger, std::string filter, LineTotals& totals) {
@@ -17,9 +15,9 @@ rt::FileStatus SumLines(rt::FileStructure& ledger, std::string filter, LineTotal
     };
     if (const int rc = lines.open(); rc != 0) return failed(rc);
     std::vector<rt::Money> sums;
-    if (const int rc = lines.sum({kit::FieldOf(ledger, "CLA1:CL_DUG").index,
-                                  kit::FieldOf(ledger, "CLA1:CL_POD").index},
-                                 sums);
+    if (const int rc = lines.sum(
+            {rt::FieldOf(ledger, "CLA1:CL_DUG").index, rt::FieldOf(ledger, "CLA1:CL_POD").index},
+            sums);
         rc != 0)
         return failed(rc);
     totals = {sums[0], sums[1], rt::saldo(sums[0], sums[1])};

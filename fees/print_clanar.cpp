@@ -271,8 +271,8 @@ class ThisWindowClass : public ReportManager {
         SetUpView();
         ProgressMgr.Init(4);
         ThisReport.Init(view_, *Relate::CLANAR, ids_.PctText, l_.Progress_Thermometer, &ProgressMgr,
-                        kit::FieldOf(ledger_, "CLA1:CL_SPS"));
-        ThisReport.AddSortOrder(ledger_.def().keyIndex("CLA1:KeyCL_UKP"));
+                        rt::FieldOf(ledger_, "CLA1:CL_SPS"));
+        ThisReport.AddSortOrder(rt::KeyOf(ledger_, "CLA1:KeyCL_UKP").index);
         ThisReport.SetFilter(member_ ? MemberFilter : ClubFilter);
         ReportManager::Init(ThisReport, report_, &Previewer);
         Zoom = 100;
@@ -288,10 +288,10 @@ class ThisWindowClass : public ReportManager {
     void SetUpView() {
         for (const char* f : {"CLA1:CL_DAD", "CLA1:CL_DUG", "CLA1:CL_POD", "CLA1:CL_RED",
                               "CLA1:CL_SIF", "CLA1:CL_SIP", "CLA1:CL_SPS"})
-            view_.project(kit::FieldOf(ledger_, f));
+            view_.project(rt::FieldOf(ledger_, f));
         if (member_) {
-            view_.project(kit::FieldOf(ledger_, "CLA1:CL_DOK"));
-            view_.project(kit::FieldOf(ledger_, "CLA1:CL_SIK"));
+            view_.project(rt::FieldOf(ledger_, "CLA1:CL_DOK"));
+            view_.project(rt::FieldOf(ledger_, "CLA1:CL_SIK"));
             Join(FileId::KATEG, "KAT:KeyK1_SIK", "CLA1:CL_SIK", {"KAT:K1_NAZ", "KAT:K1_SIK"});
         }
         Join(FileId::PLANSA, "PLA1:KeySP1_SPS", "CLA1:CL_SPS", {"PLA1:SP1_NPS", "PLA1:SP1_SJD"});
@@ -302,8 +302,8 @@ class ThisWindowClass : public ReportManager {
 
     void Join(FileId file, const char* key, const char* on, std::initializer_list<const char*> fields) {
         rt::FileStructure& f = fileStructure(file);
-        view_.join(f, f.def().keyIndex(key), {kit::FieldOf(ledger_, on)});
-        for (const char* field : fields) view_.project(kit::FieldOf(f, field));
+        view_.join(f, rt::KeyOf(f, key).index, {rt::FieldOf(ledger_, on)});
+        for (const char* field : fields) view_.project(rt::FieldOf(f, field));
     }
 
     bool member_;

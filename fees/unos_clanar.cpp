@@ -67,7 +67,7 @@ Controls Build(rt::Window& w, Locals& L1) {
     rt::FileStructure& clubs = fileStructure(FileId::PLAND);
     rt::FileStructure& members = fileStructure(FileId::CLANOVI);
     auto field = [](rt::FileStructure& f, const char* label) {
-        return kit::BindField(f, kit::FieldOf(f, label).index);
+        return kit::BindField(f, rt::FieldOf(f, label).index);
     };
     Controls c;
     kit::AddPrompt(w, 0, "?CLA1:CL_SPS:Prompt", "Šifra PS:", {10, 8});
@@ -133,8 +133,9 @@ class ThisWindowClass : public EntryWindowProcedure {
         : EntryWindowProcedure("UnosCLANAR", w, ebt, &tb),
           c_(c),
           L1(L1),
-          nextLine_(*Access::CLANAR, fileStructure(FileId::CLANAR).def().keyIndex("CLA1:KeyCL_UKP"),
-                    2, fileStructure(FileId::CLANAR).def().fieldIndex("CLA1:CL_RED")) {
+          nextLine_(*Access::CLANAR,
+                    rt::KeyOf(fileStructure(FileId::CLANAR), "CLA1:KeyCL_UKP").index, 2,
+                    rt::FieldOf(fileStructure(FileId::CLANAR), "CLA1:CL_RED").index) {
         AddFile([] { Relate::CLANAR->Open(); }, [] { Relate::CLANAR->Close(); });
         AddFile([] { Relate::CLANOVI->Open(); }, [] { Relate::CLANOVI->Close(); });
         AddFile([] { Relate::KATEG->Open(); }, [] { Relate::KATEG->Close(); });

@@ -22,7 +22,7 @@ struct Controls {
 
 rt::Binding NameOf(FileId file, const char* label) {
     rt::FileStructure& f = fileStructure(file);
-    return kit::BindField(f, kit::FieldOf(f, label).index);
+    return kit::BindField(f, rt::FieldOf(f, label).index);
 }
 
 // The federation and the club, as both queries have them (controls 1 to 8).

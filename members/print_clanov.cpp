@@ -300,8 +300,8 @@ class ThisWindowClass : public ReportManager {
         SetUpView();
         ProgressMgr.Init(4);
         ThisReport.Init(view_, *Relate::CLANOVI, ids_.PctText, l_.Progress_Thermometer,
-                        &ProgressMgr, kit::FieldOf(members_, "CLA:M1_SPS"));
-        ThisReport.AddSortOrder(members_.def().keyIndex("CLA:KeyM1_UKUPNO"));
+                        &ProgressMgr, rt::FieldOf(members_, "CLA:M1_SPS"));
+        ThisReport.AddSortOrder(rt::KeyOf(members_, "CLA:KeyM1_UKUPNO").index);
         ThisReport.SetFilter(range_ ? RangeFilter : OneFilter);
         ReportManager::Init(ThisReport, report_, &Previewer);
         Zoom = 100;
@@ -322,7 +322,7 @@ class ThisWindowClass : public ReportManager {
               "CLA:M1_ZAN", "CLA:M1_STC", "CLA:M1_CDA", "CLA:M1_DCA", "CLA:M1_EVB", "CLA:M1_SNU",
               "CLA:M1_CLP", "CLA:M1_PRZ", "CLA:M1_NIZ", "CLA:M1_SIK", "CLA:M1_FTE", "CLA:M1_FMO",
               "CLA:M1_NAP", "CLA:M1_PUS"})
-            view_.project(kit::FieldOf(members_, f));
+            view_.project(rt::FieldOf(members_, f));
         Join(FileId::STUPEM, "STU:KeyK1_KVA", {"CLA:M1_KVA"}, "STU:STU_NAS");
         Join(FileId::NACUC, "NA1:KeyK1_SNU", {"CLA:M1_SNU"}, "NA1:NA1_NAZ");
         Join(FileId::KATEG, "KAT:KeyK1_SIK", {"CLA:M1_SIK"}, "KAT:K1_NAZ");
@@ -333,9 +333,9 @@ class ThisWindowClass : public ReportManager {
               const char* field) {
         rt::FileStructure& f = fileStructure(file);
         std::vector<rt::FieldRef> linking;
-        for (const char* o : on) linking.push_back(kit::FieldOf(members_, o));
-        view_.join(f, f.def().keyIndex(key), std::move(linking));
-        view_.project(kit::FieldOf(f, field));
+        for (const char* o : on) linking.push_back(rt::FieldOf(members_, o));
+        view_.join(f, rt::KeyOf(f, key).index, std::move(linking));
+        view_.project(rt::FieldOf(f, field));
     }
 
     bool range_;

@@ -6,6 +6,8 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <stdexcept>
+#include <string>
 
 #include "runtime/file/driver.h"
 #include "runtime/threads.h"
@@ -534,6 +536,19 @@ int FileStructure::rollback() {
     int rc = handle_->rollback(st);
     status_ = st;
     return rc;
+}
+
+FieldRef FieldOf(FileStructure& file, std::string_view label) {
+    const int i = file.def().fieldIndex(label);
+    if (i < 0)
+        throw std::out_of_range("no field " + std::string(label) + " in " + file.def().label);
+    return file.field(i);
+}
+
+KeyRef KeyOf(FileStructure& file, std::string_view label) {
+    const int i = file.def().keyIndex(label);
+    if (i < 0) throw std::out_of_range("no key " + std::string(label) + " in " + file.def().label);
+    return file.key(i);
 }
 
 Transaction::Transaction(FileStructure& file, std::chrono::milliseconds timeout)

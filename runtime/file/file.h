@@ -284,6 +284,14 @@ class FileStructure {
 // Every file structure of the calling thread (in the order they were made).
 std::vector<FileStructure*> threadFileStructures();
 
+// A field or a key of file by its label ("CLA:M1_PRE", "CLA:KeyM1_PRE"; the
+// column or key name will do). A label the file does not have throws
+// std::out_of_range naming it and the file: a misspelt name in a window's
+// description stops the window as it is built, and the test that builds
+// every window finds it, instead of an index of -1 reaching a read.
+FieldRef FieldOf(FileStructure& file, std::string_view label);
+KeyRef KeyOf(FileStructure& file, std::string_view label);
+
 // A transaction on a file's connection that cannot be left open by an early
 // return or an exception: begun when made, rolled back when it goes out of
 // scope uncommitted. From BEGIN to its end the thread owns the connection

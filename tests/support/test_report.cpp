@@ -99,8 +99,8 @@ void TestReportCLANAR() {
     std::uint8_t thermometer = 0;
     rt::View view(fileStructure(FileId::CLANAR));
     view.join(fileStructure(FileId::CLANOVI),
-              kit::KeyOf(fileStructure(FileId::CLANOVI), "CLA:KeyM1_SIF").index,
-              {kit::FieldOf(fileStructure(FileId::CLANAR), "CLA1:CL_SIF")});
+              rt::KeyOf(fileStructure(FileId::CLANOVI), "CLA:KeyM1_SIF").index,
+              {rt::FieldOf(fileStructure(FileId::CLANAR), "CLA1:CL_SIF")});
     for (const char* f : {"CLA1:CL_DAD", "CLA1:CL_DUG", "CLA1:CL_POD", "CLA1:CL_RED", "CLA1:CL_SIF",
                           "CLA1:CL_SIP", "CLA1:CL_SPS"})
         view.project(fileStructure(FileId::CLANAR), f);
@@ -135,8 +135,8 @@ void TestReportCLANAR() {
             if (l != Level::Benign) return l;
             step->Init(4);
             process->Init(*view, *Relate::CLANAR, pct, *thermometer, step,
-                          kit::FieldOf(fileStructure(FileId::CLANAR), "CLA1:CL_SPS"));
-            process->AddSortOrder(kit::KeyOf(fileStructure(FileId::CLANAR), "CLA1:KeyCL_UKP").index);
+                          rt::FieldOf(fileStructure(FileId::CLANAR), "CLA1:CL_SPS"));
+            process->AddSortOrder(rt::KeyOf(fileStructure(FileId::CLANAR), "CLA1:KeyCL_UKP").index);
             ReportManager::Init(*process, *report, previewer);
             Zoom = 100;
             previewer->SetINIManager(INIMgr());
