@@ -279,9 +279,8 @@ class EntryWindow : public EntryWindowProcedure {
           listMembers_(fileStructure(FileId::CLANOVI).def(), listMemberRecord_.data()),
           BRW4_View(lines_),
           running_(*Access::ANGAZOV) {
-        for (FileId f : {FileId::ANGAZOV, FileId::CLANOVI, FileId::DOKAN, FileId::PLAND,
-                         FileId::PLANSA, FileId::TURPOS})
-            AddFile([f] { relateOf(f)->Open(); }, [f] { relateOf(f)->Close(); });
+        AddFiles({Relate::ANGAZOV, Relate::CLANOVI, Relate::DOKAN, Relate::PLAND, Relate::PLANSA,
+                  Relate::TURPOS});
         AddFile([this] { SetUpList(); }, {});
         Lookups.AddProcedure(FindProcedure("SelectPLANSA"));
         Lookups.AddProcedure(FindProcedure("SelectPLAND"));

@@ -163,8 +163,7 @@ class HikesList : public ListWindowProcedure {
           BRW5_View(counters_),
           BRW6_View(members_) {
         UpdateProcedure = c.layout->form;
-        AddFile([] { Relate::CLANOVI->Open(); }, [] { Relate::CLANOVI->Close(); });
-        AddFile([] { Relate::DOKAN->Open(); }, [] { Relate::DOKAN->Close(); });
+        AddFiles({Relate::CLANOVI, Relate::DOKAN});
     }
 
   protected:

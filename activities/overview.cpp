@@ -98,9 +98,7 @@ class ActivityQuery : public LookupWindow<WindowProcedure> {
     ActivityQuery(const QueryControls& c, rt::Window& w, EnterByTabClass& ebt, ToolbarClass& tb,
                   WindowResizeClass&)
         : LookupWindow<WindowProcedure>("UpitANGAZOV", w, ebt, &tb), c_(c) {
-        AddFile([] { Relate::CLANOVI->Open(); }, [] { Relate::CLANOVI->Close(); });
-        AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
-        AddFile([] { Relate::PLANSA->Open(); }, [] { Relate::PLANSA->Close(); });
+        AddFiles({Relate::CLANOVI, Relate::PLAND, Relate::PLANSA});
         Lookups.AddProcedure(FindProcedure("SelectPLANSA"));
         Lookups.AddProcedure(FindProcedure("SelectPLAND"));
         Lookups.AddProcedure(FindProcedure("SelectCLANOVI"));

@@ -138,7 +138,7 @@ class ActivityReport : public ReportManager {
           lines_(fileStructure(FileId::ANGAZOV)),
           View_(lines_),
           ThisReport(L1) {
-        AddFile([] { Relate::ANGAZOV->Open(); }, [] { Relate::ANGAZOV->Close(); });
+        AddFiles({Relate::ANGAZOV});
         ActivityReportView(View_);
         ProgressMgr.Init(StepOption::Alpha);
         ThisReport.Init(View_, *Relate::ANGAZOV, ids.PctText, thermometer, &ProgressMgr,

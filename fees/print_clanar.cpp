@@ -257,7 +257,7 @@ class ThisWindowClass : public ReportManager {
           ledger_(fileStructure(FileId::CLANAR)),
           view_(ledger_),
           ThisReport(l) {
-        AddFile([] { Relate::CLANAR->Open(); }, [] { Relate::CLANAR->Close(); });
+        AddFiles({Relate::CLANAR});
     }
 
     Level Init() override {

@@ -136,11 +136,7 @@ class ThisWindowClass : public EntryWindowProcedure {
           L1(L1),
           nextLine_(*Access::CLANAR, fileStructure(FileId::CLANAR).def().keyIndex("CLA1:KeyCL_UKP"),
                     2, fileStructure(FileId::CLANAR).def().fieldIndex("CLA1:CL_RED")) {
-        AddFile([] { Relate::CLANAR->Open(); }, [] { Relate::CLANAR->Close(); });
-        AddFile([] { Relate::CLANOVI->Open(); }, [] { Relate::CLANOVI->Close(); });
-        AddFile([] { Relate::KATEG->Open(); }, [] { Relate::KATEG->Close(); });
-        AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
-        AddFile([] { Relate::PLANSA->Open(); }, [] { Relate::PLANSA->Close(); });
+        AddFiles({Relate::CLANAR, Relate::CLANOVI, Relate::KATEG, Relate::PLAND, Relate::PLANSA});
         Lookups.AddProcedure(FindProcedure("SelectPLANSA"));
         Lookups.AddProcedure(FindProcedure("SelectPLAND"));
         Lookups.AddProcedure(FindProcedure("SelectCLANOVI"));

@@ -92,9 +92,7 @@ class FeeQuery : public QueryWindowProcedure {
              EnterByTabClass& ebt, ToolbarClass& tb, WindowResizeClass&)
         : QueryWindowProcedure(procedure, 1, c.ok, c.cancel, w, ebt, tb), c_(c) {
         Next = list;
-        AddFile([] { Relate::CLANOVI->Open(); }, [] { Relate::CLANOVI->Close(); });
-        AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
-        AddFile([] { Relate::PLANSA->Open(); }, [] { Relate::PLANSA->Close(); });
+        AddFiles({Relate::CLANOVI, Relate::PLAND, Relate::PLANSA});
         Lookups.AddProcedure(FindProcedure("SelectPLANSA"));
         Lookups.AddProcedure(FindProcedure("SelectPLAND"));
         AddLookup(c.federation, G1::W1_SPS, LookupIn(FileId::PLANSA), 1);

@@ -93,11 +93,7 @@ class ChargeWindow : public LookupWindow<WindowProcedure> {
     ChargeWindow(Locals& l, const Controls& c, rt::Window& w, EnterByTabClass& ebt,
                  ToolbarClass& tb)
         : LookupWindow<WindowProcedure>("ZaduzenjeCLANAR", w, ebt, &tb), l_(l), c_(c) {
-        AddFile([] { Relate::CLANAR->Open(); }, [] { Relate::CLANAR->Close(); });
-        AddFile([] { Relate::CLANOVI->Open(); }, [] { Relate::CLANOVI->Close(); });
-        AddFile([] { Relate::KATEG->Open(); }, [] { Relate::KATEG->Close(); });
-        AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
-        AddFile([] { Relate::PLANSA->Open(); }, [] { Relate::PLANSA->Close(); });
+        AddFiles({Relate::CLANAR, Relate::CLANOVI, Relate::KATEG, Relate::PLAND, Relate::PLANSA});
         // Whatever the hook number, the club's select window.
         Lookups.AddProcedure(FindProcedure("SelectPLAND"));
         Lookups.Add(LookupIn(FileId::PLAND, {.Entry = c.club,

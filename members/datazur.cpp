@@ -165,8 +165,7 @@ class DatesForm : public LookupWindow<FormWindowProcedure> {
           c_(c) {
         Title = {"Record Will Be Added", "Record Will Be Changed", "View Record"};
         // The looked-up files are opened with the form, as the dates' own.
-        AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
-        AddFile([] { Relate::PLANSA->Open(); }, [] { Relate::PLANSA->Close(); });
+        AddFiles({Relate::PLAND, Relate::PLANSA});
         Lookups.AddProcedure(FindProcedure("SelectPLANSA"));
         Lookups.AddProcedure(FindProcedure("SelectPLAND"));
         Lookups.Add(LookupIn(FileId::PLANSA, {.Entry = c.federation,

@@ -284,7 +284,7 @@ class ThisWindowClass : public ReportManager {
           members_(fileStructure(FileId::CLANOVI)),
           view_(members_),
           ThisReport(l) {
-        AddFile([] { Relate::CLANOVI->Open(); }, [] { Relate::CLANOVI->Close(); });
+        AddFiles({Relate::CLANOVI});
     }
 
     Level Init() override {

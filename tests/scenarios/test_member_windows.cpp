@@ -79,7 +79,7 @@ class TestMemberLookupWindow : public LookupWindow<WindowProcedure> {
   public:
     TestMemberLookupWindow(rt::Window& w, EnterByTabClass& ebt, ToolbarClass& tb)
         : LookupWindow<WindowProcedure>("TestMemberLookup", w, ebt, &tb) {
-        AddFile([] { Relate::CLANOVI->Open(); }, [] { Relate::CLANOVI->Close(); });
+        AddFiles({Relate::CLANOVI});
         Lookups.AddProcedure(FindProcedure("SelectCLANOVI"));
         CLANOVI_Record* const cla = members();
         Lookups.Add({.Entry = From,

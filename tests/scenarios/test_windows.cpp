@@ -86,8 +86,7 @@ class TestLookupWindow : public LookupWindow<WindowProcedure> {
     TestLookupWindow(const char* name, bool form, rt::Window& w, EnterByTabClass& ebt,
                      ToolbarClass& tb)
         : LookupWindow<WindowProcedure>(name, w, ebt, &tb) {
-        AddFile([] { Relate::DOKAN->Open(); }, [] { Relate::DOKAN->Close(); });
-        AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
+        AddFiles({Relate::DOKAN, Relate::PLAND});
         Lookups.ResetKind = form ? LookupReset::ReadEveryRow : LookupReset::ReadNothing;
         // By name, as the other subsystems reach the code lists' select windows.
         Lookups.AddProcedure(FindProcedure("SelectPLAND"));
