@@ -7,7 +7,6 @@
 
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/lookups.h"
-#include "core/frame/procedures.h"
 #include "fees/obrada_clanar.h"
 #include "framework/query_window.h"
 #include "runtime/text.h"
@@ -93,14 +92,10 @@ class FeeQuery : public QueryWindowProcedure {
         : QueryWindowProcedure(procedure, 1, c.ok, c.cancel, w, ebt, tb), c_(c) {
         Next = list;
         AddFiles({Relate::CLANOVI, Relate::PLAND, Relate::PLANSA});
-        Lookups.AddProcedure(FindProcedure("SelectPLANSA"));
-        Lookups.AddProcedure(FindProcedure("SelectPLAND"));
-        AddLookup(c.federation, G1::W1_SPS, LookupIn(FileId::PLANSA), 1);
-        AddLookup(c.club, G1::W1_SIP, LookupIn(FileId::PLAND), 2);
-        if (c.member.entry) {
-            Lookups.AddProcedure(FindProcedure("SelectCLANOVI"));
-            AddLookup(c.member, G1::W1_SIF, LookupIn(FileId::CLANOVI), 3);
-        }
+        AddLookupIn(Lookups, FileId::PLANSA, QueryLookup(c.federation, G1::W1_SPS));
+        AddLookupIn(Lookups, FileId::PLAND, QueryLookup(c.club, G1::W1_SIP));
+        if (c.member.entry)
+            AddLookupIn(Lookups, FileId::CLANOVI, QueryLookup(c.member, G1::W1_SIF));
         // The names are the record buffers as the last lookup left them.
         Lookups.ResetKind = LookupReset::ReadNothing;
     }

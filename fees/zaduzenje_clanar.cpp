@@ -8,7 +8,6 @@
 
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/lookups.h"
-#include "core/frame/procedures.h"
 #include "fees/charge.h"
 #include "framework/error.h"
 #include "framework/globals.h"
@@ -94,13 +93,11 @@ class ChargeWindow : public LookupWindow<WindowProcedure> {
                  ToolbarClass& tb)
         : LookupWindow<WindowProcedure>("ZaduzenjeCLANAR", w, ebt, &tb), l_(l), c_(c) {
         AddFiles({Relate::CLANAR, Relate::CLANOVI, Relate::KATEG, Relate::PLAND, Relate::PLANSA});
-        // Whatever the hook number, the club's select window.
-        Lookups.AddProcedure(FindProcedure("SelectPLAND"));
-        Lookups.Add(LookupIn(FileId::PLAND, {.Entry = c.club,
-                                             .Button = c.clubButton,
-                                             .Value = l.W1_SIP,
-                                             .Number = 1,
-                                             .NameControl = c.clubName}));
+        AddLookupIn(Lookups, FileId::PLAND,
+                    {.Entry = c.club,
+                     .Button = c.clubButton,
+                     .Value = l.W1_SIP,
+                     .NameControl = c.clubName});
     }
 
   protected:
