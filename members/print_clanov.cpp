@@ -278,6 +278,17 @@ void RecordCardView(rt::View& view) {
     join(FileId::DATAZUR, "DAT:KeySPSSIP", {"CLA:M1_SPS", "CLA:M1_SIP"}, "DAT:DAN_DAD");
 }
 
+void RecordCardBind(bool range) {
+    rt::bind("G1:W1_SPS", &G1::W1_SPS);
+    rt::bind("G1:W1_SIP", &G1::W1_SIP);
+    if (range) {
+        rt::bind("G1:W1_SIFOD", &G1::W1_SIFOD);
+        rt::bind("G1:W1_SIFDO", &G1::W1_SIFDO);
+    } else {
+        rt::bind("G1:W1_SIF", &G1::W1_SIF);
+    }
+}
+
 void RecordCardReads(ProcessClass& process, bool range) {
     process.AddSortOrder(fileStructure(FileId::CLANOVI).def().keyIndex("CLA:KeyM1_UKUPNO"));
     process.SetFilter(range ? RangeFilter : OneFilter);
@@ -302,16 +313,7 @@ class ThisWindowClass : public ReportProcedure {
           l_(l) {}
 
   protected:
-    void Bind() override {
-        rt::bind("G1:W1_SPS", &G1::W1_SPS);
-        rt::bind("G1:W1_SIP", &G1::W1_SIP);
-        if (range_) {
-            rt::bind("G1:W1_SIFOD", &G1::W1_SIFOD);
-            rt::bind("G1:W1_SIFDO", &G1::W1_SIFDO);
-        } else {
-            rt::bind("G1:W1_SIF", &G1::W1_SIF);
-        }
-    }
+    void Bind() override { RecordCardBind(range_); }
     void SetUpView(rt::View& view) override { RecordCardView(view); }
     void SetUpReads(ProcessClass& process) override { RecordCardReads(process, range_); }
     void TakeLines() override { RecordCardLines(l_); }

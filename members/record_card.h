@@ -30,5 +30,7 @@ void RecordCardLines(RecordCardLocals& l);
 // without a data-update row no date. view is over the member file.
 void RecordCardView(rt::View& view);
 // The cards' order (federation, club, member code) and filter: the member of
-// the shared selection, or (range) the members of its code range.
+// the shared selection, or (range) the members of its code range; and the
+// selection values that filter names, bound on the calling thread.
 void RecordCardReads(ProcessClass& process, bool range);
+void RecordCardBind(bool range);
