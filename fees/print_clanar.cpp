@@ -225,112 +225,88 @@ rep::Report MemberReport(Locals& l) {
     return r;
 }
 
-class ThisReportClass : public ProcessClass {
+class ThisWindowClass : public ReportProcedure {
   public:
-    explicit ThisReportClass(Locals& l) : l_(l) {}
+    ThisWindowClass(const char* procedure, bool member, Locals& l, rep::Report& report,
+                    std::uint8_t& thermometer, const ProgressIds& ids, rt::Window& w,
+                    EnterByTabClass& ebt)
+        : ReportProcedure(procedure,
+                          {.file = fileStructure(FileId::CLANAR),
+                           .relate = Relate::CLANAR,
+                           .progressField = "CLA1:CL_SPS",
+                           .stepOptions = 4,
+                           .report = report,
+                           .detail = "?Detail1"},
+                          thermometer, ids, w, ebt),
+          member_(member),
+          l_(l) {}
 
-    Level TakeRecord() override {
+  protected:
+    void Bind() override {
+        rt::bind("G1:W1_SPS", &G1::W1_SPS);
+        rt::bind("G1:W1_SIP", &G1::W1_SIP);
+        if (member_) rt::bind("G1:W1_SIF", &G1::W1_SIF);
+        rt::bind("G1:W1_DAOD", &G1::W1_DAOD);
+        rt::bind("G1:W1_DADO", &G1::W1_DADO);
+    }
+
+    // Only the fields the report prints, with outer joins: a line whose
+    // member, federation or club has no row prints blank names.
+    void SetUpView(rt::View& view) override {
+        rt::FileStructure& ledger = view.primary();
+        for (const char* f : {"CLA1:CL_DAD", "CLA1:CL_DUG", "CLA1:CL_POD", "CLA1:CL_RED",
+                              "CLA1:CL_SIF", "CLA1:CL_SIP", "CLA1:CL_SPS"})
+            view.project(kit::FieldOf(ledger, f));
+        if (member_) {
+            view.project(kit::FieldOf(ledger, "CLA1:CL_DOK"));
+            view.project(kit::FieldOf(ledger, "CLA1:CL_SIK"));
+            Join(view, FileId::KATEG, "KAT:KeyK1_SIK", "CLA1:CL_SIK", {"KAT:K1_NAZ", "KAT:K1_SIK"});
+        }
+        Join(view, FileId::PLANSA, "PLA1:KeySP1_SPS", "CLA1:CL_SPS",
+             {"PLA1:SP1_NPS", "PLA1:SP1_SJD"});
+        Join(view, FileId::PLAND, "PLA:KeyP1_SIP", "CLA1:CL_SIP", {"PLA:P1_NPD", "PLA:P1_SJD"});
+        Join(view, FileId::CLANOVI, "CLA:KeyM1_SIF", "CLA1:CL_SIF",
+             {"CLA:M1_EVB", "CLA:M1_IME", "CLA:M1_IOC", "CLA:M1_PRE"});
+    }
+
+    void SetUpReads(ProcessClass& process) override {
+        process.AddSortOrder(fileStructure(FileId::CLANAR).def().keyIndex("CLA1:KeyCL_UKP"));
+        process.SetFilter(member_ ? MemberFilter : ClubFilter);
+    }
+
+    void TakeLines() override {
         const auto& cla = Buffer<FileId::CLANOVI, CLANOVI_Record>();
         const CLANAR_Record& cl = Line();
         l_.L1_W1_PRE = std::string(cla.M1_PRE.trimmed()) + ", " + std::string(cla.M1_IOC.trimmed()) +
                        ", " + std::string(cla.M1_IME.trimmed());
         l_.L1_W1_DAD = rt::today();
         l_.L1_W1_SDO = rt::saldo(cl.CL_DUG, cl.CL_POD);
-        const Level l = ProcessClass::TakeRecord();
-        Report->Print("?Detail1");
-        return l;
     }
 
   private:
-    Locals& l_;
-};
-
-class ThisWindowClass : public ReportManager {
-  public:
-    ThisWindowClass(const char* procedure, bool member, Locals& l, rep::Report& report,
-                    const ProgressIds& ids, rt::Window& w, EnterByTabClass& ebt)
-        : ReportManager(procedure, w, ebt),
-          member_(member),
-          l_(l),
-          report_(report),
-          ids_(ids),
-          ledger_(fileStructure(FileId::CLANAR)),
-          view_(ledger_),
-          ThisReport(l) {
-        AddFile([] { Relate::CLANAR->Open(); }, [] { Relate::CLANAR->Close(); });
-    }
-
-    Level Init() override {
-        rt::bind("G1:W1_SPS", &G1::W1_SPS);
-        rt::bind("G1:W1_SIP", &G1::W1_SIP);
-        if (member_) rt::bind("G1:W1_SIF", &G1::W1_SIF);
-        rt::bind("G1:W1_DAOD", &G1::W1_DAOD);
-        rt::bind("G1:W1_DADO", &G1::W1_DADO);
-        SetUpView();
-        ProgressMgr.Init(4);
-        ThisReport.Init(view_, *Relate::CLANAR, ids_.PctText, l_.Progress_Thermometer, &ProgressMgr,
-                        kit::FieldOf(ledger_, "CLA1:CL_SPS"));
-        ThisReport.AddSortOrder(ledger_.def().keyIndex("CLA1:KeyCL_UKP"));
-        ThisReport.SetFilter(member_ ? MemberFilter : ClubFilter);
-        ReportManager::Init(ThisReport, report_, &Previewer);
-        Zoom = 100;
-        Previewer.SetINIManager(INIMgr());
-        Previewer.AllowUserZoom = true;
-        Previewer.Maximize = true;
-        return ReportManager::Init();
-    }
-
-  private:
-    // Only the fields the report prints, with outer joins: a line whose
-    // member, federation or club has no row prints blank names.
-    void SetUpView() {
-        for (const char* f : {"CLA1:CL_DAD", "CLA1:CL_DUG", "CLA1:CL_POD", "CLA1:CL_RED",
-                              "CLA1:CL_SIF", "CLA1:CL_SIP", "CLA1:CL_SPS"})
-            view_.project(kit::FieldOf(ledger_, f));
-        if (member_) {
-            view_.project(kit::FieldOf(ledger_, "CLA1:CL_DOK"));
-            view_.project(kit::FieldOf(ledger_, "CLA1:CL_SIK"));
-            Join(FileId::KATEG, "KAT:KeyK1_SIK", "CLA1:CL_SIK", {"KAT:K1_NAZ", "KAT:K1_SIK"});
-        }
-        Join(FileId::PLANSA, "PLA1:KeySP1_SPS", "CLA1:CL_SPS", {"PLA1:SP1_NPS", "PLA1:SP1_SJD"});
-        Join(FileId::PLAND, "PLA:KeyP1_SIP", "CLA1:CL_SIP", {"PLA:P1_NPD", "PLA:P1_SJD"});
-        Join(FileId::CLANOVI, "CLA:KeyM1_SIF", "CLA1:CL_SIF",
-             {"CLA:M1_EVB", "CLA:M1_IME", "CLA:M1_IOC", "CLA:M1_PRE"});
-    }
-
-    void Join(FileId file, const char* key, const char* on, std::initializer_list<const char*> fields) {
+    static void Join(rt::View& view, FileId file, const char* key, const char* on,
+                     std::initializer_list<const char*> fields) {
         rt::FileStructure& f = fileStructure(file);
-        view_.join(f, f.def().keyIndex(key), {kit::FieldOf(ledger_, on)});
-        for (const char* field : fields) view_.project(kit::FieldOf(f, field));
+        view.join(f, f.def().keyIndex(key), {kit::FieldOf(view.primary(), on)});
+        for (const char* field : fields) view.project(kit::FieldOf(f, field));
     }
 
     bool member_;
     Locals& l_;
-    rep::Report& report_;
-    const ProgressIds& ids_;
-    rt::FileStructure& ledger_;
-    rt::View view_;
-    StepLongClass ProgressMgr;
-    PrintPreviewClass Previewer;
-    ThisReportClass ThisReport;
 };
 
-void RunReport(const char* procedure, bool member) {
-    EnterByTabClass EnterByTabManager;
+void RunLedgerReport(const char* procedure, bool member) {
     Locals l;
-    rt::Window ProgressWindow(ProgressWindowDesc("Report CLANAR"));
-    const ProgressIds ids = BuildProgressWindow(ProgressWindow, l.Progress_Thermometer);
     rep::Report Report = member ? MemberReport(l) : ClubReport(l);
-    ThisWindowClass ThisWindow(procedure, member, l, Report, ids, ProgressWindow, EnterByTabManager);
-    GlobalResponse = ThisWindow.Run();
+    RunReport<ThisWindowClass>(l.Progress_Thermometer, procedure, member, l, Report);
 }
 
 }  // namespace
 
 void PrintCLANAR() {
-    RunReport("PrintCLANAR", false);
+    RunLedgerReport("PrintCLANAR", false);
 }
 
 void PrintCLANAR1() {
-    RunReport("PrintCLANAR1", true);
+    RunLedgerReport("PrintCLANAR1", true);
 }

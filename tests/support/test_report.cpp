@@ -161,7 +161,7 @@ void TestReportCLANAR() {
     ThisWindow.step = &ProgressMgr;
     ThisWindow.thermometer = &thermometer;
     ThisWindow.pct = ids.PctText;
-    ThisWindow.AddFile([] { Relate::CLANAR->Open(); }, [] { Relate::CLANAR->Close(); });
+    ThisWindow.AddFiles({Relate::CLANAR});
     GlobalResponse = ThisWindow.Run();
 }
 
