@@ -41,19 +41,22 @@ test-tsan: deps
 	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS)
 
 # Every benchmark program runs, in this order, whatever another one gave;
-# the ones that failed are named at the end and the target fails.
+# the ones that failed are named at the end and the target fails. The Qt
+# benchmark runs offscreen, then again on an X server of its own (-x11).
 BENCHES ?= run-benchmarks run-codelist-benchmarks run-member-benchmarks run-qt-benchmarks \
-  run-painted-benchmarks run-cold-benchmarks run-deep-benchmarks run-start-benchmarks \
-  run-image-benchmarks run-photo-benchmarks run-fee-benchmarks run-report-benchmarks \
-  run-hikes-benchmarks run-activity-report-benchmarks run-entry-benchmarks run-card-benchmarks
+  run-qt-benchmarks-x11 run-page-benchmarks run-start-benchmarks run-image-benchmarks \
+  run-photo-benchmarks run-fee-benchmarks run-report-benchmarks run-hikes-benchmarks \
+  run-activity-report-benchmarks run-entry-benchmarks run-card-benchmarks
 bench: deps
 	cmake -S . -B build-bench -DCLANOVI_BENCH=ON -DCMAKE_BUILD_TYPE=Release
 	cmake --build build-bench -j $(JOBS)
 	@failed=""; \
 	for b in $(BENCHES); do \
-	  if [ ! -x ./build-bench/bench/$$b ]; then echo "bench: $$b skipped (not built: no Qt)"; continue; fi; \
+	  p=$${b%-x11}; run=./build-bench/bench/$$p; \
+	  [ $$p = $$b ] || run="tests/scenarios/with_x.sh env QT_QPA_PLATFORM=xcb $$run"; \
+	  if [ ! -x ./build-bench/bench/$$p ]; then echo "bench: $$b skipped (not built: no Qt)"; continue; fi; \
 	  echo "== $$b"; \
-	  ./build-bench/bench/$$b || { echo "bench: $$b failed (status $$?)"; failed="$$failed $$b"; }; \
+	  $$run || { echo "bench: $$b failed (status $$?)"; failed="$$failed $$b"; }; \
 	done; \
 	if [ -n "$$failed" ]; then echo "benchmarks that failed:$$failed"; exit 1; fi; \
 	echo "every benchmark ran"
