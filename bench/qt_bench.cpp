@@ -353,7 +353,12 @@ int main(int argc, char** argv) {
                 for (const ListCase& lc : lists) run.list(lc);
                 run.closeFrame();
             });
-            Main();
+            // The driver ends the run by shutting the windows down, which
+            // ends the frame's wait by an exception.
+            try {
+                Main();
+            } catch (...) {
+            }
             driver.join();
             INIMgr().Kill();
         });
