@@ -153,6 +153,58 @@ TEST_F(QtReport, TextIsDrawnWhereTheEngineMeasuredIt) {
     EXPECT_NEAR(drawn, measured, 15) << "drawn " << drawn << ", measured " << measured;
 }
 
+TEST_F(QtReport, NumbersWiderThanTheirBoxesPrintWholeToPdf) {
+    // The fee reports' amounts in their boxes, at widths the boxes do not
+    // hold: the printed page shows every digit and sign, the mark whole.
+    struct Line {
+        std::int64_t cents;
+        const char* picture;
+        int w;
+        bool bold;
+        const char* printed;
+    } lines[] = {
+        {-1234567, "@n-14.`2", 521, false, "-12.345,67"},
+        {-99999999999, "@n-15.`2", 719, false, "-999.999.999,99"},
+        {11234567891, "@n-14.`2", 771, true, "112.345.678,91"},
+        {99999999999, "@n-13.`2", 646, false, "#############"},
+    };
+    rt::Money amount;
+    rr::Report r;
+    r.x = 200;
+    r.y = 1000;
+    r.w = 8000;
+    r.h = 9000;
+    r.font = rt::Font{"Arial", 8};
+    for (const Line& l : lines) {
+        rr::Band d{"?Detail", 0, 0, 8000, 219};
+        rr::Control f;
+        f.kind = rr::Control::Kind::Field;
+        f.value = rr::Source::of(amount);
+        f.picture = l.picture;
+        f.x = 6000;
+        f.w = l.w;
+        f.align = rt::Align::Right;
+        f.hasFont = true;
+        f.font = rt::Font{"Arial", 8, l.bold};
+        d.add(f);
+        r.details.push_back(std::move(d));
+    }
+    rr::Run run(r);
+    for (std::size_t i = 0; i < std::size(lines); ++i) {
+        amount = rt::Money{lines[i].cents};
+        run.print(static_cast<int>(i));
+    }
+    auto doc = run.finish();
+    testsupport::TempDir dir;
+    const std::string pdf = (dir.path() / "numbers.pdf").string();
+    rr::PrintTarget t;
+    t.file = pdf;
+    ASSERT_TRUE(rt::renderDocument(*doc, t));
+    const std::string text = pdfText(pdf);
+    for (const Line& l : lines)
+        EXPECT_NE(text.find(l.printed), std::string::npos) << l.printed << "\n" << text;
+}
+
 // A photo on a page: drawn at the resolution of the device it is drawn on
 // (a page drawn small first leaves the printer no blurred copy), and drawn
 // as its file now holds it.
