@@ -44,7 +44,8 @@ test-tsan: deps
 # the ones that failed are named at the end and the target fails. The Qt
 # benchmark runs offscreen, then again on an X server of its own (-x11).
 BENCHES ?= run-benchmarks run-codelist-benchmarks run-member-benchmarks run-qt-benchmarks \
-  run-qt-benchmarks-x11 run-page-benchmarks run-start-benchmarks run-image-benchmarks \
+  run-qt-benchmarks-x11 run-page-benchmarks run-start-benchmarks run-start-benchmarks-x11 \
+  run-image-benchmarks \
   run-photo-benchmarks run-fee-benchmarks run-report-benchmarks run-hikes-benchmarks \
   run-activity-report-benchmarks run-entry-benchmarks run-card-benchmarks
 bench: deps

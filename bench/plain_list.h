@@ -19,6 +19,7 @@
 #include <functional>
 #include <future>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/window_bench.h"
@@ -44,10 +45,17 @@ class PaintWatch : public QObject {
   public:
     using Test = std::function<bool(QObject*)>;
     explicit PaintWatch(QObject* parent) : QObject(parent) { qApp->installEventFilter(this); }
-    ~PaintWatch() override { qApp->removeEventFilter(this); }
+    // A child of the application is deleted after the application has let
+    // go of its instance: there is nothing left to remove the filter from.
+    ~PaintWatch() override {
+        if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
+    }
 
-    std::future<double> arm(Test test) {
+    // then, when given, runs on the GUI thread right after the figure ended,
+    // given its µs.
+    std::future<double> arm(Test test, std::function<void(double)> then = {}) {
         test_ = std::move(test);
+        then_ = std::move(then);
         promise_ = std::promise<double>();
         painted_ = false;
         armed_ = true;
@@ -72,13 +80,18 @@ class PaintWatch : public QObject {
         if (armed_ && painted_) {
             armed_ = false;
             const Clock::time_point t0{Clock::duration{t0_.load()}};
-            promise_.set_value(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+            const double us = std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
+            promise_.set_value(us);
+            if (then_)
+                QMetaObject::invokeMethod(
+                    this, [then = std::exchange(then_, {}), us] { then(us); }, Qt::QueuedConnection);
         }
         return true;
     }
 
   private:
     Test test_;
+    std::function<void(double)> then_;
     std::promise<double> promise_;
     bool armed_ = false, painted_ = false, inside_ = false;
     std::atomic<Clock::rep> t0_{0};
