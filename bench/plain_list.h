@@ -6,6 +6,13 @@
 // that tells when a window's backing store has been flushed with what a
 // figure waits for.
 #include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QTableWidget>
@@ -41,6 +48,18 @@ inline double percentile(std::vector<double> v, double p) {
 // backing store and flush it; they are handled here at once, and after the
 // first one in which a paint event met the armed test the figure ends: the
 // µs from start().
+// Posts a key (press and release) to window's event queue as a key from the
+// window system arrives. Made on the GUI thread: an input event made on
+// another thread makes Qt's keyboard device there, a child of the
+// application on the wrong thread.
+inline void postKey(rt::QtBackend& b, QWindow* window, int k,
+                    Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = {}) {
+    b.post([window, k, mods, text] {
+        QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyPress, k, mods, text));
+        QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyRelease, k, mods, text));
+    });
+}
+
 class PaintWatch : public QObject {
   public:
     using Test = std::function<bool(QObject*)>;
@@ -104,13 +123,18 @@ class PaintWatch : public QObject {
 struct PlainQuery {
     std::string first, inRun, pastRun;
     int keyColumn = 0, codeColumn = 0;
+    std::string locate = {};  // the page at or after a name (name, limit)
 };
 
 inline PlainQuery clubsQuery() {
     const std::string cols =
         "SELECT P1_SIP,P1_NPD,P1_ADR,P1_SJD,P1_BRG,P1_DAR,P1_TEL,P1_FAX,P1_WEB,P1_EML FROM PLAND ";
-    return {cols + "ORDER BY P1_SIP LIMIT ?", cols + "WHERE P1_SIP > ? ORDER BY P1_SIP LIMIT ?",
-            "", 0, 0};
+    return {cols + "ORDER BY P1_SIP LIMIT ?",
+            cols + "WHERE P1_SIP > ? ORDER BY P1_SIP LIMIT ?",
+            "",
+            0,
+            0,
+            cols + "WHERE P1_NPD >= ? COLLATE NOCASE ORDER BY P1_NPD COLLATE NOCASE, P1_SIP LIMIT ?"};
 }
 
 // The member list in the club order it opens on: the thirty fields and the
@@ -178,6 +202,11 @@ class PlainList {
     void top(PaintWatch& watch) { key(watch, Qt::Key_Home); }
     // A page down posted to the window: the µs until its page is flushed.
     double pageDown(PaintWatch& watch, int) { return key(watch, Qt::Key_PageDown); }
+    // Enter with a name (as stored) to locate: the page at or after it.
+    double locate(PaintWatch& watch, const std::string& name) {
+        locateName_ = name;
+        return key(watch, Qt::Key_Return);
+    }
 
   private:
     class Table : public QTableWidget {
@@ -190,6 +219,8 @@ class PlainList {
                 owner_.next();
             else if (e->key() == Qt::Key_Home)
                 owner_.fill(owner_.q_.first, {}, owner_.rows_);
+            else if (e->key() == Qt::Key_Return)
+                owner_.fill(owner_.q_.locate, {owner_.locateName_}, owner_.rows_);
             else
                 QTableWidget::keyPressEvent(e);
         }
@@ -219,8 +250,7 @@ class PlainList {
             window = t->windowHandle();
         });
         watch.start();
-        QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyPress, k, Qt::NoModifier));
-        QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyRelease, k, Qt::NoModifier));
+        postKey(b_, window, k);
         if (done.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
             std::cerr << "the plain list did not show the page\n";
             std::exit(3);
@@ -287,6 +317,195 @@ class PlainList {
     int rows_ = 0, rowHeight_ = 16;
     std::string lastKey_;
     std::int64_t lastCode_ = 0;
+    std::string locateName_;
+};
+
+// A plain text box of the program's box's size, font and wrapping, in a
+// window of its own, holding the same text with the caret at its end.
+class PlainTextBox {
+  public:
+    explicit PlainTextBox(rt::QtBackend& b) : b_(b) {}
+    ~PlainTextBox() {
+        onGui([&] {
+            delete box_;
+            box_ = nullptr;
+        });
+    }
+    void likeThat(const QPlainTextEdit* e) {
+        onGui([&] {
+            box_ = new QPlainTextEdit;
+            box_->setFont(e->font());
+            box_->setLineWrapMode(e->lineWrapMode());
+            box_->setWordWrapMode(e->wordWrapMode());
+            box_->resize(e->size());
+            box_->setPlainText(e->toPlainText());
+            box_->moveCursor(QTextCursor::End);
+            box_->show();
+            box_->activateWindow();
+            box_->setFocus();
+        });
+    }
+    // A key posted to the box's window: the µs until the box shows the
+    // changed text, flushed.
+    double key(PaintWatch& watch, int k, const QString& text) {
+        std::future<double> done;
+        QWindow* window = nullptr;
+        onGui([&] {
+            QPlainTextEdit* e = box_;
+            const int before = static_cast<int>(e->document()->characterCount());
+            done = watch.arm([e, before](QObject* o) {
+                return o == e->viewport() && e->document()->characterCount() != before;
+            });
+            window = e->windowHandle();
+        });
+        watch.start();
+        postKey(b_, window, k, Qt::NoModifier, text);
+        if (done.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+            std::cerr << "the plain text box did not show the key\n";
+            std::exit(3);
+        }
+        return done.get();
+    }
+
+  private:
+    template <class F>
+    void onGui(F fn) {
+        std::promise<void> p;
+        b_.post([&] {
+            fn();
+            p.set_value();
+        });
+        p.get_future().get();
+    }
+    rt::QtBackend& b_;
+    QPlainTextEdit* box_ = nullptr;
+};
+
+// A plain window of a form's size holding widgets of the same kinds, places,
+// fonts and texts as the form's shown ones (labels, entries, text boxes,
+// buttons, check and radio boxes, group frames), filled from the one row's
+// statement: what the least Qt program showing the same form does.
+class PlainForm {
+  public:
+    PlainForm(rt::QtBackend& b, const std::string& db) : b_(b), raw_(db) {}
+    ~PlainForm() { close(); }
+
+    // GUI thread: the form's shown widgets, as they stand.
+    void likeThat(QWidget* surface) {
+        parts_.clear();
+        size_ = surface->size();
+        for (QWidget* w : surface->findChildren<QWidget*>()) {
+            if (!w->isVisible()) continue;
+            Part p;
+            p.at = QRect(w->mapTo(surface, QPoint(0, 0)), w->size());
+            p.font = w->font();
+            if (auto* l = qobject_cast<QLabel*>(w)) {
+                p.kind = Part::Label;
+                p.text = l->text();
+            } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+                p.kind = Part::Entry;
+                p.text = e->text();
+            } else if (auto* t = qobject_cast<QPlainTextEdit*>(w)) {
+                p.kind = Part::Box;
+                p.text = t->toPlainText();
+            } else if (auto* c = qobject_cast<QCheckBox*>(w)) {
+                p.kind = Part::Check;
+                p.text = c->text();
+            } else if (auto* r = qobject_cast<QRadioButton*>(w)) {
+                p.kind = Part::Radio;
+                p.text = r->text();
+            } else if (auto* pb = qobject_cast<QPushButton*>(w)) {
+                p.kind = Part::Button;
+                p.text = pb->text();
+            } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
+                p.kind = Part::Group;
+                p.text = g->title();
+            } else {
+                continue;
+            }
+            parts_.push_back(p);
+        }
+    }
+
+    // The window made, its row read and shown: the µs until it is flushed.
+    double open(PaintWatch& watch, const std::string& rowSql) {
+        std::future<double> done;
+        post([&] {
+            watch.start();
+            window_ = new QWidget;
+            window_->resize(size_);
+            sqlite3_stmt* s = raw_.stmt(rowSql);
+            const auto& api = raw_.api();
+            std::vector<QString> values;
+            if (api.step(s) == SQLITE_ROW)
+                for (int c = 0; c < api.column_count(s); ++c) {
+                    const auto* t = reinterpret_cast<const char*>(api.column_text(s, c));
+                    values.push_back(QString::fromStdString(
+                        rt::toUtf8(std::string(t ? t : "", static_cast<std::size_t>(api.column_bytes(s, c))))));
+                }
+            api.reset(s);
+            std::size_t value = 0;
+            QWidget* last = nullptr;
+            for (const Part& p : parts_) {
+                // The entries and boxes show the row's values; their texts
+                // as the form showed them (the same pixels to draw).
+                if ((p.kind == Part::Entry || p.kind == Part::Box) && !values.empty())
+                    benchmark::DoNotOptimize(values[value++ % values.size()]);
+                QWidget* w = nullptr;
+                switch (p.kind) {
+                    case Part::Label: w = new QLabel(p.text, window_); break;
+                    case Part::Entry: w = new QLineEdit(p.text, window_); break;
+                    case Part::Box: {
+                        auto* e = new QPlainTextEdit(window_);
+                        e->setPlainText(p.text);
+                        w = e;
+                        break;
+                    }
+                    case Part::Check: w = new QCheckBox(p.text, window_); break;
+                    case Part::Radio: w = new QRadioButton(p.text, window_); break;
+                    case Part::Button: w = new QPushButton(p.text, window_); break;
+                    case Part::Group: w = new QGroupBox(p.text, window_); break;
+                }
+                w->setFont(p.font);
+                w->setGeometry(p.at);
+                if (p.kind == Part::Group) w->lower();
+                last = w;
+            }
+            QWidget* win = window_;
+            QWidget* one = last ? last : win;
+            done = watch.arm([win, one](QObject* o) { return o == one || (o == win && one == win); });
+            window_->show();
+        });
+        return done.get();
+    }
+    void close() {
+        post([&] {
+            delete window_;
+            window_ = nullptr;
+        });
+    }
+
+  private:
+    struct Part {
+        enum Kind { Label, Entry, Box, Check, Radio, Button, Group } kind = Label;
+        QRect at;
+        QFont font;
+        QString text;
+    };
+    template <class F>
+    void post(F fn) {
+        std::promise<void> p;
+        b_.post([&] {
+            fn();
+            p.set_value();
+        });
+        p.get_future().get();
+    }
+    rt::QtBackend& b_;
+    Raw raw_;
+    QWidget* window_ = nullptr;
+    QSize size_;
+    std::vector<Part> parts_;
 };
 
 }  // namespace bench

@@ -11,10 +11,16 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QAbstractButton>
+#include <QPlainTextEdit>
 #include <QTreeWidget>
 #include <QWindow>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +40,7 @@
 #include "core/startup/program.h"
 #include "framework/globals.h"
 #include "runtime/backend/qt/qt_backend.h"
+#include "runtime/dialogs.h"
 #include "runtime/text.h"
 #include "runtime/threads.h"
 #include "runtime/window/window.h"
@@ -46,6 +53,8 @@ namespace {
 constexpr int Pages = 60;  // timed page downs per list and size, after WarmPages
 constexpr int WarmPages = 10;
 constexpr int Openings = 6;  // timed openings, after one untimed
+constexpr int Locates = 30;  // timed locates and keys, after WarmPages
+constexpr int Keys = 30;
 
 // Runs fn on the GUI thread and waits for its result.
 template <class F>
@@ -191,8 +200,7 @@ class Run {
         });
         QWindow* window = onGui(b_, [&] { return list->window()->windowHandle(); });
         watch_->start();
-        QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyPress, k, Qt::NoModifier));
-        QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyRelease, k, Qt::NoModifier));
+        bench::postKey(b_, window, k);
         return wait(done, "the page did not show");
     }
 
@@ -249,10 +257,7 @@ class Run {
         // there first; the figure is the page after it.
         auto toLastRow = [&] {
             QWindow* window = onGui(b_, [&] { return t->window()->windowHandle(); });
-            QCoreApplication::postEvent(
-                window, new QKeyEvent(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier));
-            QCoreApplication::postEvent(
-                window, new QKeyEvent(QEvent::KeyRelease, Qt::Key_PageDown, Qt::NoModifier));
+            bench::postKey(b_, window, Qt::Key_PageDown);
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             rt::waitIdle(10000);
         };
@@ -266,6 +271,7 @@ class Run {
         toLastRow();
         if (onGui(b_, [&] { return pageOf(t); }) == first) {
             std::printf("note %s: the list shows its only page\n", name(lc, "page_down", size).c_str());
+            more(lc, dir, size, t, plain);
             close();
             plain.close();
             rt::joinAllThreads();
@@ -295,10 +301,228 @@ class Run {
             }
         }
         printFigure(name(lc, "page_down", size), down);
+        more(lc, dir, size, t, plain);
         close();
         plain.close();
         rt::joinAllThreads();
         storage::closeAllConnections();
+    }
+
+    // The figures beyond the page down: a locate in the clubs' names; the
+    // member form opened from the member list and a key typed into its long
+    // text box.
+    void more(const ListCase& lc, const std::string& dir, int size, QTreeWidget* t,
+              bench::PlainList& plain) {
+        if (std::string(lc.figure) == "PLAND")
+            locate(lc, dir, size, t, plain);
+        else
+            form(lc, dir, size);
+    }
+
+    // The open child window holding a list, or titled title (GUI thread);
+    // 0 when none.
+    int child(const std::string& title = {}) const {
+        const rt::QtBackend::Probe pr = b_.probe();
+        for (int w : pr.windows) {
+            const rt::ViewPtr v = pr.lastView(w);
+            if (!v || v->kind != rt::WindowKind::Child) continue;
+            if (!title.empty() ? v->title == title
+                               : std::any_of(v->controls.begin(), v->controls.end(),
+                                             [](const rt::ControlView& c) {
+                                                 return c.kind == rt::ControlKind::List;
+                                             }))
+                return w;
+        }
+        return 0;
+    }
+    // The control of window w's view that test picks, the nth such (GUI thread).
+    int control(int w, const std::function<bool(const rt::ControlView&)>& test, int nth = 0) const {
+        const rt::ViewPtr v = b_.probe().lastView(w);
+        if (v)
+            for (const auto& c : v->controls)
+                if (test(c) && nth-- == 0) return c.id;
+        std::cerr << "a control the benchmark needs is missing\n";
+        std::exit(3);
+    }
+    static std::string withoutAmpersand(std::string s) {
+        s.erase(std::remove(s.begin(), s.end(), '&'), s.end());
+        return s;
+    }
+
+    // Enter in the name locator (the name typed before, untimed) until the
+    // list shows the located page, flushed; two names in turn.
+    void locate(const ListCase& lc, const std::string& dir, int size, QTreeWidget* t,
+                bench::PlainList& plain) {
+        const int w = onGui(b_, [&] { return child(); });
+        const auto kindIs = [](rt::ControlKind k) {
+            return [k](const rt::ControlView& c) { return c.kind == k; };
+        };
+        const int nameTab = onGui(b_, [&] { return control(w, kindIs(rt::ControlKind::Tab), 1); });
+        const int nameEntry =
+            onGui(b_, [&] { return control(w, kindIs(rt::ControlKind::Entry), 1); });
+        rt::input(w, rt::Input{rt::Input::Kind::TabChosen, nameTab});
+        rt::waitIdle(10000);
+        bench::Raw raw((fs::path(dir) / "Clanovi.sqlite").string());
+        std::string names[2];
+        for (int i = 0; i < 2; ++i)
+            names[i] = raw.textAt(
+                "SELECT P1_NPD FROM PLAND ORDER BY P1_NPD COLLATE NOCASE, P1_SIP LIMIT 1 OFFSET ?",
+                size / (i ? 4 : 2));
+        plain.top(*watch_);
+        Figure f;
+        for (int i = 0; i < Locates + WarmPages; ++i) {
+            const std::string& n = names[i % 2];
+            rt::input(w, rt::Input{rt::Input::Kind::Focus, nameEntry});
+            rt::Input text{rt::Input::Kind::Text, nameEntry};
+            text.text = rt::toUtf8(bench::trimmed(n));
+            rt::input(w, text);
+            rt::waitIdle(10000);
+            std::this_thread::sleep_for(bench::AsleepAfter);
+            const double us = key(t->viewport(), Qt::Key_Return, [&] { return pageOf(t); });
+            rt::waitIdle(10000);
+            std::this_thread::sleep_for(bench::AsleepAfter);
+            const double limit = plain.locate(*watch_, n);
+            if (i >= WarmPages) {
+                f.ours.push_back(us);
+                f.limit.push_back(limit);
+            }
+        }
+        printFigure(name(lc, "locate_name_order", size), f);
+    }
+
+    // The member form (Promjena) from the list's button until its entries
+    // are painted and flushed, beside a plain window of the same widgets;
+    // then, in its 5 000-character text box, a key typed (a character at the
+    // end of 4 999, then Backspace, in turn) until the box shows it, beside a
+    // plain text box of the same size, font and text.
+    void form(const ListCase& lc, const std::string& dir, int size) {
+        const int list = onGui(b_, [&] { return child(); });
+        const int change = onGui(b_, [&] {
+            return control(list, [](const rt::ControlView& c) {
+                return c.kind == rt::ControlKind::Button && withoutAmpersand(c.text) == "Promjena";
+            });
+        });
+        bench::PlainForm plain(b_, (fs::path(dir) / "Clanovi.sqlite").string());
+        const auto inForm = [](QObject* o) {
+            for (QObject* p = o; p; p = p->parent())
+                if (auto* sub = qobject_cast<QMdiSubWindow*>(p)) return sub->windowTitle() == "Promjena";
+            return false;
+        };
+        Figure opening;
+        int formWin = 0;
+        for (int i = 0; i <= Openings; ++i) {
+            rt::waitIdle(10000);
+            std::this_thread::sleep_for(bench::AsleepAfter);
+            auto done = onGui(b_, [&] {
+                auto f = watch_->arm([inForm](QObject* o) {
+                    auto* e = qobject_cast<QLineEdit*>(o);
+                    return e && !e->text().isEmpty() && inForm(o);
+                });
+                watch_->start();
+                if (QWidget* bt = b_.probe().widget(list, change)) clickOn(bt);
+                return f;
+            });
+            const double us = wait(done, "the member form did not show");
+            rt::waitIdle(10000);
+            formWin = onGui(b_, [&] { return child("Promjena"); });
+            onGui(b_, [&] {
+                plain.likeThat(b_.probe().surface(formWin));
+                return 0;
+            });
+            std::this_thread::sleep_for(bench::AsleepAfter);
+            const double limit = plain.open(*watch_, "SELECT * FROM CLANOVI LIMIT 1");
+            plain.close();
+            if (i > 0) {
+                opening.ours.push_back(us);
+                opening.limit.push_back(limit);
+            }
+            if (i < Openings) closeChild(formWin);
+        }
+        printFigure(name(lc, "form_open", size), opening);
+
+        // The long text box, on the form's second tab.
+        const int tab = onGui(b_, [&] {
+            return control(formWin, [](const rt::ControlView& c) {
+                return c.kind == rt::ControlKind::Tab && withoutAmpersand(c.text) == "Podaci-2";
+            });
+        });
+        const int boxId = onGui(b_, [&] {
+            return control(formWin, [](const rt::ControlView& c) { return c.name == "?CLA:M1_CLP"; });
+        });
+        rt::input(formWin, rt::Input{rt::Input::Kind::TabChosen, tab});
+        rt::input(formWin, rt::Input{rt::Input::Kind::Focus, boxId});
+        rt::Input text{rt::Input::Kind::Text, boxId};
+        text.text = std::string(4999, 'A');
+        text.caret = text.anchor = 4999;
+        rt::input(formWin, text);
+        rt::waitIdle(10000);
+        auto* box = onGui(b_, [&] { return qobject_cast<QPlainTextEdit*>(b_.probe().widget(formWin, boxId)); });
+        if (!box || onGui(b_, [&] { return box->document()->characterCount() != 5000; })) {
+            std::cerr << "the long text box does not hold its 4 999 characters\n";
+            std::exit(3);
+        }
+        bench::PlainTextBox plainBox(b_);
+        plainBox.likeThat(box);
+        Figure typed;
+        for (int i = 0; i < Keys + WarmPages; ++i) {
+            const bool add = i % 2 == 0;
+            const int k = add ? Qt::Key_X : Qt::Key_Backspace;
+            const QString chars = add ? QStringLiteral("x") : QString(QChar(8));
+            rt::waitIdle(10000);
+            std::this_thread::sleep_for(bench::AsleepAfter);
+            auto done = onGui(b_, [&] {
+                const int before = box->document()->characterCount();
+                return watch_->arm([box, before](QObject* o) {
+                    return o == box->viewport() && box->document()->characterCount() != before;
+                });
+            });
+            QWindow* window = onGui(b_, [&] { return box->window()->windowHandle(); });
+            watch_->start();
+            bench::postKey(b_, window, k, Qt::NoModifier, chars);
+            const double us = wait(done, "the key did not show in the text box");
+            rt::waitIdle(10000);
+            std::this_thread::sleep_for(bench::AsleepAfter);
+            const double limit = plainBox.key(*watch_, k, chars);
+            if (i >= WarmPages) {
+                typed.ours.push_back(us);
+                typed.limit.push_back(limit);
+            }
+        }
+        printFigure(name(lc, "key_in_5000_text", size), typed);
+        // The form is left without storing: Esc, as its Cancel.
+        closeChild(formWin);
+    }
+
+    // A left click on w, as the user's (GUI thread).
+    static void clickOn(QWidget* w) {
+        const QPoint p(4, 4);
+        QMouseEvent press(QEvent::MouseButtonPress, p, w->mapToGlobal(p), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, p, w->mapToGlobal(p), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &release);
+    }
+
+    // Closes child window w and waits until it is gone; a form that asks
+    // whether its changes may be lost is answered Yes.
+    void closeChild(int w) {
+        rt::input(w, rt::Input{rt::Input::Kind::Close});
+        for (int i = 0; i < 3000 && onGui(b_, [&] {
+                            const rt::QtBackend::Probe pr = b_.probe();
+                            for (int d : pr.dialogs)
+                                if (auto* box = qobject_cast<QMessageBox*>(pr.dialogWidget(d)))
+                                    for (QAbstractButton* btn : box->buttons())
+                                        if (btn->property("rtButton").toUInt() == rt::ButtonYes) {
+                                            btn->click();
+                                            break;
+                                        }
+                            return std::find(pr.windows.begin(), pr.windows.end(), w) !=
+                                   pr.windows.end();
+                        });
+             ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        rt::waitIdle(10000);
     }
 
     rt::QtBackend& b_;
