@@ -30,15 +30,8 @@ constexpr const char* MemberFilter =
     "CLA1:CL_SPS = G1:W1_SPS AND CLA1:CL_SIP = G1:W1_SIP AND CLA1:CL_SIF = G1:W1_SIF AND "
     "CLA1:CL_DAD => G1:W1_DAOD AND   CLA1:CL_DAD <= G1:W1_DADO";
 
-// The procedure's locals. The line's saldo is exact money, as every sum of
-// it is: a saldo never wraps, one too wide for its picture prints as the
-// overflow mark, and so does the saldo of a saturated amount.
-struct Locals {
-    rt::Text<65> L1_W1_PRE;
-    std::int32_t L1_W1_DAD = 0;
-    rt::Money L1_W1_SDO;
-    std::uint8_t Progress_Thermometer = 0;
-};
+// The procedure's locals (print_clanar.h).
+using Locals = FeeReportLocals;
 
 rep::Control Text(const char* name, const char* utf8, int x, int y) {
     rep::Control c;
@@ -225,17 +218,42 @@ rep::Report MemberReport(Locals& l) {
     return r;
 }
 
+// Only the fields the report prints, with outer joins: a line whose
+// member, federation or club has no row prints blank names.
+void SetUpView(rt::View& view, bool member) {
+    rt::FileStructure& ledger = fileStructure(FileId::CLANAR);
+    auto join = [&](FileId file, const char* key, const char* on,
+                    std::initializer_list<const char*> fields) {
+        rt::FileStructure& f = fileStructure(file);
+        view.join(f, f.def().keyIndex(key), {kit::FieldOf(ledger, on)});
+        for (const char* field : fields) view.project(kit::FieldOf(f, field));
+    };
+    for (const char* f : {"CLA1:CL_DAD", "CLA1:CL_DUG", "CLA1:CL_POD", "CLA1:CL_RED",
+                          "CLA1:CL_SIF", "CLA1:CL_SIP", "CLA1:CL_SPS"})
+        view.project(kit::FieldOf(ledger, f));
+    if (member) {
+        view.project(kit::FieldOf(ledger, "CLA1:CL_DOK"));
+        view.project(kit::FieldOf(ledger, "CLA1:CL_SIK"));
+        join(FileId::KATEG, "KAT:KeyK1_SIK", "CLA1:CL_SIK", {"KAT:K1_NAZ", "KAT:K1_SIK"});
+    }
+    join(FileId::PLANSA, "PLA1:KeySP1_SPS", "CLA1:CL_SPS", {"PLA1:SP1_NPS", "PLA1:SP1_SJD"});
+    join(FileId::PLAND, "PLA:KeyP1_SIP", "CLA1:CL_SIP", {"PLA:P1_NPD", "PLA:P1_SJD"});
+    join(FileId::CLANOVI, "CLA:KeyM1_SIF", "CLA1:CL_SIF",
+         {"CLA:M1_EVB", "CLA:M1_IME", "CLA:M1_IOC", "CLA:M1_PRE"});
+}
+
+// The lines in key order, the selection's.
+void Reads(ProcessClass& process, bool member) {
+    process.AddSortOrder(fileStructure(FileId::CLANAR).def().keyIndex("CLA1:KeyCL_UKP"));
+    process.SetFilter(member ? MemberFilter : ClubFilter);
+}
+
 class ThisReportClass : public ProcessClass {
   public:
     explicit ThisReportClass(Locals& l) : l_(l) {}
 
     Level TakeRecord() override {
-        const auto& cla = Buffer<FileId::CLANOVI, CLANOVI_Record>();
-        const CLANAR_Record& cl = Line();
-        l_.L1_W1_PRE = std::string(cla.M1_PRE.trimmed()) + ", " + std::string(cla.M1_IOC.trimmed()) +
-                       ", " + std::string(cla.M1_IME.trimmed());
-        l_.L1_W1_DAD = rt::today();
-        l_.L1_W1_SDO = rt::saldo(cl.CL_DUG, cl.CL_POD);
+        FeeReportTakeRecord(l_);
         const Level l = ProcessClass::TakeRecord();
         Report->Print("?Detail1");
         return l;
@@ -261,17 +279,13 @@ class ThisWindowClass : public ReportManager {
     }
 
     Level Init() override {
-        rt::bind("G1:W1_SPS", &G1::W1_SPS);
-        rt::bind("G1:W1_SIP", &G1::W1_SIP);
+        FeeReportBind(true);
         if (member_) rt::bind("G1:W1_SIF", &G1::W1_SIF);
-        rt::bind("G1:W1_DAOD", &G1::W1_DAOD);
-        rt::bind("G1:W1_DADO", &G1::W1_DADO);
-        SetUpView();
+        SetUpView(view_, member_);
         ProgressMgr.Init(4);
         ThisReport.Init(view_, *Relate::CLANAR, ids_.PctText, l_.Progress_Thermometer, &ProgressMgr,
                         kit::FieldOf(ledger_, "CLA1:CL_SPS"));
-        ThisReport.AddSortOrder(ledger_.def().keyIndex("CLA1:KeyCL_UKP"));
-        ThisReport.SetFilter(member_ ? MemberFilter : ClubFilter);
+        Reads(ThisReport, member_);
         ReportManager::Init(ThisReport, report_, &Previewer);
         Zoom = 100;
         Previewer.SetINIManager(INIMgr());
@@ -281,29 +295,6 @@ class ThisWindowClass : public ReportManager {
     }
 
   private:
-    // Only the fields the report prints, with outer joins: a line whose
-    // member, federation or club has no row prints blank names.
-    void SetUpView() {
-        for (const char* f : {"CLA1:CL_DAD", "CLA1:CL_DUG", "CLA1:CL_POD", "CLA1:CL_RED",
-                              "CLA1:CL_SIF", "CLA1:CL_SIP", "CLA1:CL_SPS"})
-            view_.project(kit::FieldOf(ledger_, f));
-        if (member_) {
-            view_.project(kit::FieldOf(ledger_, "CLA1:CL_DOK"));
-            view_.project(kit::FieldOf(ledger_, "CLA1:CL_SIK"));
-            Join(FileId::KATEG, "KAT:KeyK1_SIK", "CLA1:CL_SIK", {"KAT:K1_NAZ", "KAT:K1_SIK"});
-        }
-        Join(FileId::PLANSA, "PLA1:KeySP1_SPS", "CLA1:CL_SPS", {"PLA1:SP1_NPS", "PLA1:SP1_SJD"});
-        Join(FileId::PLAND, "PLA:KeyP1_SIP", "CLA1:CL_SIP", {"PLA:P1_NPD", "PLA:P1_SJD"});
-        Join(FileId::CLANOVI, "CLA:KeyM1_SIF", "CLA1:CL_SIF",
-             {"CLA:M1_EVB", "CLA:M1_IME", "CLA:M1_IOC", "CLA:M1_PRE"});
-    }
-
-    void Join(FileId file, const char* key, const char* on, std::initializer_list<const char*> fields) {
-        rt::FileStructure& f = fileStructure(file);
-        view_.join(f, f.def().keyIndex(key), {kit::FieldOf(ledger_, on)});
-        for (const char* field : fields) view_.project(kit::FieldOf(f, field));
-    }
-
     bool member_;
     Locals& l_;
     rep::Report& report_;
@@ -326,6 +317,39 @@ void RunReport(const char* procedure, bool member) {
 }
 
 }  // namespace
+
+rt::report::Report FeeReportDescription(FeeReportLocals& locals) {
+    return ClubReport(locals);
+}
+
+void FeeReportTakeRecord(FeeReportLocals& l) {
+    const auto& cla = Buffer<FileId::CLANOVI, CLANOVI_Record>();
+    const CLANAR_Record& cl = Line();
+    l.L1_W1_PRE = std::string(cla.M1_PRE.trimmed()) + ", " + std::string(cla.M1_IOC.trimmed()) +
+                  ", " + std::string(cla.M1_IME.trimmed());
+    l.L1_W1_DAD = rt::today();
+    l.L1_W1_SDO = rt::saldo(cl.CL_DUG, cl.CL_POD);
+}
+
+void FeeReportView(rt::View& view) {
+    SetUpView(view, false);
+}
+
+void FeeReportReads(ProcessClass& process) {
+    Reads(process, false);
+}
+
+void FeeReportBind(bool bound) {
+    for (const auto& [name, value] : {std::pair{"G1:W1_SPS", &G1::W1_SPS},
+                                      {"G1:W1_SIP", &G1::W1_SIP},
+                                      {"G1:W1_DAOD", &G1::W1_DAOD},
+                                      {"G1:W1_DADO", &G1::W1_DADO}}) {
+        if (bound)
+            rt::bind(name, value);
+        else
+            rt::unbind(name);
+    }
+}
 
 void PrintCLANAR() {
     RunReport("PrintCLANAR", false);
