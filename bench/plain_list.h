@@ -60,6 +60,17 @@ inline void postKey(rt::QtBackend& b, QWindow* window, int k,
     });
 }
 
+// Runs fn on the GUI thread and waits until it has run.
+template <class F>
+void onGuiThread(rt::QtBackend& b, F& fn) {
+    std::promise<void> p;
+    b.post([&] {
+        fn();
+        p.set_value();
+    });
+    p.get_future().get();
+}
+
 class PaintWatch : public QObject {
   public:
     using Test = std::function<bool(QObject*)>;
@@ -231,12 +242,7 @@ class PlainList {
 
     template <class F>
     void post(F fn) {
-        std::promise<void> p;
-        b_.post([&] {
-            fn();
-            p.set_value();
-        });
-        p.get_future().get();
+        onGuiThread(b_, fn);
     }
 
     double key(PaintWatch& watch, int k) {
@@ -370,12 +376,7 @@ class PlainTextBox {
   private:
     template <class F>
     void onGui(F fn) {
-        std::promise<void> p;
-        b_.post([&] {
-            fn();
-            p.set_value();
-        });
-        p.get_future().get();
+        onGuiThread(b_, fn);
     }
     rt::QtBackend& b_;
     QPlainTextEdit* box_ = nullptr;
@@ -494,12 +495,7 @@ class PlainForm {
     };
     template <class F>
     void post(F fn) {
-        std::promise<void> p;
-        b_.post([&] {
-            fn();
-            p.set_value();
-        });
-        p.get_future().get();
+        onGuiThread(b_, fn);
     }
     rt::QtBackend& b_;
     Raw raw_;
