@@ -190,6 +190,27 @@ struct Hub {
         if (old) postLocked(old, Event::LoseFocus);
         showActiveMessageLocked();
     }
+    // Input the window layer makes itself (an activation to show), queued
+    // as a display's would be.
+    void inputLocked(int window, Input in) {
+        auto it = windows.find(window);
+        if (it == windows.end()) return;
+        Loop& l = *it->second.loop;
+        Item item;
+        item.window = window;
+        item.isInput = true;
+        item.in = std::move(in);
+        l.items.push_back(std::move(item));
+        if (isTop(l, window) && !l.inDialog) l.waiting = false;
+        l.wake();
+    }
+    // Ctrl+F6 and the keys acting as it: the next (+1) or previous (-1)
+    // child window, in the order they opened, round the ends. A window
+    // that opened another on its thread (a form its select window) is
+    // passed over: the one it waits on stands in its place. A window that
+    // waits on a message box is not: it becomes active and its box has the
+    // keys.
+    void cycleLocked(int from, int step);
     int children() const {
         int n = 0;
         for (const auto& [id, e] : windows)

@@ -133,9 +133,7 @@ ViewPtr Window::makeView() const {
         bool checked = false;
         if (c.kind == ControlKind::Check && c.value)
             checked = std::string(trim(c.value.show(nullptr))) == c.trueValue;
-        if (c.kind == ControlKind::Radio && c.parent && control(c.parent).value)
-            checked = std::string(trim(control(c.parent).value.show(nullptr))) ==
-                      std::string(trim(c.radioValue));
+        if (c.kind == ControlKind::Radio) checked = radioChosen(i);
         Shown& m = shown_[static_cast<std::size_t>(i - 1)];
         const ListPayload* wasList = m.view ? m.view->list() : nullptr;
         // The rows are asked for only when the list's version moved on since
