@@ -22,6 +22,7 @@
 #include "core/storage/sqlite_api.h"
 #include "framework/error.h"
 #include "runtime/dialogs.h"
+#include "runtime/held_files.h"
 #include "runtime/file/driver.h"
 #include "runtime/text.h"
 #include "runtime/threads.h"
@@ -151,6 +152,7 @@ struct Connection {
     std::uint64_t generation = 0;
 
     ~Connection() {
+        if (!path.empty()) rt::releaseFile(path);
         if (!db) return;
         const SqliteApi& api = *sqlite().api;
         for (auto& [sql, st] : statements) api.finalize(st);
@@ -298,6 +300,8 @@ int connectionFor(const std::string& name, rt::OpenMode mode, bool allowCreate,
     auto c = std::make_shared<Connection>();
     c->key = key;
     c->path = absolute.string();
+    // From now on no photo or other file a user names may open it (D35).
+    rt::holdFile(c->path);
     c->mode = mode;
     c->db = db;
     c->pid = ::getpid();
