@@ -30,15 +30,8 @@ constexpr const char* MemberFilter =
     "CLA1:CL_SPS = G1:W1_SPS AND CLA1:CL_SIP = G1:W1_SIP AND CLA1:CL_SIF = G1:W1_SIF AND "
     "CLA1:CL_DAD => G1:W1_DAOD AND   CLA1:CL_DAD <= G1:W1_DADO";
 
-// The procedure's locals. The line's saldo is exact money, as every sum of
-// it is: a saldo never wraps, one too wide for its picture prints as the
-// overflow mark, and so does the saldo of a saturated amount.
-struct Locals {
-    rt::Text<65> L1_W1_PRE;
-    std::int32_t L1_W1_DAD = 0;
-    rt::Money L1_W1_SDO;
-    std::uint8_t Progress_Thermometer = 0;
-};
+// The procedure's locals (print_clanar.h).
+using Locals = FeeReportLocals;
 
 rep::Control Text(const char* name, const char* utf8, int x, int y) {
     rep::Control c;
@@ -225,6 +218,36 @@ rep::Report MemberReport(Locals& l) {
     return r;
 }
 
+// Only the fields the report prints, with outer joins: a line whose
+// member, federation or club has no row prints blank names.
+void LedgerView(rt::View& view, bool member) {
+    rt::FileStructure& ledger = view.primary();
+    auto join = [&](FileId file, const char* key, const char* on,
+                    std::initializer_list<const char*> fields) {
+        rt::FileStructure& f = fileStructure(file);
+        view.join(f, f.def().keyIndex(key), {kit::FieldOf(ledger, on)});
+        for (const char* field : fields) view.project(kit::FieldOf(f, field));
+    };
+    for (const char* f : {"CLA1:CL_DAD", "CLA1:CL_DUG", "CLA1:CL_POD", "CLA1:CL_RED",
+                          "CLA1:CL_SIF", "CLA1:CL_SIP", "CLA1:CL_SPS"})
+        view.project(kit::FieldOf(ledger, f));
+    if (member) {
+        view.project(kit::FieldOf(ledger, "CLA1:CL_DOK"));
+        view.project(kit::FieldOf(ledger, "CLA1:CL_SIK"));
+        join(FileId::KATEG, "KAT:KeyK1_SIK", "CLA1:CL_SIK", {"KAT:K1_NAZ", "KAT:K1_SIK"});
+    }
+    join(FileId::PLANSA, "PLA1:KeySP1_SPS", "CLA1:CL_SPS", {"PLA1:SP1_NPS", "PLA1:SP1_SJD"});
+    join(FileId::PLAND, "PLA:KeyP1_SIP", "CLA1:CL_SIP", {"PLA:P1_NPD", "PLA:P1_SJD"});
+    join(FileId::CLANOVI, "CLA:KeyM1_SIF", "CLA1:CL_SIF",
+         {"CLA:M1_EVB", "CLA:M1_IME", "CLA:M1_IOC", "CLA:M1_PRE"});
+}
+
+// The lines in key order, the selection's.
+void LedgerReads(ProcessClass& process, bool member) {
+    process.AddSortOrder(fileStructure(FileId::CLANAR).def().keyIndex("CLA1:KeyCL_UKP"));
+    process.SetFilter(member ? MemberFilter : ClubFilter);
+}
+
 class ThisWindowClass : public ReportProcedure {
   public:
     ThisWindowClass(const char* procedure, bool member, Locals& l, rep::Report& report,
@@ -243,54 +266,14 @@ class ThisWindowClass : public ReportProcedure {
 
   protected:
     void Bind() override {
-        rt::bind("G1:W1_SPS", &G1::W1_SPS);
-        rt::bind("G1:W1_SIP", &G1::W1_SIP);
+        FeeReportBind(true);
         if (member_) rt::bind("G1:W1_SIF", &G1::W1_SIF);
-        rt::bind("G1:W1_DAOD", &G1::W1_DAOD);
-        rt::bind("G1:W1_DADO", &G1::W1_DADO);
     }
-
-    // Only the fields the report prints, with outer joins: a line whose
-    // member, federation or club has no row prints blank names.
-    void SetUpView(rt::View& view) override {
-        rt::FileStructure& ledger = view.primary();
-        for (const char* f : {"CLA1:CL_DAD", "CLA1:CL_DUG", "CLA1:CL_POD", "CLA1:CL_RED",
-                              "CLA1:CL_SIF", "CLA1:CL_SIP", "CLA1:CL_SPS"})
-            view.project(kit::FieldOf(ledger, f));
-        if (member_) {
-            view.project(kit::FieldOf(ledger, "CLA1:CL_DOK"));
-            view.project(kit::FieldOf(ledger, "CLA1:CL_SIK"));
-            Join(view, FileId::KATEG, "KAT:KeyK1_SIK", "CLA1:CL_SIK", {"KAT:K1_NAZ", "KAT:K1_SIK"});
-        }
-        Join(view, FileId::PLANSA, "PLA1:KeySP1_SPS", "CLA1:CL_SPS",
-             {"PLA1:SP1_NPS", "PLA1:SP1_SJD"});
-        Join(view, FileId::PLAND, "PLA:KeyP1_SIP", "CLA1:CL_SIP", {"PLA:P1_NPD", "PLA:P1_SJD"});
-        Join(view, FileId::CLANOVI, "CLA:KeyM1_SIF", "CLA1:CL_SIF",
-             {"CLA:M1_EVB", "CLA:M1_IME", "CLA:M1_IOC", "CLA:M1_PRE"});
-    }
-
-    void SetUpReads(ProcessClass& process) override {
-        process.AddSortOrder(fileStructure(FileId::CLANAR).def().keyIndex("CLA1:KeyCL_UKP"));
-        process.SetFilter(member_ ? MemberFilter : ClubFilter);
-    }
-
-    void TakeLines() override {
-        const auto& cla = Buffer<FileId::CLANOVI, CLANOVI_Record>();
-        const CLANAR_Record& cl = Line();
-        l_.L1_W1_PRE = std::string(cla.M1_PRE.trimmed()) + ", " + std::string(cla.M1_IOC.trimmed()) +
-                       ", " + std::string(cla.M1_IME.trimmed());
-        l_.L1_W1_DAD = rt::today();
-        l_.L1_W1_SDO = rt::saldo(cl.CL_DUG, cl.CL_POD);
-    }
+    void SetUpView(rt::View& view) override { LedgerView(view, member_); }
+    void SetUpReads(ProcessClass& process) override { LedgerReads(process, member_); }
+    void TakeLines() override { FeeReportTakeRecord(l_); }
 
   private:
-    static void Join(rt::View& view, FileId file, const char* key, const char* on,
-                     std::initializer_list<const char*> fields) {
-        rt::FileStructure& f = fileStructure(file);
-        view.join(f, f.def().keyIndex(key), {kit::FieldOf(view.primary(), on)});
-        for (const char* field : fields) view.project(kit::FieldOf(f, field));
-    }
-
     bool member_;
     Locals& l_;
 };
@@ -302,6 +285,39 @@ void RunLedgerReport(const char* procedure, bool member) {
 }
 
 }  // namespace
+
+rt::report::Report FeeReportDescription(FeeReportLocals& locals) {
+    return ClubReport(locals);
+}
+
+void FeeReportTakeRecord(FeeReportLocals& l) {
+    const auto& cla = Buffer<FileId::CLANOVI, CLANOVI_Record>();
+    const CLANAR_Record& cl = Line();
+    l.L1_W1_PRE = std::string(cla.M1_PRE.trimmed()) + ", " + std::string(cla.M1_IOC.trimmed()) +
+                  ", " + std::string(cla.M1_IME.trimmed());
+    l.L1_W1_DAD = rt::today();
+    l.L1_W1_SDO = rt::saldo(cl.CL_DUG, cl.CL_POD);
+}
+
+void FeeReportView(rt::View& view) {
+    LedgerView(view, false);
+}
+
+void FeeReportReads(ProcessClass& process) {
+    LedgerReads(process, false);
+}
+
+void FeeReportBind(bool bound) {
+    for (const auto& [name, value] : {std::pair{"G1:W1_SPS", &G1::W1_SPS},
+                                      {"G1:W1_SIP", &G1::W1_SIP},
+                                      {"G1:W1_DAOD", &G1::W1_DAOD},
+                                      {"G1:W1_DADO", &G1::W1_DADO}}) {
+        if (bound)
+            rt::bind(name, value);
+        else
+            rt::unbind(name);
+    }
+}
 
 void PrintCLANAR() {
     RunLedgerReport("PrintCLANAR", false);
