@@ -40,21 +40,27 @@ test-tsan: deps
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ignore_noninstrumented_modules=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS)
 
+# Every benchmark program runs, in this order, whatever another one gave;
+# the ones that failed are named at the end and the target fails. The Qt
+# benchmark runs offscreen, then again on an X server of its own (-x11).
+BENCHES ?= run-benchmarks run-codelist-benchmarks run-member-benchmarks run-qt-benchmarks \
+  run-qt-benchmarks-x11 run-page-benchmarks run-start-benchmarks run-start-benchmarks-x11 \
+  run-image-benchmarks \
+  run-photo-benchmarks run-fee-benchmarks run-report-benchmarks run-hikes-benchmarks \
+  run-activity-report-benchmarks run-entry-benchmarks run-card-benchmarks
 bench: deps
 	cmake -S . -B build-bench -DCLANOVI_BENCH=ON -DCMAKE_BUILD_TYPE=Release
 	cmake --build build-bench -j $(JOBS)
-	./build-bench/bench/run-benchmarks
-	if [ -x ./build-bench/bench/run-codelist-benchmarks ]; then ./build-bench/bench/run-codelist-benchmarks; fi
-	if [ -x ./build-bench/bench/run-member-benchmarks ]; then ./build-bench/bench/run-member-benchmarks; fi
-	if [ -x ./build-bench/bench/run-qt-benchmarks ]; then ./build-bench/bench/run-qt-benchmarks; fi
-	./build-bench/bench/run-image-benchmarks
-	if [ -x ./build-bench/bench/run-photo-benchmarks ]; then ./build-bench/bench/run-photo-benchmarks; fi
-	if [ -x ./build-bench/bench/run-fee-benchmarks ]; then ./build-bench/bench/run-fee-benchmarks; fi
-	if [ -x ./build-bench/bench/run-report-benchmarks ]; then ./build-bench/bench/run-report-benchmarks; fi
-	if [ -x ./build-bench/bench/run-hikes-benchmarks ]; then ./build-bench/bench/run-hikes-benchmarks; fi
-	if [ -x ./build-bench/bench/run-activity-report-benchmarks ]; then ./build-bench/bench/run-activity-report-benchmarks; fi
-	./build-bench/bench/run-entry-benchmarks
-	if [ -x ./build-bench/bench/run-card-benchmarks ]; then ./build-bench/bench/run-card-benchmarks; fi
+	@failed=""; \
+	for b in $(BENCHES); do \
+	  p=$${b%-x11}; run=./build-bench/bench/$$p; \
+	  [ $$p = $$b ] || run="tests/scenarios/with_x.sh env QT_QPA_PLATFORM=xcb $$run"; \
+	  if [ ! -x ./build-bench/bench/$$p ]; then echo "bench: $$b skipped (not built: no Qt)"; continue; fi; \
+	  echo "== $$b"; \
+	  $$run || { echo "bench: $$b failed (status $$?)"; failed="$$failed $$b"; }; \
+	done; \
+	if [ -n "$$failed" ]; then echo "benchmarks that failed:$$failed"; exit 1; fi; \
+	echo "every benchmark ran"
 
 # The image decoders' fuzz targets (tests/fuzz/README.md): clang, libFuzzer,
 # ASan+UBSan, in a tree of their own.

@@ -15,7 +15,6 @@
 #include "activities/running_number.h"
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/lookups.h"
-#include "core/frame/procedures.h"
 #include "framework/browse.h"
 #include "framework/entry_window.h"
 #include "framework/error.h"
@@ -278,34 +277,29 @@ class EntryWindow : public EntryWindowProcedure {
           listMembers_(fileStructure(FileId::CLANOVI).def(), listMemberRecord_.data()),
           BRW4_View(lines_),
           running_(*Access::ANGAZOV) {
-        for (FileId f : {FileId::ANGAZOV, FileId::CLANOVI, FileId::DOKAN, FileId::PLAND,
-                         FileId::PLANSA, FileId::TURPOS})
-            AddFile([f] { relateOf(f)->Open(); }, [f] { relateOf(f)->Close(); });
+        AddFiles({Relate::ANGAZOV, Relate::CLANOVI, Relate::DOKAN, Relate::PLAND, Relate::PLANSA,
+                  Relate::TURPOS});
         AddFile([this] { SetUpList(); }, {});
-        Lookups.AddProcedure(FindProcedure("SelectPLANSA"));
-        Lookups.AddProcedure(FindProcedure("SelectPLAND"));
-        Lookups.AddProcedure(FindProcedure("SelectTURPOS"));
-        Lookups.AddProcedure(FindProcedure("SelectCLANOVI"));
-        Lookups.Add(LookupIn(FileId::PLANSA, {.Entry = c.federation,
-                                              .Button = c.federationButton,
-                                              .Value = L1.W1_SPS,
-                                              .Number = 1,
-                                              .NameControl = c.federationName}));
-        Lookups.Add(LookupIn(FileId::PLAND, {.Entry = c.club,
-                                             .Button = c.clubButton,
-                                             .Value = L1.W1_SIP,
-                                             .Number = 2,
-                                             .NameControl = c.clubName}));
-        Lookups.Add(LookupIn(FileId::TURPOS, {.Entry = c.activity,
-                                              .Button = c.activityButton,
-                                              .Value = L1.W1_SIA,
-                                              .Number = 3,
-                                              .NameControl = c.activityName}));
-        Lookups.Add(LookupIn(FileId::CLANOVI, {.Entry = c.member,
-                                               .Button = c.memberButton,
-                                               .Value = L1.W1_SIF,
-                                               .Number = 4,
-                                               .NameControl = c.surname}));
+        AddLookupIn(Lookups, FileId::PLANSA,
+                    {.Entry = c.federation,
+                     .Button = c.federationButton,
+                     .Value = L1.W1_SPS,
+                     .NameControl = c.federationName});
+        AddLookupIn(Lookups, FileId::PLAND,
+                    {.Entry = c.club,
+                     .Button = c.clubButton,
+                     .Value = L1.W1_SIP,
+                     .NameControl = c.clubName});
+        AddLookupIn(Lookups, FileId::TURPOS,
+                    {.Entry = c.activity,
+                     .Button = c.activityButton,
+                     .Value = L1.W1_SIA,
+                     .NameControl = c.activityName});
+        AddLookupIn(Lookups, FileId::CLANOVI,
+                    {.Entry = c.member,
+                     .Button = c.memberButton,
+                     .Value = L1.W1_SIF,
+                     .NameControl = c.surname});
         // The names are the buffers as the last lookup left them: the list
         // reads its members into a record of its own.
         Lookups.ResetKind = LookupReset::ReadNothing;

@@ -163,8 +163,7 @@ class HikesList : public ListWindowProcedure {
           BRW5_View(counters_),
           BRW6_View(members_) {
         UpdateProcedure = c.layout->form;
-        AddFile([] { Relate::CLANOVI->Open(); }, [] { Relate::CLANOVI->Close(); });
-        AddFile([] { Relate::DOKAN->Open(); }, [] { Relate::DOKAN->Close(); });
+        AddFiles({Relate::CLANOVI, Relate::DOKAN});
     }
 
   protected:
@@ -342,24 +341,21 @@ class HikesForm : public LookupWindow<FormWindowProcedure> {
                                             FormFile{Lines(), accessOf(FileId::ANGAZOV),
                                                      relateOf(FileId::ANGAZOV), c.layout->history},
                                             c.form, w, ebt, tb, rs) {
-        Lookups.AddProcedure(FindProcedure("SelectPLAND"));
-        Lookups.AddProcedure(FindProcedure("SelectTURPOS"));
-        Lookups.AddProcedure(FindProcedure("SelectCLANOVI"));
-        Lookups.Add(LookupIn(FileId::PLAND, {.Entry = c.club,
-                                             .Button = c.clubButton,
-                                             .Value = kit::CodeField(Lines(), "ANG:A1_SIP"),
-                                             .Number = 1,
-                                             .NameControl = c.clubName}));
-        Lookups.Add(LookupIn(FileId::TURPOS, {.Entry = c.activity,
-                                              .Button = c.activityButton,
-                                              .Value = kit::CodeField(Lines(), "ANG:A1_SIA"),
-                                              .Number = 2,
-                                              .NameControl = c.activityName}));
-        Lookups.Add(LookupIn(FileId::CLANOVI, {.Entry = c.member,
-                                               .Button = c.memberButton,
-                                               .Value = kit::CodeField(Lines(), "ANG:A1_SIF"),
-                                               .Number = 3,
-                                               .NameControl = c.surname}));
+        AddLookupIn(Lookups, FileId::PLAND,
+                    {.Entry = c.club,
+                     .Button = c.clubButton,
+                     .Value = kit::CodeField(Lines(), "ANG:A1_SIP"),
+                     .NameControl = c.clubName});
+        AddLookupIn(Lookups, FileId::TURPOS,
+                    {.Entry = c.activity,
+                     .Button = c.activityButton,
+                     .Value = kit::CodeField(Lines(), "ANG:A1_SIA"),
+                     .NameControl = c.activityName});
+        AddLookupIn(Lookups, FileId::CLANOVI,
+                    {.Entry = c.member,
+                     .Button = c.memberButton,
+                     .Value = kit::CodeField(Lines(), "ANG:A1_SIF"),
+                     .NameControl = c.surname});
         // Every reset reads the names again from the line's codes: the
         // activity, the club, the member.
         Lookups.ResetKind = LookupReset::ReadEveryRow;

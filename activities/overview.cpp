@@ -98,26 +98,22 @@ class ActivityQuery : public LookupWindow<WindowProcedure> {
     ActivityQuery(const QueryControls& c, rt::Window& w, EnterByTabClass& ebt, ToolbarClass& tb,
                   WindowResizeClass&)
         : LookupWindow<WindowProcedure>("UpitANGAZOV", w, ebt, &tb), c_(c) {
-        AddFile([] { Relate::CLANOVI->Open(); }, [] { Relate::CLANOVI->Close(); });
-        AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
-        AddFile([] { Relate::PLANSA->Open(); }, [] { Relate::PLANSA->Close(); });
-        Lookups.AddProcedure(FindProcedure("SelectPLANSA"));
-        Lookups.AddProcedure(FindProcedure("SelectPLAND"));
-        Lookups.AddProcedure(FindProcedure("SelectCLANOVI"));
-        Lookups.Add(LookupIn(FileId::PLANSA, {.Entry = c.federation,
-                                              .Button = c.federationButton,
-                                              .Value = G1::W1_SPS,
-                                              .Number = 1,
-                                              .NameControl = c.federationName}));
-        Lookups.Add(LookupIn(FileId::PLAND, {.Entry = c.club,
-                                             .Button = c.clubButton,
-                                             .Value = G1::W1_SIP,
-                                             .Number = 2,
-                                             .NameControl = c.clubName}));
-        for (auto [entry, button, value] : {std::tuple{c.from, c.fromButton, &G1::W1_SIFOD},
-                                            std::tuple{c.to, c.toButton, &G1::W1_SIFDO}})
-            Lookups.Add(LookupIn(FileId::CLANOVI,
-                                 {.Entry = entry, .Button = button, .Value = *value, .Number = 3}));
+        AddFiles({Relate::CLANOVI, Relate::PLAND, Relate::PLANSA});
+        AddLookupIn(Lookups, FileId::PLANSA,
+                    {.Entry = c.federation,
+                     .Button = c.federationButton,
+                     .Value = G1::W1_SPS,
+                     .NameControl = c.federationName});
+        AddLookupIn(Lookups, FileId::PLAND,
+                    {.Entry = c.club,
+                     .Button = c.clubButton,
+                     .Value = G1::W1_SIP,
+                     .NameControl = c.clubName});
+        // Both ends of the range open the same member select window.
+        AddLookupIn(Lookups, FileId::CLANOVI,
+                    {.Entry = c.from, .Button = c.fromButton, .Value = G1::W1_SIFOD});
+        AddLookupIn(Lookups, FileId::CLANOVI,
+                    {.Entry = c.to, .Button = c.toButton, .Value = G1::W1_SIFDO});
         // The names are the buffers as the last lookup left them.
         Lookups.ResetKind = LookupReset::ReadNothing;
     }

@@ -10,9 +10,7 @@
 
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/member_name.h"
-#include "core/frame/cp1250.h"
 #include "framework/globals.h"
-#include "framework/relation_manager.h"
 #include "framework/report.h"
 #include "framework/report_kit.h"
 #include "runtime/date.h"
@@ -116,61 +114,34 @@ void Describe(rr::Report& r, ActivityReportLocals& L1) {
     r.details.push_back(std::move(detail));
 }
 
-class ThisReportClass : public ProcessClass {
+class ThisWindowClass : public ReportProcedure {
   public:
-    explicit ThisReportClass(ActivityReportLocals& l) : L1(l) {}
+    ThisWindowClass(ActivityReportLocals& l, rr::Report& report, std::uint8_t& thermometer,
+                    const ProgressIds& ids, rt::Window& progress, EnterByTabClass& ebt)
+        : ReportProcedure("PrintaANGAZ",
+                          {.file = fileStructure(FileId::ANGAZOV),
+                           .relate = Relate::ANGAZOV,
+                           .progressField = "ANG:A1_SPS",
+                           .stepOptions = StepOption::Alpha,
+                           .report = report,
+                           .detail = "?DETAIL1"},
+                          thermometer, ids, progress, ebt),
+          L1(l) {}
 
-    Level TakeRecord() override {
-        ActivityReportTakeRecord(L1);
-        const Level l = ProcessClass::TakeRecord();
-        Report->Print("?DETAIL1");
-        return l;
-    }
-
-  private:
-    ActivityReportLocals& L1;
-};
-
-class ActivityReport : public ReportManager {
-  public:
-    ActivityReport(rt::Window& progress, const ProgressIds& ids, std::uint8_t& thermometer,
-                   EnterByTabClass& ebt)
-        : ReportManager("PrintaANGAZ", progress, ebt),
-          lines_(fileStructure(FileId::ANGAZOV)),
-          View_(lines_),
-          ThisReport(L1) {
-        AddFile([] { Relate::ANGAZOV->Open(); }, [] { Relate::ANGAZOV->Close(); });
-        ActivityReportView(View_);
-        ProgressMgr.Init(StepOption::Alpha);
-        ThisReport.Init(View_, *Relate::ANGAZOV, ids.PctText, thermometer, &ProgressMgr,
-                        rt::FieldOf(lines_, "ANG:A1_SPS"));
-        ActivityReportReads(ThisReport);
-        Describe(Report_, L1);
-        ReportManager::Init(ThisReport, Report_, &Previewer);
-        Zoom = 100;
-        Previewer.SetINIManager(INIMgr());
-        Previewer.AllowUserZoom = true;
-        Previewer.Maximize = true;
-    }
-
-    Level Init() override {
-        ActivityReportBind(true);
-        return ReportManager::Init();
-    }
     Level Kill() override {
-        const Level l = ReportManager::Kill();
+        const Level l = ReportProcedure::Kill();
         ActivityReportBind(false);
         return l;
     }
 
+  protected:
+    void Bind() override { ActivityReportBind(true); }
+    void SetUpView(rt::View& view) override { ActivityReportView(view); }
+    void SetUpReads(ProcessClass& process) override { ActivityReportReads(process); }
+    void TakeLines() override { ActivityReportTakeRecord(L1); }
+
   private:
-    ActivityReportLocals L1;
-    rt::FileStructure& lines_;
-    rt::View View_;
-    rr::Report Report_;
-    StepLongClass ProgressMgr;
-    PrintPreviewClass Previewer;
-    ThisReportClass ThisReport;
+    ActivityReportLocals& L1;
 };
 
 }  // namespace
@@ -212,8 +183,7 @@ void ActivityReportView(rt::View& view) {
 }
 
 void ActivityReportReads(ProcessClass& process) {
-    rt::FileStructure& lines = fileStructure(FileId::ANGAZOV);
-    process.AddSortOrder(rt::KeyOf(lines, "ANG:KeySIPSIFDAT").index);
+    process.AddSortOrder(rt::KeyOf(fileStructure(FileId::ANGAZOV), "ANG:KeySIPSIFDAT").index);
     process.SetFilter(
         "ANG:A1_SPS = G1:W1_SPS AND ANG:A1_SIP = G1:W1_SIP AND ANG:A1_SIF => G1:W1_SIFOD AND "
         "ANG:A1_SIF <= G1:W1_SIFDO AND ANG:A1_DAT => G1:W1_DAOD AND ANG:A1_DAT <= G1:W1_DADO");
@@ -234,10 +204,8 @@ void ActivityReportTakeRecord(ActivityReportLocals& L1) {
 }
 
 void PrintaANGAZ() {
-    EnterByTabClass EnterByTabManager;
+    ActivityReportLocals L1;
+    rr::Report Report = ActivityReportDescription(L1);
     std::uint8_t thermometer = 0;
-    rt::Window ProgressWindow(ProgressWindowDesc(Cp1250("Report CLANAR")));
-    const ProgressIds ids = BuildProgressWindow(ProgressWindow, thermometer);
-    ActivityReport ThisWindow(ProgressWindow, ids, thermometer, EnterByTabManager);
-    GlobalResponse = ThisWindow.Run();
+    RunReport<ThisWindowClass>(thermometer, L1, Report);
 }

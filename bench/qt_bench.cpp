@@ -1,11 +1,23 @@
-// The clubs' list through the Qt display on the offscreen platform, end to
-// end: from a PageDown key event handed to Qt (on the GUI thread, through
-// the display's input filter, as a key from the window system goes) until
-// the list widget holds the next page. Beside it, the raw statement that
-// reads the same page. A program of its own: it owns the QApplication.
+// Input to painted pixels through the Qt display: the program runs as it
+// always does (rt::runQtProgram, the frame and its menu on thread 1); the
+// list windows open from the frame's menu, and each key is posted to the
+// window's event queue as a key from the window system arrives. A figure
+// ends when the window's backing store has been flushed with the list
+// widget painted showing the new page. Beside each, its limit: a plain
+// QTableWidget of our own (plain_list.h) of the same size, font and columns,
+// which runs the same statement on the GUI thread and shows the same page,
+// timed the same way, its samples taken in turn with ours.
+#include <QAction>
 #include <QApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QAbstractButton>
+#include <QPlainTextEdit>
 #include <QTreeWidget>
+#include <QWindow>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,26 +25,36 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <iostream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/procedures.h"
+#include "bench/plain_list.h"
 #include "bench/window_bench.h"
-#include "codelists/procedures.h"
+#include "core/dictionary/dictionary.h"
+#include "core/frame/main_frame.h"
 #include "core/startup/program.h"
 #include "framework/globals.h"
 #include "runtime/backend/qt/qt_backend.h"
+#include "runtime/dialogs.h"
+#include "runtime/text.h"
 #include "runtime/threads.h"
 #include "runtime/window/window.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
 
 namespace {
 
-constexpr int Pages = 200;  // timed page downs per table
+constexpr int Pages = 60;  // timed page downs per list and size, after WarmPages
+constexpr int WarmPages = 10;
+constexpr int Openings = 6;  // timed openings, after one untimed
+constexpr int Locates = 30;  // timed locates and keys, after WarmPages
+constexpr int Keys = 30;
 
 // Runs fn on the GUI thread and waits for its result.
 template <class F>
@@ -42,7 +64,7 @@ auto onGui(rt::QtBackend& b, F fn) -> decltype(fn()) {
     return p.get_future().get();
 }
 
-// The open list window's tree widget (on the GUI thread), or null.
+// The open child window's list widget (GUI thread), or null.
 QTreeWidget* listWidget(const rt::QtBackend& b) {
     const rt::QtBackend::Probe pr = b.probe();
     for (int w : pr.windows) {
@@ -55,157 +77,518 @@ QTreeWidget* listWidget(const rt::QtBackend& b) {
     return nullptr;
 }
 
-void sendKey(QWidget* to, int key) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(to, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
-    QApplication::sendEvent(to, &release);
+// What tells one page of the list from another: its first and last rows.
+QString pageOf(const QTreeWidget* t) {
+    QString s;
+    const int n = t->topLevelItemCount();
+    for (int row : {0, n - 1})
+        if (row >= 0)
+            for (int c = 0; c < t->columnCount(); ++c) s += t->topLevelItem(row)->text(c) + '|';
+    return s;
 }
 
-// The next page in the code order after the last one read, as one raw
-// statement (from the top again after the end).
-struct RawWalk {
-    explicit RawWalk(const std::string& db) : raw(db) {}
-    double next(int rows) {
-        sqlite3_stmt* s = raw.stmt(
-            "SELECT P1_SIP,P1_NPD,P1_ADR,P1_SJD,P1_BRG,P1_DAR,P1_TEL,P1_FAX,P1_WEB,P1_EML FROM "
-            "PLAND WHERE P1_SIP > ? ORDER BY P1_SIP LIMIT ?");
-        const auto t0 = Clock::now();
-        raw.api().bind_int64(s, 1, last);
-        raw.api().bind_int(s, 2, rows);
-        const int n = raw.run(s, nullptr, &last);
-        const double us = bench::microsSince(t0);
-        if (n < rows) last = 0;
-        return us;
-    }
-    bench::Raw raw;
-    std::int64_t last = 0;
+// The samples of one figure: ours and its limit, in µs.
+struct Figure {
+    std::vector<double> ours, limit;
 };
 
-// Opens the clubs' list on the database in dir, times Pages page downs
-// from the top (again from the top every 30), prints the figure.
-void run(rt::QtBackend& b, const std::string& dir, int size) {
-    fs::current_path(dir);
-    storage::closeAllConnections();
-    rt::startProcedure([] { BrowsePLAND(); }, 50000);
-    int rows = 0;
-    for (int i = 0; i < 1000 && rows == 0; ++i) {
-        rows = onGui(b, [&] {
-            QTreeWidget* t = listWidget(b);
-            return t ? t->topLevelItemCount() : 0;
-        });
-        if (!rows) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (!rows) {
-        std::cerr << "the list did not show\n";
-        std::exit(3);
-    }
-    // The list takes the keys: a click on it, as the user's.
-    onGui(b, [&] {
-        QTreeWidget* t = listWidget(b);
-        const QPoint p(5, 5);
-        QMouseEvent press(QEvent::MouseButtonPress, p, t->viewport()->mapToGlobal(p),
-                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(t->viewport(), &press);
-        QMouseEvent release(QEvent::MouseButtonRelease, p, t->viewport()->mapToGlobal(p),
-                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(t->viewport(), &release);
-        return 0;
-    });
-    rt::waitIdle(10000);
-    RawWalk raw((fs::path(dir) / "Clanovi.sqlite").string());
-    std::vector<double> ours, raws;
-    for (int i = 0; i < Pages + 20; ++i) {
-        if (i % 30 == 0) {
-            onGui(b, [&] {
-                sendKey(listWidget(b), Qt::Key_Home);
-                return 0;
-            });
-            rt::waitIdle(10000);
-            raw.last = 0;
-            raw.next(rows);  // the raw walk stands on the first page too
-        }
-        std::this_thread::sleep_for(bench::AsleepAfter);  // the key meets the list's thread asleep
-        std::promise<double> shown;
-        auto done = shown.get_future();
-        onGui(b, [&] {
-            QTreeWidget* t = listWidget(b);
-            const QString before = t->topLevelItem(0)->text(0);
-            auto* conn = new QMetaObject::Connection;
-            const auto t0 = Clock::now();
-            // The page is there when its last row is in and it is another page.
-            *conn = QObject::connect(t->model(), &QAbstractItemModel::rowsInserted, t, [=, &shown] {
-                if (t->topLevelItemCount() != rows || t->topLevelItem(0)->text(0) == before)
-                    return;
-                shown.set_value(
-                    std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
-                QObject::disconnect(*conn);
-                delete conn;
-            });
-            sendKey(t, Qt::Key_PageDown);
+void printFigure(const std::string& name, const Figure& f) {
+    const double o = bench::median(f.ours), l = bench::median(f.limit);
+    std::printf("bench %s ours=%.2f raw=%.2f ratio=%.2f ours_p95=%.2f raw_p95=%.2f\n",
+                name.c_str(), o, l, o / l, bench::percentile(f.ours, 0.95),
+                bench::percentile(f.limit, 0.95));
+    std::fflush(stdout);
+}
+
+// One list of the program: the menu item that opens it, the statements of
+// its pages for the limit, its fixtures.
+struct ListCase {
+    const char* figure;  // "PLAND", "CLANOVI"
+    const char* menuItem;  // its label
+    bench::PlainQuery query;
+    std::vector<std::pair<std::string, int>> fixtures;  // directory, size
+};
+
+class Run {
+  public:
+    Run(rt::QtBackend& b, std::string platform) : b_(b), platform_(std::move(platform)) {
+        onGui(b_, [&] {
+            watch_ = new bench::PaintWatch(qApp);
             return 0;
         });
-        if (done.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
-            std::cerr << "the next page did not show\n";
+    }
+
+    void list(const ListCase& lc) {
+        for (const auto& [dir, size] : lc.fixtures) fixture(lc, dir, size);
+    }
+
+    void closeFrame() {
+        onGui(b_, [&] {
+            delete watch_;
+            return 0;
+        });
+        rt::shutDownWindows();
+    }
+
+  private:
+    std::string name(const ListCase& lc, const char* what, int size) const {
+        return std::string(lc.figure) + "_" + what + (platform_.empty() ? "" : "_" + platform_) +
+               "_painted_" + std::to_string(size);
+    }
+
+    // The menu item's action (GUI thread).
+    QAction* menuItem(const char* label) {
+        const rt::QtBackend::Probe pr = b_.probe();
+        for (int w : pr.windows) {
+            const rt::ViewPtr v = pr.lastView(w);
+            if (!v || v->kind != rt::WindowKind::Frame) continue;
+            for (const auto& c : v->controls)
+                if (c.kind == rt::ControlKind::Item && c.name == label)
+                    return pr.action(w, c.id);
+        }
+        return nullptr;
+    }
+
+    // Opens the list from the menu; the µs until its first page is painted
+    // and flushed.
+    double open(const ListCase& lc) {
+        auto done = onGui(b_, [&] {
+            QAction* a = menuItem(lc.menuItem);
+            if (!a) {
+                std::cerr << "no menu item " << lc.menuItem << "\n";
+                std::exit(3);
+            }
+            auto f = watch_->arm([this](QObject* o) {
+                QTreeWidget* t = listWidget(b_);
+                return t && o == t->viewport() && t->topLevelItemCount() > 0;
+            });
+            watch_->start();
+            a->trigger();
+            return f;
+        });
+        return wait(done, "the list did not show");
+    }
+
+    void close() {
+        onGui(b_, [&] {
+            for (int w : b_.probe().windows) {
+                const rt::ViewPtr v = b_.probe().lastView(w);
+                if (v && v->kind == rt::WindowKind::Child)
+                    rt::input(w, rt::Input{rt::Input::Kind::Close});
+            }
+            return 0;
+        });
+        for (int i = 0; i < 3000 && onGui(b_, [&] { return listWidget(b_) != nullptr; }); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+
+    double wait(std::future<double>& f, const char* what) {
+        if (f.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+            std::cerr << what << "\n";
             std::exit(3);
         }
-        const double us = done.get();
-        rt::waitIdle(10000);
-        const double r = raw.next(rows);
-        if (i >= 20) {  // the first pages warm up
-            ours.push_back(us);
-            raws.push_back(r);
-        }
+        return f.get();
     }
-    const double o = bench::median(ours), r = bench::median(raws);
-    std::printf("bench PLAND_page_down_code_order_qt_%d ours=%.2f raw=%.2f ratio=%.2f\n", size, o,
-                r, o / r);
-    onGui(b, [&] {
-        for (int w : b.probe().windows) {
-            const rt::ViewPtr v = b.probe().lastView(w);
-            if (v && v->kind == rt::WindowKind::Child) rt::input(w, rt::Input{rt::Input::Kind::Close});
+
+    // A key posted to the window holding the list, as the window system's
+    // come; the µs until the list is painted with another page and flushed.
+    double key(QWidget* list, int k, const std::function<QString()>& page) {
+        auto done = onGui(b_, [&] {
+            const QString before = page();
+            auto f = watch_->arm([=](QObject* o) { return o == list && page() != before; });
+            return f;
+        });
+        QWindow* window = onGui(b_, [&] { return list->window()->windowHandle(); });
+        watch_->start();
+        bench::postKey(b_, window, k);
+        return wait(done, "the page did not show");
+    }
+
+    void fixture(const ListCase& lc, const std::string& dir, int size) {
+        fs::current_path(dir);
+        storage::closeAllConnections();
+        bench::PlainList plain(b_, lc.query, (fs::path(dir) / "Clanovi.sqlite").string());
+        // The opening, beside the plain window opened on its first page.
+        Figure opening;
+        for (int i = 0; i <= Openings; ++i) {
+            std::this_thread::sleep_for(bench::AsleepAfter);
+            const double us = open(lc);
+            QTreeWidget* t = onGui(b_, [&] { return listWidget(b_); });
+            onGui(b_, [&] {
+                plain.likeThat(t);
+                return 0;
+            });
+            std::this_thread::sleep_for(bench::AsleepAfter);
+            const double limit = plain.open(*watch_);
+            if (i > 0) {
+                opening.ours.push_back(us);
+                opening.limit.push_back(limit);
+            }
+            if (i < Openings) {
+                close();
+                plain.close();
+            }
+        }
+        printFigure(name(lc, "open_from_menu", size), opening);
+        QTreeWidget* t = onGui(b_, [&] { return listWidget(b_); });
+        // The list takes the keys: a click on it, as the user's.
+        onGui(b_, [&] {
+            const QPoint p(5, 5);
+            QMouseEvent press(QEvent::MouseButtonPress, p, t->viewport()->mapToGlobal(p),
+                              Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(t->viewport(), &press);
+            QMouseEvent release(QEvent::MouseButtonRelease, p, t->viewport()->mapToGlobal(p),
+                                Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(t->viewport(), &release);
+            return 0;
+        });
+        // (The member list's first click goes to its row, not its focus.)
+        onGui(b_, [&] {
+            const rt::QtBackend::Probe pr = b_.probe();
+            for (int w : pr.windows)
+                if (const rt::ViewPtr v = pr.lastView(w))
+                    for (const auto& c : v->controls)
+                        if (c.kind == rt::ControlKind::List && pr.widget(w, c.id) == t)
+                            rt::input(w, rt::Input{rt::Input::Kind::Focus, c.id});
+            return 0;
+        });
+        rt::waitIdle(10000);
+        // A page down from a row above the page's last moves the highlight
+        // there first; the figure is the page after it.
+        auto toLastRow = [&] {
+            QWindow* window = onGui(b_, [&] { return t->window()->windowHandle(); });
+            bench::postKey(b_, window, Qt::Key_PageDown);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            rt::waitIdle(10000);
+        };
+        const bool onLastRow = onGui(b_, [&] {
+            return t->indexOfTopLevelItem(t->currentItem()) == t->topLevelItemCount() - 1;
+        });
+        if (!onLastRow) toLastRow();
+        const int rows = onGui(b_, [&] { return t->topLevelItemCount(); });
+        // A list that holds all its rows in one page has no page down.
+        const QString first = onGui(b_, [&] { return pageOf(t); });
+        toLastRow();
+        if (onGui(b_, [&] { return pageOf(t); }) == first) {
+            std::printf("note %s: the list shows its only page\n", name(lc, "page_down", size).c_str());
+            more(lc, dir, size, t, plain);
+            close();
+            plain.close();
+            rt::joinAllThreads();
+            storage::closeAllConnections();
+            return;
+        }
+        Figure down;
+        for (int i = 0; i < Pages + WarmPages; ++i) {
+            if (i % 10 == 9) {  // from the top again (a club of the member list is short)
+                key(t->viewport(), Qt::Key_Home, [&] { return pageOf(t); });
+                rt::waitIdle(10000);
+                if (!onGui(b_, [&] {
+                        return t->indexOfTopLevelItem(t->currentItem()) ==
+                               t->topLevelItemCount() - 1;
+                    }))
+                    toLastRow();
+                plain.top(*watch_);
+            }
+            std::this_thread::sleep_for(bench::AsleepAfter);  // the key meets the list's thread asleep
+            const double us = key(t->viewport(), Qt::Key_PageDown, [&] { return pageOf(t); });
+            rt::waitIdle(10000);
+            std::this_thread::sleep_for(bench::AsleepAfter);
+            const double limit = plain.pageDown(*watch_, rows);
+            if (i >= WarmPages) {
+                down.ours.push_back(us);
+                down.limit.push_back(limit);
+            }
+        }
+        printFigure(name(lc, "page_down", size), down);
+        more(lc, dir, size, t, plain);
+        close();
+        plain.close();
+        rt::joinAllThreads();
+        storage::closeAllConnections();
+    }
+
+    // The figures beyond the page down: a locate in the clubs' names; the
+    // member form opened from the member list and a key typed into its long
+    // text box.
+    void more(const ListCase& lc, const std::string& dir, int size, QTreeWidget* t,
+              bench::PlainList& plain) {
+        if (std::string(lc.figure) == "PLAND")
+            locate(lc, dir, size, t, plain);
+        else
+            form(lc, dir, size);
+    }
+
+    // The open child window holding a list, or titled title (GUI thread);
+    // 0 when none.
+    int child(const std::string& title = {}) const {
+        const rt::QtBackend::Probe pr = b_.probe();
+        for (int w : pr.windows) {
+            const rt::ViewPtr v = pr.lastView(w);
+            if (!v || v->kind != rt::WindowKind::Child) continue;
+            if (!title.empty() ? v->title == title
+                               : std::any_of(v->controls.begin(), v->controls.end(),
+                                             [](const rt::ControlView& c) {
+                                                 return c.kind == rt::ControlKind::List;
+                                             }))
+                return w;
         }
         return 0;
-    });
-    rt::joinAllThreads();
-    storage::closeAllConnections();
-}
+    }
+    // The control of window w's view that test picks, the nth such (GUI thread).
+    int control(int w, const std::function<bool(const rt::ControlView&)>& test, int nth = 0) const {
+        const rt::ViewPtr v = b_.probe().lastView(w);
+        if (v)
+            for (const auto& c : v->controls)
+                if (test(c) && nth-- == 0) return c.id;
+        std::cerr << "a control the benchmark needs is missing\n";
+        std::exit(3);
+    }
+    static std::string withoutAmpersand(std::string s) {
+        s.erase(std::remove(s.begin(), s.end(), '&'), s.end());
+        return s;
+    }
+
+    // Enter in the name locator (the name typed before, untimed) until the
+    // list shows the located page, flushed; two names in turn.
+    void locate(const ListCase& lc, const std::string& dir, int size, QTreeWidget* t,
+                bench::PlainList& plain) {
+        const int w = onGui(b_, [&] { return child(); });
+        const auto kindIs = [](rt::ControlKind k) {
+            return [k](const rt::ControlView& c) { return c.kind == k; };
+        };
+        const int nameTab = onGui(b_, [&] { return control(w, kindIs(rt::ControlKind::Tab), 1); });
+        const int nameEntry =
+            onGui(b_, [&] { return control(w, kindIs(rt::ControlKind::Entry), 1); });
+        rt::input(w, rt::Input{rt::Input::Kind::TabChosen, nameTab});
+        rt::waitIdle(10000);
+        bench::Raw raw((fs::path(dir) / "Clanovi.sqlite").string());
+        std::string names[2];
+        for (int i = 0; i < 2; ++i)
+            names[i] = raw.textAt(
+                "SELECT P1_NPD FROM PLAND ORDER BY P1_NPD COLLATE NOCASE, P1_SIP LIMIT 1 OFFSET ?",
+                size / (i ? 4 : 2));
+        plain.top(*watch_);
+        Figure f;
+        for (int i = 0; i < Locates + WarmPages; ++i) {
+            const std::string& n = names[i % 2];
+            rt::input(w, rt::Input{rt::Input::Kind::Focus, nameEntry});
+            rt::Input text{rt::Input::Kind::Text, nameEntry};
+            text.text = rt::toUtf8(bench::trimmed(n));
+            rt::input(w, text);
+            rt::waitIdle(10000);
+            std::this_thread::sleep_for(bench::AsleepAfter);
+            const double us = key(t->viewport(), Qt::Key_Return, [&] { return pageOf(t); });
+            rt::waitIdle(10000);
+            std::this_thread::sleep_for(bench::AsleepAfter);
+            const double limit = plain.locate(*watch_, n);
+            if (i >= WarmPages) {
+                f.ours.push_back(us);
+                f.limit.push_back(limit);
+            }
+        }
+        printFigure(name(lc, "locate_name_order", size), f);
+    }
+
+    // The member form (Promjena) from the list's button until its entries
+    // are painted and flushed, beside a plain window of the same widgets;
+    // then, in its 5 000-character text box, a key typed (a character at the
+    // end of 4 999, then Backspace, in turn) until the box shows it, beside a
+    // plain text box of the same size, font and text.
+    void form(const ListCase& lc, const std::string& dir, int size) {
+        const int list = onGui(b_, [&] { return child(); });
+        const int change = onGui(b_, [&] {
+            return control(list, [](const rt::ControlView& c) {
+                return c.kind == rt::ControlKind::Button && withoutAmpersand(c.text) == "Promjena";
+            });
+        });
+        bench::PlainForm plain(b_, (fs::path(dir) / "Clanovi.sqlite").string());
+        const auto inForm = [](QObject* o) {
+            for (QObject* p = o; p; p = p->parent())
+                if (auto* sub = qobject_cast<QMdiSubWindow*>(p)) return sub->windowTitle() == "Promjena";
+            return false;
+        };
+        Figure opening;
+        int formWin = 0;
+        for (int i = 0; i <= Openings; ++i) {
+            rt::waitIdle(10000);
+            std::this_thread::sleep_for(bench::AsleepAfter);
+            auto done = onGui(b_, [&] {
+                auto f = watch_->arm([inForm](QObject* o) {
+                    auto* e = qobject_cast<QLineEdit*>(o);
+                    return e && !e->text().isEmpty() && inForm(o);
+                });
+                watch_->start();
+                if (QWidget* bt = b_.probe().widget(list, change)) clickOn(bt);
+                return f;
+            });
+            const double us = wait(done, "the member form did not show");
+            rt::waitIdle(10000);
+            formWin = onGui(b_, [&] { return child("Promjena"); });
+            onGui(b_, [&] {
+                plain.likeThat(b_.probe().surface(formWin));
+                return 0;
+            });
+            std::this_thread::sleep_for(bench::AsleepAfter);
+            const double limit = plain.open(*watch_, "SELECT * FROM CLANOVI LIMIT 1");
+            plain.close();
+            if (i > 0) {
+                opening.ours.push_back(us);
+                opening.limit.push_back(limit);
+            }
+            if (i < Openings) closeChild(formWin);
+        }
+        printFigure(name(lc, "form_open", size), opening);
+
+        // The long text box, on the form's second tab.
+        const int tab = onGui(b_, [&] {
+            return control(formWin, [](const rt::ControlView& c) {
+                return c.kind == rt::ControlKind::Tab && withoutAmpersand(c.text) == "Podaci-2";
+            });
+        });
+        const int boxId = onGui(b_, [&] {
+            return control(formWin, [](const rt::ControlView& c) { return c.name == "?CLA:M1_CLP"; });
+        });
+        rt::input(formWin, rt::Input{rt::Input::Kind::TabChosen, tab});
+        rt::input(formWin, rt::Input{rt::Input::Kind::Focus, boxId});
+        rt::Input text{rt::Input::Kind::Text, boxId};
+        text.text = std::string(4999, 'A');
+        text.caret = text.anchor = 4999;
+        rt::input(formWin, text);
+        rt::waitIdle(10000);
+        auto* box = onGui(b_, [&] { return qobject_cast<QPlainTextEdit*>(b_.probe().widget(formWin, boxId)); });
+        if (!box || onGui(b_, [&] { return box->document()->characterCount() != 5000; })) {
+            std::cerr << "the long text box does not hold its 4 999 characters\n";
+            std::exit(3);
+        }
+        bench::PlainTextBox plainBox(b_);
+        plainBox.likeThat(box);
+        Figure typed;
+        for (int i = 0; i < Keys + WarmPages; ++i) {
+            const bool add = i % 2 == 0;
+            const int k = add ? Qt::Key_X : Qt::Key_Backspace;
+            const QString chars = add ? QStringLiteral("x") : QString(QChar(8));
+            rt::waitIdle(10000);
+            std::this_thread::sleep_for(bench::AsleepAfter);
+            auto done = onGui(b_, [&] {
+                const int before = box->document()->characterCount();
+                return watch_->arm([box, before](QObject* o) {
+                    return o == box->viewport() && box->document()->characterCount() != before;
+                });
+            });
+            QWindow* window = onGui(b_, [&] { return box->window()->windowHandle(); });
+            watch_->start();
+            bench::postKey(b_, window, k, Qt::NoModifier, chars);
+            const double us = wait(done, "the key did not show in the text box");
+            rt::waitIdle(10000);
+            std::this_thread::sleep_for(bench::AsleepAfter);
+            const double limit = plainBox.key(*watch_, k, chars);
+            if (i >= WarmPages) {
+                typed.ours.push_back(us);
+                typed.limit.push_back(limit);
+            }
+        }
+        printFigure(name(lc, "key_in_5000_text", size), typed);
+        // The form is left without storing: Esc, as its Cancel.
+        closeChild(formWin);
+    }
+
+    // A left click on w, as the user's (GUI thread).
+    static void clickOn(QWidget* w) {
+        const QPoint p(4, 4);
+        QMouseEvent press(QEvent::MouseButtonPress, p, w->mapToGlobal(p), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, p, w->mapToGlobal(p), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &release);
+    }
+
+    // Closes child window w and waits until it is gone; a form that asks
+    // whether its changes may be lost is answered Yes.
+    void closeChild(int w) {
+        rt::input(w, rt::Input{rt::Input::Kind::Close});
+        for (int i = 0; i < 3000 && onGui(b_, [&] {
+                            const rt::QtBackend::Probe pr = b_.probe();
+                            for (int d : pr.dialogs)
+                                if (auto* box = qobject_cast<QMessageBox*>(pr.dialogWidget(d)))
+                                    for (QAbstractButton* btn : box->buttons())
+                                        if (btn->property("rtButton").toUInt() == rt::ButtonYes) {
+                                            btn->click();
+                                            break;
+                                        }
+                            return std::find(pr.windows.begin(), pr.windows.end(), w) !=
+                                   pr.windows.end();
+                        });
+             ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        rt::waitIdle(10000);
+    }
+
+    rt::QtBackend& b_;
+    std::string platform_;
+    bench::PaintWatch* watch_ = nullptr;
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    const std::string small = std::string(CLANOVI_BENCH_DATA) + "/small";
-    const std::string large = std::string(CLANOVI_BENCH_DATA) + "/clubs-100000";
-    if (!bench::makeDatabase(small, 1000, 1000) || !bench::makeDatabase(large, 1000, 100000)) {
+    const std::string platform =
+        qgetenv("QT_QPA_PLATFORM") == "offscreen" ? "" : qgetenv("QT_QPA_PLATFORM").toStdString();
+    if (!bench::sqliteLoaded()) return 2;
+    const std::string data = CLANOVI_BENCH_DATA;
+    if (!bench::makeDatabase(data + "/small", 1000, 1000) ||
+        !bench::makeDatabase(data + "/clubs-100000", 1000, 100000) ||
+        !bench::makeDatabase(data + "/members-20000", 20000, 120) ||
+        !bench::makeDatabase(data + "/members-100000", 100000, 120)) {
         std::cerr << "could not make the fixtures\n";
         return 2;
     }
+    const std::vector<ListCase> lists = {
+        {"PLAND", "?SIFARNICIPLANINARSKADRUSTVA", bench::clubsQuery(),
+         {{data + "/small", 1000}, {data + "/clubs-100000", 100000}}},
+        {"CLANOVI", "?BROWSECLANOVI", bench::membersQuery(),
+         {{data + "/small", 1000},
+          {data + "/members-20000", 20000},
+          {data + "/members-100000", 100000}}},
+    };
     const fs::path scratch = fs::temp_directory_path() / ("qt-bench-" + std::to_string(getpid()));
     fs::create_directories(scratch);
     const fs::path home = fs::current_path();
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    installComponents();
-    {
-        rt::QtBackend backend;
-        rt::setBackend(&backend);
-        std::thread body([&] {
-            rt::runProcess([&] {
-                GlobalErrors().Init(&GlobalErrorStatus);
-                INIMgr().Init((scratch / "Sutrik.INI").string(), 0, 0);
-                run(backend, small, 1000);
-                run(backend, large, 100000);
-                INIMgr().Kill();
+    RegisterAllProcedures();
+    const int status = rt::runQtProgram(argc, argv, [&] {
+        installComponents();
+        const bool ok = rt::runProcess([&] {
+            GlobalErrors().Init(&GlobalErrorStatus);
+            INIMgr().Init((scratch / "Sutrik.INI").string(), 0, 0);
+            DctInit();
+            std::thread driver([&] {
+                auto* b = dynamic_cast<rt::QtBackend*>(rt::backend());
+                // The frame first: nothing opens before it.
+                while (!onGui(*b, [&] {
+                    for (int w : b->probe().windows)
+                        if (auto v = b->probe().lastView(w); v && v->kind == rt::WindowKind::Frame)
+                            return true;
+                    return false;
+                }))
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                Run run(*b, platform);
+                for (const ListCase& lc : lists) run.list(lc);
+                run.closeFrame();
             });
-            backend.post([] { QApplication::quit(); });
+            // The driver ends the run by shutting the windows down, which
+            // ends the frame's wait by an exception.
+            try {
+                Main();
+            } catch (...) {
+            }
+            driver.join();
+            INIMgr().Kill();
         });
-        app.exec();
-        body.join();
-        backend.stop();
-        rt::setBackend(nullptr);
-    }
+        return ok ? 0 : 1;
+    });
     fs::current_path(home);
     fs::remove_all(scratch);
-    return 0;
+    return status;
 }

@@ -31,15 +31,8 @@ constexpr const char* MemberFilter =
     "CLA1:CL_SPS = G1:W1_SPS AND CLA1:CL_SIP = G1:W1_SIP AND CLA1:CL_SIF = G1:W1_SIF AND "
     "CLA1:CL_DAD => G1:W1_DAOD AND   CLA1:CL_DAD <= G1:W1_DADO";
 
-// The procedure's locals. The line's saldo is exact money, as every sum of
-// it is: a saldo never wraps, one too wide for its picture prints as the
-// overflow mark, and so does the saldo of a saturated amount.
-struct Locals {
-    rt::Text<65> L1_W1_PRE;
-    std::int32_t L1_W1_DAD = 0;
-    rt::Money L1_W1_SDO;
-    std::uint8_t Progress_Thermometer = 0;
-};
+// The procedure's locals (print_clanar.h).
+using Locals = FeeReportLocals;
 
 rep::Control Text(const char* name, const char* utf8, int x, int y) {
     rep::Control c;
@@ -226,113 +219,110 @@ rep::Report MemberReport(Locals& l) {
     return r;
 }
 
-class ThisReportClass : public ProcessClass {
-  public:
-    explicit ThisReportClass(Locals& l) : l_(l) {}
-
-    Level TakeRecord() override {
-        const auto& cla = Buffer<FileId::CLANOVI, CLANOVI_Record>();
-        const CLANAR_Record& cl = Line();
-        FullName(cla, name_);
-        l_.L1_W1_PRE = name_;
-        l_.L1_W1_DAD = rt::today();
-        l_.L1_W1_SDO = rt::saldo(cl.CL_DUG, cl.CL_POD);
-        const Level l = ProcessClass::TakeRecord();
-        Report->Print("?Detail1");
-        return l;
+// Only the fields the report prints, with outer joins: a line whose
+// member, federation or club has no row prints blank names.
+void LedgerView(rt::View& view, bool member) {
+    rt::FileStructure& ledger = view.primary();
+    auto join = [&](FileId file, const char* key, const char* on,
+                    std::initializer_list<const char*> fields) {
+        rt::FileStructure& f = fileStructure(file);
+        view.join(f, rt::KeyOf(f, key).index, {rt::FieldOf(ledger, on)});
+        for (const char* field : fields) view.project(rt::FieldOf(f, field));
+    };
+    for (const char* f : {"CLA1:CL_DAD", "CLA1:CL_DUG", "CLA1:CL_POD", "CLA1:CL_RED",
+                          "CLA1:CL_SIF", "CLA1:CL_SIP", "CLA1:CL_SPS"})
+        view.project(rt::FieldOf(ledger, f));
+    if (member) {
+        view.project(rt::FieldOf(ledger, "CLA1:CL_DOK"));
+        view.project(rt::FieldOf(ledger, "CLA1:CL_SIK"));
+        join(FileId::KATEG, "KAT:KeyK1_SIK", "CLA1:CL_SIK", {"KAT:K1_NAZ", "KAT:K1_SIK"});
     }
+    join(FileId::PLANSA, "PLA1:KeySP1_SPS", "CLA1:CL_SPS", {"PLA1:SP1_NPS", "PLA1:SP1_SJD"});
+    join(FileId::PLAND, "PLA:KeyP1_SIP", "CLA1:CL_SIP", {"PLA:P1_NPD", "PLA:P1_SJD"});
+    join(FileId::CLANOVI, "CLA:KeyM1_SIF", "CLA1:CL_SIF",
+         {"CLA:M1_EVB", "CLA:M1_IME", "CLA:M1_IOC", "CLA:M1_PRE"});
+}
 
-  private:
-    Locals& l_;
-    std::string name_;  // the line's member's full name
-};
+// The lines in key order, the selection's.
+void LedgerReads(ProcessClass& process, bool member) {
+    process.AddSortOrder(rt::KeyOf(fileStructure(FileId::CLANAR), "CLA1:KeyCL_UKP").index);
+    process.SetFilter(member ? MemberFilter : ClubFilter);
+}
 
-class ThisWindowClass : public ReportManager {
+class ThisWindowClass : public ReportProcedure {
   public:
     ThisWindowClass(const char* procedure, bool member, Locals& l, rep::Report& report,
-                    const ProgressIds& ids, rt::Window& w, EnterByTabClass& ebt)
-        : ReportManager(procedure, w, ebt),
+                    std::uint8_t& thermometer, const ProgressIds& ids, rt::Window& w,
+                    EnterByTabClass& ebt)
+        : ReportProcedure(procedure,
+                          {.file = fileStructure(FileId::CLANAR),
+                           .relate = Relate::CLANAR,
+                           .progressField = "CLA1:CL_SPS",
+                           .stepOptions = 4,
+                           .report = report,
+                           .detail = "?Detail1"},
+                          thermometer, ids, w, ebt),
           member_(member),
-          l_(l),
-          report_(report),
-          ids_(ids),
-          ledger_(fileStructure(FileId::CLANAR)),
-          view_(ledger_),
-          ThisReport(l) {
-        AddFile([] { Relate::CLANAR->Open(); }, [] { Relate::CLANAR->Close(); });
-    }
+          l_(l) {}
 
-    Level Init() override {
-        rt::bind("G1:W1_SPS", &G1::W1_SPS);
-        rt::bind("G1:W1_SIP", &G1::W1_SIP);
+  protected:
+    void Bind() override {
+        FeeReportBind(true);
         if (member_) rt::bind("G1:W1_SIF", &G1::W1_SIF);
-        rt::bind("G1:W1_DAOD", &G1::W1_DAOD);
-        rt::bind("G1:W1_DADO", &G1::W1_DADO);
-        SetUpView();
-        ProgressMgr.Init(4);
-        ThisReport.Init(view_, *Relate::CLANAR, ids_.PctText, l_.Progress_Thermometer, &ProgressMgr,
-                        rt::FieldOf(ledger_, "CLA1:CL_SPS"));
-        ThisReport.AddSortOrder(rt::KeyOf(ledger_, "CLA1:KeyCL_UKP").index);
-        ThisReport.SetFilter(member_ ? MemberFilter : ClubFilter);
-        ReportManager::Init(ThisReport, report_, &Previewer);
-        Zoom = 100;
-        Previewer.SetINIManager(INIMgr());
-        Previewer.AllowUserZoom = true;
-        Previewer.Maximize = true;
-        return ReportManager::Init();
     }
+    void SetUpView(rt::View& view) override { LedgerView(view, member_); }
+    void SetUpReads(ProcessClass& process) override { LedgerReads(process, member_); }
+    void TakeLines() override { FeeReportTakeRecord(l_); }
 
   private:
-    // Only the fields the report prints, with outer joins: a line whose
-    // member, federation or club has no row prints blank names.
-    void SetUpView() {
-        for (const char* f : {"CLA1:CL_DAD", "CLA1:CL_DUG", "CLA1:CL_POD", "CLA1:CL_RED",
-                              "CLA1:CL_SIF", "CLA1:CL_SIP", "CLA1:CL_SPS"})
-            view_.project(rt::FieldOf(ledger_, f));
-        if (member_) {
-            view_.project(rt::FieldOf(ledger_, "CLA1:CL_DOK"));
-            view_.project(rt::FieldOf(ledger_, "CLA1:CL_SIK"));
-            Join(FileId::KATEG, "KAT:KeyK1_SIK", "CLA1:CL_SIK", {"KAT:K1_NAZ", "KAT:K1_SIK"});
-        }
-        Join(FileId::PLANSA, "PLA1:KeySP1_SPS", "CLA1:CL_SPS", {"PLA1:SP1_NPS", "PLA1:SP1_SJD"});
-        Join(FileId::PLAND, "PLA:KeyP1_SIP", "CLA1:CL_SIP", {"PLA:P1_NPD", "PLA:P1_SJD"});
-        Join(FileId::CLANOVI, "CLA:KeyM1_SIF", "CLA1:CL_SIF",
-             {"CLA:M1_EVB", "CLA:M1_IME", "CLA:M1_IOC", "CLA:M1_PRE"});
-    }
-
-    void Join(FileId file, const char* key, const char* on, std::initializer_list<const char*> fields) {
-        rt::FileStructure& f = fileStructure(file);
-        view_.join(f, rt::KeyOf(f, key).index, {rt::FieldOf(ledger_, on)});
-        for (const char* field : fields) view_.project(rt::FieldOf(f, field));
-    }
-
     bool member_;
     Locals& l_;
-    rep::Report& report_;
-    const ProgressIds& ids_;
-    rt::FileStructure& ledger_;
-    rt::View view_;
-    StepLongClass ProgressMgr;
-    PrintPreviewClass Previewer;
-    ThisReportClass ThisReport;
 };
 
-void RunReport(const char* procedure, bool member) {
-    EnterByTabClass EnterByTabManager;
+void RunLedgerReport(const char* procedure, bool member) {
     Locals l;
-    rt::Window ProgressWindow(ProgressWindowDesc("Report CLANAR"));
-    const ProgressIds ids = BuildProgressWindow(ProgressWindow, l.Progress_Thermometer);
     rep::Report Report = member ? MemberReport(l) : ClubReport(l);
-    ThisWindowClass ThisWindow(procedure, member, l, Report, ids, ProgressWindow, EnterByTabManager);
-    GlobalResponse = ThisWindow.Run();
+    RunReport<ThisWindowClass>(l.Progress_Thermometer, procedure, member, l, Report);
 }
 
 }  // namespace
 
+rt::report::Report FeeReportDescription(FeeReportLocals& locals) {
+    return ClubReport(locals);
+}
+
+void FeeReportTakeRecord(FeeReportLocals& l) {
+    const auto& cla = Buffer<FileId::CLANOVI, CLANOVI_Record>();
+    const CLANAR_Record& cl = Line();
+    l.L1_W1_PRE = FullName(cla);
+    l.L1_W1_DAD = rt::today();
+    l.L1_W1_SDO = rt::saldo(cl.CL_DUG, cl.CL_POD);
+}
+
+void FeeReportView(rt::View& view) {
+    LedgerView(view, false);
+}
+
+void FeeReportReads(ProcessClass& process) {
+    LedgerReads(process, false);
+}
+
+void FeeReportBind(bool bound) {
+    for (const auto& [name, value] : {std::pair{"G1:W1_SPS", &G1::W1_SPS},
+                                      {"G1:W1_SIP", &G1::W1_SIP},
+                                      {"G1:W1_DAOD", &G1::W1_DAOD},
+                                      {"G1:W1_DADO", &G1::W1_DADO}}) {
+        if (bound)
+            rt::bind(name, value);
+        else
+            rt::unbind(name);
+    }
+}
+
 void PrintCLANAR() {
-    RunReport("PrintCLANAR", false);
+    RunLedgerReport("PrintCLANAR", false);
 }
 
 void PrintCLANAR1() {
-    RunReport("PrintCLANAR1", true);
+    RunLedgerReport("PrintCLANAR1", true);
 }

@@ -10,7 +10,6 @@
 
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/lookups.h"
-#include "core/frame/procedures.h"
 #include "framework/entry_window.h"
 #include "framework/window_kit.h"
 
@@ -136,30 +135,22 @@ class ThisWindowClass : public EntryWindowProcedure {
           nextLine_(*Access::CLANAR,
                     rt::KeyOf(fileStructure(FileId::CLANAR), "CLA1:KeyCL_UKP").index, 2,
                     rt::FieldOf(fileStructure(FileId::CLANAR), "CLA1:CL_RED").index) {
-        AddFile([] { Relate::CLANAR->Open(); }, [] { Relate::CLANAR->Close(); });
-        AddFile([] { Relate::CLANOVI->Open(); }, [] { Relate::CLANOVI->Close(); });
-        AddFile([] { Relate::KATEG->Open(); }, [] { Relate::KATEG->Close(); });
-        AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
-        AddFile([] { Relate::PLANSA->Open(); }, [] { Relate::PLANSA->Close(); });
-        Lookups.AddProcedure(FindProcedure("SelectPLANSA"));
-        Lookups.AddProcedure(FindProcedure("SelectPLAND"));
-        Lookups.AddProcedure(FindProcedure("SelectCLANOVI"));
-        Lookups.Add(LookupIn(FileId::PLANSA, {.Entry = c.federation,
-                                              .Button = c.federationButton,
-                                              .Value = L1.W1_SPS,
-                                              .Number = 1,
-                                              .NameControl = c.federationName}));
-        Lookups.Add(LookupIn(FileId::PLAND, {.Entry = c.club,
-                                             .Button = c.clubButton,
-                                             .Value = L1.W1_SIP,
-                                             .Number = 2,
-                                             .NameControl = c.clubName}));
-        Lookups.Add(LookupIn(FileId::CLANOVI,
-                             {.Entry = c.member,
-                              .Button = c.memberButton,
-                              .Value = kit::CodeField(fileStructure(FileId::CLANAR), "CLA1:CL_SIF"),
-                              .Number = 3,
-                              .NameControl = c.surname}));
+        AddFiles({Relate::CLANAR, Relate::CLANOVI, Relate::KATEG, Relate::PLAND, Relate::PLANSA});
+        AddLookupIn(Lookups, FileId::PLANSA,
+                    {.Entry = c.federation,
+                     .Button = c.federationButton,
+                     .Value = L1.W1_SPS,
+                     .NameControl = c.federationName});
+        AddLookupIn(Lookups, FileId::PLAND,
+                    {.Entry = c.club,
+                     .Button = c.clubButton,
+                     .Value = L1.W1_SIP,
+                     .NameControl = c.clubName});
+        AddLookupIn(Lookups, FileId::CLANOVI,
+                    {.Entry = c.member,
+                     .Button = c.memberButton,
+                     .Value = kit::CodeField(fileStructure(FileId::CLANAR), "CLA1:CL_SIF"),
+                     .NameControl = c.surname});
         // The names are the buffers as the last lookup left them.
         Lookups.ResetKind = LookupReset::ReadNothing;
     }

@@ -5,7 +5,6 @@
 
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/lookups.h"
-#include "core/frame/procedures.h"
 #include "framework/form_window.h"
 #include "framework/lookup.h"
 #include "framework/window_kit.h"
@@ -85,24 +84,20 @@ class LedgerForm : public LookupWindow<FormWindowProcedure> {
         Lookups.ResetKind = LookupReset::ReadEveryRow;
         struct Looked {
             FileId file;
-            const char* select;
             const char* value;
         };
         const Looked looked[] = {
-            {FileId::PLANSA, "SelectPLANSA", "CLA1:CL_SPS"},
-            {FileId::PLAND, "SelectPLAND", "CLA1:CL_SIP"},
-            {FileId::CLANOVI, "SelectCLANOVI", "CLA1:CL_SIF"},
+            {FileId::PLANSA, "CLA1:CL_SPS"},
+            {FileId::PLAND, "CLA1:CL_SIP"},
+            {FileId::CLANOVI, "CLA1:CL_SIF"},
         };
         const int names[] = {c.federationName, c.clubName, c.surname};
-        for (int n = 0; n < 3; ++n) {
-            Lookups.AddProcedure(FindProcedure(looked[n].select));
-            Lookups.Add(
-                LookupIn(looked[n].file, {.Entry = c.lookup[n].entry,
-                                          .Button = c.lookup[n].button,
-                                          .Value = kit::CodeField(Ledger(), looked[n].value),
-                                          .Number = n + 1,
-                                          .NameControl = names[n]}));
-        }
+        for (int n = 0; n < 3; ++n)
+            AddLookupIn(Lookups, looked[n].file,
+                        {.Entry = c.lookup[n].entry,
+                         .Button = c.lookup[n].button,
+                         .Value = kit::CodeField(Ledger(), looked[n].value),
+                         .NameControl = names[n]});
     }
 
     // The controls into the line, and the category of the member in the

@@ -6,9 +6,8 @@
 #include <string>
 
 #include "core/dictionary/dictionary.h"
-#include "core/dictionary/lookups.h"
 #include "core/dictionary/member_name.h"
-#include "core/frame/procedures.h"
+#include "core/dictionary/lookups.h"
 #include "fees/obrada_clanar.h"
 #include "framework/query_window.h"
 #include "runtime/text.h"
@@ -93,17 +92,11 @@ class FeeQuery : public QueryWindowProcedure {
              EnterByTabClass& ebt, ToolbarClass& tb, WindowResizeClass&)
         : QueryWindowProcedure(procedure, 1, c.ok, c.cancel, w, ebt, tb), c_(c) {
         Next = list;
-        AddFile([] { Relate::CLANOVI->Open(); }, [] { Relate::CLANOVI->Close(); });
-        AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
-        AddFile([] { Relate::PLANSA->Open(); }, [] { Relate::PLANSA->Close(); });
-        Lookups.AddProcedure(FindProcedure("SelectPLANSA"));
-        Lookups.AddProcedure(FindProcedure("SelectPLAND"));
-        AddLookup(c.federation, G1::W1_SPS, LookupIn(FileId::PLANSA), 1);
-        AddLookup(c.club, G1::W1_SIP, LookupIn(FileId::PLAND), 2);
-        if (c.member.entry) {
-            Lookups.AddProcedure(FindProcedure("SelectCLANOVI"));
-            AddLookup(c.member, G1::W1_SIF, LookupIn(FileId::CLANOVI), 3);
-        }
+        AddFiles({Relate::CLANOVI, Relate::PLAND, Relate::PLANSA});
+        AddLookupIn(Lookups, FileId::PLANSA, QueryLookup(c.federation, G1::W1_SPS));
+        AddLookupIn(Lookups, FileId::PLAND, QueryLookup(c.club, G1::W1_SIP));
+        if (c.member.entry)
+            AddLookupIn(Lookups, FileId::CLANOVI, QueryLookup(c.member, G1::W1_SIF));
         // The names are the record buffers as the last lookup left them.
         Lookups.ResetKind = LookupReset::ReadNothing;
     }

@@ -8,7 +8,6 @@
 
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/lookups.h"
-#include "core/frame/procedures.h"
 #include "fees/charge.h"
 #include "framework/error.h"
 #include "framework/globals.h"
@@ -93,18 +92,12 @@ class ChargeWindow : public LookupWindow<WindowProcedure> {
     ChargeWindow(Locals& l, const Controls& c, rt::Window& w, EnterByTabClass& ebt,
                  ToolbarClass& tb)
         : LookupWindow<WindowProcedure>("ZaduzenjeCLANAR", w, ebt, &tb), l_(l), c_(c) {
-        AddFile([] { Relate::CLANAR->Open(); }, [] { Relate::CLANAR->Close(); });
-        AddFile([] { Relate::CLANOVI->Open(); }, [] { Relate::CLANOVI->Close(); });
-        AddFile([] { Relate::KATEG->Open(); }, [] { Relate::KATEG->Close(); });
-        AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
-        AddFile([] { Relate::PLANSA->Open(); }, [] { Relate::PLANSA->Close(); });
-        // Whatever the hook number, the club's select window.
-        Lookups.AddProcedure(FindProcedure("SelectPLAND"));
-        Lookups.Add(LookupIn(FileId::PLAND, {.Entry = c.club,
-                                             .Button = c.clubButton,
-                                             .Value = l.W1_SIP,
-                                             .Number = 1,
-                                             .NameControl = c.clubName}));
+        AddFiles({Relate::CLANAR, Relate::CLANOVI, Relate::KATEG, Relate::PLAND, Relate::PLANSA});
+        AddLookupIn(Lookups, FileId::PLAND,
+                    {.Entry = c.club,
+                     .Button = c.clubButton,
+                     .Value = l.W1_SIP,
+                     .NameControl = c.clubName});
     }
 
   protected:

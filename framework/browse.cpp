@@ -136,7 +136,7 @@ void BrowseClass::Init(int listControl, rt::Position& position, rt::View& view, 
     Q->offsets_.assign(1, 0);
     Q->entries_.clear();
     ++page_;
-    loaded_ = attached_ = killed_ = false;
+    loaded_ = attached_ = killed_ = firstKnown_ = false;
     current_ = 0;
     windowManager.AddItem(*this);
     Selecting = windowManager.Request == Request::Select;
@@ -389,6 +389,7 @@ bool BrowseClass::SetSort(int n, bool force) {
     const bool changed = n != current_;
     current_ = n;
     ViewManager::SetSort(n);
+    if (changed || force) firstKnown_ = false;  // another order, or rows read anew
     if (!attach()) return changed;
     if (!loaded_) {
         firstFill();
@@ -512,6 +513,8 @@ void BrowseClass::firstFill(bool fromBuffer) {
     Rows rows;
     if (SetFromStart() == 0) read(ItemsToFill(), true, rows);
     atStart_ = true;
+    firstKnown_ = !rows.empty();
+    if (firstKnown_) firstOfOrder_ = rows.front().ViewPosition;
     atEnd_ = static_cast<int>(rows.size()) < ItemsToFill();
     setPage(std::move(rows), 1);
 }
@@ -563,19 +566,18 @@ void BrowseClass::fillAround(const rt::Position& position, std::span<const char>
     const int above = static_cast<int>(rows.size());
     atStart_ = wanted > 0 && readBefore < wanted;
     if (wanted <= 0 && line == 1 && !CurrentStep() && !after.empty()) {
-        // The fixed thumb stands at the top on the first row: whether a row
-        // lies before the page is one more short read.
-        Rows one;
-        if ((exact ? SetAt(position) : SetFromRecord(image.data())) == 0 &&
-            read(exact ? 1 : 2, false, one) == 0) {
-            const auto& first = after.front().ViewPosition;
-            atStart_ = std::none_of(one.begin(), one.end(), [&](const BrowseQueue::Entry& e) {
-                return !(e.ViewPosition == first);
-            });
-        } else {
-            atStart_ = true;
+        // The fixed thumb stands at the top on the order's first row. It is
+        // read once (one row from the start) and kept until the order or the
+        // rows change, so a locate stays one statement.
+        if (!firstKnown_) {
+            Rows one;
+            if (SetFromStart() == 0 && read(1, true, one) == 0 && !one.empty()) {
+                firstOfOrder_ = one.front().ViewPosition;
+                firstKnown_ = true;
+            }
+            for (auto& e : one) spare_.push_back(std::move(e));
         }
-        for (auto& e : one) spare_.push_back(std::move(e));
+        atStart_ = !firstKnown_ || after.front().ViewPosition == firstOfOrder_;
     }
     atEnd_ = static_cast<int>(after.size()) < n - (line - 1);
     for (auto& e : after) rows.push_back(std::move(e));
@@ -1011,6 +1013,7 @@ bool BrowseClass::UpdateViewRecord() {
     errors.ThrowFile(Msg::RecordChanged, Primary && Primary->Me
                                              ? Primary->Me->FileNameValue
                                              : std::string(View->primary().def().label));
+    firstKnown_ = false;  // the row changed under the list
     fillAround(e.ViewPosition, e.Image, RetainRow ? h : 1);
     computeLimits();
     if (Window && Window->Win) Window->Win->select(ListControl);
@@ -1019,6 +1022,7 @@ bool BrowseClass::UpdateViewRecord() {
 
 void BrowseClass::ResetFromAsk(std::uint8_t request, std::uint8_t response) {
     if (!attach()) return;
+    firstKnown_ = false;  // the form may have changed the rows
     const int h = Highlight();
     const int line = RetainRow ? std::max(1, h) : 1;
     rt::FileStructure& p = View->primary();

@@ -291,6 +291,10 @@ class BrowseClass : public ViewManager, public WindowComponent {
     bool resetRequired_ = false;
     bool resized_ = false;
     bool atStart_ = false, atEnd_ = false;
+    // The current order's first row as last read from the start (firstKnown_):
+    // a located page starting there stands at the top without a read before it.
+    rt::Position firstOfOrder_;
+    bool firstKnown_ = false;
     int thumb_ = 0;
     int saveId_ = 0;                // the selecting browse's saved buffer
     std::vector<char> startImage_;  // the primary buffer when the browse started

@@ -8,8 +8,7 @@ FormWindowProcedure::FormWindowProcedure(std::string procedure, FormFile file,
                                          EnterByTabClass& ebt, ToolbarClass& tb,
                                          WindowResizeClass& rs)
     : WindowProcedure(std::move(procedure), w, ebt, &tb, &rs), file_(file), ids_(ids) {
-    RelationManager*& relate = file_.relate;
-    AddFile([&relate] { relate->Open(); }, [&relate] { relate->Close(); });
+    AddFiles({file_.relate});
 }
 
 std::uint8_t FormWindowProcedure::Run() {

@@ -19,7 +19,7 @@ ListWindowProcedure::ListWindowProcedure(std::string procedure, RelationManager*
                                          int close, rt::Window& w, EnterByTabClass& ebt,
                                          ToolbarClass& tb, WindowResizeClass& rs)
     : WindowProcedure(std::move(procedure), w, ebt, &tb, &rs), list_(list), close_(close) {
-    AddFile([&relate] { relate->Open(); }, [&relate] { relate->Close(); });
+    AddFiles({relate});
     // The browse is set up once its file is open, before the window opens.
     AddFile([this] { SetUpBrowse(); }, {});
 }

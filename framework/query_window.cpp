@@ -45,14 +45,8 @@ QueryWindowProcedure::QueryWindowProcedure(std::string procedure, int first, int
       ok_(ok),
       cancel_(cancel) {}
 
-void QueryWindowProcedure::AddLookup(const kit::QueryCodeIds& ids, std::atomic<std::int32_t>& value,
-                                     Lookup table, int number) {
-    table.Entry = ids.entry;
-    table.Button = ids.button;
-    table.Value = value;
-    table.Number = number;
-    table.NameControl = ids.name;
-    Lookups.Add(std::move(table));
+Lookup QueryLookup(const kit::QueryCodeIds& ids, std::atomic<std::int32_t>& value) {
+    return {.Entry = ids.entry, .Button = ids.button, .Value = value, .NameControl = ids.name};
 }
 
 void QueryWindowProcedure::RegisterButtons() {

@@ -55,17 +55,17 @@ int AddValueEntry(rt::Window& w, int parent, const char* prompt, Point promptAt,
 // (Update), Next runs on this thread (the window takes no events until it
 // returns), and the window shows the selection values again (Reset): what
 // Next left in them included.
+// The lookup of a query code: its entry, "..." button and name, the entry
+// editing value; the looked-up file and its select window are the caller's
+// to add.
+Lookup QueryLookup(const kit::QueryCodeIds& ids, std::atomic<std::int32_t>& value);
+
 class QueryWindowProcedure : public LookupWindow<WindowProcedure> {
   public:
     QueryWindowProcedure(std::string procedure, int first, int ok, int cancel, rt::Window& w,
                          EnterByTabClass& ebt, ToolbarClass& tb);
 
     std::function<void()> Next;
-
-    // The lookup of a code: its row read by table's Key into table's Code,
-    // the select window of that hook number.
-    void AddLookup(const kit::QueryCodeIds& ids, std::atomic<std::int32_t>& value, Lookup table,
-                   int number);
 
     Level TakeAccepted() override;
 

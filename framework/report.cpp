@@ -238,6 +238,43 @@ void ReportManager::Finish() {
     AskPreview(std::move(doc));
 }
 
+// ---------------------------------------------------------------------------
+// ReportProcedure
+
+ReportProcedure::ReportProcedure(std::string procedureName, ReportData data,
+                                 std::uint8_t& thermometer, const ProgressIds& ids,
+                                 rt::Window& progressWindow, EnterByTabClass& enterByTab)
+    : ReportManager(std::move(procedureName), progressWindow, enterByTab),
+      data_(std::move(data)),
+      thermometer_(thermometer),
+      ids_(ids),
+      View(data_.file),
+      ThisReport(*this) {
+    AddFiles({data_.relate});
+}
+
+Level ReportProcedure::Init() {
+    Bind();
+    SetUpView(View);
+    ProgressMgr.Init(data_.stepOptions);
+    ThisReport.Init(View, *data_.relate, ids_.PctText, thermometer_, &ProgressMgr,
+                    rt::FieldOf(data_.file, data_.progressField));
+    SetUpReads(ThisReport);
+    ReportManager::Init(ThisReport, data_.report, &Previewer);
+    Zoom = 100;
+    Previewer.SetINIManager(INIMgr());
+    Previewer.AllowUserZoom = true;
+    Previewer.Maximize = true;
+    return ReportManager::Init();
+}
+
+Level ReportProcedure::DetailProcess::TakeRecord() {
+    procedure_.TakeLines();
+    const Level l = ProcessClass::TakeRecord();
+    Report->Print(procedure_.data_.detail);
+    return l;
+}
+
 void ReportManager::AskPreview(rt::report::DocumentPtr document) {
     if (!SkipPreview && previewer_) {
         previewer_->Zoom = Zoom;

@@ -5,24 +5,21 @@
 // (ReportManager), the preview (PrintPreviewClass), and the progress window
 // every report shows.
 //
-// A report procedure reads like this:
+// A report procedure is its data and its differences over ReportProcedure,
+// which takes the steps every report takes:
 //
-//   struct ThisReportClass : ProcessClass {
-//       Level TakeRecord() override {   // per record of the view
-//           ... locals from the buffers ...
-//           Level l = ProcessClass::TakeRecord();
-//           Report->Print("?Detail1");
-//           return l;
-//       }
-//   };
-//   struct ThisWindowClass : ReportManager { Level Init() override { ... } };
-//
-//   Init: bind the names the filter uses (rt::bind), open the files, then
+//   Init: the names the filter uses bound (Bind), the view's joins and
+//   fields (SetUpView), ProgressMgr.Init(step options),
 //   ThisReport.Init(view, relation, ids.PctText, thermometer, &ProgressMgr,
-//   progressField); AddSortOrder(key); SetFilter(expression);
-//   ReportManager::Init(ThisReport, Report, &Previewer); Zoom = 100;
-//   Previewer.SetINIManager(INIMgr()); Previewer.AllowUserZoom = true;
-//   Previewer.Maximize = true; the window's timer (10).
+//   progressField), the order and the filter (SetUpReads),
+//   ReportManager::Init(ThisReport, Report, &Previewer), Zoom = 100,
+//   Previewer.SetINIManager(INIMgr()), Previewer.AllowUserZoom = true,
+//   Previewer.Maximize = true; then the inherited Init (the primary file
+//   opened, the window's timer (10)).
+//   ThisReport.TakeRecord, per record of the view: the locals from the
+//   buffers (TakeLines), the inherited TakeRecord, the detail printed.
+//
+// RunReport<ThisWindowClass>(thermometer, ...) runs it.
 //
 // The run: every timer tick of the progress window reads the view in
 // batches of about 50 ms (one statement per batch, positioned after the
@@ -38,6 +35,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "framework/ini.h"
 #include "framework/step.h"
@@ -161,3 +159,67 @@ class ReportManager : public WindowProcedure {
     Outcome outcome_ = Outcome::None;
     bool opened_ = false;
 };
+
+// What a report reads and prints, as data.
+struct ReportData {
+    rt::FileStructure& file;     // the primary file: the view's, opened with the procedure
+    RelationManager*& relate;    // its relation object (the calling thread's Relate::X)
+    const char* progressField;   // the field the step estimates from
+    int stepOptions = 0;         // StepClass::Init's
+    rt::report::Report& report;  // the description
+    std::string detail;          // the detail printed for each record
+};
+
+// A report procedure's ThisWindow: the steps above, the hooks in the order
+// they run.
+class ReportProcedure : public ReportManager {
+  public:
+    ReportProcedure(std::string procedureName, ReportData data, std::uint8_t& thermometer,
+                    const ProgressIds& ids, rt::Window& progressWindow,
+                    EnterByTabClass& enterByTab);
+
+    Level Init() override;
+
+  protected:
+    // The names the filter compares with (rt::bind).
+    virtual void Bind() {}
+    // The view's joins and projected fields.
+    virtual void SetUpView(rt::View& view) = 0;
+    // The process's order and filter (AddSortOrder, SetFilter).
+    virtual void SetUpReads(ProcessClass& process) = 0;
+    // Per record, before its detail prints: the locals from the buffers.
+    virtual void TakeLines() {}
+
+  private:
+    class DetailProcess : public ProcessClass {
+      public:
+        explicit DetailProcess(ReportProcedure& procedure) : procedure_(procedure) {}
+        Level TakeRecord() override;
+
+      private:
+        ReportProcedure& procedure_;
+    };
+
+    ReportData data_;
+    std::uint8_t& thermometer_;
+    const ProgressIds& ids_;
+    rt::View View;
+    StepLongClass ProgressMgr;
+    PrintPreviewClass Previewer;
+    DetailProcess ThisReport;
+};
+
+// Runs a report procedure the way every one runs: its Enter-as-Tab manager,
+// the progress window "Report CLANAR" with its bar on thermometer, then
+// ThisWindow made from args, the thermometer, the progress window's controls,
+// the window and the manager; its response goes to GlobalResponse. The
+// objects end in the reverse order.
+template <class ThisWindowClass, class... Args>
+void RunReport(std::uint8_t& thermometer, Args&&... args) {
+    EnterByTabClass EnterByTabManager;
+    rt::Window ProgressWindow(ProgressWindowDesc("Report CLANAR"));
+    const ProgressIds ids = BuildProgressWindow(ProgressWindow, thermometer);
+    ThisWindowClass ThisWindow(std::forward<Args>(args)..., thermometer, ids, ProgressWindow,
+                               EnterByTabManager);
+    GlobalResponse = ThisWindow.Run();
+}

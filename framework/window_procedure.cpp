@@ -1,6 +1,7 @@
 #include "framework/window_procedure.h"
 
 #include "framework/globals.h"
+#include "framework/relation_manager.h"
 
 WindowProcedure::WindowProcedure(std::string procedureName, rt::Window& window,
                                  EnterByTabClass& enterByTab, ToolbarClass* toolbar,
@@ -13,6 +14,12 @@ WindowProcedure::WindowProcedure(std::string procedureName, rt::Window& window,
 
 void WindowProcedure::AddFile(std::function<void()> open, std::function<void()> close) {
     files_.push_back({std::move(open), std::move(close)});
+}
+
+void WindowProcedure::AddFiles(
+    std::initializer_list<std::reference_wrapper<RelationManager*>> relates) {
+    for (RelationManager*& relate : relates)
+        AddFile([&relate] { relate->Open(); }, [&relate] { relate->Close(); });
 }
 
 Level WindowProcedure::Init() {

@@ -6,6 +6,7 @@
 // undone in reverse. A procedure derives its ThisWindow from this class and
 // adds its own steps through the hooks, at the points the hooks name.
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,8 @@
 #include "framework/window_manager.h"
 #include "framework/window_resize.h"
 
+class RelationManager;
+
 class WindowProcedure : public WindowManager {
   public:
     WindowProcedure(std::string procedureName, rt::Window& window, EnterByTabClass& enterByTab,
@@ -24,6 +27,9 @@ class WindowProcedure : public WindowManager {
     // A file the procedure uses: opened in Init, in the order added, and
     // closed in Kill in the same order.
     void AddFile(std::function<void()> open, std::function<void()> close);
+    // Files opened and closed through their relation objects (the calling
+    // thread's Relate::X, so the window's own), as AddFile adds them.
+    void AddFiles(std::initializer_list<std::reference_wrapper<RelationManager*>> relates);
 
     Level Init() override;
     Level Kill() override;

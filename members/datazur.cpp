@@ -7,7 +7,6 @@
 
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/lookups.h"
-#include "core/frame/procedures.h"
 #include "framework/form_window.h"
 #include "framework/list_window.h"
 #include "framework/lookup.h"
@@ -165,20 +164,17 @@ class DatesForm : public LookupWindow<FormWindowProcedure> {
           c_(c) {
         Title = {"Record Will Be Added", "Record Will Be Changed", "View Record"};
         // The looked-up files are opened with the form, as the dates' own.
-        AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
-        AddFile([] { Relate::PLANSA->Open(); }, [] { Relate::PLANSA->Close(); });
-        Lookups.AddProcedure(FindProcedure("SelectPLANSA"));
-        Lookups.AddProcedure(FindProcedure("SelectPLAND"));
-        Lookups.Add(LookupIn(FileId::PLANSA, {.Entry = c.federation,
-                                              .Button = c.federationButton,
-                                              .Value = kit::CodeField(Dates(), "DAT:DAN_SPS"),
-                                              .Number = 1,
-                                              .NameControl = c.federationName}));
-        Lookups.Add(LookupIn(FileId::PLAND, {.Entry = c.club,
-                                             .Button = c.clubButton,
-                                             .Value = kit::CodeField(Dates(), "DAT:DAN_SIP"),
-                                             .Number = 2,
-                                             .NameControl = c.clubName}));
+        AddFiles({Relate::PLAND, Relate::PLANSA});
+        AddLookupIn(Lookups, FileId::PLANSA,
+                    {.Entry = c.federation,
+                     .Button = c.federationButton,
+                     .Value = kit::CodeField(Dates(), "DAT:DAN_SPS"),
+                     .NameControl = c.federationName});
+        AddLookupIn(Lookups, FileId::PLAND,
+                    {.Entry = c.club,
+                     .Button = c.clubButton,
+                     .Value = kit::CodeField(Dates(), "DAT:DAN_SIP"),
+                     .NameControl = c.clubName});
         // A reset reads nothing: the names are the buffers as the last
         // lookup left them.
         Lookups.ResetKind = LookupReset::ReadNothing;

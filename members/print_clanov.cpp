@@ -19,6 +19,7 @@
 #include "framework/report.h"
 #include "framework/report_kit.h"
 #include "framework/window_kit.h"
+#include "runtime/held_files.h"
 #include "runtime/image/image.h"
 #include "runtime/report/report.h"
 #include "runtime/window/window.h"
@@ -222,7 +223,7 @@ namespace {
 std::string ReadablePhoto(std::string_view cp1250Path) {
     const std::optional<std::string> file = rt::pictureFile(cp1250Path);
     if (!file) return {};
-    const int fd = ::open(file->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = rt::openUnheld(*file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return {};
     struct stat st {};
     std::array<std::uint8_t, 64> head{};
@@ -256,107 +257,78 @@ void RecordCardLines(RecordCardLocals& l) {
     l.L1_W1_PUTFOTOS = ReadablePhoto(m.M1_PUS.view());
 }
 
-namespace {
-
-class ThisReportClass : public ProcessClass {
-  public:
-    explicit ThisReportClass(RecordCardLocals& l) : l_(l) {}
-
-    Level TakeRecord() override {
-        RecordCardLines(l_);
-        const Level l = ProcessClass::TakeRecord();
-        Report->Print("?Detail1");
-        return l;
-    }
-
-  private:
-    RecordCardLocals& l_;
-};
-
-class ThisWindowClass : public ReportManager {
-  public:
-    ThisWindowClass(const char* procedure, bool range, RecordCardLocals& l, rep::Report& report,
-                    const ProgressIds& ids, rt::Window& w, EnterByTabClass& ebt)
-        : ReportManager(procedure, w, ebt),
-          range_(range),
-          l_(l),
-          report_(report),
-          ids_(ids),
-          members_(fileStructure(FileId::CLANOVI)),
-          view_(members_),
-          ThisReport(l) {
-        AddFile([] { Relate::CLANOVI->Open(); }, [] { Relate::CLANOVI->Close(); });
-    }
-
-    Level Init() override {
-        rt::bind("G1:W1_SPS", &G1::W1_SPS);
-        rt::bind("G1:W1_SIP", &G1::W1_SIP);
-        if (range_) {
-            rt::bind("G1:W1_SIFOD", &G1::W1_SIFOD);
-            rt::bind("G1:W1_SIFDO", &G1::W1_SIFDO);
-        } else {
-            rt::bind("G1:W1_SIF", &G1::W1_SIF);
-        }
-        SetUpView();
-        ProgressMgr.Init(4);
-        ThisReport.Init(view_, *Relate::CLANOVI, ids_.PctText, l_.Progress_Thermometer,
-                        &ProgressMgr, rt::FieldOf(members_, "CLA:M1_SPS"));
-        ThisReport.AddSortOrder(rt::KeyOf(members_, "CLA:KeyM1_UKUPNO").index);
-        ThisReport.SetFilter(range_ ? RangeFilter : OneFilter);
-        ReportManager::Init(ThisReport, report_, &Previewer);
-        Zoom = 100;
-        Previewer.SetINIManager(INIMgr());
-        Previewer.AllowUserZoom = true;
-        Previewer.Maximize = true;
-        return ReportManager::Init();
-    }
-
-  private:
-    // What the card prints and the hook uses, the photo path of the row
-    // included, with outer joins: a code with no row prints a blank name, a
-    // club without a data-update row no date.
-    void SetUpView() {
-        for (const char* f :
-             {"CLA:M1_SPS", "CLA:M1_SIP", "CLA:M1_SIF", "CLA:M1_PRE", "CLA:M1_IME", "CLA:M1_IOC",
-              "CLA:M1_BLK", "CLA:M1_JMB", "CLA:M1_DRO", "CLA:M1_ADR", "CLA:M1_MST", "CLA:M1_KVA",
-              "CLA:M1_ZAN", "CLA:M1_STC", "CLA:M1_CDA", "CLA:M1_DCA", "CLA:M1_EVB", "CLA:M1_SNU",
-              "CLA:M1_CLP", "CLA:M1_PRZ", "CLA:M1_NIZ", "CLA:M1_SIK", "CLA:M1_FTE", "CLA:M1_FMO",
-              "CLA:M1_NAP", "CLA:M1_PUS"})
-            view_.project(rt::FieldOf(members_, f));
-        Join(FileId::STUPEM, "STU:KeyK1_KVA", {"CLA:M1_KVA"}, "STU:STU_NAS");
-        Join(FileId::NACUC, "NA1:KeyK1_SNU", {"CLA:M1_SNU"}, "NA1:NA1_NAZ");
-        Join(FileId::KATEG, "KAT:KeyK1_SIK", {"CLA:M1_SIK"}, "KAT:K1_NAZ");
-        Join(FileId::DATAZUR, "DAT:KeySPSSIP", {"CLA:M1_SPS", "CLA:M1_SIP"}, "DAT:DAN_DAD");
-    }
-
-    void Join(FileId file, const char* key, std::initializer_list<const char*> on,
-              const char* field) {
+void RecordCardView(rt::View& view) {
+    rt::FileStructure& members = view.primary();
+    for (const char* f :
+         {"CLA:M1_SPS", "CLA:M1_SIP", "CLA:M1_SIF", "CLA:M1_PRE", "CLA:M1_IME", "CLA:M1_IOC",
+          "CLA:M1_BLK", "CLA:M1_JMB", "CLA:M1_DRO", "CLA:M1_ADR", "CLA:M1_MST", "CLA:M1_KVA",
+          "CLA:M1_ZAN", "CLA:M1_STC", "CLA:M1_CDA", "CLA:M1_DCA", "CLA:M1_EVB", "CLA:M1_SNU",
+          "CLA:M1_CLP", "CLA:M1_PRZ", "CLA:M1_NIZ", "CLA:M1_SIK", "CLA:M1_FTE", "CLA:M1_FMO",
+          "CLA:M1_NAP", "CLA:M1_PUS"})
+        view.project(rt::FieldOf(members, f));
+    auto join = [&](FileId file, const char* key, std::initializer_list<const char*> on,
+                    const char* field) {
         rt::FileStructure& f = fileStructure(file);
         std::vector<rt::FieldRef> linking;
-        for (const char* o : on) linking.push_back(rt::FieldOf(members_, o));
-        view_.join(f, rt::KeyOf(f, key).index, std::move(linking));
-        view_.project(rt::FieldOf(f, field));
-    }
+        for (const char* o : on) linking.push_back(rt::FieldOf(members, o));
+        view.join(f, rt::KeyOf(f, key).index, std::move(linking));
+        view.project(rt::FieldOf(f, field));
+    };
+    join(FileId::STUPEM, "STU:KeyK1_KVA", {"CLA:M1_KVA"}, "STU:STU_NAS");
+    join(FileId::NACUC, "NA1:KeyK1_SNU", {"CLA:M1_SNU"}, "NA1:NA1_NAZ");
+    join(FileId::KATEG, "KAT:KeyK1_SIK", {"CLA:M1_SIK"}, "KAT:K1_NAZ");
+    join(FileId::DATAZUR, "DAT:KeySPSSIP", {"CLA:M1_SPS", "CLA:M1_SIP"}, "DAT:DAN_DAD");
+}
 
+void RecordCardBind(bool range) {
+    rt::bind("G1:W1_SPS", &G1::W1_SPS);
+    rt::bind("G1:W1_SIP", &G1::W1_SIP);
+    if (range) {
+        rt::bind("G1:W1_SIFOD", &G1::W1_SIFOD);
+        rt::bind("G1:W1_SIFDO", &G1::W1_SIFDO);
+    } else {
+        rt::bind("G1:W1_SIF", &G1::W1_SIF);
+    }
+}
+
+void RecordCardReads(ProcessClass& process, bool range) {
+    process.AddSortOrder(rt::KeyOf(fileStructure(FileId::CLANOVI), "CLA:KeyM1_UKUPNO").index);
+    process.SetFilter(range ? RangeFilter : OneFilter);
+}
+
+namespace {
+
+class ThisWindowClass : public ReportProcedure {
+  public:
+    ThisWindowClass(const char* procedure, bool range, RecordCardLocals& l, rep::Report& report,
+                    std::uint8_t& thermometer, const ProgressIds& ids, rt::Window& w,
+                    EnterByTabClass& ebt)
+        : ReportProcedure(procedure,
+                          {.file = fileStructure(FileId::CLANOVI),
+                           .relate = Relate::CLANOVI,
+                           .progressField = "CLA:M1_SPS",
+                           .stepOptions = 4,
+                           .report = report,
+                           .detail = "?Detail1"},
+                          thermometer, ids, w, ebt),
+          range_(range),
+          l_(l) {}
+
+  protected:
+    void Bind() override { RecordCardBind(range_); }
+    void SetUpView(rt::View& view) override { RecordCardView(view); }
+    void SetUpReads(ProcessClass& process) override { RecordCardReads(process, range_); }
+    void TakeLines() override { RecordCardLines(l_); }
+
+  private:
     bool range_;
     RecordCardLocals& l_;
-    rep::Report& report_;
-    const ProgressIds& ids_;
-    rt::FileStructure& members_;
-    rt::View view_;
-    StepLongClass ProgressMgr;
-    PrintPreviewClass Previewer;
-    ThisReportClass ThisReport;
 };
 
 void RunCards(const char* procedure, bool range) {
-    EnterByTabClass EnterByTabManager;
     RecordCardLocals l;
-    rt::Window ProgressWindow(ProgressWindowDesc("Report CLANAR"));
-    const ProgressIds ids = BuildProgressWindow(ProgressWindow, l.Progress_Thermometer);
     rep::Report Report = RecordCard(range, l);
-    ThisWindowClass ThisWindow(procedure, range, l, Report, ids, ProgressWindow, EnterByTabManager);
-    GlobalResponse = ThisWindow.Run();
+    RunReport<ThisWindowClass>(l.Progress_Thermometer, procedure, range, l, Report);
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/lookups.h"
-#include "core/frame/procedures.h"
 #include "framework/form_window.h"
 #include "framework/lookup.h"
 #include "framework/window_kit.h"
@@ -29,14 +28,13 @@ rt::FileStructure& Members() {
     return fileStructure(FileId::CLANOVI);
 }
 
-// A code entry with its lookup: the code list, the select window, the name
-// shown beside the code.
+// A code entry with its lookup: the code list (whose select window it
+// opens), the name shown beside the code.
 struct CodeLookup {
     FormField layout;
     const char* button;  // "?CallLookup:5"
     rt::Rect buttonAt;
     FileId list;
-    const char* select;
     const char* name;  // the name string's control: "?PLA1:SP1_NPS"
     rt::Rect nameAt;
     const char* namePicture;
@@ -48,30 +46,30 @@ struct CodeLookup {
 const std::vector<CodeLookup>& MemberLookups() {
     static const std::vector<CodeLookup> lookups = {
         {{"Šifra PS:", {8, 20}, "?CLA:M1_SPS", {92, 20, 20, 10}, "@n_2", false, nullptr},
-         "?CallLookup:5", {114, 19, 12, 12}, FileId::PLANSA, "SelectPLANSA",
+         "?CallLookup:5", {114, 19, 12, 12}, FileId::PLANSA,
          "?PLA1:SP1_NPS", {130, 20, 190, 10}, "@s50"},
         {{"Šifra PD:", {8, 33}, "?CLA:M1_SIP", {92, 33, 24, 10}, "@n_3", false, nullptr},
-         "?CallLookup", {118, 32, 12, 12}, FileId::PLAND, "SelectPLAND",
+         "?CallLookup", {118, 32, 12, 12}, FileId::PLAND,
          "?PLA:P1_NPD", {134, 33, 186, 10}, "@s50"},
         {{"Kvalifikacija:", {8, 163}, "?CLA:M1_KVA", {92, 163, 20, 10}, "@n_2", false, nullptr},
-         "?CallLookup:6", {114, 162, 12, 12}, FileId::STUPEM, "SelectSTUPEM",
+         "?CallLookup:6", {114, 162, 12, 12}, FileId::STUPEM,
          "?STU:STU_NAS", {130, 163, 80, 10}, "@s15"},
         {{"Šifra bračnog stanja:", {8, 189}, "?CLA:M1_SIB", {92, 189, 20, 10}, "@n_2", false, nullptr},
-         "?CallLookup:2", {114, 188, 12, 12}, FileId::BRAST, "SelectBRAST",
+         "?CallLookup:2", {114, 188, 12, 12}, FileId::BRAST,
          "?BRA:B1_BRS", {130, 189, 100, 10}, "@s20"},
         {{"Šifra nacionalnosti:", {8, 202}, "?CLA:M1_SIN", {92, 202, 20, 10}, "@n_2", false, nullptr},
-         "?CallLookup:3", {114, 201, 12, 12}, FileId::NACION, "SelectNACION",
+         "?CallLookup:3", {114, 201, 12, 12}, FileId::NACION,
          "?NAC:N1_NAC", {130, 202, 100, 10}, "@s20"},
         {{"Šifra načina učlanjivanja u PD:", {8, 33}, "?CLA:M1_SNU", {130, 33, 20, 10}, "@n_2", false,
           "Broj članske karte"},
-         "?CallLookup:4", {152, 32, 12, 12}, FileId::NACUC, "SelectNACUC",
+         "?CallLookup:4", {152, 32, 12, 12}, FileId::NACUC,
          "?NA1:NA1_NAZ", {168, 33, 150, 10}, "@s30"},
         {{"Šifra kategorije članstva:", {8, 20}, "?CLA:M1_SIK", {130, 20, 20, 10}, "@n_2", false, nullptr},
-         "?CallLookup:7", {152, 19, 12, 12}, FileId::KATEG, "SelectKATEG",
+         "?CallLookup:7", {152, 19, 12, 12}, FileId::KATEG,
          "?KAT:K1_NAZ", {168, 20, 150, 10}, "@s30"},
         {{"Šifra preduzeća u kom radi čl.PD:", {8, 33}, "?CLA:M1_SIU", {130, 33, 24, 10}, "@n_3", false,
           nullptr},
-         "?CallLookup:8", {156, 32, 12, 12}, FileId::PODPOS, "SelectPODPOS",
+         "?CallLookup:8", {156, 32, 12, 12}, FileId::PODPOS,
          "?POD:PD1_NAP", {172, 33, 146, 10}, "@s30"},
     };
     return lookups;
@@ -217,12 +215,11 @@ class MemberForm : public LookupWindow<FormWindowProcedure> {
         Lookups.SetResetOrder({7, 5, 6, 2, 0, 4, 3, 1});
         for (std::size_t n = 0; n < 8; ++n) {
             const CodeLookup& l = MemberLookups()[n];
-            Lookups.AddProcedure(FindProcedure(l.select));
-            Lookups.Add(LookupIn(l.list, {.Entry = c.lookup[n].entry,
-                                          .Button = c.lookup[n].button,
-                                          .Value = kit::CodeField(Members(), l.layout.name + 1),
-                                          .Number = static_cast<int>(n + 1),
-                                          .NameControl = c.lookup[n].name}));
+            AddLookupIn(Lookups, l.list,
+                        {.Entry = c.lookup[n].entry,
+                         .Button = c.lookup[n].button,
+                         .Value = kit::CodeField(Members(), l.layout.name + 1),
+                         .NameControl = c.lookup[n].name});
         }
     }
 

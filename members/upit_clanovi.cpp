@@ -63,17 +63,12 @@ class CardQuery : public QueryWindowProcedure {
         Next = [] {
             if (auto p = FindProcedure("PrintCLANOV1")) p();
         };
-        AddFile([] { Relate::CLANOVI->Open(); }, [] { Relate::CLANOVI->Close(); });
-        AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
-        AddFile([] { Relate::PLANSA->Open(); }, [] { Relate::PLANSA->Close(); });
-        Lookups.AddProcedure(FindProcedure("SelectPLANSA"));
-        Lookups.AddProcedure(FindProcedure("SelectPLAND"));
-        Lookups.AddProcedure(FindProcedure("SelectCLANOVI"));
-        AddLookup(c.federation, G1::W1_SPS, LookupIn(FileId::PLANSA), 1);
-        AddLookup(c.club, G1::W1_SIP, LookupIn(FileId::PLAND), 2);
+        AddFiles({Relate::CLANOVI, Relate::PLAND, Relate::PLANSA});
+        AddLookupIn(Lookups, FileId::PLANSA, QueryLookup(c.federation, G1::W1_SPS));
+        AddLookupIn(Lookups, FileId::PLAND, QueryLookup(c.club, G1::W1_SIP));
         // Both ends of the range open the same member select window.
-        AddLookup(c.from, G1::W1_SIFOD, LookupIn(FileId::CLANOVI), 3);
-        AddLookup(c.to, G1::W1_SIFDO, LookupIn(FileId::CLANOVI), 3);
+        AddLookupIn(Lookups, FileId::CLANOVI, QueryLookup(c.from, G1::W1_SIFOD));
+        AddLookupIn(Lookups, FileId::CLANOVI, QueryLookup(c.to, G1::W1_SIFDO));
         Lookups.ResetKind = LookupReset::ReadNothing;
     }
 };

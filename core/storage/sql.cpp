@@ -129,20 +129,48 @@ OrderSql orderSql(const rt::FileDef& def, const rt::ScanRequest& r, const std::s
                                : (r.bound == rt::Bound::Inclusive ? "<=" : "<");
     // The COLLATE goes on the value side: the column stays bare, so the
     // index over it serves the range.
-    std::string cols, vals;
-    for (std::size_t i = skip; i < n; ++i) {
-        if (i > skip) {
-            cols += ", ";
-            vals += ", ";
+    auto column = [&](std::size_t i) {
+        return prefix + def.fields[static_cast<std::size_t>(terms[i].field)].column;
+    };
+    auto value = [&](std::size_t i) { return terms[i].noCase ? "? COLLATE NOCASE" : "?"; };
+    auto compare = [&](std::size_t end, const std::string& with) {
+        std::string cols, vals;
+        for (std::size_t i = skip; i < end; ++i) {
+            cols += (i > skip ? ", " : "") + column(i);
+            vals += std::string(i > skip ? ", " : "") + value(i);
         }
-        cols += prefix + def.fields[static_cast<std::size_t>(terms[i].field)].column;
-        vals += terms[i].noCase ? "? COLLATE NOCASE" : "?";
+        if (end - skip == 1) return cols + " " + with + " " + vals;
+        return "(" + cols + ") " + with + " (" + vals + ")";
+    };
+    const int pk = def.primaryKey();
+    bool lastIsRowNumber = false;
+    if (pk >= 0 && n - skip >= 2) {
+        const auto& pkFields = def.keys[static_cast<std::size_t>(pk)].fields;
+        lastIsRowNumber =
+            pkFields.size() == 1 && terms[n - 1].field == pkFields[0] &&
+            def.fields[static_cast<std::size_t>(pkFields[0])].type == rt::FieldType::Long;
     }
-    if (n - skip == 1)
-        out.condition = cols + " " + op + " " + vals;
-    else
-        out.condition = "(" + cols + ") " + op + " (" + vals + ")";
+    if (!lastIsRowNumber) {
+        out.condition = compare(n, op);
+        return out;
+    }
+    for (std::size_t i = skip; i + 1 < n; ++i) out.condition += column(i) + " = " + value(i) + " AND ";
+    out.condition += column(n - 1) + " " + op + " " + value(n - 1);
+    out.pastRun = compare(n - 1, r.forward ? ">" : "<");
     return out;
+}
+
+std::string orderedSelect(const std::string& selectFrom, const std::string& where,
+                          const OrderSql& o, const std::string& orderBy) {
+    auto read = [&](const std::string& bound) {
+        std::string w = where;
+        if (!bound.empty()) w += (w.empty() ? "" : " AND ") + bound;
+        return selectFrom + (w.empty() ? "" : " WHERE " + w) + " ORDER BY " + orderBy + " LIMIT ?";
+    };
+    if (o.pastRun.empty()) return read(o.condition);
+    // UNION ALL gives the first read's rows, then the second's.
+    return "SELECT * FROM (" + read(o.condition) + ") UNION ALL SELECT * FROM (" +
+           read(o.pastRun) + ") LIMIT ?";
 }
 
 }  // namespace storage

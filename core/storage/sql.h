@@ -35,14 +35,37 @@ std::vector<OrderTerm> orderTerms(const rt::FileDef& def, int key);
 // the ORDER BY list; the bound's values are those of its terms, returned in
 // boundTerms. The bound leaves out the first `skip` terms (fields that the
 // caller knows every row shares with the bound record).
+//
+// SQLite seeks by a row value only over the index's own columns, not into
+// the row number an index carries after them: (A, ID) > (?, ?) over a key
+// on A with the INTEGER primary key ID breaking ties would seek to the run
+// of equal A and step through it to the position. Such a bound is split in
+// two reads of one statement (orderedSelect): the rest of the run
+// (A = ? AND ID > ?, condition) and what follows it (A > ?, pastRun, over
+// all of boundTerms but the last).
 struct OrderSql {
     std::string condition;
+    std::string pastRun;  // empty: the bound is the one condition
     std::string orderBy;
     std::string orderByKey;  // the key's own terms alone (ties left unordered)
     std::vector<OrderTerm> boundTerms;
+    // The bound's values each read binds, in its order: 1 or 2 reads.
+    std::vector<std::size_t> readTerms() const {
+        if (pastRun.empty()) return {boundTerms.size()};
+        return {boundTerms.size(), boundTerms.size() - 1};
+    }
 };
 OrderSql orderSql(const rt::FileDef& def, const rt::ScanRequest& request, const std::string& alias,
                   std::size_t skip = 0);
+
+// The ordered read "selectFrom WHERE where AND bound ORDER BY orderBy LIMIT ?"
+// (where may be empty). With a pastRun condition it is the two reads in one
+// UNION ALL, the run's rest first, each with its LIMIT ? and then one for
+// the whole; the second is not read once the first filled the page. Each
+// read binds the caller's values of where, then its bound's values
+// (readTerms), then its limit; the whole's limit follows them.
+std::string orderedSelect(const std::string& selectFrom, const std::string& where,
+                          const OrderSql& order, const std::string& orderBy);
 
 // The column list "A,B,C" (with "alias." when given).
 std::string columnList(const rt::FileDef& def, const std::string& alias = {});

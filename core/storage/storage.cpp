@@ -22,6 +22,7 @@
 #include "core/storage/sqlite_api.h"
 #include "framework/error.h"
 #include "runtime/dialogs.h"
+#include "runtime/held_files.h"
 #include "runtime/file/driver.h"
 #include "runtime/text.h"
 #include "runtime/threads.h"
@@ -151,6 +152,7 @@ struct Connection {
     std::uint64_t generation = 0;
 
     ~Connection() {
+        if (!path.empty()) rt::releaseFile(path);
         if (!db) return;
         const SqliteApi& api = *sqlite().api;
         for (auto& [sql, st] : statements) api.finalize(st);
@@ -298,6 +300,8 @@ int connectionFor(const std::string& name, rt::OpenMode mode, bool allowCreate,
     auto c = std::make_shared<Connection>();
     c->key = key;
     c->path = absolute.string();
+    // From now on no photo or other file a user names may open it (D35).
+    rt::holdFile(c->path);
     c->mode = mode;
     c->db = db;
     c->pid = ::getpid();
@@ -575,19 +579,14 @@ class SqliteHandle final : public rt::StorageHandle {
              int& rows, rt::FileStatus& st) override {
         rows = 0;
         OrderSql o = orderSql(def, r, {});
-        std::string sql = "SELECT " + columnList(def) + " FROM " + def.label;
-        if (!o.condition.empty()) sql += " WHERE " + o.condition;
-        sql += " ORDER BY " + o.orderBy + " LIMIT ?";
+        const std::string sql =
+            orderedSelect("SELECT " + columnList(def) + " FROM " + def.label, {}, o, o.orderBy);
         auto g = lock();
         sqlite3_stmt* s = nullptr;
         if (int rc = prepare(sql, s, st)) return rc;
         Exec ex(s, sql);
-        int at = 1;
-        for (const OrderTerm& t : o.boundTerms)
-            bindField(s, at++, def.fields[static_cast<std::size_t>(t.field)],
-                      static_cast<const char*>(r.boundRecord), ex.trace());
-        sqlite().api->bind_int(s, at, r.limit);
-        if (ex.trace()) ex.trace()->push_back(std::to_string(r.limit));
+        bindBound(s, def, o.boundTerms, o.readTerms(), r, r.limit, ex.trace(),
+                  [](int&) { return 0; });
         ex.run();
         char* target = static_cast<char*>(r.targets.at(0));
         const SqliteApi& api = *sqlite().api;
@@ -756,10 +755,6 @@ class SqliteHandle final : public rt::StorageHandle {
             ViewSql q = viewSql(v, demote,
                                 r.forward ? rt::Compare::GreaterEqual : rt::Compare::LessEqual,
                                 false, &e.leftOut);
-            e.sql = q.select + q.from;
-            std::string where = q.where;
-            if (!o.condition.empty()) where += (where.empty() ? "" : " AND ") + o.condition;
-            if (!where.empty()) e.sql += " WHERE " + where;
             if (ties) {
                 std::vector<int> rf;  // the primary's columns as selected
                 for (int f : v.readFields()[0])
@@ -784,7 +779,11 @@ class SqliteHandle final : public rt::StorageHandle {
                     e.tieSql += std::string(i ? "," : "") + e.tieFields[i]->column;
                 e.tieSql += std::string(" FROM ") + pd.label + " WHERE rowid = ?";
             }
-            e.sql += " ORDER BY " + (e.tieColumns.empty() ? o.orderBy : o.orderByKey) + " LIMIT ?";
+            // (A bound split at a run of equal keys has the row number last:
+            // those ties come in order, so it never meets tieOrder.)
+            e.sql = orderedSelect(q.select + q.from, q.where, o,
+                                  e.tieColumns.empty() ? o.orderBy : o.orderByKey);
+            e.readTerms = o.readTerms();
             e.boundTerms = std::move(o.boundTerms);
         };
         auto g = lock();
@@ -807,17 +806,13 @@ class SqliteHandle final : public rt::StorageHandle {
         }
         sqlite3_stmt* s = vs->stmt;
         Exec ex(s, vs->sql);
-        int at = 1;
-        if (int rc = bindFilter(v, s, at, ex.trace(), st)) return rc;
-        for (const OrderTerm& t : vs->boundTerms)
-            bindField(s, at++, pd.fields[static_cast<std::size_t>(t.field)],
-                      static_cast<const char*>(r.boundRecord), ex.trace());
         const SqliteApi& api = *sqlite().api;
         // Ordering ties here, the statement reads on to the end of the run of
         // equal keys that holds the last row wanted.
         const int limit = vs->tieColumns.empty() ? r.limit : -1;
-        api.bind_int(s, at, limit);
-        if (ex.trace()) ex.trace()->push_back(std::to_string(limit));
+        if (int rc = bindBound(s, pd, vs->boundTerms, vs->readTerms, r, limit, ex.trace(),
+                               [&](int& at) { return bindFilter(v, s, at, ex.trace(), st); }))
+            return rc;
         ex.run();
         if (!vs->tieColumns.empty()) {
             const int rc = tieOrder(*vs, s, ex, r, onRow, rows, st);
@@ -1028,6 +1023,7 @@ class SqliteHandle final : public rt::StorageHandle {
         sqlite3_stmt* stmt = nullptr;  // owned by the connection's cache
         std::string sql;               // for the trace
         std::vector<OrderTerm> boundTerms;
+        std::vector<std::size_t> readTerms;  // OrderSql::readTerms
         // The leading key fields the bound leaves out: each must hold the
         // filter's value in the bound record, or the whole bound is used.
         std::vector<int> fixedFields;
@@ -1565,6 +1561,31 @@ class SqliteHandle final : public rt::StorageHandle {
     }
 
     // Each bound variable contributes the value it has now.
+    // The values of an ordered read (orderedSelect): for each of its reads
+    // the caller's (bindWhere), that many of the bound's terms and the
+    // limit; after two reads the limit once more, for the whole.
+    template <class BindWhere>
+    static int bindBound(sqlite3_stmt* s, const rt::FileDef& def,
+                         const std::vector<OrderTerm>& terms,
+                         const std::vector<std::size_t>& readTerms, const rt::ScanRequest& r,
+                         int limit, std::vector<std::string>* trace, BindWhere bindWhere) {
+        const SqliteApi& api = *sqlite().api;
+        int at = 1;
+        auto bindLimit = [&] {
+            api.bind_int(s, at++, limit);
+            if (trace) trace->push_back(std::to_string(limit));
+        };
+        for (std::size_t n : readTerms) {
+            if (int rc = bindWhere(at)) return rc;
+            for (std::size_t i = 0; i < n; ++i)
+                bindField(s, at++, def.fields[static_cast<std::size_t>(terms[i].field)],
+                          static_cast<const char*>(r.boundRecord), trace);
+            bindLimit();
+        }
+        if (readTerms.size() > 1) bindLimit();
+        return 0;
+    }
+
     static int bindFilter(const rt::View& v, sqlite3_stmt* s, int& at,
                           std::vector<std::string>* trace, rt::FileStatus& st) {
         for (const rt::View::Term& t : v.terms()) {

@@ -35,7 +35,8 @@ struct PictureRead {
     std::uint64_t generation = 0;
     std::string file;  // UTF-8; empty when the path names none
     bool loaded = false;
-    int width = 0, height = 0;
+    int width = 0, height = 0;              // the picture's own size
+    int pixelsWidth = 0, pixelsHeight = 0;  // the pixels'
     std::shared_ptr<const std::vector<std::uint8_t>> pixels;
 };
 
@@ -236,7 +237,10 @@ Loop& threadLoop();
 // Reads a picture control's file on the layer's picture threads and queues
 // the result to its window; never blocks. A later request for the same
 // control makes an earlier one moot: it is dropped unread, or its result is.
-void readPicture(int window, int control, std::uint64_t generation, std::string cp1250Path);
+// box: the control's size in dialog units, which a large picture is reduced
+// to while it decodes (as far as the formats allow).
+void readPicture(int window, int control, std::uint64_t generation, std::string cp1250Path,
+                 Rect box);
 // A closed window's requests are dropped.
 void forgetPictures(int window);
 

@@ -244,6 +244,8 @@ ViewPtr Window::makeView() const {
                 p.file = s.file;
                 p.width = s.width;
                 p.height = s.height;
+                p.pixelsWidth = s.pixelsWidth;
+                p.pixelsHeight = s.pixelsHeight;
                 p.pixels = s.pixels;
                 if (c.pictureMode == ImagePayload::Mode::Stretch) {
                     p.drawn = c.at;
@@ -285,7 +287,8 @@ void Window::publish() {
     if (b) b->show(v);
     // The files are read once the display has the view: waking a reader
     // must not hold up the page it belongs to.
-    for (int c : pictures) readPicture(id_, c, control(c).image.generation, control(c).image.path);
+    for (int c : pictures)
+        readPicture(id_, c, control(c).image.generation, control(c).image.path, control(c).at);
 }
 
 }  // namespace rt

@@ -164,7 +164,8 @@ struct Control {
         bool fitBox = false;           // take the form's fitting once read
         bool loaded = false;
         std::string file;              // UTF-8, the file read
-        int width = 0, height = 0;
+        int width = 0, height = 0;     // the picture's own size
+        int pixelsWidth = 0, pixelsHeight = 0;  // the pixels' (reduced while decoding)
         std::shared_ptr<const std::vector<std::uint8_t>> pixels;
         std::uint64_t version = 0;  // grows with every change a view shows
     } image;

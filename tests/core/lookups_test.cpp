@@ -1,11 +1,16 @@
 // The code lists' lookups: each list's code key is a unique key on one code
 // field, and the lookup's code is that field in the calling thread's record
-// buffer; what the window gave is kept.
+// buffer; what the window gave is kept. A lookup added to a window opens its
+// list's select window.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "core/dictionary/lookups.h"
+#include "core/frame/procedures.h"
+#include "framework/globals.h"
 
 namespace {
 
@@ -34,6 +39,44 @@ TEST(LookupIn, CodeKeyAndCodeFieldOfEachList) {
 TEST(LookupIn, RefusesAFileWithNoCodeList) {
     EXPECT_THROW(LookupIn(FileId::DOKAN), std::invalid_argument);
     EXPECT_THROW(LookupIn(FileId::CLANAR), std::invalid_argument);
+}
+
+// Each lookup's hook number runs the select window its list is registered
+// under ("Select" and the file's name, as the code lists and the members
+// register theirs), whatever number the window wrote; the lookups of one
+// list (the two ends of a member-code range) share one.
+TEST(AddLookupIn, EachLookupOpensItsOwnListsSelectWindowAndOneListHasOne) {
+    const FileId lists[] = {FileId::PLANSA,  FileId::CLANOVI, FileId::PLAND,  FileId::TURPOS,
+                            FileId::CLANOVI, FileId::STUPEM,  FileId::BRAST,  FileId::NACION,
+                            FileId::NACUC,   FileId::KATEG,   FileId::PODPOS, FileId::PLAND};
+    std::vector<std::string> opened;
+    ClearProcedures();
+    for (FileId list : lists) {
+        const std::string name = fileStructure(list).def().label;
+        RegisterProcedure("Select" + name, [&opened, name] {
+            opened.push_back(name);
+            GlobalResponse = Response::Completed;
+        });
+    }
+    LookupClass lookups;
+    int entry = 10;
+    for (FileId list : lists) AddLookupIn(lookups, list, {.Entry = ++entry, .Number = 1});
+    EXPECT_EQ(lookups.Procedures(), 10);
+
+    WindowManager window;
+    window.Request = Request::Change;
+    ASSERT_EQ(lookups.Lookups().size(), std::size(lists));
+    for (std::size_t i = 0; i < std::size(lists); ++i) {
+        const Lookup& l = lookups.Lookups()[i];
+        const std::string list = fileStructure(lists[i]).def().label;
+        SCOPED_TRACE(list);
+        opened.clear();
+        EXPECT_EQ(lookups.Call(window, l.Number, Request::Select), Response::Completed);
+        EXPECT_EQ(opened, std::vector<std::string>{list});
+        for (std::size_t j = 0; j < i; ++j)
+            EXPECT_EQ(lookups.Lookups()[j].Number == l.Number, lists[j] == lists[i]);
+    }
+    ClearProcedures();
 }
 
 }  // namespace

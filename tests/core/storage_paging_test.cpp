@@ -4,8 +4,10 @@
 // continuation seeks to where the last page ended without sorting.
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <functional>
 #include <mutex>
+#include <regex>
 #include <tuple>
 
 #include "storage_fixture.h"
@@ -494,6 +496,251 @@ TEST_F(PagingTest, CountsLeaveOutOnlyJoinsThatCannotChangeTheRows) {
         rt::Value low;
         ASSERT_EQ(v.min(5, low), 0);
         EXPECT_EQ(std::get<std::int64_t>(low), 100);
+    }
+    storage::setTrace({});
+}
+
+namespace {
+
+// Members numbered by an INTEGER primary key (the row's number), in long
+// runs of equal surnames (in any letter case) and of equal clubs.
+struct Climber {
+    std::int32_t M_SIF = 0;
+    std::int32_t M_SPS = 0;
+    rt::Text<6> M_PRE;
+};
+
+const rt::FileDef& climberDef() {
+    static const rt::FileDef def{
+        "MEMBERS",
+        "MEM",
+        &owner,
+        true,
+        {RT_FIELD(Climber, M_SIF, "MEM:M_SIF", "@n_6"), RT_FIELD(Climber, M_SPS, "MEM:M_SPS", "@n_2"),
+         RT_FIELD(Climber, M_PRE, "MEM:M_PRE", "@s6")},
+        {{"MEM:KeySIF", "KeySIF", {0}, true, true, true, false, true},
+         {"MEM:KeyPRE", "KeyPRE", {2}, false, false, true, false, false},
+         {"MEM:KeySPS", "KeySPS", {1}, false, false, true, false, false},
+         {"MEM:KeyClub", "KeyClub", {1, 0}, false, false, true, false, false}},
+        sizeof(Climber)};
+    return def;
+}
+
+enum MemberKey { BySurname = 1, ByClub = 2, ByClubAndNumber = 3 };
+
+class RunPagingTest : public StorageTest {
+  protected:
+    void SetUp() override {
+        StorageTest::SetUp();
+        ASSERT_EQ(openOrCreate(members), 0);
+        // Written out of number order; most members share one surname.
+        const char* names[] = {"ana", "Ana", "ANA", "ana", "ana", "bob", "ana", "Cid"};
+        ASSERT_EQ(members.begin(), 0);
+        for (int i = 0; i < 300; ++i) {
+            m.M_SIF = (i * 7) % 300 + 1;
+            m.M_SPS = m.M_SIF % 5 == 0 ? 2 : 1;
+            m.M_PRE = names[(m.M_SIF * 3) % 8];
+            ASSERT_EQ(members.add(), 0);
+            rows.push_back(m);
+        }
+        ASSERT_EQ(members.commit(), 0);
+    }
+
+    // The numbers of the members that pass, in the order's key, numbers
+    // breaking ties (descending when backward).
+    std::vector<std::int32_t> expect(int key, const std::function<bool(const Climber&)>& pass,
+                                     bool forward) const {
+        std::vector<Climber> got;
+        for (const Climber& x : rows)
+            if (pass(x)) got.push_back(x);
+        std::sort(got.begin(), got.end(), [&](const Climber& a, const Climber& b) {
+            const int c = key == BySurname ? foldCompare(a.M_PRE.str(), b.M_PRE.str())
+                                           : (a.M_SPS > b.M_SPS) - (a.M_SPS < b.M_SPS);
+            return c != 0 ? c < 0 : a.M_SIF < b.M_SIF;
+        });
+        if (!forward) std::reverse(got.begin(), got.end());
+        std::vector<std::int32_t> out;
+        for (const Climber& x : got) out.push_back(x.M_SIF);
+        return out;
+    }
+    std::vector<std::int32_t> pages(rt::View& v, int size, bool forward) {
+        std::vector<std::int32_t> got;
+        for (int n = size; n == size && got.size() <= rows.size();) {
+            EXPECT_EQ(v.page(size, forward, [&] { got.push_back(m.M_SIF); }, &n), 0)
+                << v.status().fileError;
+        }
+        return got;
+    }
+
+    Climber m;
+    rt::FileStructure members{climberDef(), &m};
+    std::vector<Climber> rows;
+};
+
+}  // namespace
+
+// Pages that start and end deep inside runs of equal keys, whose ties the
+// row's number breaks, and across a run's end: every member once, in order,
+// both ways, with and without a filter, from an end and from a position
+// inside a run.
+TEST_F(RunPagingTest, PagesThroughLongRunsOfEqualKeys) {
+    std::int32_t club = 1;
+    rt::bind("S", &club);
+    struct Case {
+        const char* what;
+        int key;
+        const char* filter;
+        std::function<bool(const Climber&)> pass;
+    } cases[] = {
+        {"by surname", BySurname, "", [](const Climber&) { return true; }},
+        {"by surname, one club", BySurname, "MEM:M_SPS = S",
+         [](const Climber& x) { return x.M_SPS == 1; }},
+        {"by club", ByClub, "", [](const Climber&) { return true; }},
+        {"by club and number", ByClubAndNumber, "", [](const Climber&) { return true; }},
+    };
+    for (const Case& c : cases) {
+        rt::View v(members);
+        v.project(members, "MEM:M_PRE");
+        v.setOrder(c.key);
+        v.setFilter(c.filter);
+        ASSERT_EQ(v.open(), 0) << c.what << ": " << v.status().fileError;
+        for (bool forward : {true, false}) {
+            const std::vector<std::int32_t> want = expect(c.key, c.pass, forward);
+            for (int size : {1, 7, 40}) {
+                SCOPED_TRACE(std::string(c.what) + (forward ? ", forward" : ", backward") +
+                             ", pages of " + std::to_string(size));
+                ASSERT_EQ(v.set(forward ? rt::SetFrom::Start : rt::SetFrom::End), 0);
+                EXPECT_EQ(pages(v, size, forward), want);
+            }
+            // From the middle of the first run: the members at or after it
+            // in the key (its own fields only; the number is the club-and-
+            // number key's own last field).
+            SCOPED_TRACE(std::string(c.what) + (forward ? ", forward" : ", backward") +
+                         ", from a position");
+            const std::int32_t at = want[want.size() / 4];
+            m = *std::find_if(rows.begin(), rows.end(),
+                              [&](const Climber& x) { return x.M_SIF == at; });
+            const Climber pos = m;
+            auto onOrAfter = [&](const Climber& x) {
+                int cmp = c.key == BySurname ? foldCompare(x.M_PRE.str(), pos.M_PRE.str())
+                                             : (x.M_SPS > pos.M_SPS) - (x.M_SPS < pos.M_SPS);
+                if (cmp == 0 && c.key == ByClubAndNumber)
+                    cmp = (x.M_SIF > pos.M_SIF) - (x.M_SIF < pos.M_SIF);
+                return c.pass(x) && (forward ? cmp >= 0 : cmp <= 0);
+            };
+            ASSERT_EQ(v.set(rt::SetFrom::Buffer), 0);
+            EXPECT_EQ(pages(v, 7, forward), expect(c.key, onOrAfter, forward));
+            // As a list goes on from a row it shows: beside the row's key
+            // values and number (a page down or up), and at the row itself
+            // by its position (the row first going forward, the rows before
+            // it going back).
+            auto past = [&](bool orAt) {
+                return [&, orAt](const Climber& x) {
+                    int cmp = c.key == BySurname ? foldCompare(x.M_PRE.str(), pos.M_PRE.str())
+                                                 : (x.M_SPS > pos.M_SPS) - (x.M_SPS < pos.M_SPS);
+                    if (cmp == 0) cmp = (x.M_SIF > pos.M_SIF) - (x.M_SIF < pos.M_SIF);
+                    if (!forward) cmp = -cmp;
+                    return c.pass(x) && (cmp > 0 || (orAt && cmp == 0));
+                };
+            };
+            ASSERT_EQ(v.set(rt::SetFrom::Start), 0);
+            rt::Position kept;
+            for (int n = 40; n == 40 && kept.empty();)
+                ASSERT_EQ(v.page(40, true, [&] { if (m.M_SIF == pos.M_SIF) kept = v.position(); }, &n), 0);
+            ASSERT_FALSE(kept.empty());
+            for (int size : {1, 7, 40}) {
+                SCOPED_TRACE("pages of " + std::to_string(size) + " beside the row");
+                ASSERT_EQ(v.setBeside(&pos), 0);
+                EXPECT_EQ(pages(v, size, forward), expect(c.key, past(false), forward));
+                SCOPED_TRACE("at the row's position");
+                ASSERT_EQ(v.setAt(kept), 0);
+                EXPECT_EQ(pages(v, size, forward), expect(c.key, past(forward), forward));
+            }
+        }
+    }
+    rt::unbindAll();
+}
+
+// The file's own reads in key order (next, previous; read ahead in batches)
+// go through the same runs: from the start and from a row's key values,
+// both ways, every member once, in order.
+TEST_F(RunPagingTest, FileReadsThroughLongRunsOfEqualKeys) {
+    for (int key : {BySurname, ByClub, ByClubAndNumber}) {
+        for (bool forward : {true, false}) {
+            SCOPED_TRACE("key " + std::to_string(key) + (forward ? ", forward" : ", backward"));
+            const auto all = [](const Climber&) { return true; };
+            ASSERT_EQ(members.set(key, forward ? rt::SetFrom::Start : rt::SetFrom::End), 0);
+            std::vector<std::int32_t> got;
+            while ((forward ? members.next() : members.previous()) == 0) got.push_back(m.M_SIF);
+            EXPECT_EQ(got, expect(key, all, forward));
+            // From the key values of a member deep in the first run.
+            const std::vector<std::int32_t> order = expect(key, all, forward);
+            const Climber pos = *std::find_if(rows.begin(), rows.end(), [&](const Climber& x) {
+                return x.M_SIF == order[order.size() / 4];
+            });
+            m = pos;
+            ASSERT_EQ(members.set(key), 0);
+            got.clear();
+            while ((forward ? members.next() : members.previous()) == 0) got.push_back(m.M_SIF);
+            const auto onOrAfter = [&](const Climber& x) {
+                int cmp = key == BySurname ? foldCompare(x.M_PRE.str(), pos.M_PRE.str())
+                                           : (x.M_SPS > pos.M_SPS) - (x.M_SPS < pos.M_SPS);
+                if (cmp == 0 && key == ByClubAndNumber)
+                    cmp = (x.M_SIF > pos.M_SIF) - (x.M_SIF < pos.M_SIF);
+                return forward ? cmp >= 0 : cmp <= 0;
+            };
+            EXPECT_EQ(got, expect(key, onOrAfter, forward));
+        }
+    }
+}
+
+// A page that goes on inside a run of equal keys seeks to the position by
+// the whole key, the row's number included, and after the run by the key:
+// the cost of a page does not grow with how deep in the run it starts.
+TEST_F(RunPagingTest, AContinuationInsideARunSeeksByTheWholeKey) {
+    std::mutex lock;
+    std::vector<std::string> sql;
+    storage::setTrace([&](const std::string& s, const std::vector<std::string>&) {
+        std::lock_guard<std::mutex> g(lock);
+        sql.push_back(s);
+    });
+    RawDb raw(databasePath());
+    // The number sought as the row's number, or as a column of an index
+    // that holds it.
+    struct Case {
+        int key;
+        const char* inRun;
+        const char* pastRun;
+    } cases[] = {
+        {BySurname, R"(\(M_PRE=\? AND (rowid|M_SIF)%c\?\))", R"(\(M_PRE%c\?\))"},
+        {ByClub, R"(\(M_SPS=\? AND (rowid|M_SIF)%c\?\))", R"(\(M_SPS%c\?\))"},
+        {ByClubAndNumber, R"(\(M_SPS=\? AND (rowid|M_SIF)%c\?\))", R"(\(M_SPS%c\?\))"},
+    };
+    for (const Case& c : cases) {
+        rt::View v(members);
+        v.project(members, "MEM:M_PRE");
+        v.setOrder(c.key);
+        ASSERT_EQ(v.open(), 0) << v.status().fileError;
+        for (bool forward : {true, false}) {
+            ASSERT_EQ(v.set(forward ? rt::SetFrom::Start : rt::SetFrom::End), 0);
+            ASSERT_EQ(v.page(30, forward, {}), 0);
+            ASSERT_EQ(v.page(30, forward, {}), 0);
+            std::string last;
+            {
+                std::lock_guard<std::mutex> g(lock);
+                ASSERT_FALSE(sql.empty());
+                last = sql.back();
+            }
+            std::string p;
+            for (auto& row : raw.query("EXPLAIN QUERY PLAN " + last)) p += row.back() + "; ";
+            char inRun[64], pastRun[64];
+            std::snprintf(inRun, sizeof inRun, c.inRun, forward ? '>' : '<');
+            std::snprintf(pastRun, sizeof pastRun, c.pastRun, forward ? '>' : '<');
+            SCOPED_TRACE(last + "\n" + p);
+            EXPECT_TRUE(std::regex_search(p, std::regex(inRun)));
+            EXPECT_TRUE(std::regex_search(p, std::regex(pastRun)));
+            EXPECT_EQ(storagetest::unboundedBecause(raw, last), "");
+        }
     }
     storage::setTrace({});
 }

@@ -140,7 +140,7 @@ class ClubList : public WindowProcedure {
   public:
     ClubList(const Options& o, rt::Window& w, EnterByTabClass& ebt)
         : WindowProcedure("BrowseClubs", w, ebt, nullptr, &Resizer), o_(o) {
-        AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
+        AddFiles({Relate::PLAND});
         // The browse is set up after the file is open and before the window.
         AddFile([this] { SetUpBrowse(); }, {});
     }

@@ -58,6 +58,36 @@ TEST_F(BrowsePageTest, EachMovePastThePageIsOneStatement) {
     close();
 }
 
+// A locate in an order without a thumb step (the names) reads its page and
+// nothing before it: the fixed thumb knows the order's first row from the
+// last read from the start. The thumb stands at the top only on that row.
+TEST_F(BrowsePageTest, ALocateWithTheFixedThumbIsOneStatement) {
+    addClubs(range(1, 23), [](int c) { return "Klub " + std::string(1, char('A' + c)); });
+    ASSERT_TRUE(start(Options{}));
+    auto thumb = [&] { return now(win_)->controls.at(List - 1).list()->thumb; };
+    chooseTab(TabName);
+    press(rt::key::Home);
+    countStatements();
+    struct Case {
+        const char* typed;
+        int found, thumb, statements;
+    } cases[] = {{"klub k", 10, 50, 1}, {"Klub B", 1, 0, 1}, {"klub m", 12, 50, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        const int before = selects_;
+        send(win_, rt::Input{rt::Input::Kind::Focus, NameEntry});
+        rt::Input text{rt::Input::Kind::Text, NameEntry};
+        text.text = c.typed;
+        send(win_, text);
+        press(rt::key::Enter);
+        EXPECT_EQ(highlighted(), c.found);
+        EXPECT_EQ(thumb(), c.thumb);
+        EXPECT_EQ(selects_ - before, c.statements);
+    }
+    storage::setTrace({});
+    close();
+}
+
 // Another station deletes the page's edge rows and stores new ones: the next
 // page starts right after where the page ended, and shows the new rows.
 TEST_F(BrowsePageTest, PagingContinuesPastEdgeRowsDeletedMeanwhile) {

@@ -26,15 +26,11 @@ using namespace windowtest;
 using storagetest::RawDb;
 using storagetest::unboundedBecause;
 
-struct NullBackend : rt::Backend {
-    void show(rt::ViewPtr) override {}
-    void closed(int) override {}
+// No window here has a message to show.
+struct NoMessages : NullBackend {
     void dialog(int, const rt::DialogRequest& r) override {
         ADD_FAILURE() << "a message: " << r.message.title << ": " << r.message.text;
     }
-    void dialogClosed(int) override {}
-    void beep() override {}
-    void status(int, const std::string&) override {}
 };
 
 class MemberViewsTest : public ::testing::Test {
@@ -153,7 +149,7 @@ class MemberViewsTest : public ::testing::Test {
         }
     }
 
-    NullBackend backend_;
+    NoMessages backend_;
     testsupport::TempDir dir_;
     std::mutex m_;
     std::vector<Statement> statements_;

@@ -17,16 +17,11 @@ using rt::Event;
 namespace {
 
 // Counts the views each window was shown, as a display that redraws would.
-struct CountingBackend : rt::Backend {
+struct CountingBackend : NullBackend {
     void show(rt::ViewPtr v) override {
         std::lock_guard g(m);
         ++shown[v->id];
     }
-    void closed(int) override {}
-    void dialog(int, const rt::DialogRequest&) override {}
-    void dialogClosed(int) override {}
-    void beep() override {}
-    void status(int, const std::string&) override {}
     int views(int window) {
         std::lock_guard g(m);
         return shown[window];

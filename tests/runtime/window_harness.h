@@ -12,7 +12,8 @@
 
 namespace windowtest {
 
-// A display that shows nothing: the tests read the views themselves.
+// A display that shows nothing: the tests read the views themselves. A
+// test's own display derives from it and overrides only what it watches.
 struct NullBackend : rt::Backend {
     void show(rt::ViewPtr) override {}
     void closed(int) override {}

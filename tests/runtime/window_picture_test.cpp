@@ -48,7 +48,7 @@ imgtest::Bytes png(int w, int h) {
 }
 
 // Every view drawn, and whether one showed a file it must not.
-struct Recorder : rt::Backend {
+struct Recorder : NullBackend {
     void show(rt::ViewPtr v) override {
         std::lock_guard g(m);
         for (const auto& c : v->controls)
@@ -56,11 +56,6 @@ struct Recorder : rt::Backend {
                                             forbidden.count(fs::path(p->file).filename().string()))
                 ++forbiddenShown;
     }
-    void closed(int) override {}
-    void dialog(int, const rt::DialogRequest&) override {}
-    void dialogClosed(int) override {}
-    void beep() override {}
-    void status(int, const std::string&) override {}
     std::mutex m;
     std::set<std::string> forbidden;  // files no view may show any more
     int forbiddenShown = 0;
@@ -282,9 +277,7 @@ TEST(PicturePath, StoredPathsFindTheirFiles) {
 TEST(FileDialog, PutsTheCurrentDirectoryBack) {
     testsupport::TempDir dir;
     fs::create_directory("elsewhere");
-    struct Answering : rt::Backend {
-        void show(rt::ViewPtr) override {}
-        void closed(int) override {}
+    struct Answering : NullBackend {
         void dialog(int id, const rt::DialogRequest& r) override {
             // The display answers from a thread of its own, after a wander.
             // Joined before the next dialog, so it never outlives the test.
@@ -300,9 +293,6 @@ TEST(FileDialog, PutsTheCurrentDirectoryBack) {
             answering.clear();
         }
         std::vector<std::thread> answering;
-        void dialogClosed(int) override {}
-        void beep() override {}
-        void status(int, const std::string&) override {}
     } backend;
     rt::setBackend(&backend);
     for (const char* title : {"Fotos", "Cancelled"}) {

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/lookups.h"
 #include "core/frame/cp1250.h"
 #include "core/frame/procedures.h"
 #include "framework/globals.h"
@@ -79,21 +80,11 @@ class TestMemberLookupWindow : public LookupWindow<WindowProcedure> {
   public:
     TestMemberLookupWindow(rt::Window& w, EnterByTabClass& ebt, ToolbarClass& tb)
         : LookupWindow<WindowProcedure>("TestMemberLookup", w, ebt, &tb) {
-        AddFile([] { Relate::CLANOVI->Open(); }, [] { Relate::CLANOVI->Close(); });
-        Lookups.AddProcedure(FindProcedure("SelectCLANOVI"));
-        CLANOVI_Record* const cla = members();
-        Lookups.Add({.Entry = From,
-                     .Button = CallFrom,
-                     .Value = G1::W1_SIFOD,
-                     .Key = CLANOVI.KeyM1_SIF,
-                     .Code = &cla->M1_SIF,
-                     .Number = 1});
-        Lookups.Add({.Entry = To,
-                     .Button = CallTo,
-                     .Value = G1::W1_SIFDO,
-                     .Key = CLANOVI.KeyM1_SIF,
-                     .Code = &cla->M1_SIF,
-                     .Number = 1});
+        AddFiles({Relate::CLANOVI});
+        AddLookupIn(Lookups, FileId::CLANOVI,
+                    {.Entry = From, .Button = CallFrom, .Value = G1::W1_SIFOD});
+        AddLookupIn(Lookups, FileId::CLANOVI,
+                    {.Entry = To, .Button = CallTo, .Value = G1::W1_SIFDO});
     }
 
   protected:

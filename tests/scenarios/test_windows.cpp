@@ -5,6 +5,7 @@
 
 #include "codelists/select_windows.h"
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/lookups.h"
 #include "core/frame/cp1250.h"
 #include "core/frame/procedures.h"
 #include "framework/globals.h"
@@ -86,20 +87,12 @@ class TestLookupWindow : public LookupWindow<WindowProcedure> {
     TestLookupWindow(const char* name, bool form, rt::Window& w, EnterByTabClass& ebt,
                      ToolbarClass& tb)
         : LookupWindow<WindowProcedure>(name, w, ebt, &tb) {
-        AddFile([] { Relate::DOKAN->Open(); }, [] { Relate::DOKAN->Close(); });
-        AddFile([] { Relate::PLAND->Open(); }, [] { Relate::PLAND->Close(); });
+        AddFiles({Relate::DOKAN, Relate::PLAND});
         Lookups.ResetKind = form ? LookupReset::ReadEveryRow : LookupReset::ReadNothing;
         // By name, as the other subsystems reach the code lists' select windows.
-        Lookups.AddProcedure(FindProcedure("SelectPLAND"));
-        DOKAN_Record* const dok = dokan();
-        PLAND_Record* const pla = pland();
-        Lookups.Add({.Entry = Club,
-                     .Button = CallLookup,
-                     .Value = dok->D1_SIP,
-                     .Key = PLAND.KeyP1_SIP,
-                     .Code = &pla->P1_SIP,
-                     .Number = 1,
-                     .NameControl = Name});
+        AddLookupIn(
+            Lookups, FileId::PLAND,
+            {.Entry = Club, .Button = CallLookup, .Value = dokan()->D1_SIP, .NameControl = Name});
     }
 
   protected:

@@ -157,7 +157,7 @@ void TestReportCLANAR() {
     ThisWindow.step = &ProgressMgr;
     ThisWindow.thermometer = &thermometer;
     ThisWindow.pct = ids.PctText;
-    ThisWindow.AddFile([] { Relate::CLANAR->Open(); }, [] { Relate::CLANAR->Close(); });
+    ThisWindow.AddFiles({Relate::CLANAR});
     GlobalResponse = ThisWindow.Run();
 }
 

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "runtime/backend/qt/input.h"
+#include "runtime/backend/qt/photo_work.h"
 #include "runtime/backend/qt/report_page.h"
 #include "runtime/backend/qt/state.h"
 #include "runtime/backend/qt/windows.h"
@@ -90,10 +91,14 @@ QtBackend::QtBackend() : s_(std::make_unique<State>()) {
     s_->appFont = QFont(QStringLiteral("Liberation Sans"), 8);
     QApplication::setFont(s_->appFont);
     s_->units = unitsOf(s_->appFont);
+    // Photos decoded and scaled on the photo threads come back through the
+    // queue, as everything else does.
+    photowork::setPoster([this](std::function<void()> fn) { post(std::move(fn)); });
     report::setRenderer(renderDocument);
 }
 
 QtBackend::~QtBackend() {
+    photowork::setPoster({});
     stop();
     // Sub-windows belong to the frame's area: guard against deleting twice.
     std::vector<QPointer<QWidget>> tops;
@@ -131,7 +136,7 @@ void QtBackend::stop() {
 
 bool QtBackend::drawn() {
     std::lock_guard g(s_->m);
-    return s_->queue.empty() && !s_->busy;
+    return s_->queue.empty() && !s_->busy && !photowork::pending();
 }
 
 const DialogUnits& QtBackend::units() const {
