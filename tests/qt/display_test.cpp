@@ -14,7 +14,9 @@
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTreeWidget>
+#include <algorithm>
 #include <limits>
+#include <map>
 #include <memory>
 
 #include "runtime/backend/qt/controls.h"
@@ -451,6 +453,75 @@ TEST_F(DisplayTest, AControlsOwnBackgroundIsPainted) {
     show(child({write, plain, name, rows}));
     EXPECT_EQ(field(1).rgb(), field(2).rgb());
     EXPECT_NE(field(3).rgb(), QColor(0xff, 0xff, 0x00).rgb());
+}
+
+// A window waiting on a message box, a select window, a popup or a progress
+// window is disabled: its texts stay readable in the disabled grey, plainly
+// apart from the silver they lie on and plainly dimmer than enabled. Where
+// the enabled window draws a control's text (its dark pixels), the disabled
+// one must draw it too.
+TEST_F(DisplayTest, ADisabledWindowKeepsItsTextsReadable) {
+    ControlView sheet = control(1, ControlKind::Sheet, {4, 4, 290, 150});
+    sheet.payload = rt::SheetPayload{2};
+    ControlView tab = control(2, ControlKind::Tab, {}, "Podaci-1");
+    tab.parent = 1;
+    ControlView group = control(9, ControlKind::Group, {150, 80, 100, 40}, "Status članstva");
+    const std::vector<ControlView> controls = {
+        sheet,
+        tab,
+        control(3, ControlKind::Prompt, {10, 24, 60, 10}, "Šifra PS:"),
+        control(4, ControlKind::Entry, {80, 24, 60, 10}, "Planinar"),
+        control(5, ControlKind::String, {150, 24, 100, 10}, "Planinarski savez"),
+        control(6, ControlKind::Check, {10, 44, 80, 10}, "Stalni član"),
+        control(7, ControlKind::Radio, {10, 64, 80, 10}, "Povremeni"),
+        control(8, ControlKind::Button, {10, 84, 50, 14}, "Uredu"),
+        group};
+    struct Text {
+        const char* what;
+        int id;
+    };
+    const Text texts[] = {{"tab caption", -1}, {"prompt", 3}, {"entry", 4},  {"string", 5},
+                          {"check box", 6},    {"radio", 7},  {"button", 8}, {"group title", 9}};
+    std::map<int, std::vector<QPoint>> ink;  // each text's dark pixels, enabled
+    std::map<int, int> enabledInk;
+    WindowView v = child(controls);
+    show(v);
+    for (const Text& t : texts) {
+        ASSERT_TRUE(widget(t.id)) << t.what;
+        const QImage img = widget(t.id)->grab().toImage();
+        int least = 255;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (const int l = img.pixelColor(x, y).lightness(); l < 100) {
+                    ink[t.id].push_back({x, y});
+                    least = std::min(least, l);
+                }
+        ASSERT_FALSE(ink[t.id].empty()) << "no text drawn on the " << t.what;
+        enabledInk[t.id] = least;
+    }
+
+    v.enabled = false;  // as while a message box is open over it
+    show(v);
+    for (const Text& t : texts) {
+        SCOPED_TRACE(t.what);
+        const QImage img = widget(t.id)->grab().toImage();
+        // What the text lies on: the middle lightness around it, within
+        // the box its letters take.
+        QRect box;
+        for (const QPoint& p : ink[t.id]) box |= QRect(p, QSize(1, 1));
+        std::vector<int> around;
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x)
+                if (std::find(ink[t.id].begin(), ink[t.id].end(), QPoint(x, y)) == ink[t.id].end())
+                    around.push_back(img.pixelColor(x, y).lightness());
+        ASSERT_FALSE(around.empty());
+        std::nth_element(around.begin(), around.begin() + around.size() / 2, around.end());
+        const int ground = around[around.size() / 2];
+        int least = 255;
+        for (const QPoint& p : ink[t.id]) least = std::min(least, img.pixelColor(p).lightness());
+        EXPECT_LT(least, ground - 50) << "the text is lost in its ground";
+        EXPECT_GT(least, enabledInk[t.id] + 30) << "the text looks enabled";
+    }
 }
 
 TEST_F(DisplayTest, ASheetsOnlyTabIsDrawnAsATab) {
