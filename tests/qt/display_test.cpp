@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTreeWidget>
@@ -196,7 +197,7 @@ TEST_F(DisplayTest, ListRowsFillThePageAndColumnsHaveBorders) {
 // Dark pixels (text, not the header's or cells' grey lines) in a part of an
 // image: their leftmost and rightmost x and their mean y, or none.
 struct Ink {
-    int left = -1, right = -1;
+    int left = -1, right = -1, top = -1;
     double y = 0;
     bool any() const { return left >= 0; }
     double centre() const { return (left + right) / 2.0; }
@@ -208,6 +209,7 @@ Ink inkIn(const QImage& img, const QRect& r) {
         for (int x = std::max(0, r.left()); x <= r.right() && x < img.width(); ++x) {
             if (img.pixelColor(x, y).lightness() >= 100) continue;
             if (ink.left < 0 || x < ink.left) ink.left = x;
+            if (ink.top < 0) ink.top = y;
             ink.right = std::max(ink.right, x);
             ys += y;
             ++n;
@@ -333,6 +335,52 @@ TEST_F(DisplayTest, AHeadingWiderThanItsColumnStartsAtItsLeftEdge) {
     ASSERT_TRUE(fitsInk.any());
     EXPECT_LT(fits.right() - fitsInk.right, 8) << "a heading that fits lost its alignment";
     EXPECT_GT(fitsInk.left - fits.left(), 8);
+}
+
+// A heading line holds its font's full ascent: the caron over a capital
+// ("Šifra PS") shows above the letter, in a one-line header as in the lower
+// line under a group. Beside a heading without one ("Sifra PS"), its ink
+// reaches higher by as much as the same two texts drawn freely in the
+// header's font.
+TEST_F(DisplayTest, AHeadingLineHoldsACaronOverACapital) {
+    const QString caron = QString::fromUtf8("Šifra PS"), plain = "Sifra PS";
+    // The top of each text's ink, drawn freely: the caron's rows.
+    auto freeTop = [](const QFont& font, const QString& text) {
+        QImage img(200, 60, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        QPainter p(&img);
+        p.setFont(font);
+        p.setPen(Qt::black);
+        p.drawText(QPoint(5, 40), text);
+        p.end();
+        return inkIn(img, img.rect()).top;
+    };
+    for (bool grouped : {false, true}) {
+        SCOPED_TRACE(grouped ? "under a group" : "one line");
+        std::vector<rt::Column> columns = {column("Šifra PS", 40, rt::Align::Right, 2, "@n_2"),
+                                           column("Sifra PS", 40, rt::Align::Right, 2, "@n_2"),
+                                           column("Ime", 60, rt::Align::Left, 2, "@s20")};
+        if (grouped) columns[0].group = columns[1].group = "Savez";
+        backend_->closed(Child);  // a new list, with its own header
+        settle();
+        show(child({list(1, {8, 8, 200, 72}, columns, 4)}));
+        auto* tree = qobject_cast<QTreeWidget*>(widget(1));
+        ASSERT_TRUE(tree);
+        QHeaderView* header = tree->header();
+        const int line = units().y(10);
+        ASSERT_EQ(header->height(), grouped ? 2 * line : line);
+        const int caronRows = freeTop(header->font(), plain) - freeTop(header->font(), caron);
+        ASSERT_GT(caronRows, 1);
+        const QImage img = header->viewport()->grab().toImage();
+        auto top = [&](int i) {
+            const QRect r(header->sectionViewportPosition(i) + 2, grouped ? line : 0,
+                          header->sectionSize(i) - 4, line);
+            const Ink ink = inkIn(img, r);
+            EXPECT_TRUE(ink.any()) << "heading " << i;
+            return ink.top;
+        };
+        EXPECT_GE(top(1) - top(0), caronRows - 1) << "the caron is cut off";
+    }
 }
 
 TEST_F(DisplayTest, DecimalColumnsLineUpTheirPoints) {
