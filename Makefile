@@ -4,7 +4,7 @@ BUILD     ?= build
 BACKEND   ?= headless
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run test test-asan test-tsan bench fuzz fuzz-run fuzz-merge fuzz-corpus scenario format clean
+.PHONY: all deps build run test test-asan test-tsan bench fuzz fuzz-run fuzz-merge fuzz-corpus golden scenario format clean
 
 all: build
 
@@ -95,6 +95,12 @@ fuzz-merge: fuzz
 fuzz-corpus: build
 	cmake --build $(BUILD) --target make-fuzz-corpus
 	$(BUILD)/tests/fuzz/make-fuzz-corpus tests/fuzz/corpus
+
+# Writes tests/reports/golden/*.txt anew from the pages the reports make now,
+# after a deliberate change of a report (tests/reports/README.md); review the
+# diff before committing it.
+golden: build
+	$(BUILD)/tests/write-report-pages tests/reports/golden
 
 # make scenario S=tests/scenarios/frame.scn [BACKEND=qt]
 scenario: build

@@ -275,6 +275,8 @@ class EntryWindow : public EntryWindowProcedure {
           c_(c),
           L1(*c.locals),
           lines_(fileStructure(FileId::ANGAZOV)),
+          listMemberRecord_(fileStructure(FileId::CLANOVI).def().recordSize, 0),
+          listMembers_(fileStructure(FileId::CLANOVI).def(), listMemberRecord_.data()),
           BRW4_View(lines_),
           running_(*Access::ANGAZOV) {
         for (FileId f : {FileId::ANGAZOV, FileId::CLANOVI, FileId::DOKAN, FileId::PLAND,
@@ -305,7 +307,8 @@ class EntryWindow : public EntryWindowProcedure {
                                                .Value = L1.W1_SIF,
                                                .Number = 4,
                                                .NameControl = c.surname}));
-        // The names are the buffers as the last lookup (or the list) left them.
+        // The names are the buffers as the last lookup left them: the list
+        // reads its members into a record of its own.
         Lookups.ResetKind = LookupReset::ReadNothing;
     }
 
@@ -407,7 +410,12 @@ class EntryWindow : public EntryWindowProcedure {
     }
 
     void SetUpList() {
-        rt::FileStructure& members = fileStructure(FileId::CLANOVI);
+        // The document's lines with their members' names, read into a member
+        // record of the list's own: the thread's member buffer holds the
+        // member the last lookup read, whose name stands beside the code,
+        // whichever line the list read last.
+        rt::FileStructure& members = listMembers_;
+        listMembers_.clear();
         BRW4.Init(c_.list, Queue_List.ViewPosition, BRW4_View, Queue_List, *Relate::ANGAZOV, *this);
         BRW4.RetainRow = false;
         // A line whose member has no row is listed with blank names.
@@ -438,6 +446,8 @@ class EntryWindow : public EntryWindowProcedure {
     const EntryControls& c_;
     Locals& L1;
     rt::FileStructure& lines_;
+    std::vector<char> listMemberRecord_;
+    rt::FileStructure listMembers_;  // the list's members (BRW4_View's join)
     rt::View BRW4_View;
     activities::RunningNumbers running_;
     StepLocatorClass BRW4_Sort0_Locator;

@@ -1,8 +1,11 @@
 #include "fees/charge.h"
 
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "core/dictionary/dictionary.h"
+#include "framework/entry_window.h"
 #include "framework/window_kit.h"
 
 namespace fees {
@@ -48,12 +51,95 @@ int ReadMembers(std::int32_t club, std::vector<Charged>& out, rt::FileStatus& st
     return 0;
 }
 
-ChargeOutcome Failed(rt::FileStructure& file, int rc) {
+ChargeOutcome Failed(int rc, const rt::FileStatus& status) {
     ChargeOutcome o;
     o.error = rc;
-    o.status = file.status();
+    o.status = status;
+    if (o.error == 0) o.error = rt::FileErr::FileSystemError;
     return o;
 }
+
+ChargeOutcome Failed(rt::FileStructure& file, int rc) {
+    return Failed(rc, file.status());
+}
+
+// A member's lines on the run's date: whether one of them is of the run's
+// document (the member is charged already), and the next free running
+// number on that date. Each is one statement over the ledger's primary key
+// (federation, club, member, date, running number), bounded by that
+// member's lines of the day, read inside the run's transaction.
+class DayLines {
+  public:
+    DayLines(rt::FileStructure& ledger, std::string_view document, std::int32_t date)
+        : ledger_(ledger), document_(document), date_(date), held_(ledger) {
+        const rt::FileDef& d = ledger.def();
+        key_ = d.keyIndex("CLA1:KeyCL_UKP");
+        auto value = [](const std::int32_t& v) {
+            return [&v] { return rt::Value{std::int64_t{v}}; };
+        };
+        auto field = [&](const char* label) { return ledger.field(d.fieldIndex(label)); };
+        held_.addRange(field("CLA1:CL_SPS"), rt::Compare::Equal, value(federation_));
+        held_.addRange(field("CLA1:CL_SIP"), rt::Compare::Equal, value(club_));
+        held_.addRange(field("CLA1:CL_SIF"), rt::Compare::Equal, value(member_));
+        held_.addRange(field("CLA1:CL_DAD"), rt::Compare::Equal, [this] {
+            return rt::Value{std::int64_t{date_}};
+        });
+        held_.addRange(field("CLA1:CL_DOK"), rt::Compare::Equal,
+                       [this] { return rt::Value{document_}; });
+        held_.project(field("CLA1:CL_RED"));
+        held_.setOrder(key_);
+    }
+    ~DayLines() { held_.close(); }
+    DayLines(const DayLines&) = delete;
+    DayLines& operator=(const DayLines&) = delete;
+
+    // The member whose lines are asked about next.
+    void Member(std::int32_t federation, std::int32_t club, std::int32_t member) {
+        federation_ = federation;
+        club_ = club;
+        member_ = member;
+    }
+
+    // Whether the member holds a line of the document on the date; an error
+    // (with status()) when the lines cannot be read.
+    int Charged(bool& charged) {
+        charged = false;
+        int rows = 0;
+        int rc = held_.open();
+        if (rc == 0) rc = held_.set(rt::SetFrom::Start);
+        if (rc == 0) rc = held_.page(1, true, [] {}, &rows);
+        if (rc != 0 && rc != rt::FileErr::RecordNotAvailable) {
+            status_ = held_.status();
+            return rc;
+        }
+        charged = rows > 0;
+        return 0;
+    }
+
+    // The member's highest running number on the date plus one (never past
+    // the largest 32-bit number); 0 and status() when it cannot be read.
+    std::int32_t NextFree(int& rc) {
+        if (!last_)
+            last_ = std::make_unique<LastInKeyOrder>(ledger_, key_, 4,
+                                                     ledger_.def().fieldIndex("CLA1:CL_RED"));
+        const std::int32_t next = last_->Next({federation_, club_, member_, date_}, 0);
+        status_ = last_->Failure();
+        rc = status_.ok() ? 0 : status_.code;
+        return next;
+    }
+
+    const rt::FileStatus& status() const { return status_; }
+
+  private:
+    rt::FileStructure& ledger_;
+    std::string document_;
+    std::int32_t date_;
+    std::int32_t federation_ = 0, club_ = 0, member_ = 0;
+    int key_ = -1;
+    rt::View held_;
+    std::unique_ptr<LastInKeyOrder> last_;
+    rt::FileStatus status_;
+};
 
 }  // namespace
 
@@ -78,7 +164,21 @@ ChargeOutcome ChargeClub(std::int32_t club, std::string_view document, std::int3
         return o;
     }
     ChargeOutcome o;
+    DayLines day(ledger, document, date);
+    auto fail = [&](ChargeOutcome failed) {
+        ledger.rollback();
+        return failed;
+    };
     for (const Charged& c : charged) {
+        // A member charged on this document and date already (by an earlier
+        // run, whatever its running number) is not charged again.
+        day.Member(c.federation, club, c.code);
+        bool done = false;
+        if (int rc = day.Charged(done)) return fail(Failed(rc, day.status()));
+        if (done) {
+            ++o.skipped;
+            continue;
+        }
         category.K1_SIK = c.category;
         rt::Money fee;
         if (categories.get(categoryKey) == 0) fee = category.K1_ICL;
@@ -92,16 +192,17 @@ ChargeOutcome ChargeClub(std::int32_t club, std::string_view document, std::int3
         line.CL_DAD = date;
         line.CL_DUG = fee;
         line.CL_POD = rt::Money{};
-        const int rc = ledger.add();
+        int rc = ledger.add();
         if (rc == rt::FileErr::DuplicateKey) {
-            ++o.skipped;
-        } else if (rc != 0) {
-            ChargeOutcome failed = Failed(ledger, rc);
-            ledger.rollback();
-            return failed;
-        } else {
-            ++o.stored;
+            // The run's number is held by a line of another document that
+            // day (a payment entered that day): the member's next free one.
+            const std::int32_t next = day.NextFree(rc);
+            if (rc != 0) return fail(Failed(rc, day.status()));
+            line.CL_RED = next;
+            rc = ledger.add();  // at the largest number: a duplicate, and the run fails
         }
+        if (rc != 0) return fail(Failed(ledger, rc));
+        ++o.stored;
     }
     if (int rc = ledger.commit()) {
         ChargeOutcome failed = Failed(ledger, rc);

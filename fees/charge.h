@@ -14,7 +14,7 @@ namespace fees {
 
 struct ChargeOutcome {
     int stored = 0;   // lines written (committed)
-    int skipped = 0;  // lines whose key was stored already, left as they were
+    int skipped = 0;  // members charged on this document and date already
     // 0, or the file error that rolled the whole run back (nothing of the
     // run is stored then, stored and skipped are 0); status has its details.
     int error = 0;
@@ -24,8 +24,11 @@ struct ChargeOutcome {
 // Charges club's members whose status is 1 ("Stalni"): each line carries the
 // member's own federation and code, the club, run as its running number, the
 // member's category, document and date, and as its charge the category's
-// fee (0 when the category has no row). A line whose key exists already is
-// skipped and counted; any other failure rolls the run back.
+// fee (0 when the category has no row). A member who holds a line of this
+// document on this date (any running number) is skipped and counted; one
+// whose running number run is held that day by a line of another document
+// is charged under his next free running number on that date. Any failure
+// rolls the run back.
 ChargeOutcome ChargeClub(std::int32_t club, std::string_view document, std::int32_t date,
                          std::int32_t run);
 

@@ -5,12 +5,14 @@
 #include "fees/obrada_clanar.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/dictionary/dictionary.h"
 #include "core/frame/procedures.h"
 #include "framework/list_window.h"
 #include "framework/window_kit.h"
+#include "runtime/picture.h"
 #include "runtime/window/window.h"
 
 namespace {
@@ -60,8 +62,19 @@ int AddLabel(rt::Window& w, const char* name, const char* text, rt::Rect at) {
     return w.add(std::move(s));
 }
 
+// A total as its picture shows it; a saturated one (the lines hold amounts
+// beyond any 64-bit count) as the picture's overflow mark, never as a
+// number that looks exact.
+rt::Binding BindTotal(rt::Money& m) {
+    rt::Binding b = rt::bindMoney(m);
+    b.show = [&m, shown = std::move(b.show)](const rt::Picture* p) {
+        return p && m.saturated() ? rt::overflowMark(*p) : shown(p);
+    };
+    return b;
+}
+
 int AddAmount(rt::Window& w, const char* name, rt::Rect at, const char* picture, rt::Money& m) {
-    const int id = kit::AddString(w, 0, name, at, picture, rt::bindMoney(m));
+    const int id = kit::AddString(w, 0, name, at, picture, BindTotal(m));
     w.control(id).align = R;
     return id;
 }
@@ -308,7 +321,7 @@ class FeeList : public ListWindowProcedure {
             sums_.close();
             ledger_.flush();
         }
-        t_.L1_W1_SDO = t_.L1_W1_DUG - t_.L1_W1_POD;
+        t_.L1_W1_SDO = rt::saldo(t_.L1_W1_DUG, t_.L1_W1_POD);
         Win->display();
     }
 

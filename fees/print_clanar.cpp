@@ -32,7 +32,7 @@ constexpr const char* MemberFilter =
 
 // The procedure's locals. The line's saldo is exact money, as every sum of
 // it is: a saldo never wraps, one too wide for its picture prints as the
-// overflow mark.
+// overflow mark, and so does the saldo of a saturated amount.
 struct Locals {
     rt::Text<65> L1_W1_PRE;
     std::int32_t L1_W1_DAD = 0;
@@ -235,7 +235,7 @@ class ThisReportClass : public ProcessClass {
         l_.L1_W1_PRE = std::string(cla.M1_PRE.trimmed()) + ", " + std::string(cla.M1_IOC.trimmed()) +
                        ", " + std::string(cla.M1_IME.trimmed());
         l_.L1_W1_DAD = rt::today();
-        l_.L1_W1_SDO = cl.CL_DUG - cl.CL_POD;
+        l_.L1_W1_SDO = rt::saldo(cl.CL_DUG, cl.CL_POD);
         const Level l = ProcessClass::TakeRecord();
         Report->Print("?Detail1");
         return l;

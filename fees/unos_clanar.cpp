@@ -186,16 +186,12 @@ class ThisWindowClass : public EntryWindowProcedure {
   private:
     // One more than the running number of the club's last line in key order
     // (member, date, running number); with no line the number shown goes on
-    // from where it stands. Lines that cannot be read give no number: said
-    // so, and the number stays as it stood.
+    // from where it stands; never past the largest number, where a line of
+    // the same member and date is refused as a duplicate. Lines that cannot
+    // be read give no number: said so, and the number stays as it stood.
     void NextRunningNumber() {
-        const auto last = nextLine_.Read({L1.W1_SPS, L1.W1_SIP});
-        if (ReportRetrievalFailure(nextLine_.Failure(), "CLANAR")) {
-            Win->display();
-            return;
-        }
-        const std::int32_t base = last ? *last : L1.W1_RED;
-        if (base < std::numeric_limits<std::int32_t>::max()) L1.W1_RED = base + 1;
+        const std::int32_t next = nextLine_.Next({L1.W1_SPS, L1.W1_SIP}, L1.W1_RED);
+        if (!ReportRetrievalFailure(nextLine_.Failure(), "CLANAR")) L1.W1_RED = next;
         Win->display();
     }
 

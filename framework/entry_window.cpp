@@ -1,6 +1,8 @@
 #include "framework/entry_window.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "framework/error.h"
 #include "framework/file_manager.h"
@@ -64,8 +66,13 @@ bool ReportRetrievalFailure(const rt::FileStatus& failure, const char* file) {
 }
 
 LastInKeyOrder::LastInKeyOrder(FileManager& access, int key, int prefix, int field)
-    : access_(access), field_(field) {
-    const rt::FileDef& def = access.File->def();
+    : LastInKeyOrder(*access.File, key, prefix, field) {
+    access_ = &access;
+}
+
+LastInKeyOrder::LastInKeyOrder(rt::FileStructure& file, int key, int prefix, int field)
+    : source_(file), access_(nullptr), field_(field) {
+    const rt::FileDef& def = file.def();
     record_.assign(def.recordSize, 0);
     file_ = std::make_unique<rt::FileStructure>(def, record_.data());
     file_->clear();
@@ -95,9 +102,9 @@ std::optional<std::int32_t> LastInKeyOrder::Read(const std::vector<std::int64_t>
     if (!file_->isOpen()) {
         // The window's own access object opens the file first: a table not
         // there yet is created as for any other use of it.
-        if (const int rc = access_.UseFile(); rc != 0) return failed(rc, access_.File->status());
-        if (const int rc = file_->open(access_.File->mode()); rc != 0)
-            return failed(rc, file_->status());
+        if (access_)
+            if (const int rc = access_->UseFile(); rc != 0) return failed(rc, source_.status());
+        if (const int rc = file_->open(source_.mode()); rc != 0) return failed(rc, file_->status());
     }
     if (const int rc = view_->open(); rc != 0) return failed(rc, view_->status());
     int rows = 0;
@@ -111,4 +118,12 @@ std::optional<std::int32_t> LastInKeyOrder::Read(const std::vector<std::int64_t>
     std::int32_t v = 0;
     std::memcpy(&v, record_.data() + f.offset, sizeof v);
     return v;
+}
+
+std::int32_t LastInKeyOrder::Next(const std::vector<std::int64_t>& values, std::int64_t none) {
+    const auto last = Read(values);
+    const std::int64_t after = (last ? std::int64_t{*last} : none) + 1;
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(after, std::numeric_limits<std::int32_t>::min(),
+                                 std::numeric_limits<std::int32_t>::max()));
 }

@@ -84,6 +84,9 @@ class LastInKeyOrder {
     // first prefix fields of the key are given to Read, and the 32-bit
     // field (0-based) is what it reads. Made on the window's thread.
     LastInKeyOrder(FileManager& access, int key, int prefix, int field);
+    // The same over file, a structure of this thread that is open when Read
+    // runs (a run inside its own transaction: the statement sees its lines).
+    LastInKeyOrder(rt::FileStructure& file, int key, int prefix, int field);
     ~LastInKeyOrder();
     LastInKeyOrder(const LastInKeyOrder&) = delete;
     LastInKeyOrder& operator=(const LastInKeyOrder&) = delete;
@@ -91,12 +94,18 @@ class LastInKeyOrder {
     // The field of that last row; nullopt when there is no such row or it
     // cannot be read.
     std::optional<std::int32_t> Read(const std::vector<std::int64_t>& values);
+    // The number after that row's field; after none when there is no such
+    // row (or it cannot be read: see Failure). Never past the largest
+    // 32-bit number: a line there is refused as a duplicate, never written
+    // under a wrapped, negative number.
+    std::int32_t Next(const std::vector<std::int64_t>& values, std::int64_t none);
     // Why the last Read gave nullopt when it was not for want of a row
     // (code 0 after a read that succeeded or found no row).
     const rt::FileStatus& Failure() const { return failure_; }
 
   private:
-    FileManager& access_;
+    rt::FileStructure& source_;
+    FileManager* access_;  // opens the file first (null: source_ is open)
     int field_;
     std::vector<char> record_;
     std::unique_ptr<rt::FileStructure> file_;

@@ -1,5 +1,6 @@
 #include "framework/lookup.h"
 
+#include "framework/entry_window.h"
 #include "framework/file_manager.h"
 #include "framework/globals.h"
 #include "runtime/text.h"
@@ -70,6 +71,16 @@ Level LookupClass::AcceptEntry(WindowManager& window, const Lookup& l) {
         if (access && l.Code) {
             *l.Code = value;
             found = access->TryFetch(l.Key) == Level::Benign;
+            // A read that failed for another reason than a missing row (the
+            // database held by another program) says so; the select window
+            // would show an empty or partial list as if the code had no row.
+            // The entry keeps what was typed and the focus.
+            if (!found && access->File->isOpen() &&
+                access->File->status().code != rt::FileErr::RecordNotAvailable &&
+                ReportRetrievalFailure(access->File->status(), access->FileNameValue.c_str())) {
+                if (window.Win) window.Win->select(l.Entry);
+                return Level::Notify;
+            }
         }
         if (!found) {
             if (window.Run(l.Number, Request::Select) == Response::Completed) {

@@ -18,6 +18,7 @@
 #include "framework/report.h"
 #include "framework/report_kit.h"
 #include "framework/window_kit.h"
+#include "runtime/held_files.h"
 #include "runtime/image/image.h"
 #include "runtime/report/report.h"
 #include "runtime/window/window.h"
@@ -221,7 +222,7 @@ namespace {
 std::string ReadablePhoto(std::string_view cp1250Path) {
     const std::optional<std::string> file = rt::pictureFile(cp1250Path);
     if (!file) return {};
-    const int fd = ::open(file->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = rt::openUnheld(*file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return {};
     struct stat st {};
     std::array<std::uint8_t, 64> head{};

@@ -263,6 +263,10 @@ std::string formatDate(const Picture& p, DayNumber value) {
     return formatInteger(p, value);
 }
 
+std::string overflowMark(const Picture& p) {
+    return std::string(static_cast<std::size_t>(std::max(p.width, 1)), '#');
+}
+
 std::string formatText(const Picture& p, std::string_view value) {
     return std::string(textShown(p, value));
 }

@@ -69,6 +69,9 @@ std::string formatInteger(const Picture& p, std::int64_t value);
 inline constexpr std::size_t NumberRoom = 24;
 char* writeNumber(char* out, const Picture& p, std::int64_t value);
 std::string formatMoney(const Picture& p, Money value);
+// What a number shows in place of a value its picture cannot hold (one too
+// wide, a saturated amount): "#" over the picture's width.
+std::string overflowMark(const Picture& p);
 std::string formatDate(const Picture& p, DayNumber value);
 std::string formatText(const Picture& p, std::string_view value);
 // The part of value that formatText shows, without copying it.

@@ -22,6 +22,7 @@
 #include "core/storage/sqlite_api.h"
 #include "framework/error.h"
 #include "runtime/dialogs.h"
+#include "runtime/held_files.h"
 #include "runtime/file/driver.h"
 #include "runtime/text.h"
 #include "runtime/threads.h"
@@ -151,6 +152,7 @@ struct Connection {
     std::uint64_t generation = 0;
 
     ~Connection() {
+        if (!path.empty()) rt::releaseFile(path);
         if (!db) return;
         const SqliteApi& api = *sqlite().api;
         for (auto& [sql, st] : statements) api.finalize(st);
@@ -298,6 +300,8 @@ int connectionFor(const std::string& name, rt::OpenMode mode, bool allowCreate,
     auto c = std::make_shared<Connection>();
     c->key = key;
     c->path = absolute.string();
+    // From now on no photo or other file a user names may open it (D35).
+    rt::holdFile(c->path);
     c->mode = mode;
     c->db = db;
     c->pid = ::getpid();
@@ -918,8 +922,10 @@ class SqliteHandle final : public rt::StorageHandle {
     // on an overflow (amounts another program stored far beyond the field);
     // then each count is summed again in two parts (the billions of
     // hundredths and the rest), which no ledger can overflow, and put
-    // together here, saturating as every money value does. No row gives
-    // NULL, read as 0.
+    // together here, saturating as every money value does. A sum that an
+    // amount beyond a 64-bit count of hundredths enters (one that reads as
+    // saturated) is saturated too, whatever the other rows bring: +1e300
+    // and -1e300 sum to no number, not to 0. No row gives NULL, read as 0.
     static constexpr std::int64_t kSumSplit = 1000000000;
 
     int viewSum(const rt::View& v, const std::vector<int>& fields, std::vector<rt::Money>& sums,
@@ -931,13 +937,14 @@ class SqliteHandle final : public rt::StorageHandle {
             if (field < 0 || field >= static_cast<int>(pd.fields.size()) ||
                 pd.fields[static_cast<std::size_t>(field)].type != rt::FieldType::Decimal)
                 return setStatus(st, FileSystemError, 0, "No such money field");
-            const std::string cents =
-                std::string("CAST(ROUND(t0.") + pd.fields[static_cast<std::size_t>(field)].column +
-                " * 100) AS INTEGER)";
-            cols += std::string(cols.empty() ? "" : ", ") + "SUM(" + cents + ")";
+            const std::string& column = pd.fields[static_cast<std::size_t>(field)].column;
+            const std::string cents = "CAST(ROUND(t0." + column + " * 100) AS INTEGER)";
+            // the rows Money::fromDouble reads as saturated
+            const std::string saturated = "MAX(ABS(t0." + column + " * 100) >= 9.2e18)";
+            cols += std::string(cols.empty() ? "" : ", ") + "SUM(" + cents + "), " + saturated;
             const std::string by = std::to_string(kSumSplit);
             split += std::string(split.empty() ? "" : ", ") + "SUM(" + cents + " / " + by +
-                     "), SUM(" + cents + " % " + by + ")";
+                     "), SUM(" + cents + " % " + by + "), " + saturated;
         }
         ViewSql q = viewSql(v, -1, rt::Compare::GreaterEqual, true);
         const std::string where = q.where.empty() ? "" : " WHERE " + q.where;
@@ -952,16 +959,18 @@ class SqliteHandle final : public rt::StorageHandle {
                 if (rc != SQLITE_ROW) return failed(rc, st);
                 sums.assign(fields.size(), rt::Money{});
                 for (std::size_t i = 0; i < fields.size(); ++i) {
-                    const int col = static_cast<int>(i);
+                    const int col = static_cast<int>(i) * (parts ? 3 : 2);
                     if (!parts) {
                         sums[i].cents = sqlite().api->column_int64(s, col);
-                        continue;
+                    } else {
+                        const __int128 high = sqlite().api->column_int64(s, col);
+                        const __int128 low = sqlite().api->column_int64(s, col + 1);
+                        const __int128 total = high * kSumSplit + low;
+                        constexpr __int128 kMax = rt::Money::Limit;
+                        sums[i].cents = static_cast<std::int64_t>(std::clamp(total, -kMax, kMax));
                     }
-                    const __int128 high = sqlite().api->column_int64(s, 2 * col);
-                    const __int128 low = sqlite().api->column_int64(s, 2 * col + 1);
-                    const __int128 total = high * kSumSplit + low;
-                    constexpr __int128 kMax = std::numeric_limits<std::int64_t>::max();
-                    sums[i].cents = static_cast<std::int64_t>(std::clamp(total, -kMax, kMax));
+                    if (sqlite().api->column_int64(s, col + (parts ? 2 : 1)) != 0)
+                        sums[i].cents = sums[i].cents < 0 ? -rt::Money::Limit : rt::Money::Limit;
                 }
                 return setStatus(st, 0, 0, {});
             };

@@ -10,6 +10,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "runtime/held_files.h"
 #include "runtime/image/internal.h"
 
 namespace rt::image {
@@ -219,8 +220,9 @@ Decoded decodeFile(const std::string& path) {
 
 Decoded decodeFileFor(const std::string& path, int boxWidth, int boxHeight) {
     const Format byName = byExtension(path);
-    // Non-blocking, so that a FIFO without a writer cannot hold the open.
-    Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    // Non-blocking, so that a FIFO without a writer cannot hold the open;
+    // never the database or a file beside it, whatever the name says.
+    Fd fd(openUnheld(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (fd.get() < 0) return failed(byName, Failure::CannotOpen, errnoText("open", errno));
     struct stat st;
     if (::fstat(fd.get(), &st) != 0)

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "runtime/held_files.h"
 #include "runtime/window/window.h"
 
 namespace rt::report {
@@ -32,6 +33,9 @@ std::optional<PrintTarget> askPrinter(int window, const Document& document, int 
 }
 
 bool printDocument(const Document& document, const PrintTarget& target) {
+    // A PDF written over the database (or a file beside it) would destroy
+    // it; even opening one would cost the process its locks on it.
+    if (!target.file.empty() && namesHeldFile(target.file)) return false;
     Renderer r;
     {
         std::lock_guard g(rendererLock);

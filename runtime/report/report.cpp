@@ -121,6 +121,7 @@ struct Fixed {
     PageItem::Kind kind = PageItem::Kind::Text;
     bool printed = false;  // its text comes from the page (a field, a text box, an image)
     bool wraps = false;    // a text box: lines one under the other
+    bool number = false;   // a formatted number: never cut, its box as wide as it prints
     std::uint16_t font = 0;
     Align align = Align::Left;
     int x = 0, y = 0, w = 0, h = 0, pen = 0;
@@ -131,6 +132,7 @@ struct Fixed {
 
 struct Page::Layout {
     std::vector<Font> fonts;
+    std::vector<const FaceMetrics*> metrics;  // per font
     std::vector<std::vector<Fixed>> bands;
 };
 
@@ -184,7 +186,22 @@ std::vector<PageItem> Page::items() const {
                 continue;
             }
             it.text.assign(f.printed ? printed : std::string_view(f.text));
-            if (f.measure) it.w = textWidth(it.font, it.text);
+            if (f.measure) {
+                it.w = textWidth(it.font, it.text);
+            } else if (f.number && f.font < layout_->metrics.size()) {
+                // A number wider than its box reaches out of it on the side
+                // away from its alignment (both sides when centred). Numbers
+                // are ASCII: their bytes are the Windows-1250 ones.
+                const FaceMetrics& m = *layout_->metrics[f.font];
+                const int width = m.toMils(m.units(it.text), it.font.size);
+                if (width > it.w) {
+                    if (it.align == Align::Right || it.align == Align::Decimal)
+                        it.x -= width - it.w;
+                    else if (it.align == Align::Center)
+                        it.x -= (width - it.w) / 2;
+                    it.w = width;
+                }
+            }
             out.push_back(std::move(it));
         }
     }
@@ -225,6 +242,7 @@ struct Prepared {
     std::optional<Picture> picture;
     int w = 0;  // the box's width (a field without one: its picture's)
     int total = -1;  // index into the run's totals
+    bool number = false;  // a field that formats a number: printed whole
 };
 
 struct PreparedBand {
@@ -308,6 +326,10 @@ struct Run::State {
                 p.w = textWidthCp1250(f, std::string(static_cast<std::size_t>(std::max(chars, 0)),
                                                      pic.kind == Picture::Kind::Text ? 'X' : '0'));
             }
+            p.number = c.kind == Control::Kind::Field &&
+                       (c.total != Total::None || c.value.kind() == Source::Kind::Integer ||
+                        c.value.kind() == Source::Kind::Money ||
+                        c.value.kind() == Source::Kind::PageNumber);
             if (c.total != Total::None) {
                 Accumulator a;
                 a.kind = c.total;
@@ -332,18 +354,20 @@ struct Run::State {
     // ----- formatting
 
     // The text a field shows (Windows-1250): by its picture; wider than a
-    // number's picture, the overflow mark. A view of the text where it
-    // stands when it shows as it is, else of buf, which then holds it (no
-    // string made per field printed).
+    // number's picture, or a saturated amount (one that no count could
+    // hold), the overflow mark. A view of the text where it stands when it
+    // shows as it is, else of buf, which then holds it (no string made per
+    // field printed).
     std::string_view formatInto(const Prepared& p, std::int64_t number, bool isMoney,
                                 bool overflow, const std::string_view* text, std::string& buf) {
         const Picture* pic = p.picture ? &*p.picture : nullptr;
         if (text) return pic ? textShown(*pic, *text) : trimRight(*text);
+        overflow = overflow || (isMoney && Money{number}.saturated());
         if (pic) {
             buf = isMoney ? formatMoney(*pic, Money{number}) : formatInteger(*pic, number);
             if (pic->kind != Picture::Kind::Text &&
                 (overflow || static_cast<int>(buf.size()) > pic->width))
-                buf.assign(static_cast<std::size_t>(std::max(pic->width, 1)), '#');
+                buf = overflowMark(*pic);
         } else {
             buf = overflow ? std::string("#") : std::to_string(number);
         }
@@ -410,6 +434,7 @@ struct Run::State {
         const FaceMetrics& m = *metrics[p.font];
         Fixed x;
         x.font = p.font;
+        x.number = p.number;
         x.align = c.align;
         x.x = c.x;
         x.y = c.y;
@@ -544,7 +569,7 @@ struct Run::State {
                     const std::string_view s = pb.keepsValues && p.total < 0
                                                    ? std::string_view(pb.kept[k])
                                                    : controlView(p, fieldScratch);
-                    slot(clip(p, p.w, s));
+                    slot(p.number ? s : clip(p, p.w, s));
                     break;
                 }
                 case Control::Kind::Text: {
@@ -645,7 +670,12 @@ struct Run::State {
         for (Accumulator& a : totals) {
             if (a.overflow) continue;
             const std::int64_t add = a.kind == Total::Count ? 1 : a.source->number();
-            if (__builtin_add_overflow(a.value, add, &a.value)) a.overflow = true;
+            // A saturated amount makes its sums saturated: whatever is added
+            // after it, they never show a number.
+            if ((a.kind == Total::Sum && a.source->kind() == Source::Kind::Money &&
+                 Money{add}.saturated()) ||
+                __builtin_add_overflow(a.value, add, &a.value))
+                a.overflow = true;
         }
     }
 
@@ -706,6 +736,7 @@ Run::Run(const Report& report) : s_(std::make_unique<State>(report)) {
     s.lastNumber.assign(report.breaks.size(), NoValue);
     s.lastText.assign(report.breaks.size(), std::string());
     s.layout->fonts = s.fonts;
+    s.layout->metrics = s.metrics;
     s.doc->jobTitle = toUtf8(report.jobTitle);
     s.doc->pageWidth = report.pageWidth;
     s.doc->pageHeight = report.pageHeight;

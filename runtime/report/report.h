@@ -22,7 +22,12 @@
 // Sans for Arial and MS Sans Serif, Liberation Sans Narrow for Arial Narrow),
 // read from the font files, so a string is clipped and a text box wrapped on
 // the page exactly where the printer shows it; the displays draw each text
-// item as the run cut it.
+// item as the run cut it. A formatted number (an amount, a count, a code, a
+// date) is never cut: wider than its box, its item is as wide as it prints
+// and reaches out of the box on the side away from its alignment (left of a
+// right-aligned box, right of a left-aligned one, both sides of a centred
+// one); only a value its picture cannot hold shows the picture's overflow
+// mark.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -94,7 +99,7 @@ struct Reset {
 struct Control {
     enum class Kind {
         String,  // static text
-        Field,   // a value formatted by its picture, aligned and clipped to its width
+        Field,   // a value formatted by its picture, aligned in its width; a text clipped to it
         Text,    // a multi-line box: the value wrapped to its width, clipped to its height
         Image,   // a picture file scaled into the box, proportions kept, centred
         Line,    // from (x, y) to (x + w, y + h)

@@ -54,7 +54,42 @@ bool Window::focusable(int c, bool byTab) const {
     if (k.disabled || !visibleInTree(c)) return false;
     for (int p = k.parent, guard = 0; p > 0 && guard < 64; p = control(p).parent, ++guard)
         if (control(p).disabled) return false;
+    if (byTab && k.kind == ControlKind::Radio && k.parent &&
+        control(k.parent).kind == ControlKind::Option)
+        return tabRadio(k.parent) == c;  // an option box is one Tab stop
     return !(byTab && k.skip);
+}
+
+bool Window::radioChosen(int radio) const {
+    const Control& r = control(radio);
+    if (r.kind != ControlKind::Radio || !r.parent || !control(r.parent).value) return false;
+    return trim(control(r.parent).value.show(nullptr)) == trim(r.radioValue);
+}
+
+int Window::tabRadio(int box) const {
+    int first = 0;
+    for (int c = 1; c <= controlCount(); ++c) {
+        const Control& k = control(c);
+        if (k.kind != ControlKind::Radio || k.parent != box || k.skip || !focusable(c, false))
+            continue;
+        if (radioChosen(c)) return c;
+        if (!first) first = c;
+    }
+    return first;
+}
+
+void Window::stepRadio(int radio, int direction) {
+    const int box = control(radio).parent;
+    std::vector<int> radios;
+    for (int c = 1; c <= controlCount(); ++c)
+        if (control(c).kind == ControlKind::Radio && control(c).parent == box &&
+            focusable(c, false))
+            radios.push_back(c);
+    const auto at = std::find(radios.begin(), radios.end(), radio);
+    if (at == radios.end()) return;
+    const int n = static_cast<int>(radios.size());
+    const int i = static_cast<int>(at - radios.begin());
+    navigateTo(radios[static_cast<std::size_t>(((i + direction) % n + n) % n)], true);
 }
 
 int Window::nextFocusable(int from, int direction) const {
@@ -228,10 +263,17 @@ void Window::insertText(std::string_view utf8) {
 // shows them alike.
 
 void Window::setEdit(Control& k, std::string text, int caret, int anchor) {
+    // An edit that takes the text past its picture's width (a key typed at
+    // the end, a paste too long) is refused whole, with a beep: the entry
+    // keeps what it holds (nothing is cut unseen), and a display that
+    // changed its box itself is drawn back.
     if (const Picture* pic = pictureOf(k); pic && pic->kind == Picture::Kind::Text &&
                                            pic->width > 0 &&
-                                           utf8Length(text) > std::size_t(pic->width))
-        text = utf8Prefix(text, static_cast<std::size_t>(pic->width));
+                                           utf8Length(text) > std::size_t(pic->width)) {
+        beep();
+        dirty_ = true;
+        return;
+    }
     const int len = static_cast<int>(utf8Length(text));
     k.edit = std::move(text);
     k.edited = true;

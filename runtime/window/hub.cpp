@@ -54,6 +54,35 @@ void ensureClockListener() {
     h.clockListener = id;
 }
 
+void Hub::cycleLocked(int from, int step) {
+    std::vector<std::pair<int, int>> places;  // the thread's first window, the innermost
+    for (const auto& [id, e] : windows) {
+        if (e.kind != WindowKind::Child || !(id == from || (e.view && isTop(*e.loop, id))))
+            continue;
+        int place = id;
+        for (const Window* w : e.loop->stack)
+            if (w->desc_.kind == WindowKind::Child) {
+                place = std::min(place, w->id_);
+                break;
+            }
+        places.emplace_back(place, id);
+    }
+    std::sort(places.begin(), places.end());
+    std::vector<int> ring;
+    for (const auto& p : places) ring.push_back(p.second);
+    const int at = active && std::count(ring.begin(), ring.end(), active) ? active : from;
+    const auto i = std::find(ring.begin(), ring.end(), at) - ring.begin();
+    const auto n = static_cast<std::ptrdiff_t>(ring.size());
+    if (n < 2) return;
+    const int next = ring[static_cast<std::size_t>(((i + step) % n + n) % n)];
+    if (next == active) return;
+    const int old = active;
+    activateLocked(next);
+    // Both draw anew: which one shows itself active changed.
+    if (old) inputLocked(old, Input{Input::Kind::Activate});
+    inputLocked(next, Input{Input::Kind::Activate});
+}
+
 // ---------------------------------------------------------------------------
 // Process-wide functions
 
@@ -96,6 +125,19 @@ ThreadNumber startProcedure(std::function<void()> procedure, std::size_t stack) 
         stack);
 }
 
+// The keys that go to the frame's next (+1) or previous (-1) child window:
+// Ctrl+F6 and Ctrl+Shift+F6, and Ctrl+Tab and Ctrl+Shift+Tab in a window
+// without a sheet to choose tabs on. 0 for any other key.
+static int windowStep(int k, const ViewPtr& view) {
+    if (k == key::CtrlF6) return 1;
+    if (k == key::CtrlShiftF6) return -1;
+    if (k != key::CtrlTab && k != key::CtrlShiftTab) return 0;
+    if (!view) return 0;
+    for (const ControlView& c : view->controls)
+        if (c.kind == ControlKind::Sheet && c.visible && c.enabled) return 0;
+    return k == key::CtrlTab ? 1 : -1;
+}
+
 void input(int window, Input in) {
     Hub& h = hub();
     Item item;
@@ -109,6 +151,12 @@ void input(int window, Input in) {
         if (it == h.windows.end()) return;
         Loop& l = *it->second.loop;
         if (!Hub::isTop(l, window) || l.inDialog) return;  // disabled: input is lost
+        if (item.in.kind == Input::Kind::Key && it->second.kind == WindowKind::Child) {
+            if (const int step = windowStep(item.in.key, it->second.view)) {
+                h.cycleLocked(window, step);
+                return;
+            }
+        }
         // The pointer on a child makes it the active one at once, so the
         // display can show it so before its thread has looked at the input.
         if (it->second.kind == WindowKind::Child) {

@@ -35,7 +35,8 @@ struct PictureRead {
     std::uint64_t generation = 0;
     std::string file;  // UTF-8; empty when the path names none
     bool loaded = false;
-    int width = 0, height = 0;
+    int width = 0, height = 0;              // the picture's own size
+    int pixelsWidth = 0, pixelsHeight = 0;  // the pixels'
     std::shared_ptr<const std::vector<std::uint8_t>> pixels;
 };
 
@@ -190,6 +191,27 @@ struct Hub {
         if (old) postLocked(old, Event::LoseFocus);
         showActiveMessageLocked();
     }
+    // Input the window layer makes itself (an activation to show), queued
+    // as a display's would be.
+    void inputLocked(int window, Input in) {
+        auto it = windows.find(window);
+        if (it == windows.end()) return;
+        Loop& l = *it->second.loop;
+        Item item;
+        item.window = window;
+        item.isInput = true;
+        item.in = std::move(in);
+        l.items.push_back(std::move(item));
+        if (isTop(l, window) && !l.inDialog) l.waiting = false;
+        l.wake();
+    }
+    // Ctrl+F6 and the keys acting as it: the next (+1) or previous (-1)
+    // child window, in the order they opened, round the ends. A window
+    // that opened another on its thread (a form its select window) is
+    // passed over: the one it waits on stands in its place. A window that
+    // waits on a message box is not: it becomes active and its box has the
+    // keys.
+    void cycleLocked(int from, int step);
     int children() const {
         int n = 0;
         for (const auto& [id, e] : windows)
@@ -215,7 +237,10 @@ Loop& threadLoop();
 // Reads a picture control's file on the layer's picture threads and queues
 // the result to its window; never blocks. A later request for the same
 // control makes an earlier one moot: it is dropped unread, or its result is.
-void readPicture(int window, int control, std::uint64_t generation, std::string cp1250Path);
+// box: the control's size in dialog units, which a large picture is reduced
+// to while it decodes (as far as the formats allow).
+void readPicture(int window, int control, std::uint64_t generation, std::string cp1250Path,
+                 Rect box);
 // A closed window's requests are dropped.
 void forgetPictures(int window);
 

@@ -346,7 +346,23 @@ void Window::handleKey(int k) {
         editKey(*c, k);
         return;
     }
-    if (k == ' ' && (kind == ControlKind::Button || kind == ControlKind::Check)) pressButton(f);
+    if (kind == ControlKind::Radio && c->parent && control(c->parent).kind == ControlKind::Option) {
+        switch (k) {
+            case key::Up:
+            case key::Left:
+                stepRadio(f, -1);
+                return;
+            case key::Down:
+            case key::Right:
+                stepRadio(f, 1);
+                return;
+            default:
+                break;
+        }
+    }
+    if (k == ' ' && (kind == ControlKind::Button || kind == ControlKind::Check ||
+                     kind == ControlKind::Radio))
+        pressButton(f);
 }
 
 }  // namespace rt

@@ -89,17 +89,6 @@ std::string editLines(std::string_view stored) {
     return r;
 }
 
-std::string utf8Prefix(std::string_view s, std::size_t chars) {
-    std::size_t n = 0, i = 0;
-    for (; i < s.size(); ++i) {
-        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
-            if (n == chars) break;
-            ++n;
-        }
-    }
-    return std::string(s.substr(0, i));
-}
-
 void popUtf8(std::string& s) {
     while (!s.empty()) {
         const unsigned char c = static_cast<unsigned char>(s.back());

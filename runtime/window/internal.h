@@ -26,7 +26,6 @@ std::size_t utf8Offset(std::string_view s, std::size_t chars);
 // A text box's line breaks in its edit text: LF for a stored CR LF (or a
 // lone CR another program stored).
 std::string editLines(std::string_view stored);
-std::string utf8Prefix(std::string_view s, std::size_t chars);
 void popUtf8(std::string& s);
 std::string encodeUtf8(int cp);
 

@@ -14,7 +14,7 @@ struct Named {
     int code;
 };
 
-constexpr std::array<Named, 27> kNames{{
+constexpr std::array<Named, 29> kNames{{
     {"Tab", key::Tab},
     {"Shift+Tab", key::ShiftTab},
     {"Enter", key::Enter},
@@ -38,6 +38,8 @@ constexpr std::array<Named, 27> kNames{{
     {"Ctrl+Shift+Tab", key::CtrlShiftTab},
     {"Ctrl+PageDown", key::CtrlPageDown},
     {"Ctrl+PageUp", key::CtrlPageUp},
+    {"Ctrl+F6", key::CtrlF6},
+    {"Ctrl+Shift+F6", key::CtrlShiftF6},
     {"MouseLeft", key::MouseLeft},
     {"MouseLeft2", key::MouseLeft2},
     {"MouseRight", key::MouseRight},

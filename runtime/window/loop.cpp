@@ -87,6 +87,15 @@ void Window::close() {
         h.activeOrder.erase(std::remove(h.activeOrder.begin(), h.activeOrder.end(), id_),
                             h.activeOrder.end());
         if (h.active == id_) {
+            // The window that opened this one on its thread becomes active
+            // again, whichever the user had been in before; else the one
+            // active before this.
+            if (under && under->desc_.kind == WindowKind::Child && h.windows.count(under->id_)) {
+                h.activeOrder.erase(
+                    std::remove(h.activeOrder.begin(), h.activeOrder.end(), under->id_),
+                    h.activeOrder.end());
+                h.activeOrder.push_back(under->id_);
+            }
             h.active = h.activeOrder.empty() ? 0 : h.activeOrder.back();
             if (h.active) h.postLocked(h.active, Event::GainFocus);
             h.showActiveMessageLocked();

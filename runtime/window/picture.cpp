@@ -112,6 +112,7 @@ struct Job {
     int window = 0, control = 0;
     std::uint64_t generation = 0;
     std::string path;  // Windows-1250
+    Rect box;          // the control's, dialog units
 };
 
 // Two threads: a read that became moot while it ran never holds up the
@@ -161,12 +162,19 @@ class PictureReaders {
         r->control = j.control;
         r->generation = j.generation;
         if (auto file = pictureFile(j.path)) {
-            image::Decoded d = image::decodeFile(*file);
+            // A large photo is reduced while it decodes, as far as it still
+            // covers its control on any display; the display scales the
+            // rest of the way.
+            image::Decoded d =
+                image::decodeFileFor(*file, std::max(j.box.w, 1) * MaxPixelsPerUnit,
+                                     std::max(j.box.h, 1) * MaxPixelsPerUnit);
             if (d.ok()) {
                 r->loaded = true;
                 r->file = std::move(*file);
-                r->width = d.image.width;
-                r->height = d.image.height;
+                r->width = d.storedWidth;
+                r->height = d.storedHeight;
+                r->pixelsWidth = d.image.width;
+                r->pixelsHeight = d.image.height;
                 r->pixels = std::move(d.image.pixels);
             }
         }
@@ -231,13 +239,14 @@ PictureReaders& readers() {
 
 }  // namespace
 
-void readPicture(int window, int control, std::uint64_t generation, std::string cp1250Path) {
+void readPicture(int window, int control, std::uint64_t generation, std::string cp1250Path,
+                 Rect box) {
     {
         Hub& h = hub();
         std::lock_guard g(h.m);
         ++h.picturesReading;
     }
-    readers().ask({window, control, generation, std::move(cp1250Path)});
+    readers().ask({window, control, generation, std::move(cp1250Path), box});
 }
 
 void forgetPictures(int window) {
@@ -271,6 +280,7 @@ std::vector<int> Window::askPictures() {
         s.loaded = false;
         s.file.clear();
         s.width = s.height = 0;
+        s.pixelsWidth = s.pixelsHeight = 0;
         s.pixels.reset();
         if (now.empty()) {
             s.fitBox = false;
@@ -290,6 +300,8 @@ void Window::takePicture(const PictureRead& r) {
     s.file = r.file;
     s.width = r.width;
     s.height = r.height;
+    s.pixelsWidth = r.pixelsWidth;
+    s.pixelsHeight = r.pixelsHeight;
     s.pixels = r.pixels;
     ++s.version;
     if (s.fitBox) {

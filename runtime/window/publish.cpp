@@ -133,9 +133,7 @@ ViewPtr Window::makeView() const {
         bool checked = false;
         if (c.kind == ControlKind::Check && c.value)
             checked = std::string(trim(c.value.show(nullptr))) == c.trueValue;
-        if (c.kind == ControlKind::Radio && c.parent && control(c.parent).value)
-            checked = std::string(trim(control(c.parent).value.show(nullptr))) ==
-                      std::string(trim(c.radioValue));
+        if (c.kind == ControlKind::Radio) checked = radioChosen(i);
         Shown& m = shown_[static_cast<std::size_t>(i - 1)];
         const ListPayload* wasList = m.view ? m.view->list() : nullptr;
         // The rows are asked for only when the list's version moved on since
@@ -246,6 +244,8 @@ ViewPtr Window::makeView() const {
                 p.file = s.file;
                 p.width = s.width;
                 p.height = s.height;
+                p.pixelsWidth = s.pixelsWidth;
+                p.pixelsHeight = s.pixelsHeight;
                 p.pixels = s.pixels;
                 if (c.pictureMode == ImagePayload::Mode::Stretch) {
                     p.drawn = c.at;
@@ -287,7 +287,8 @@ void Window::publish() {
     if (b) b->show(v);
     // The files are read once the display has the view: waking a reader
     // must not hold up the page it belongs to.
-    for (int c : pictures) readPicture(id_, c, control(c).image.generation, control(c).image.path);
+    for (int c : pictures)
+        readPicture(id_, c, control(c).image.generation, control(c).image.path, control(c).at);
 }
 
 }  // namespace rt

@@ -210,6 +210,11 @@ struct SheetPayload {
     int selectedTab = 0;
 };
 
+// The most device pixels a display draws a dialog unit with (a unit is a
+// quarter of the font's average width, an eighth of its height: some 1.5
+// pixels at the usual 8 points); a picture is never reduced below it.
+inline constexpr int MaxPixelsPerUnit = 4;
+
 // A picture control's: the picture as loaded, ready to draw. The pixels are
 // shared by every view that shows the same picture. A control whose path
 // changed shows nothing until the new file has been read (never the picture
@@ -222,7 +227,11 @@ struct ImagePayload {
     std::string path;                  // UTF-8, as the control names it
     std::string file;                  // the file read (the path rule applied); empty when none
     bool loaded = false;               // false: none, missing or unreadable, nothing to draw
-    int width = 0, height = 0;         // pixels
+    int width = 0, height = 0;         // the picture's own size in pixels, which its fitting takes
+    // The pixels as decoded: fewer than the picture's own where the decoder
+    // reduced a large picture to what its control can show (never less than
+    // MaxPixelsPerUnit device pixels for each dialog unit of the control).
+    int pixelsWidth = 0, pixelsHeight = 0;
     std::shared_ptr<const std::vector<std::uint8_t>> pixels;  // RGBA, row by row from the top
     Mode mode = Mode::Fit;
     Rect drawn;  // where the pixels go, dialog units as the control's own place; empty when none

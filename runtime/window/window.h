@@ -164,7 +164,8 @@ struct Control {
         bool fitBox = false;           // take the form's fitting once read
         bool loaded = false;
         std::string file;              // UTF-8, the file read
-        int width = 0, height = 0;
+        int width = 0, height = 0;     // the picture's own size
+        int pixelsWidth = 0, pixelsHeight = 0;  // the pixels' (reduced while decoding)
         std::shared_ptr<const std::vector<std::uint8_t>> pixels;
         std::uint64_t version = 0;  // grows with every change a view shows
     } image;
@@ -340,6 +341,14 @@ class Window {
     // The next (+1) or previous (-1) tab of the sheet the focus lies on
     // (else the window's first sheet), as a click on it chooses it.
     void stepTab(int direction);
+    // A radio of an option box is the one its box's value chooses.
+    bool radioChosen(int radio) const;
+    // The radio of the same box that Tab stops at: the chosen one, else the
+    // first the focus can take.
+    int tabRadio(int box) const;
+    // Up/Left (-1) and Down/Right (+1) in an option box: the focus goes to
+    // the box's previous or next radio, round the ends, and chooses it.
+    void stepRadio(int radio, int direction);
     bool acceptControl(int control, bool inPass);
     void pressButton(int control);
     bool stepPass();

@@ -25,15 +25,6 @@ namespace {
 
 using storagetest::RawDb;
 
-struct QuietBackend : rt::Backend {
-    void show(rt::ViewPtr) override {}
-    void closed(int) override {}
-    void dialog(int, const rt::DialogRequest&) override {}
-    void dialogClosed(int) override {}
-    void beep() override {}
-    void status(int, const std::string&) override {}
-};
-
 class ActivityReportTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -144,7 +135,7 @@ class ActivityReportTest : public ::testing::Test {
         return ::testing::AssertionSuccess();
     }
 
-    QuietBackend backend_;
+    windowtest::NullBackend backend_;
     testsupport::TempDir dir_;
 };
 

@@ -18,15 +18,6 @@ using namespace windowtest;
 
 namespace {
 
-struct NullBackend : rt::Backend {
-    void show(rt::ViewPtr) override {}
-    void closed(int) override {}
-    void dialog(int, const rt::DialogRequest&) override {}
-    void dialogClosed(int) override {}
-    void beep() override {}
-    void status(int, const std::string&) override {}
-};
-
 struct Start {
     std::string procedure;
     rt::ThreadNumber thread;
@@ -69,7 +60,7 @@ class FrameMenuTest : public ::testing::Test {
         return 0;
     }
     testsupport::TempDir dir_;
-    NullBackend backend_;
+    windowtest::NullBackend backend_;
     std::mutex m_;
     std::vector<Start> starts_;
     int frame_ = 0;

@@ -8,9 +8,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <optional>
 #include <thread>
 
 #include "core/storage/sql.h"
+#include "runtime/image/image.h"
+#include "runtime/report/print.h"
+#include "runtime/window/window.h"
 #include "storage_fixture.h"
 
 using namespace storagetest;
@@ -78,6 +83,55 @@ class OtherProcess {
     pid_t pid_ = -1;
     int up_ = -1, down_ = -1;
     bool ready_ = false;
+};
+
+// A child process that, each time it is asked, writes a club of the code
+// given in a transaction of its own. Started before this process takes a
+// lock: one forked while it holds one would inherit SQLite's view of it.
+class OtherWriter {
+  public:
+    explicit OtherWriter(const std::string& path) {
+        int up[2], down[2];
+        if (pipe(up) != 0 || pipe(down) != 0) std::abort();
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(up[0]);
+            close(down[1]);
+            int code = 0;
+            while (read(down[0], &code, sizeof code) == sizeof code && code != 0) {
+                RawDb raw(path);
+                char ok = raw.exec("BEGIN IMMEDIATE") == SQLITE_OK &&
+                          raw.exec("INSERT INTO PLAND (P1_SIP) VALUES (" + std::to_string(code) +
+                                   ")") == SQLITE_OK &&
+                          raw.exec("COMMIT") == SQLITE_OK;
+                if (!ok) raw.exec("ROLLBACK");
+                if (::write(up[1], &ok, 1) != 1) _exit(2);
+            }
+            _exit(0);
+        }
+        close(up[1]);
+        close(down[0]);
+        up_ = up[0];
+        down_ = down[1];
+    }
+    ~OtherWriter() {
+        const int stop = 0;
+        if (::write(down_, &stop, sizeof stop) != sizeof stop) kill(pid_, SIGKILL);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        close(up_);
+        close(down_);
+    }
+    // Whether the club was written and committed.
+    bool write(int code) {
+        char ok = 0;
+        if (::write(down_, &code, sizeof code) != sizeof code || read(up_, &ok, 1) != 1) return false;
+        return ok == 1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    int up_ = -1, down_ = -1;
 };
 
 void addClub(rt::FileStructure& f, Club& c, int code, const std::string& name = "Club") {
@@ -564,4 +618,56 @@ TEST_F(StorageTest, TransactionSpansTheFilesOfItsDatabase) {
     RawDb raw(databasePath());
     EXPECT_EQ(raw.scalar("SELECT group_concat(P1_SIP) FROM PLAND"), "1,2");
     EXPECT_EQ(raw.scalar("SELECT group_concat(CL_SPS) FROM CLANAR"), "1");
+}
+
+// A photo path that names the database, in any spelling, is never opened:
+// closing a second descriptor of the file would drop this process's locks,
+// and another process could then write in the middle of our transaction
+// (its rows lost by our commit, the file's indexes left inconsistent).
+TEST_F(StorageTest, APhotoNamingTheDatabaseNeverCostsItsLocks) {
+    Club c;
+    rt::FileStructure clubs(clubDef(), &c);
+    ASSERT_EQ(openOrCreate(clubs), 0);
+    addClub(clubs, c, 1);
+    namespace fs = std::filesystem;
+    fs::create_symlink("Clanovi.sqlite", "link.png");
+    fs::create_hard_link("Clanovi.sqlite", "hard.jpg");
+    fs::create_directory("sub");
+    OtherWriter other(databasePath());
+
+    ASSERT_EQ(clubs.begin(), 0);
+    addClub(clubs, c, 2);  // our write lock, and the journal beside the file
+    ASSERT_TRUE(fs::exists("Clanovi.sqlite-journal"));
+    for (const char* photo : {"Clanovi.sqlite", "./Clanovi.sqlite", "./clanovi.SQLITE",
+                              "CLANOVI.SQLITE", "sub/../Clanovi.sqlite", "link.png", "hard.jpg",
+                              "Clanovi.sqlite-journal"}) {
+        SCOPED_TRACE(photo);
+        // As the picture controls read a photo, and as the preview does.
+        const std::optional<std::string> file = rt::pictureFile(photo);
+        ASSERT_TRUE(file);
+        EXPECT_EQ(rt::image::decodeFile(*file).failure, rt::image::Failure::CannotOpen);
+        EXPECT_EQ(rt::image::decodeFileFor(*file, 100, 100).failure,
+                  rt::image::Failure::CannotOpen);
+        EXPECT_EQ(rt::image::decodeFile(fs::absolute(*file).string()).failure,
+                  rt::image::Failure::CannotOpen);
+        // Our lock holds: the other process cannot write meanwhile.
+        EXPECT_FALSE(other.write(99));
+    }
+    ASSERT_EQ(clubs.commit(), 0) << clubs.status().fileError;
+    EXPECT_TRUE(other.write(99));
+    // A PDF is never written over it either.
+    rt::report::setRenderer([](const rt::report::Document&, const rt::report::PrintTarget&) {
+        return true;
+    });
+    rt::report::Document none;
+    rt::report::PrintTarget pdf;
+    pdf.file = "hard.jpg";
+    EXPECT_FALSE(rt::report::printDocument(none, pdf));
+    pdf.file = "other.pdf";
+    EXPECT_TRUE(rt::report::printDocument(none, pdf));
+    rt::report::setRenderer({});
+
+    RawDb raw(databasePath());
+    EXPECT_EQ(raw.scalar("SELECT group_concat(P1_SIP) FROM (SELECT P1_SIP FROM PLAND ORDER BY 1)"),
+              "1,2,99");
 }

@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "core/dictionary/dictionary.h"
 #include "core/storage/storage.h"
@@ -139,19 +141,62 @@ TEST_F(ChargeTest, ChargesEveryPermanentMemberItsCategoryFeeExactly) {
               "9998");
 }
 
-TEST_F(ChargeTest, LinesStoredAlreadyAreSkippedAndCountedTheRestStored) {
+// A member charged on the run's document and date already is not charged
+// again, whatever the running number of that line; a member whose run key
+// is held by a line of another document that day (a payment) is charged
+// under his next free running number on that date. Every statement the run
+// reads with is bounded by an index.
+TEST_F(ChargeTest, ChargedMembersSkippedOtherDocumentsLinesMakeRoom) {
     addMembers(5);
     RawDb raw("Clanovi.sqlite");
-    ASSERT_EQ(raw.exec("INSERT INTO CLANAR VALUES (2, 7, 1, 1, 1, printf('%-25s', 'OLD'), 81467, "
-                       "99.0, 0), (1, 7, 4, 1, 1, printf('%-25s', 'OLD'), 81467, 99.0, 0)"),
+    auto line = [](int sps, int sif, std::int64_t red, const char* doc, int dad) {
+        return "(" + std::to_string(sps) + ", 7, " + std::to_string(sif) + ", " +
+               std::to_string(red) + ", 1, printf('%-25s', '" + doc + "'), " +
+               std::to_string(dad) + ", 99.0, 0)";
+    };
+    // Member 1 holds this run's document under number 5; member 2 two
+    // payments that day, number 1 among them; member 4 a line under number
+    // 1 on another date; members 3 and 5 nothing.
+    ASSERT_EQ(raw.exec("INSERT INTO CLANAR VALUES " + line(2, 1, 5, "NEW", 81467) + ", " +
+                       line(1, 2, 1, "UPL", 81467) + ", " + line(1, 2, 3, "UPL", 81467) + ", " +
+                       line(1, 4, 1, "NEW", 81000)),
               0);
+    std::set<std::string> statements;
+    storage::setTrace([&](const std::string& sql, const std::vector<std::string>&) {
+        if (sql.rfind("SELECT", 0) == 0) statements.insert(sql);
+    });
     const fees::ChargeOutcome o = fees::ChargeClub(7, "NEW", 81467, 1);
+    storage::setTrace({});
+    EXPECT_EQ(statements.size(), 4u);  // members, category, this document's line, next number
     ASSERT_EQ(o.error, 0) << o.status.fileError;
-    EXPECT_EQ(o.stored, 3);
-    EXPECT_EQ(o.skipped, 2);
-    EXPECT_EQ(raw.scalar("SELECT group_concat(CL_SIF || trim(CL_DOK), ' ') FROM "
-                         "(SELECT * FROM CLANAR ORDER BY CL_SIF)"),
-              "1OLD 2NEW 3NEW 4OLD 5NEW");
+    EXPECT_EQ(o.stored, 4);
+    EXPECT_EQ(o.skipped, 1);
+    EXPECT_EQ(raw.scalar("SELECT group_concat(CL_SIF || ':' || CL_RED || trim(CL_DOK), ' ') FROM "
+                         "(SELECT * FROM CLANAR WHERE CL_DAD = 81467 ORDER BY CL_SIF, CL_RED)"),
+              "1:5NEW 2:1UPL 2:3UPL 2:4NEW 3:1NEW 4:1NEW 5:1NEW");
+    for (const std::string& sql : statements)
+        EXPECT_EQ(storagetest::unboundedBecause(raw, sql), "") << sql;
+
+    // The same document and date again, as the next press of the window and
+    // as the first of a new window: nobody is charged twice.
+    for (std::int32_t run : {2, 1}) {
+        SCOPED_TRACE(run);
+        const fees::ChargeOutcome again = fees::ChargeClub(7, "NEW", 81467, run);
+        ASSERT_EQ(again.error, 0) << again.status.fileError;
+        EXPECT_EQ(again.stored, 0);
+        EXPECT_EQ(again.skipped, 5);
+    }
+    EXPECT_EQ(raw.scalar("SELECT COUNT(*) FROM CLANAR"), "8");
+
+    // A member whose numbers that day reach the largest one has no free
+    // number left: the run fails whole, nothing wraps.
+    ASSERT_EQ(raw.exec("INSERT INTO CLANAR VALUES " + line(2, 3, 1, "UPL", 81500) + ", " +
+                       line(2, 3, 2147483647, "UPL", 81500)),
+              0);
+    const fees::ChargeOutcome top = fees::ChargeClub(7, "TOP", 81500, 1);
+    EXPECT_EQ(top.error, rt::FileErr::DuplicateKey);
+    EXPECT_EQ(raw.scalar("SELECT COUNT(*) FROM CLANAR WHERE trim(CL_DOK) = 'TOP'"), "0");
+    EXPECT_EQ(raw.scalar("SELECT COUNT(*) FROM CLANAR WHERE CL_RED <= 0"), "0");
 }
 
 TEST_F(ChargeTest, AnotherProcessHoldingTheDatabaseLeavesNoLineOfTheRun) {
@@ -227,8 +272,11 @@ TEST_F(ChargeTest, RunKilledInTheMiddleLeavesAllOfItsLinesOrNone) {
     if (pid == 0) {
         close(acks[0]);
         openFiles();
+        // A document of its own for each run: a run of the same document
+        // and date charges nobody twice.
         for (std::int32_t run = 1;; ++run) {
-            const fees::ChargeOutcome o = fees::ChargeClub(7, "ZAD", 81467, run);
+            const fees::ChargeOutcome o =
+                fees::ChargeClub(7, "ZAD-" + std::to_string(run), 81467, run);
             if (o.error != 0 || o.stored != Members) _exit(4);
             if (write(acks[1], &run, sizeof run) != sizeof run) _exit(5);
         }

@@ -46,15 +46,6 @@ enum Ctl : int {
 // The range's bound, on the list's thread.
 inline thread_local std::int32_t floorCode = 0;
 
-struct NullBackend : rt::Backend {
-    void show(rt::ViewPtr) override {}
-    void closed(int) override {}
-    void dialog(int, const rt::DialogRequest&) override {}
-    void dialogClosed(int) override {}
-    void beep() override {}
-    void status(int, const std::string&) override {}
-};
-
 // What the list is set up with.
 struct Options {
     bool entryLocators = true;  // else step locators without a control
@@ -369,7 +360,7 @@ class BrowseTest : public ::testing::Test {
     }
 
     testsupport::TempDir dir_;
-    NullBackend backend_;
+    windowtest::NullBackend backend_;
     Options opts_;
     std::atomic<int> response_{-1};
     int win_ = 0;

@@ -127,15 +127,6 @@ class ArrivalProbe : public EntryWindowProcedure {
     std::array<std::atomic<int>, 4>& arrivals_;
 };
 
-struct NullBackend : rt::Backend {
-    void show(rt::ViewPtr) override {}
-    void closed(int) override {}
-    void dialog(int, const rt::DialogRequest&) override {}
-    void dialogClosed(int) override {}
-    void beep() override {}
-    void status(int, const std::string&) override {}
-};
-
 class EntryWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -150,7 +141,7 @@ class EntryWindowTest : public ::testing::Test {
         rt::useSystemClock();
     }
     testsupport::TempDir dir_;
-    NullBackend backend_;
+    windowtest::NullBackend backend_;
 };
 
 TEST_F(EntryWindowTest, OnlyAFocusMovedFromAnotherControlArrives) {

@@ -12,15 +12,6 @@ using namespace windowtest;
 
 namespace {
 
-struct NullBackend : rt::Backend {
-    void show(rt::ViewPtr) override {}
-    void closed(int) override {}
-    void dialog(int, const rt::DialogRequest&) override {}
-    void dialogClosed(int) override {}
-    void beep() override {}
-    void status(int, const std::string&) override {}
-};
-
 class OptionBoxTest : public ::testing::Test {
   protected:
     void SetUp() override { rt::setBackend(&backend_); }
@@ -58,7 +49,7 @@ class OptionBoxTest : public ::testing::Test {
         rt::joinAllThreads();
     }
 
-    NullBackend backend_;
+    windowtest::NullBackend backend_;
 };
 
 TEST_F(OptionBoxTest, TheRadioOfTheStoredValueIsCheckedAndAClickStoresItsNumber) {

@@ -18,15 +18,6 @@ using rt::Event;
 
 namespace {
 
-struct NullBackend : rt::Backend {
-    void show(rt::ViewPtr) override {}
-    void closed(int) override {}
-    void dialog(int, const rt::DialogRequest&) override {}
-    void dialogClosed(int) override {}
-    void beep() override {}
-    void status(int, const std::string&) override {}
-};
-
 class SkeletonTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -41,7 +32,7 @@ class SkeletonTest : public ::testing::Test {
         rt::useSystemClock();
     }
     testsupport::TempDir dir_;
-    NullBackend backend_;
+    windowtest::NullBackend backend_;
 };
 
 rt::WindowDesc desc(const char* title, bool resizable = false) {

@@ -1,9 +1,14 @@
 // What the Qt display draws of a picture control: the view's pixels in the
 // rectangle the view gives, nothing where it gives none.
+#include <QCoreApplication>
 #include <QImage>
 #include <QWidget>
+#include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/qt/qt_harness.h"
@@ -87,6 +92,105 @@ TEST_F(QtPictureTest, DrawsThePixelsFittedIntoTheControl) {
     // Beside the picture the control shows its background, not the picture.
     EXPECT_FALSE(near(shot.pixel(1, y), 255, 0, 0));
     EXPECT_FALSE(near(shot.pixel(widget->width() - 2, y), 0, 0, 255));
+}
+
+// Large photos within the limits (8000 x 8000, a quarter of a gigabyte
+// decoded) are decoded and scaled off the GUI thread: keys that come while
+// they load are each taken and shown at once, and the last photo asked for
+// is drawn in the end.
+TEST_F(QtPictureTest, KeysAreHandledAtOnceWhileLargePhotosLoad) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    constexpr auto Limit = std::chrono::milliseconds(150);
+#else
+    constexpr auto Limit = std::chrono::milliseconds(50);
+#endif
+    testsupport::TempDir dir;
+    for (int n = 0; n < 3; ++n) {
+        QImage big(8000, 8000, QImage::Format_Mono);
+        big.fill(0);
+        for (int y = n * 100; y < 8000; y += 400)
+            for (int x = 0; x < 8000; ++x) big.setPixel(x, y, 1);
+        ASSERT_TRUE(big.save(QString("big%1.png").arg(n)));
+    }
+    openFrame();
+    rt::startProcedure([] {
+        rt::WindowDesc d;
+        d.title = "Photos 0";
+        d.at = {0, 0, 200, 120};
+        rt::Window w(d);
+        rt::Control c;
+        c.kind = rt::ControlKind::Image;
+        c.name = "?Image1";
+        c.at = {4, 4, 111, 82};
+        w.add(c);
+        w.alert(rt::key::Down);
+        w.open();
+        int n = 0;
+        while (w.accept())
+            if (w.event() == rt::Event::AlertKey) {
+                ++n;
+                w.setTitle("Photos " + std::to_string(n));
+                w.setPicture(1, "big" + std::to_string(n % 3) + ".png");
+            }
+    });
+    int id = 0;
+    ASSERT_TRUE(pumpUntil([&] {
+        for (auto& v : rt::views())
+            if (v->title == "Photos 0") id = v->id;
+        return id && rt::waitIdle(0);
+    }));
+    settle();
+    // Keys from another thread, as they come from the user whatever the GUI
+    // thread is doing: each as the photo the key before it asked for has
+    // been read and is on its way to the display. The GUI thread notes when
+    // it has shown each key's effect (the title the window gives it).
+    constexpr int Keys = 6;
+    using Clock = std::chrono::steady_clock;
+    std::vector<Clock::time_point> sent(Keys + 1), shown(Keys + 1);
+    auto photoRead = [&] {
+        const rt::ViewPtr v = rt::view(id);
+        const rt::ImagePayload* p = v ? v->controls.at(0).image() : nullptr;
+        return p && p->loaded;
+    };
+    std::thread user([&] {
+        for (int n = 1; n <= Keys; ++n) {
+            const auto until = Clock::now() + std::chrono::seconds(5);
+            while (n > 1 && !photoRead() && Clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            sent[n] = Clock::now();
+            rt::Input down{rt::Input::Kind::Key};
+            down.key = rt::key::Down;
+            rt::input(id, down);
+        }
+    });
+    int seen = 0;
+    const auto until = Clock::now() + std::chrono::seconds(20);
+    while (seen < Keys && Clock::now() < until) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const rt::ViewPtr v = backend_->probe().lastView(id);
+        const int now = v ? std::atoi(v->title.c_str() + std::string("Photos ").size()) : 0;
+        for (; seen < now; ++seen) shown[seen + 1] = Clock::now();
+    }
+    user.join();
+    ASSERT_EQ(seen, Keys);
+    for (int n = 1; n <= Keys; ++n)
+        EXPECT_LT(shown[n] - sent[n], Limit)
+            << "key " << n << " shown after "
+            << std::chrono::duration<double, std::milli>(shown[n] - sent[n]).count() << " ms";
+    // The last one asked for shows, fitted into its box.
+    QWidget* picture = backend_->probe().widget(id, 1);
+    ASSERT_TRUE(picture);
+    // (A full decode of such a file takes seconds under the sanitizers.)
+    bool drawnAtLast = false;
+    for (int tries = 0; tries < 12 && !drawnAtLast; ++tries)
+        drawnAtLast = pumpUntil([&] { return rt::waitIdle(0) && picture->property("rtShown").toBool(); });
+    ASSERT_TRUE(drawnAtLast);
+    EXPECT_EQ(picture->property("rtFile").toString(), "big0.png");
+    const QRect drawn = picture->property("rtDrawn").toRect();
+    EXPECT_EQ(drawn.height(), picture->height());
+    EXPECT_EQ(drawn.width(), picture->height());
+    rt::input(id, rt::Input{rt::Input::Kind::Close});
 }
 
 }  // namespace

@@ -153,6 +153,131 @@ TEST_F(QtReport, TextIsDrawnWhereTheEngineMeasuredIt) {
     EXPECT_NEAR(drawn, measured, 15) << "drawn " << drawn << ", measured " << measured;
 }
 
+// At every zoom the preview draws the page as the printer does, scaled: each
+// text begins and ends where the engine measured it, so a value set just
+// after its label never runs into it (as a font of a few pixels whose
+// advances are rounded to whole pixels would make it).
+TEST_F(QtReport, EveryZoomDrawsTheTextsWhereThePageHasThem) {
+    const rt::Font arial{"Arial", 8}, title{"Arial", 11, true};
+    const std::string label = "Broj matičnog kartona";
+    const int labelWidth = rr::textWidth(arial, label);
+    struct Case {
+        std::string text;
+        rt::Font font;
+        int x, w;
+        rt::Align align;
+    } cases[] = {
+        {label, arial, 490, labelWidth, rt::Align::Left},
+        {"388", arial, 490 + labelWidth + 30, 600, rt::Align::Left},  // the value beside it
+        {"1.234.567,89", arial, 2500, 1500, rt::Align::Right},
+        {"Kovačević, Željko, Đurđa", arial, 4100, 3000, rt::Align::Left},
+        {"Pregled članarine", title, 4100, 3500, rt::Align::Center},
+    };
+    // The columns a text's ink covers, drawn alone at the preview's scale.
+    auto ink = [](const Case& c, double scale) {
+        QImage img(static_cast<int>(8300 * scale), static_cast<int>(300 * scale) + 2,
+                   QImage::Format_RGB32);
+        img.setDotsPerMeterX(3780);  // 96 dpi, as the offscreen screen
+        img.setDotsPerMeterY(3780);
+        img.fill(Qt::white);
+        {
+            QPainter p(&img);
+            rt::PageItem i;
+            i.kind = rt::PageItem::Kind::Text;
+            i.x = c.x;
+            i.y = 50;
+            i.w = c.w;
+            i.h = 200;
+            i.text = c.text;
+            i.font = c.font;
+            i.align = c.align;
+            rt::drawPageItems(p, {i}, scale, 96);
+        }
+        int left = img.width(), right = -1;
+        for (int x = 0; x < img.width(); ++x)
+            for (int y = 0; y < img.height(); ++y)
+                if (qGray(img.pixel(x, y)) < 160) {
+                    left = std::min(left, x);
+                    right = x;
+                }
+        return std::pair{left, right + 1};
+    };
+    for (int zoom : {50, 75, 100, 200}) {
+        SCOPED_TRACE("zoom " + std::to_string(zoom));
+        const double scale = 96 / 1000.0 * zoom / 100;
+        // Glyphs' side bearings leave their ink a little inside their
+        // advances; a pixel more for the rasterizing.
+        const double slack = 15 * scale + 1;
+        int labelEnd = 0;
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.text);
+            const int measured = rr::textWidth(c.font, c.text);
+            const int start = c.align == rt::Align::Right    ? c.x + c.w - measured
+                              : c.align == rt::Align::Center ? c.x + (c.w - measured) / 2
+                                                             : c.x;
+            const auto [left, right] = ink(c, scale);
+            EXPECT_NEAR(left, start * scale, slack);
+            EXPECT_NEAR(right, (start + measured) * scale, slack);
+            if (c.text == label) labelEnd = right;
+            if (c.text == "388") {
+                EXPECT_LT(labelEnd, left) << "the value over its label";
+            }
+        }
+    }
+}
+
+TEST_F(QtReport, NumbersWiderThanTheirBoxesPrintWholeToPdf) {
+    // The fee reports' amounts in their boxes, at widths the boxes do not
+    // hold: the printed page shows every digit and sign, the mark whole.
+    struct Line {
+        std::int64_t cents;
+        const char* picture;
+        int w;
+        bool bold;
+        const char* printed;
+    } lines[] = {
+        {-1234567, "@n-14.`2", 521, false, "-12.345,67"},
+        {-99999999999, "@n-15.`2", 719, false, "-999.999.999,99"},
+        {11234567891, "@n-14.`2", 771, true, "112.345.678,91"},
+        {99999999999, "@n-13.`2", 646, false, "#############"},
+    };
+    rt::Money amount;
+    rr::Report r;
+    r.x = 200;
+    r.y = 1000;
+    r.w = 8000;
+    r.h = 9000;
+    r.font = rt::Font{"Arial", 8};
+    for (const Line& l : lines) {
+        rr::Band d{"?Detail", 0, 0, 8000, 219};
+        rr::Control f;
+        f.kind = rr::Control::Kind::Field;
+        f.value = rr::Source::of(amount);
+        f.picture = l.picture;
+        f.x = 6000;
+        f.w = l.w;
+        f.align = rt::Align::Right;
+        f.hasFont = true;
+        f.font = rt::Font{"Arial", 8, l.bold};
+        d.add(f);
+        r.details.push_back(std::move(d));
+    }
+    rr::Run run(r);
+    for (std::size_t i = 0; i < std::size(lines); ++i) {
+        amount = rt::Money{lines[i].cents};
+        run.print(static_cast<int>(i));
+    }
+    auto doc = run.finish();
+    testsupport::TempDir dir;
+    const std::string pdf = (dir.path() / "numbers.pdf").string();
+    rr::PrintTarget t;
+    t.file = pdf;
+    ASSERT_TRUE(rt::renderDocument(*doc, t));
+    const std::string text = pdfText(pdf);
+    for (const Line& l : lines)
+        EXPECT_NE(text.find(l.printed), std::string::npos) << l.printed << "\n" << text;
+}
+
 // A photo on a page: drawn at the resolution of the device it is drawn on
 // (a page drawn small first leaves the printer no blurred copy), and drawn
 // as its file now holds it.

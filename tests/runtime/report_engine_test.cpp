@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/date.h"
 #include "runtime/report/report.h"
 #include "runtime/text.h"
 
@@ -299,6 +300,101 @@ TEST(ReportEngine, AmountsAreExactAndTooWideForThePictureShowTheOverflowMark) {
     run.print(0);
     auto doc = run.finish();
     EXPECT_EQ(texts(*doc), std::vector<std::string>{"###############"});
+}
+
+TEST(ReportEngine, NumbersWiderThanTheirBoxPrintWholeWhileTextsAreClipped) {
+    // Each value in a box narrower than it prints. A number is printed whole
+    // (its item as wide as the text, reaching out of the box on the side
+    // away from its alignment); only a value its picture cannot hold shows
+    // the mark; the same characters as a text are clipped.
+    using A = rt::Align;
+    auto money = [](std::int64_t c) { return rr::Source::money([c] { return rt::Money{c}; }); };
+    auto integer = [](std::int64_t v) { return rr::Source::integer([v] { return v; }); };
+    auto text = [](const char* t) { return rr::Source::text([t] { return std::string(t); }); };
+    const rt::DayNumber lastDay = *rt::dayNumber(2099, 12, 31);
+    struct Case {
+        rr::Source value;
+        const char* picture;
+        A align;
+        int w;
+        const char* shown;
+        bool whole;  // else clipped to the box
+    } cases[] = {
+        {money(-1234567), "@n-14.`2", A::Right, 521, "-12.345,67", true},
+        {money(-100000000), "@n-13.`2", A::Right, 646, "-1.000.000,00", true},
+        {money(-99999999999), "@n-15.`2", A::Decimal, 719, "-999.999.999,99", true},
+        {money(99999999999), "@n-13.`2", A::Right, 646, "#############", true},
+        {money(INT64_MAX), "@n-15.`2", A::Right, 719, "###############", true},  // saturated
+        {integer(999999), "@n_6", A::Left, 200, "999999", true},
+        {integer(lastDay), "@d6.", A::Center, 300, "31.12.2099", true},
+        {rr::Source::pageNumber(), "@n_4", A::Right, 20, "1", true},
+        {text("-12.345,67"), "@s20", A::Right, 521, "12.345,67", false},
+        {text("-12.345,67"), "@s20", A::Left, 521, "-12.345,6", false},
+    };
+    const rt::Font arial{"Arial", 8};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.picture) + " " + c.shown);
+        rr::Report r;
+        r.y = 1000;
+        r.h = 9000;
+        r.font = arial;
+        rr::Band d{"?D", 0, 0, 8000, 200};
+        rr::Control f = Fixture::field("?F", 3000, 0, c.w, c.value, c.picture);
+        f.align = c.align;
+        d.add(f);
+        r.details.push_back(std::move(d));
+        rr::Run run(r);
+        run.print(0);
+        auto doc = run.finish();
+        const auto it = items(*doc, 1);
+        ASSERT_EQ(it.size(), 1u);
+        const rt::PageItem& i = it[0];
+        EXPECT_EQ(i.text, c.shown);
+        const int width = rr::textWidth(arial, i.text);
+        if (!c.whole) {
+            EXPECT_LE(width, c.w);
+            EXPECT_EQ(i.x, 3000);
+            EXPECT_EQ(i.w, c.w);
+            continue;
+        }
+        EXPECT_GT(width, c.w);  // the case is one that does not fit
+        EXPECT_EQ(i.w, width);
+        const int left = c.align == A::Left     ? 3000
+                         : c.align == A::Center ? 3000 - (width - c.w) / 2
+                                                : 3000 + c.w - width;
+        EXPECT_EQ(i.x, left);
+    }
+}
+
+TEST(ReportEngine, ASaturatedAmountShowsTheMarkInItsLineAndEverySumItEnters) {
+    // Amounts stored beyond any 64-bit count read as saturated: +1e300 and
+    // -1e300 in one club must not add up to a number.
+    std::int32_t club = 1;
+    rt::Money m;
+    rr::Report r;
+    r.y = 1000;
+    r.h = 9000;
+    rr::Band d{"?D", 0, 0, 8000, 200};
+    d.add(Fixture::field("?M", 0, 0, 3000, rr::Source::of(m), "@n-15.`2"));
+    r.details.push_back(std::move(d));
+    r.addBreak("?B", rr::Source::of(club));
+    r.breaks[0].footer = std::make_unique<rr::Band>(rr::Band{"?F", 0, 0, 8000, 200});
+    rr::Control sum = Fixture::field("?S", 0, 0, 3000, rr::Source::of(m), "@n-15.`2");
+    sum.total = rr::Total::Sum;
+    sum.reset.breakName = "?B";
+    r.breaks[0].footer->add(sum);
+    rr::Run run(r);
+    for (auto [k, cents] : {std::pair{1, rt::Money::fromDouble(1e300).cents},
+                            std::pair{1, rt::Money::fromDouble(-1e300).cents},
+                            std::pair{1, std::int64_t{500}}, std::pair{2, std::int64_t{500}}}) {
+        club = k;
+        m = rt::Money{cents};
+        run.print(0);
+    }
+    auto doc = run.finish();
+    const std::string mark(15, '#');
+    // The next club's sum starts again and is exact.
+    EXPECT_EQ(texts(*doc), (std::vector<std::string>{mark, mark, "5,00", mark, "5,00", "5,00"}));
 }
 
 TEST(ReportEngine, BandsOfHeightZeroPrintNothingAndNoRowsMakeNoPage) {

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "runtime/clock.h"
+#include "runtime/dialogs.h"
 #include "runtime/threads.h"
 #include "tests/runtime/window_harness.h"
 
@@ -176,3 +177,83 @@ TEST_F(ActiveWindowTest, InputThatChangesNothingDrawsNothing) {
 }
 
 }  // namespace
+
+// Ctrl+F6 goes round the children in the order they opened (Ctrl+Shift+F6
+// back); a window waiting on its message box is one of them, a window
+// waiting on another it opened on its thread is not: that one stands in its
+// place.
+TEST_F(ActiveWindowTest, CtrlF6GoesRoundTheWindowsThatTakeInput) {
+    // A asks a question on F2; B opens a window of its own on its thread on F3.
+    auto procedure = [](const std::string& title) {
+        return [title] {
+            rt::WindowDesc d;
+            d.title = title;
+            d.at = {10, 10, 200, 100};
+            rt::Window w(d);
+            std::int32_t x = 0;
+            w.add(entry("?X", rt::bind(x), "@n_3"));
+            w.alert(rt::key::F1 + 1);
+            w.alert(rt::key::F1 + 2);
+            w.open();
+            while (w.accept()) {
+                if (w.event() != Event::AlertKey) continue;
+                if (w.keyCode() == rt::key::F1 + 1) {
+                    rt::MessageRequest m;
+                    m.text = "?";
+                    m.buttons = rt::ButtonYes | rt::ButtonNo;
+                    rt::showMessage(m);
+                } else if (w.keyCode() == rt::key::F1 + 2) {
+                    rt::WindowDesc n;
+                    n.title = title + " inner";
+                    n.at = {20, 20, 100, 50};
+                    rt::Window inner(n);
+                    inner.open();
+                    while (inner.accept()) {
+                    }
+                }
+            }
+        };
+    };
+    rt::startProcedure(procedure("A"));
+    a_ = waitWindow("A")->id;
+    rt::startProcedure(procedure("B"));
+    b_ = waitWindow("B")->id;
+    const int c = open("C");
+    key(c, rt::key::CtrlF6);
+    EXPECT_EQ(rt::activeWindow(), a_) << "round the end";
+    key(a_, rt::key::CtrlShiftF6);
+    EXPECT_EQ(rt::activeWindow(), c);
+    key(c, rt::key::CtrlShiftF6);
+    EXPECT_EQ(rt::activeWindow(), b_);
+    EXPECT_TRUE(now(b_)->active);
+    EXPECT_FALSE(now(c)->active);
+
+    // A waits on its box: still in the round, the box has its keys.
+    click(a_, 0);
+    key(a_, rt::key::F1 + 1);
+    ASSERT_EQ(rt::openDialogs().size(), 1u);
+    click(c, 0);
+    key(c, rt::key::CtrlF6);
+    EXPECT_EQ(rt::activeWindow(), a_);
+    key(a_, rt::key::CtrlF6);  // a window in its dialog takes no keys
+    EXPECT_EQ(rt::activeWindow(), a_);
+    rt::answerDialog(rt::openDialogs().at(0).id, rt::DialogAnswer{});
+    idle();
+
+    // B waits on its inner window, which stands in its place.
+    click(b_, 0);
+    key(b_, rt::key::F1 + 2);
+    const int inner = waitWindow("B inner")->id;
+    EXPECT_EQ(rt::activeWindow(), inner);
+    key(inner, rt::key::CtrlF6);
+    EXPECT_EQ(rt::activeWindow(), c);
+    key(c, rt::key::CtrlShiftF6);
+    EXPECT_EQ(rt::activeWindow(), inner);
+    key(inner, rt::key::CtrlShiftF6);
+    EXPECT_EQ(rt::activeWindow(), a_);
+    key(a_, rt::key::CtrlF6);
+    EXPECT_EQ(rt::activeWindow(), inner);
+    send(inner, rt::Input{rt::Input::Kind::Close});
+    EXPECT_EQ(rt::activeWindow(), b_) << "the window that opened it";
+    send(c, rt::Input{rt::Input::Kind::Close});
+}

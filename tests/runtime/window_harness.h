@@ -12,6 +12,16 @@
 
 namespace windowtest {
 
+// A display that shows nothing: the tests read the views themselves.
+struct NullBackend : rt::Backend {
+    void show(rt::ViewPtr) override {}
+    void closed(int) override {}
+    void dialog(int, const rt::DialogRequest&) override {}
+    void dialogClosed(int) override {}
+    void beep() override {}
+    void status(int, const std::string&) override {}
+};
+
 inline rt::ViewPtr waitWindow(const std::string& titleUtf8, int ms = 5000) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (std::chrono::steady_clock::now() < until) {

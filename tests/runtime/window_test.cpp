@@ -23,15 +23,6 @@ using rt::Event;
 
 namespace {
 
-struct NullBackend : rt::Backend {
-    void show(rt::ViewPtr) override {}
-    void closed(int) override {}
-    void dialog(int, const rt::DialogRequest&) override {}
-    void dialogClosed(int) override {}
-    void beep() override {}
-    void status(int, const std::string&) override {}
-};
-
 struct Seen {
     Event ev;
     int control;
@@ -101,7 +92,7 @@ class WindowTest : public ::testing::Test {
         rt::joinAllThreads();
     }
 
-    NullBackend backend_;
+    windowtest::NullBackend backend_;
     Log log_;
     int id_ = 0;
 };
@@ -120,7 +111,6 @@ TEST_F(WindowTest, EntriesTakeWhatThePictureAcceptsAndRefuseTheRest) {
         {"@n_3", "12", true, "12"},
         {"@n_3", "abc", false, "7"},
         {"@s5", "Šuma", true, "Šuma"},
-        {"@s5", "abcdefgh", true, "abcde"},  // the entry takes no more than 5
         {"@s5", "Ωmega", false, "old"},      // no Windows-1250 byte for Ω
         {"@s5", "a\tb", false, "old"},
         {"@s5", "a\x1b", false, "old"},
@@ -164,6 +154,47 @@ TEST_F(WindowTest, EntriesTakeWhatThePictureAcceptsAndRefuseTheRest) {
             EXPECT_EQ(number, c.accepted ? std::atoi(c.typed.c_str()) : 7);
         }
     }
+}
+
+// Typing past a text entry's width, or pasting a text too long for it, is
+// refused with a beep and the entry keeps what it holds, never cut unseen:
+// a field wider than its picture keeps its whole value.
+TEST_F(WindowTest, TypingOrPastingPastTheWidthIsRefusedWithABeep) {
+    char text[5];
+    rt::assignFixed(text, sizeof text, "old");
+    char wide[30];
+    rt::assignFixed(wide, sizeof wide, "A name longer than fifteen chars");
+    run("Width", [&](rt::Window& w) {
+        w.add(entry("?E1", rt::bindText(text, sizeof text), "@s5"));
+        w.add(entry("?E2", rt::bindText(wide, sizeof wide), "@s15"));
+        w.add(button("?B", "B"));
+    });
+    click(id_, 1);
+    auto beeps = rt::beeps();
+    type(id_, 1, "abcdefgh");  // a paste
+    EXPECT_EQ(rt::beeps(), beeps + 1);
+    EXPECT_EQ(textOf(now(id_), 1), "old");
+    key(id_, rt::key::End);
+    for (int k : {'a', 'b'}) key(id_, k);
+    EXPECT_EQ(rt::beeps(), beeps + 1);
+    key(id_, 'c');  // the sixth character
+    EXPECT_EQ(rt::beeps(), beeps + 2);
+    auto v = now(id_);
+    EXPECT_EQ(textOf(v, 1), "oldab");
+    EXPECT_EQ(v->controls[0].caret, 5);
+    key(id_, rt::key::Tab);
+    EXPECT_EQ(focusOf(now(id_)), 2);
+    EXPECT_EQ(std::string(text, sizeof text), "oldab");
+
+    key(id_, rt::key::End);
+    beeps = rt::beeps();
+    key(id_, 'x');
+    EXPECT_EQ(rt::beeps(), beeps + 1);
+    EXPECT_EQ(textOf(now(id_), 2), "A name longer t");
+    key(id_, rt::key::Tab);
+    EXPECT_EQ(focusOf(now(id_)), 3);
+    closeWindow();
+    EXPECT_EQ(std::string(wide, sizeof wide), "A name longer than fifteen cha");
 }
 
 // A multi-line text box takes line breaks, stored as CR LF and shown as
@@ -921,4 +952,58 @@ TEST_F(WindowTest, DoubleClickIntoAnEntryThatLostTheFocusTakesIt) {
     send(id_, rt::Input{rt::Input::Kind::DoubleClick, 3});
     EXPECT_EQ(log_.take({Event::Accepted}), (std::vector<Seen>{{Event::Accepted, 3}}));
     closeWindow();
+}
+
+// An option box is one Tab stop, at its chosen radio (the first that can
+// take the focus while none is chosen); the arrow keys go round the radios
+// that can take it and choose the one they reach.
+TEST_F(WindowTest, AnOptionBoxIsOneTabStopAndTheArrowKeysChoose) {
+    namespace k = rt::key;
+    struct Case {
+        std::int32_t value;
+        int disabled;  // a radio that cannot take the focus (0: none)
+        int tabTo;     // where Tab from the entry before the box lands
+        int arrow;     // a key pressed there
+        int arrowTo;   // where it goes; its value is chosen
+    };
+    // Controls: 1 entry, 2 the box, 3 to 5 its radios (values 1 to 3), 6 entry.
+    const Case cases[] = {
+        {0, 0, 3, k::Down, 4}, {2, 0, 4, k::Up, 3},    {3, 0, 5, k::Right, 3},
+        {0, 3, 4, k::Left, 5}, {1, 4, 3, k::Down, 5}, {1, 0, 3, k::Up, 5},
+    };
+    for (const Case& c : cases) {
+        std::int32_t before = 0, value = c.value, after = 0;
+        run("Option", [&](rt::Window& w) {
+            w.add(entry("?A", rt::bind(before), "@n_3"));
+            rt::Control box;
+            box.kind = rt::ControlKind::Option;
+            box.name = "?O";
+            box.value = rt::bind(value);
+            const int id = w.add(box);
+            for (int r = 1; r <= 3; ++r) {
+                rt::Control radio;
+                radio.kind = rt::ControlKind::Radio;
+                radio.name = "?O:" + std::to_string(r);
+                radio.parent = id;
+                radio.radioValue = std::to_string(r);
+                radio.disabled = c.disabled == id + r;
+                w.add(radio);
+            }
+            w.add(entry("?B", rt::bind(after), "@n_3"));
+        });
+        const std::string at = "value " + std::to_string(c.value) + ", radio " +
+                               std::to_string(c.disabled) + " disabled";
+        click(id_, 1);
+        key(id_, k::Tab);
+        EXPECT_EQ(focusOf(now(id_)), c.tabTo) << at;
+        key(id_, c.arrow);
+        EXPECT_EQ(focusOf(now(id_)), c.arrowTo) << at;
+        EXPECT_EQ(value, c.arrowTo - 2) << at;
+        // Leaving and coming back take one press each, to the radio chosen now.
+        key(id_, k::Tab);
+        EXPECT_EQ(focusOf(now(id_)), 6) << at;
+        key(id_, k::ShiftTab);
+        EXPECT_EQ(focusOf(now(id_)), c.arrowTo) << at;
+        closeWindow();
+    }
 }

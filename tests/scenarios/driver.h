@@ -9,6 +9,11 @@
 
 #include "runtime/window/window.h"
 
+// Thrown by a driver for input it has no way to send: the line fails.
+struct Unsendable {
+    std::string what;
+};
+
 class Driver {
   public:
     virtual ~Driver() = default;
@@ -22,12 +27,17 @@ class Driver {
     virtual void answer(int dialog, rt::DialogAnswer a) = 0;
     // The message box's close box, or Esc pressed in it: no button pressed.
     virtual void closeDialog(int dialog, bool esc) = 0;
+    // Enter pressed in the message box: its default button.
+    virtual void pressEnter(int dialog) = 0;
     // The program has handled everything and the display has drawn it.
     virtual bool idle(int timeoutMs) = 0;
     // Empty when the window is the active one wherever that shows (the
     // window layer's, the display's, on top, with the keyboard focus);
     // otherwise what was seen instead.
     virtual std::string notActive(int window) = 0;
+    // Empty when the open dialog has the keyboard wherever that shows;
+    // otherwise what has it instead.
+    virtual std::string dialogNotActive(int) { return {}; }
 };
 
 std::unique_ptr<Driver> makeHeadlessDriver();

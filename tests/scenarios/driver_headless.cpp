@@ -18,6 +18,14 @@ class HeadlessDriver : public Driver {
         a.closeBox = true;
         rt::answerDialog(dialog, std::move(a));
     }
+    void pressEnter(int dialog) override {
+        for (const auto& d : rt::openDialogs())
+            if (d.id == dialog) {
+                rt::DialogAnswer a;
+                a.button = d.request.message.defaultButton;
+                rt::answerDialog(dialog, std::move(a));
+            }
+    }
     bool idle(int timeoutMs) override { return rt::waitIdle(timeoutMs); }
     std::string notActive(int window) override {
         const int active = rt::activeWindow();

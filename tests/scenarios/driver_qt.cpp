@@ -130,23 +130,54 @@ class QtDriver : public Driver {
     }
 
     std::vector<rt::OpenDialog> dialogs() override {
-        return gui([this] {
-            std::vector<rt::OpenDialog> out;
+        std::vector<unsigned long> boxes;  // each message box's X window (0: none)
+        std::vector<rt::OpenDialog> out = gui([&] {
+            std::vector<rt::OpenDialog> found;
             auto pr = b_.probe();
             for (int id : pr.dialogs) {
                 QWidget* w = pr.dialogWidget(id);
                 if (!w || !w->isVisible()) continue;
                 rt::OpenDialog d{id, pr.dialogRequest(id)};
+                unsigned long xwin = 0;
                 if (auto* box = qobject_cast<QMessageBox*>(w)) {
                     d.request.message.title = s(box->windowTitle());
                     d.request.message.text = s(box->text());
+                    if (x_) xwin = static_cast<unsigned long>(box->winId());
                 } else if (auto* fd = qobject_cast<QFileDialog*>(w)) {
                     d.request.file.title = s(fd->windowTitle());
                 }
-                out.push_back(d);
+                found.push_back(d);
+                boxes.push_back(xwin);
             }
-            return out;
+            return found;
         });
+        // Through the X server a box's caption is what the window manager
+        // shows: the name its window carries there.
+        for (std::size_t i = 0; i < out.size(); ++i)
+            if (boxes[i]) out[i].request.message.title = x_->windowName(boxes[i]);
+        return out;
+    }
+
+    // Through the X server the box holds the input focus (the window
+    // manager gives it a moment).
+    std::string dialogNotActive(int dialog) override {
+        if (!x_) return {};
+        const unsigned long box = gui([&] {
+            QWidget* w = b_.probe().dialogWidget(dialog);
+            return w ? static_cast<unsigned long>(w->winId()) : 0ul;
+        });
+        if (!box) return "no box";
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        unsigned long focus = 0;
+        while ((focus = x_->focus()) != box && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (focus == box) return {};
+        return "the X server's keyboard focus is on " + gui([&] {
+                   for (QWidget* w : QApplication::topLevelWidgets())
+                       if (w->isVisible() && static_cast<unsigned long>(w->winId()) == focus)
+                           return "\"" + s(w->windowTitle()) + "\"";
+                   return std::string("a window not the program's");
+               });
     }
 
     std::string status(int zone) override {
@@ -157,6 +188,8 @@ class QtDriver : public Driver {
     }
 
     void input(int window, rt::Input in) override {
+        // A display reports the caret; no user sends it.
+        if (in.kind == rt::Input::Kind::Caret) throw Unsendable{"a caret move"};
         if (x_)
             sendX(window, in);
         else
@@ -258,6 +291,11 @@ class QtDriver : public Driver {
     // The title bar's close box is a close event on the box; Esc a key
     // press into the button that has the focus, as the keyboard sends it.
     void closeDialog(int dialog, bool esc) override {
+        // Through the X server Esc goes wherever the keyboard focus is.
+        if (x_ && esc) {
+            typeKey(rt::key::Esc);
+            return;
+        }
         gui([&] {
             QWidget* w = b_.probe().dialogWidget(dialog);
             if (!w) return;
@@ -270,6 +308,20 @@ class QtDriver : public Driver {
             QApplication::sendEvent(to, &press);
             QKeyEvent release(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
             QApplication::sendEvent(to, &release);
+        });
+    }
+
+    // Enter typed into the box: through the X server wherever the keyboard
+    // focus is, else a key press into the box's focused button.
+    void pressEnter(int dialog) override {
+        if (x_) {
+            typeKey(rt::key::Enter);
+            return;
+        }
+        gui([&] {
+            QWidget* w = b_.probe().dialogWidget(dialog);
+            if (!w) return;
+            keyEvent(w->focusWidget() ? w->focusWidget() : w, rt::key::Enter);
         });
     }
 
@@ -422,6 +474,14 @@ class QtDriver : public Driver {
             case k::CtrlPageUp:
                 qk = Qt::Key_PageUp;
                 mods = Qt::ControlModifier;
+                break;
+            case k::CtrlF6:
+                qk = Qt::Key_F6;
+                mods = Qt::ControlModifier;
+                break;
+            case k::CtrlShiftF6:
+                qk = Qt::Key_F6;
+                mods = Qt::ControlModifier | Qt::ShiftModifier;
                 break;
             case k::Enter:
                 qk = Qt::Key_Return;
@@ -628,6 +688,8 @@ class QtDriver : public Driver {
             case K::Activate:
                 rt::input(window, in);
                 return;
+            case K::Caret:
+                return;  // refused in input()
         }
     }
 
@@ -695,7 +757,8 @@ class QtDriver : public Driver {
         gui([] {});
     }
 
-    void clickAt(QPoint g, int button = 1) {
+    // second: the second click of a double click.
+    void clickAt(QPoint g, int button = 1, bool second = false) {
         if (qEnvironmentVariableIsSet("CLANOVI_XTEST_TRACE")) {
             const std::string under = gui([&] {
                 QWidget* at = QApplication::widgetAt(g);
@@ -706,14 +769,22 @@ class QtDriver : public Driver {
             });
             std::fprintf(stderr, "xtest: click %d,%d on %s\n", g.x(), g.y(), under.c_str());
         }
+        // A click at the spot of the last one, sooner than the double-click
+        // time, would make a double click of the two: a user's hand is slower.
+        const auto now = std::chrono::steady_clock::now();
+        const auto apart = std::chrono::milliseconds(QApplication::doubleClickInterval() + 50);
+        if (!second && g == last_ && now - lastAt_ < apart)
+            std::this_thread::sleep_for(apart - (now - lastAt_));
         const long buttons = seen_.buttonReleases.load() + 1;
         x_->click(g.x(), g.y(), button);
         last_ = g;
+        lastAt_ = std::chrono::steady_clock::now();
         arrived(0, buttons);
     }
     void typeKey(int k) {
         const long keys = seen_.keyReleases.load();
         const int released = x_->key(k);
+        if (!released) throw Unsendable{"the key " + rt::keyName(k) + " through the X server"};
         arrived(keys + released);
     }
 
@@ -800,7 +871,7 @@ class QtDriver : public Driver {
                     return;
                 }
                 if (in.kind == K::DoubleClick) {
-                    clickAt(last_);  // the second click, where the first one went
+                    clickAt(last_, 1, true);  // the second click, where the first one went
                     return;
                 }
                 clickAt(at, in.kind == K::RightClick ? 3 : 1);
@@ -829,6 +900,10 @@ class QtDriver : public Driver {
             case K::Activate:
                 gui([&] { send(window, in); });
                 return;
+            case K::Scroll:
+                throw Unsendable{"a list's scroll bar or wheel through the X server"};
+            case K::Caret:
+                return;  // refused in input()
         }
     }
 
@@ -852,6 +927,7 @@ class QtDriver : public Driver {
     XSeen seen_;
     long marks_sent_ = 0;
     QPoint last_;
+    std::chrono::steady_clock::time_point lastAt_;
 };
 
 }  // namespace

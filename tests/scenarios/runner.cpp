@@ -806,6 +806,9 @@ void Runner::expect(const Words& w) {
         if (!(w[2] == "*" || textMatches(w[2], box->request.message.title)) ||
             !textMatches(w[3], text))
             mismatch("message box \"" + w[2] + "\" \"" + w[3] + "\"");
+        // What the user sees is a box that takes the keys.
+        if (const std::string instead = d_.dialogNotActive(box->id); !instead.empty())
+            mismatch("message box \"" + w[2] + "\" holding the keyboard", instead);
         return;
     }
     if (what == "report") {
@@ -920,13 +923,16 @@ void Runner::expect(const Words& w) {
         need(w, 3);
         rt::ViewPtr v = current();
         if (!v) fail("a current window");
+        std::string chosen;  // the tabs the sheets show, for the message
         for (const auto& c : v->controls)
             if (c.kind == rt::ControlKind::Sheet) {
                 for (const auto& t : v->controls)
-                    if (c.sheet() && t.id == c.sheet()->selectedTab && trimmed(withoutAmp(t.text)) == trimmed(w[2]))
-                        return;
+                    if (c.sheet() && t.id == c.sheet()->selectedTab) {
+                        if (trimmed(withoutAmp(t.text)) == trimmed(w[2])) return;
+                        chosen += (chosen.empty() ? "tab \"" : ", \"") + t.text + "\"";
+                    }
             }
-        mismatch("tab \"" + w[2] + "\"");
+        mismatch("tab \"" + w[2] + "\"", chosen.empty() ? std::string("no sheet") : chosen);
     }
     need(w, 3);
     const rt::ControlView& c = control(w[2]);
@@ -961,6 +967,9 @@ void Runner::expect(const Words& w) {
     } else if (what == "enabled") {
         need(w, 4);
         if (c.enabled != yesNo(w[3])) mismatch(w[2] + " enabled " + w[3]);
+    } else if (what == "checked") {
+        need(w, 4);
+        if (c.checked != yesNo(w[3])) mismatch(w[2] + " checked " + w[3]);
     } else if (what == "visible") {
         need(w, 4);
         if (c.visible != yesNo(w[3])) mismatch(w[2] + " visible " + w[3]);
@@ -1090,6 +1099,10 @@ void Runner::command(const Words& w) {
         }
         if (w[1] == "close" || w[1] == "Esc") {
             d_.closeDialog(box->id, w[1] == "Esc");
+            return;
+        }
+        if (w[1] == "Enter") {
+            d_.pressEnter(box->id);
             return;
         }
         static const std::map<std::string, rt::Button> names = {{"Yes", rt::ButtonYes},
@@ -1292,7 +1305,11 @@ int Runner::run() {
             if (words->empty()) continue;
             if (started_) checkNoUnexpectedBox(*words);
             const std::uint64_t before = rt::beeps();
-            command(*words);
+            try {
+                command(*words);
+            } catch (const Unsendable& u) {
+                fail("input the display can be sent", u.what);
+            }
             settle(text_);
             beeped_ = rt::beeps() > before;
         }

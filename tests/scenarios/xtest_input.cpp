@@ -138,6 +138,24 @@ bool named(int k, Named& out) {
         case key::AppsKey:
             out = {XK_Menu, false, false};
             return true;
+        case key::CtrlTab:
+            out = {XK_Tab, false, true};
+            return true;
+        case key::CtrlShiftTab:
+            out = {XK_Tab, true, true};
+            return true;
+        case key::CtrlPageDown:
+            out = {XK_Page_Down, false, true};
+            return true;
+        case key::CtrlPageUp:
+            out = {XK_Page_Up, false, true};
+            return true;
+        case key::CtrlF6:
+            out = {XK_F6, false, true};
+            return true;
+        case key::CtrlShiftF6:
+            out = {XK_F6, true, true};
+            return true;
         default:
             break;
     }
@@ -221,4 +239,25 @@ unsigned long XTestInput::focus() {
     int revert = 0;
     XGetInputFocus(p_->d, &w, &revert);
     return w;
+}
+
+std::string XTestInput::windowName(unsigned long window) {
+    Display* d = p_->d;
+    const Atom netName = XInternAtom(d, "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string name;
+    if (XGetWindowProperty(d, window, netName, 0, 1024, False, utf8, &type, &format, &items,
+                           &after, &data) == Success &&
+        data && type == utf8 && format == 8)
+        name.assign(reinterpret_cast<const char*>(data), items);
+    if (data) XFree(data);
+    if (type == utf8) return name;
+    char* plain = nullptr;
+    if (XFetchName(d, static_cast<Window>(window), &plain) && plain) name = plain;
+    if (plain) XFree(plain);
+    return name;
 }

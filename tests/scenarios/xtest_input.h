@@ -31,6 +31,8 @@ class XTestInput {
     unsigned long markerAtom() const { return marker_; }
     // The window that has the X input focus.
     unsigned long focus();
+    // The name the window carries for the window manager (UTF-8).
+    std::string windowName(unsigned long window);
 
   private:
     struct Impl;

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "runtime/backend/qt/input.h"
+#include "runtime/backend/qt/photo_work.h"
 #include "runtime/backend/qt/report_page.h"
 #include "runtime/backend/qt/state.h"
 #include "runtime/backend/qt/windows.h"
@@ -91,10 +92,14 @@ QtBackend::QtBackend() : s_(std::make_unique<State>()) {
     QApplication::setFont(s_->appFont);
     useDisabledGrey();
     s_->units = unitsOf(s_->appFont);
+    // Photos decoded and scaled on the photo threads come back through the
+    // queue, as everything else does.
+    photowork::setPoster([this](std::function<void()> fn) { post(std::move(fn)); });
     report::setRenderer(renderDocument);
 }
 
 QtBackend::~QtBackend() {
+    photowork::setPoster({});
     stop();
     // Sub-windows belong to the frame's area: guard against deleting twice.
     std::vector<QPointer<QWidget>> tops;
@@ -132,7 +137,7 @@ void QtBackend::stop() {
 
 bool QtBackend::drawn() {
     std::lock_guard g(s_->m);
-    return s_->queue.empty() && !s_->busy;
+    return s_->queue.empty() && !s_->busy && !photowork::pending();
 }
 
 const DialogUnits& QtBackend::units() const {

@@ -61,6 +61,14 @@ void fitTitle(QMessageBox* box) {
                       grid->rowCount(), 0, 1, grid->columnCount());
 }
 
+// A dialog takes the keyboard as it opens, whatever window the window
+// manager would have left it with.
+void showActive(QWidget* dialog) {
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
 }  // namespace
 
 void QtBackend::State::openDialog(int id, const DialogRequest& r) {
@@ -71,7 +79,10 @@ void QtBackend::State::openDialog(int id, const DialogRequest& r) {
         case DialogRequest::Kind::Message: {
             auto* box = new QMessageBox(parent);
             box->setWindowModality(Qt::NonModal);
-            box->setWindowTitle(q(r.message.title));
+            // A box without a caption of its own shows an empty one: Qt
+            // would put the program's name in a title left empty.
+            box->setWindowTitle(r.message.title.empty() ? QStringLiteral(" ")
+                                                        : q(r.message.title));
             box->setText(q(r.message.text));
             switch (r.message.icon) {
                 case Icon::Question:
@@ -118,7 +129,7 @@ void QtBackend::State::openDialog(int id, const DialogRequest& r) {
             QObject::connect(box, &QDialog::rejected, box, [id] { answerCloseBox(id); });
             fitTitle(box);
             dialogs[id] = box;
-            box->show();
+            showActive(box);
             break;
         }
         case DialogRequest::Kind::File: {
@@ -141,7 +152,7 @@ void QtBackend::State::openDialog(int id, const DialogRequest& r) {
             });
             QObject::connect(d, &QDialog::rejected, d, [id] { rt::answerDialog(id, {}); });
             dialogs[id] = d;
-            d->show();
+            showActive(d);
             break;
         }
         case DialogRequest::Kind::Popup: {
@@ -195,7 +206,7 @@ void QtBackend::State::openDialog(int id, const DialogRequest& r) {
                 rt::answerDialog(id, a);
             });
             dialogs[id] = d;
-            d->show();
+            showActive(d);
             break;
         }
         case DialogRequest::Kind::PrintSetup: {
@@ -207,7 +218,7 @@ void QtBackend::State::openDialog(int id, const DialogRequest& r) {
                                               rt::answerDialog(id, a);
                                           });
             dialogs[id] = d;
-            d->show();
+            showActive(d);
             break;
         }
     }

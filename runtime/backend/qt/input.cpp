@@ -39,6 +39,7 @@ int coreKey(const QKeyEvent* e, bool editing) {
         default:
             break;
     }
+    if (e->key() == Qt::Key_F6 && ctrl) return shift ? key::CtrlShiftF6 : key::CtrlF6;
     if (e->key() >= Qt::Key_F1 && e->key() <= Qt::Key_F12) return key::F1 + (e->key() - Qt::Key_F1);
     if (ctrl && e->key() == Qt::Key_H) return key::CtrlH;
     if (editing) return 0;  // the edit box types, moves its cursor and deletes itself
@@ -104,6 +105,8 @@ bool InputFilter::eventFilter(QObject* obj, QEvent* ev) {
             Input in{Input::Kind::Key};
             in.key = k;
             rt::input(t.window, in);
+            // Ctrl+F6 and its kin may have made another window active.
+            if (pressed) pressed();
             return true;
         }
         case QEvent::ShortcutOverride:

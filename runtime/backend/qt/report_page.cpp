@@ -7,6 +7,7 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
+#include <QPointer>
 #include <QPrinter>
 #include <QProgressBar>
 #include <QScrollArea>
@@ -17,6 +18,7 @@
 #include <mutex>
 
 #include "runtime/backend/qt/controls.h"
+#include "runtime/backend/qt/photo_work.h"
 #include "runtime/file_stamp.h"
 #include "runtime/image/fit.h"
 #include "runtime/image/image.h"
@@ -50,7 +52,8 @@ Qt::Alignment alignOf(Align a) {
 // uncovered, paged back to) decodes nothing; never all of a report's photos.
 // The key holds the box and the scale, so the preview's and the printer's
 // sizes are kept apart; a file changed on disk is decoded again. Any thread
-// may draw (printing runs on the asking one).
+// may draw (printing runs on the asking one); the preview has its photos
+// made on a photo thread (ready), never in its paint.
 class Photos {
   public:
     struct Drawn {
@@ -58,39 +61,45 @@ class Photos {
         int width = 0, height = 0;  // the picture's own size, which the fitting takes
     };
 
+    // Made now when not kept.
     Drawn get(const std::string& file, const PageItem& i, double scale) {
         const std::optional<FileStamp> stamp = fileStamp(file);
-        Key key{file, i.w, i.h, scale};
+        const Key key{file, i.w, i.h, scale};
+        if (std::optional<Drawn> d = kept(key, stamp)) return *d;
+        Drawn d = make(file, i, scale);
+        keep(key, stamp, d);
+        return d;
+    }
+
+    // What is kept, else nothing: the photo is then made on a photo thread
+    // and the widget painted again once it is kept.
+    std::optional<Drawn> ready(const std::string& file, const PageItem& i, double scale,
+                               QWidget* widget) {
+        const std::optional<FileStamp> stamp = fileStamp(file);
+        const Key key{file, i.w, i.h, scale};
+        if (std::optional<Drawn> d = kept(key, stamp)) return d;
         {
             std::lock_guard lock(mutex_);
-            for (auto it = kept_.begin(); it != kept_.end(); ++it)
-                if (it->key == key) {
-                    if (stamp && it->stamp == *stamp) {
-                        kept_.splice(kept_.begin(), kept_, it);  // the most recent first
-                        return it->drawn;
+            if (std::find(making_.begin(), making_.end(), key) != making_.end()) return std::nullopt;
+            making_.push_back(key);
+        }
+        photowork::run(
+            [this, key, stamp, item = i]() -> std::optional<QImage> {
+                struct Made {  // asked again by the next paint, also after a failure
+                    Photos& p;
+                    const Key& key;
+                    ~Made() {
+                        std::lock_guard lock(p.mutex_);
+                        p.making_.erase(std::find(p.making_.begin(), p.making_.end(), key));
                     }
-                    bytes_ -= it->bytes;
-                    kept_.erase(it);
-                    break;
-                }
-        }
-        Drawn d = make(file, i, scale);
-        const std::size_t size = static_cast<std::size_t>(d.image.sizeInBytes());
-        if (!stamp || size > MaxBytes) return d;
-        std::lock_guard lock(mutex_);
-        for (auto it = kept_.begin(); it != kept_.end(); ++it)
-            if (it->key == key) {  // another thread made it meanwhile
-                bytes_ -= it->bytes;
-                kept_.erase(it);
-                break;
-            }
-        kept_.push_front({std::move(key), *stamp, d, size});
-        bytes_ += size;
-        while (bytes_ > MaxBytes || kept_.size() > MaxEntries) {
-            bytes_ -= kept_.back().bytes;
-            kept_.pop_back();
-        }
-        return d;
+                } made{*this, key};
+                keep(key, stamp, make(key.file, item, key.scale));
+                return QImage();
+            },
+            [widget = QPointer<QWidget>(widget)](QImage) {
+                if (widget) widget->update();
+            });
+        return std::nullopt;
     }
 
   private:
@@ -104,10 +113,43 @@ class Photos {
     };
     struct Entry {
         Key key;
-        FileStamp stamp;
+        std::optional<FileStamp> stamp;  // none: there was no file
         Drawn drawn;
         std::size_t bytes;
     };
+
+    std::optional<Drawn> kept(const Key& key, const std::optional<FileStamp>& stamp) {
+        std::lock_guard lock(mutex_);
+        for (auto it = kept_.begin(); it != kept_.end(); ++it)
+            if (it->key == key) {
+                if (it->stamp == stamp) {
+                    kept_.splice(kept_.begin(), kept_, it);  // the most recent first
+                    return it->drawn;
+                }
+                bytes_ -= it->bytes;
+                kept_.erase(it);
+                break;
+            }
+        return std::nullopt;
+    }
+
+    void keep(const Key& key, const std::optional<FileStamp>& stamp, const Drawn& d) {
+        const std::size_t size = static_cast<std::size_t>(d.image.sizeInBytes());
+        std::lock_guard lock(mutex_);
+        for (auto it = kept_.begin(); it != kept_.end(); ++it)
+            if (it->key == key) {  // another thread made it meanwhile
+                bytes_ -= it->bytes;
+                kept_.erase(it);
+                break;
+            }
+        kept_.push_front({key, stamp, d, size});
+        bytes_ += size;
+        // The newest stays, however large: the preview draws what is kept.
+        while ((bytes_ > MaxBytes || kept_.size() > MaxEntries) && kept_.size() > 1) {
+            bytes_ -= kept_.back().bytes;
+            kept_.pop_back();
+        }
+    }
 
     static Drawn make(const std::string& file, const PageItem& i, double scale) {
         const image::Decoded d =
@@ -121,47 +163,47 @@ class Photos {
         if (b.w <= 0 || b.h <= 0) return out;
         const int w = std::clamp(static_cast<int>(std::lround(b.w * scale)), 1, d.image.width);
         const int h = std::clamp(static_cast<int>(std::lround(b.h * scale)), 1, d.image.height);
-        // The decoded pixels are read where they are, never copied (the
-        // conversion always makes a new image: the formats differ); an opaque
-        // picture as RGBX, which the smooth scaling takes as it is.
-        const std::vector<std::uint8_t>& px = *d.image.pixels;
-        bool opaque = true;
-        for (std::size_t a = 3; a < px.size() && opaque; a += 4) opaque = px[a] == 0xff;
-        const QImage decoded(px.data(), d.image.width, d.image.height, d.image.width * 4,
-                             opaque ? QImage::Format_RGBX8888 : QImage::Format_RGBA8888);
-        QImage sized = w == decoded.width() && h == decoded.height()
-                           ? decoded
-                           : decoded.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        out.image = sized.convertToFormat(opaque ? QImage::Format_RGB32
-                                                 : QImage::Format_ARGB32_Premultiplied);
+        out.image = photowork::sized(d.image.pixels->data(), d.image.width, d.image.height, {w, h});
         return out;
     }
 
     std::mutex mutex_;
     std::list<Entry> kept_;
     std::size_t bytes_ = 0;
+    std::vector<Key> making_;  // asked of a photo thread, not yet kept
 };
 
 Photos& photos() {
-    static Photos p;
-    return p;
+    static Photos* p = new Photos;  // photo threads may still make one at the process's end
+    return *p;
 }
 
 }  // namespace
 
-void drawPageItems(QPainter& p, const std::vector<PageItem>& items, double scale, double dpiY) {
+void drawPageItems(QPainter& p, const std::vector<PageItem>& items, double scale, double dpiY,
+                   QWidget* later) {
     p.save();
+    // Drawn in the page's own unit (1/1000 inch), the painter scaling it to
+    // the device: text is laid out at that one resolution on every device
+    // and at every zoom, unhinted, so its widths are the ones the engine
+    // measured. A font sized for a few pixels would have every advance
+    // rounded to whole pixels, and a small zoom would set a label over the
+    // value beside it.
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setRenderHint(QPainter::TextAntialiasing, true);
+    const double pixel = 1.0 / scale;  // one device pixel, the thinnest line
     for (const PageItem& i : items) {
-        const QRectF r(i.x * scale, i.y * scale, i.w * scale, i.h * scale);
+        const QRectF r(i.x, i.y, i.w, i.h);
         switch (i.kind) {
             case PageItem::Kind::Text: {
                 QFont f(QString::fromStdString(report::drawnFamily(i.font)));
-                f.setPointSizeF(i.font.size * scale * 1000.0 / dpiY);
+                // Points become the page's units at the device's resolution.
+                f.setPointSizeF(i.font.size * 1000.0 / dpiY);
                 f.setBold(i.font.bold);
                 f.setItalic(i.font.italic);
                 f.setKerning(false);
+                f.setHintingPreference(QFont::PreferNoHinting);
                 f.setStyleStrategy(QFont::PreferOutline);
                 p.setFont(f);
                 p.setPen(colorOf(i.font.color));
@@ -173,25 +215,27 @@ void drawPageItems(QPainter& p, const std::vector<PageItem>& items, double scale
             case PageItem::Kind::Line:
             case PageItem::Kind::Box: {
                 QPen pen(Qt::black);
-                pen.setWidthF(i.pen > 0 ? std::max(1.0, i.pen * scale) : std::max(1.0, 7 * scale));
+                pen.setWidthF(std::max(pixel, i.pen > 0 ? double(i.pen) : 7.0));
                 p.setPen(pen);
                 p.setBrush(Qt::NoBrush);
                 if (i.kind == PageItem::Kind::Line)
-                    p.drawLine(QPointF(i.x * scale, i.y * scale),
-                               QPointF((i.x + i.w) * scale, (i.y + i.h) * scale));
+                    p.drawLine(QPointF(i.x, i.y), QPointF(i.x + i.w, i.y + i.h));
                 else
                     p.drawRect(r);
                 break;
             }
             case PageItem::Kind::Image: {
-                const Photos::Drawn photo = photos().get(i.text, i, scale);
-                if (photo.image.isNull()) break;
+                std::optional<Photos::Drawn> photo;
+                if (later)
+                    photo = photos().ready(i.text, i, scale, later);
+                else
+                    photo = photos().get(i.text, i, scale);
+                if (!photo || photo->image.isNull()) break;
                 const image::Box b =
-                    image::fitImage({i.x, i.y, i.w, i.h}, photo.width, photo.height);
+                    image::fitImage({i.x, i.y, i.w, i.h}, photo->width, photo->height);
                 if (b.w <= 0 || b.h <= 0) break;
                 p.setRenderHint(QPainter::SmoothPixmapTransform, true);
-                p.drawImage(QRectF(b.x * scale, b.y * scale, b.w * scale, b.h * scale),
-                            photo.image);
+                p.drawImage(QRectF(b.x, b.y, b.w, b.h), photo->image);
                 break;
             }
         }
@@ -257,7 +301,7 @@ class PageWidget final : public QWidget {
         painter.fillRect(rect(), Qt::white);
         if (page_.items) {
             // A screen pixel is a point at this widget's resolution.
-            drawPageItems(painter, *page_.items, scale(), logicalDpiY());
+            drawPageItems(painter, *page_.items, scale(), logicalDpiY(), this);
             setProperty("rtItems", static_cast<int>(page_.items->size()));
         }
         setProperty("rtPaints", ++paints);

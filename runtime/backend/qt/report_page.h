@@ -9,13 +9,17 @@
 #include "runtime/window/view.h"
 
 class QPainter;
+class QWidget;
 
 namespace rt {
 
 // scale: device pixels per 1/1000 inch; dpiY: the device's logical
-// vertical resolution (points become pixels by it).
+// vertical resolution (points become pixels by it). later: the widget the
+// page is drawn on, whose photos are made on a photo thread (nothing drawn
+// for one until it is ready, then the widget is painted again); nullptr
+// makes them at once (the printer).
 void drawPageItems(QPainter& painter, const std::vector<PageItem>& items, double scale,
-                   double dpiY);
+                   double dpiY, QWidget* later = nullptr);
 
 // The renderer the Qt display installs (report::setRenderer): pages
 // from..to of the document on the target, A4 portrait, the job title as the

@@ -98,6 +98,9 @@ struct QtBackend::State {
     void update(Win& w, const WindowView& v);
     void destroy(int id);
     void syncActive();
+    // The newest open dialog a window waits on (no popup menu), nullptr for none.
+    QWidget* dialogOf(int window) const;
+    int dialogId(const QWidget* dialog) const;
     void openDialog(int id, const DialogRequest& r);
     void closeDialog(int id);
     void setStatus(int zone, const std::string& text);

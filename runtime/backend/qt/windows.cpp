@@ -313,15 +313,55 @@ void QtBackend::State::syncActive() {
         // window; a click into a box of this window keeps the box Qt gave it
         // until the window layer has taken the click.
         const FocusShown now{it->first, control};
+        // The window layer moves the focus for the keyboard, not Qt's own
+        // chain: without this the style draws no focus mark (a check box's,
+        // a radio's, a button's), as for a focus given by a click.
+        sub->window()->setAttribute(Qt::WA_KeyboardFocusChange);
         QWidget* has = sub->window()->focusWidget();
         const bool moved = now.window != focusShown.window || now.control != focusShown.control;
         if ((moved || !has || !sub->isAncestorOf(has)) && has != target)
             target->setFocus(Qt::OtherFocusReason);
+        // The keyboard comes to the frame (the X input focus) when another
+        // window became active or a dialog of this one went, unless one of
+        // the program's dialogs holds it: an open box keeps the keys until
+        // it is answered or the user leaves it.
+        QWidget* frameTop = sub->window();
+        QWidget* holder = QApplication::activeWindow();
+        const bool dialogHolds =
+            holder && std::any_of(dialogs.begin(), dialogs.end(),
+                                  [holder](const auto& d) { return d.second == holder; });
+        const bool arrived = now.window != focusShown.window || focusShown.control <= -2;
+        if (arrived && !dialogHolds && holder != frameTop) frameTop->activateWindow();
+        focusShown = now;
+    } else if (QWidget* d = dialogOf(it->first)) {
+        // A window that waits on its dialog: the dialog has the keys, once
+        // each time it opens or its window becomes the active one.
+        const FocusShown now{it->first, -2 - dialogId(d)};
+        if (now.window != focusShown.window || now.control != focusShown.control) {
+            d->raise();
+            d->activateWindow();
+        }
         focusShown = now;
     } else {
         focusShown = {};
     }
     syncing = false;
+}
+
+QWidget* QtBackend::State::dialogOf(int window) const {
+    QWidget* found = nullptr;
+    for (const auto& [id, r] : requests) {
+        if (r.window != window || r.kind == DialogRequest::Kind::Popup) continue;
+        auto d = dialogs.find(id);
+        if (d != dialogs.end() && d->second->isVisible()) found = d->second;
+    }
+    return found;
+}
+
+int QtBackend::State::dialogId(const QWidget* d) const {
+    for (const auto& [id, w] : dialogs)
+        if (w == d) return id;
+    return 0;
 }
 
 void QtBackend::State::apply(const ViewPtr& v) {
