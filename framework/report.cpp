@@ -258,7 +258,7 @@ Level ReportProcedure::Init() {
     SetUpView(View);
     ProgressMgr.Init(data_.stepOptions);
     ThisReport.Init(View, *data_.relate, ids_.PctText, thermometer_, &ProgressMgr,
-                    kit::FieldOf(data_.file, data_.progressField));
+                    rt::FieldOf(data_.file, data_.progressField));
     SetUpReads(ThisReport);
     ReportManager::Init(ThisReport, data_.report, &Previewer);
     Zoom = 100;
