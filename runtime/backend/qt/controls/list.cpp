@@ -276,9 +276,11 @@ class ListDelegate final : public QStyledItemDelegate {
         const int x = cellTextX(fm, text, r, col ? col->align : Align::Left,
                                 col ? tree_->units.x(col->indent) : 0,
                                 n < tree_->points.size() ? tree_->points[n] : QChar('.'));
-        p->drawText(
-            QRect(x, r.top(), std::max(r.right() + 1 - x, fm.horizontalAdvance(text)), r.height()),
-            Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        // Not clipped to its own rectangle (the cell's clip holds): a text
+        // wider than the cell is shaped once, not measured for it first.
+        p->drawText(QRect(x, r.top(), std::max(1, r.right() + 1 - x), r.height()),
+                    Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip,
+                    text);
         if (!col || col->rightBorder) {
             p->setPen(opt.palette.color(QPalette::Normal, QPalette::Mid));
             p->drawLine(r.right(), r.top(), r.right(), r.bottom());
