@@ -317,13 +317,7 @@ class Run {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 
-    double wait(std::future<double>& f, const char* what) {
-        if (f.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
-            std::cerr << what << "\n";
-            std::exit(3);
-        }
-        return f.get();
-    }
+    double wait(std::future<double>& f, const char* what) { return bench::shownWithin(f, what); }
 
     // A key posted to the window holding the list, as the window system's
     // come; the µs until the list is painted with another page and flushed.
