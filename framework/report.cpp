@@ -10,6 +10,7 @@
 #include "framework/window_kit.h"
 #include "runtime/clock.h"
 #include "runtime/dialogs.h"
+#include "runtime/file/errors.h"
 #include "runtime/report/print.h"
 
 // ---------------------------------------------------------------------------
@@ -118,11 +119,11 @@ ProcessClass::Step ProcessClass::Next(int budgetMs) {
                 if (TakeRecord() != Level::Benign) stop = true;
             },
             &got);
-        if (rc != 0 && rc != 33) {
+        if (rc != rt::FileErr::NoError && rc != rt::FileErr::RecordNotAvailable) {
             result = Step::Failed;
             break;
         }
-        if (stop || got < BatchRows || rc == 33) {
+        if (stop || got < BatchRows || rc == rt::FileErr::RecordNotAvailable) {
             result = Step::Done;
             break;
         }
