@@ -1,10 +1,12 @@
-// The rows: values bound from a record and decoded into one (the encodings
-// the database file keeps, which other programs read and write too), the
-// reads of a file by key, and add, put and delete. Apart because these
-// statements name one table and its record alone; a view's joined, filtered
-// reads are view_statements.cpp.
+// The rows: values bound from a record and decoded into one (a file's
+// record, a view's row; the encodings the database file keeps, which other
+// programs read and write too), the reads of a file by key, and add, put and
+// delete. Apart because these statements name one table and its record
+// alone; a view's joined, filtered reads are view_statements.cpp, which
+// decodes its rows with what is here.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
-#include <limits>
 
 #include "core/storage/internal.h"
 
