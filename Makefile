@@ -3,6 +3,8 @@ JOBS      ?= $(shell nproc)
 BUILD     ?= build
 BACKEND   ?= headless
 CMAKE_ARGS ?=
+# WERROR=ON makes every warning an error (CI builds with it).
+WERROR    ?= OFF
 
 .PHONY: all deps build run test test-asan test-tsan bench fuzz fuzz-run fuzz-merge fuzz-corpus golden scenario format clean
 
@@ -12,7 +14,7 @@ deps:
 	@./scripts/install-deps.sh
 
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD) -DCLANOVI_WERROR=$(WERROR) $(CMAKE_ARGS)
 
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
@@ -28,14 +30,14 @@ test: build
 
 # Sanitizer builds of the whole test suite.
 test-asan: deps
-	cmake -S . -B build-asan -DCLANOVI_SANITIZE=address -DCMAKE_BUILD_TYPE=Debug
+	cmake -S . -B build-asan -DCLANOVI_WERROR=$(WERROR) -DCLANOVI_SANITIZE=address -DCMAKE_BUILD_TYPE=Debug
 	cmake --build build-asan -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 
 test-tsan: deps
-	cmake -S . -B build-tsan -DCLANOVI_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug
+	cmake -S . -B build-tsan -DCLANOVI_WERROR=$(WERROR) -DCLANOVI_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug
 	cmake --build build-tsan -j $(JOBS)
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ignore_noninstrumented_modules=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS)

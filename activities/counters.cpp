@@ -75,10 +75,9 @@ class CountersList : public ListWindowProcedure {
         BRW1.DeleteControl = c_.del;
         BRW1.RetainRow = false;
         BRW1_Sort0_StepClass.Init(StepOption::Alpha);
-        AddOrder(BRW1, &BRW1_Sort0_StepClass, kit::KeyOf(counters_, "DOK:KeyD1_SIP"),
-                 BRW1_Sort0_Locator, 0, kit::FieldOf(counters_, "DOK:D1_SIP"));
-        for (const char* f : {"DOK:D1_SIP", "DOK:D1_BRJ"})
-            BRW1.AddField(kit::FieldOf(counters_, f));
+        AddOrder(BRW1, &BRW1_Sort0_StepClass, rt::KeyOf(counters_, "DOK:KeyD1_SIP"),
+                 BRW1_Sort0_Locator, 0, rt::FieldOf(counters_, "DOK:D1_SIP"));
+        for (const char* f : {"DOK:D1_SIP", "DOK:D1_BRJ"}) BRW1.AddField(rt::FieldOf(counters_, f));
     }
 
   private:
@@ -100,8 +99,8 @@ FormControls BuildForm(rt::Window& w) {
     FormControls c;
     const int sheet = kit::AddSheet(w, "?CURRENTTAB", {4, 4, 145, 44});
     const int tab = kit::AddTab(w, sheet, "?TAB:1", "Podaci");
-    const int club = kit::FieldOf(d, "DOK:D1_SIP").index;
-    const int number = kit::FieldOf(d, "DOK:D1_BRJ").index;
+    const int club = rt::FieldOf(d, "DOK:D1_SIP").index;
+    const int number = rt::FieldOf(d, "DOK:D1_BRJ").index;
     const int clubEntry = kit::AddFormField(
         w, tab, {"Šifra PD:", {31, 20}, "?DOK:D1_SIP", {72, 20, 29, 10}, "@n_3", false, "Šifra PD"},
         d, club);

@@ -10,7 +10,6 @@
 #include "activities/entry.h"
 
 #include <cstdint>
-#include <limits>
 #include <vector>
 
 #include "activities/running_number.h"
@@ -169,7 +168,7 @@ EntryControls BuildEntry(rt::Window& w, const EntryLayout& l, Locals& v) {
     c.layout = &l;
     c.locals = &v;
     auto bound = [](rt::FileStructure& f, const char* label) {
-        return kit::BindField(f, kit::FieldOf(f, label).index);
+        return kit::BindField(f, rt::FieldOf(f, label).index);
     };
     for (const ControlLayout& k : l.controls) {
         auto entry = [&](rt::Binding value) {
@@ -346,7 +345,7 @@ class EntryWindow : public EntryWindowProcedure {
     void TakeDocumentNumber() {
         rt::FileStructure& counters = fileStructure(FileId::DOKAN);
         DOK.D1_SIP = L1.W1_SIP;
-        if (Access::DOKAN->TryFetch(kit::KeyOf(counters, "DOK:KeyD1_SIP")) == Level::Benign)
+        if (Access::DOKAN->TryFetch(DOKAN.KeyD1_SIP) == Level::Benign)
             L1.W1_BRJ = DOK.D1_BRJ;
         else if (counters.status().code == rt::FileErr::RecordNotAvailable)
             L1.W1_BRJ = 0;
@@ -386,10 +385,7 @@ class EntryWindow : public EntryWindowProcedure {
         const bool stored = AddLine(*Access::ANGAZOV);
         BRW4.ScrollEnd();
         if (stored) {
-            // The largest number stays: the next line there is refused as a
-            // duplicate, never written under a wrapped, negative number.
-            if (c_.layout->runningNumbers && L1.W1_RED < std::numeric_limits<std::int32_t>::max())
-                ++L1.W1_RED;
+            if (c_.layout->runningNumbers) L1.W1_RED = NumberAfter(L1.W1_RED);
             Win->select(c_.layout->runningNumbers ? c_.running : c_.activity);
         } else {
             // The notice has been shown: the number is proposed again from
@@ -413,28 +409,28 @@ class EntryWindow : public EntryWindowProcedure {
         BRW4.Init(c_.list, Queue_List.ViewPosition, BRW4_View, Queue_List, *Relate::ANGAZOV, *this);
         BRW4.RetainRow = false;
         // A line whose member has no row is listed with blank names.
-        BRW4_View.join(members, members.def().keyIndex("CLA:KeyM1_SIF"),
-                       {kit::FieldOf(lines_, "ANG:A1_SIF")});
-        AddOrder(BRW4, nullptr, kit::KeyOf(lines_, "ANG:KeyA1_SIF"), BRW4_Sort0_Locator, 0,
-                 kit::FieldOf(lines_, "ANG:A1_SIF"));
+        BRW4_View.join(members, rt::KeyOf(members, "CLA:KeyM1_SIF").index,
+                       {rt::FieldOf(lines_, "ANG:A1_SIF")});
+        AddOrder(BRW4, nullptr, rt::KeyOf(lines_, "ANG:KeyA1_SIF"), BRW4_Sort0_Locator, 0,
+                 rt::FieldOf(lines_, "ANG:A1_SIF"));
         BRW4.SetFilter(
             "(ANG:A1_SPS = L1:W1_SPS AND ANG:A1_SIP =  L1:W1_SIP AND ANG:A1_BRJ = L1:W1_BRJ)");
-        BRW4.AddResetField(kit::FieldOf(lines_, "ANG:A1_SIP"));
-        BRW4.AddResetField(kit::FieldOf(lines_, "ANG:A1_SPS"));
+        BRW4.AddResetField(rt::FieldOf(lines_, "ANG:A1_SIP"));
+        BRW4.AddResetField(rt::FieldOf(lines_, "ANG:A1_SPS"));
         for (const char* f : {"ANG:A1_SPS", "ANG:A1_SIF"}) {
-            BRW4_View.project(kit::FieldOf(lines_, f));
-            BRW4.AddField(kit::FieldOf(lines_, f));
+            BRW4_View.project(rt::FieldOf(lines_, f));
+            BRW4.AddField(rt::FieldOf(lines_, f));
         }
         for (const char* f : {"CLA:M1_PRE", "CLA:M1_IME"}) {
-            BRW4_View.project(kit::FieldOf(members, f));
-            BRW4.AddField(kit::FieldOf(members, f));
+            BRW4_View.project(rt::FieldOf(members, f));
+            BRW4.AddField(rt::FieldOf(members, f));
         }
         for (const char* f : {"ANG:A1_SIP", "ANG:A1_BRJ", "ANG:A1_RED"}) {
-            BRW4_View.project(kit::FieldOf(lines_, f));
-            BRW4.AddField(kit::FieldOf(lines_, f));
+            BRW4_View.project(rt::FieldOf(lines_, f));
+            BRW4.AddField(rt::FieldOf(lines_, f));
         }
-        BRW4_View.project(kit::FieldOf(members, "CLA:M1_SIF"));
-        BRW4.AddField(kit::FieldOf(members, "CLA:M1_SIF"));
+        BRW4_View.project(rt::FieldOf(members, "CLA:M1_SIF"));
+        BRW4.AddField(rt::FieldOf(members, "CLA:M1_SIF"));
     }
 
     const EntryControls& c_;

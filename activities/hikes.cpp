@@ -139,13 +139,13 @@ ListControls BuildList(rt::Window& w, const ListLayout& l) {
     c.sheet = kit::AddSheet(w, "?CURRENTTAB", l.sheet);
     c.clubTab = kit::AddTab(w, c.sheet, "?TAB:2", "PD");
     kit::AddLocatorEntry(w, c.clubTab, {"?ANG:A1_SIP", l.clubEntry, "@n_3", "Šifra PD", true},
-                         kit::BindField(lines, kit::FieldOf(lines, "ANG:A1_SIP").index));
+                         kit::BindField(lines, rt::FieldOf(lines, "ANG:A1_SIP").index));
     kit::AddPrompt(w, l.captionOnTab ? c.clubTab : 0, "?STRING1", "Broj dokumenta-izveštaja",
                    {l.countersCaption.x, l.countersCaption.y});
     c.memberTab = kit::AddTab(w, c.sheet, "?TAB:4", "Šfra člana");
     kit::AddLocatorEntry(w, c.memberTab,
                          {"?ANG:A1_SIF", l.memberEntry, "@n_6", "Šifra člana PD", true},
-                         kit::BindField(lines, kit::FieldOf(lines, "ANG:A1_SIF").index));
+                         kit::BindField(lines, rt::FieldOf(lines, "ANG:A1_SIF").index));
     return c;
 }
 
@@ -213,31 +213,30 @@ class HikesList : public ListWindowProcedure {
         BRW1.RetainRow = false;
         BRW1_Sort1_StepClass.Init(StepOption::Alpha);
         BRW1_Sort0_StepClass.Init(StepOption::Alpha);
-        AddOrder(BRW1, &BRW1_Sort1_StepClass, kit::KeyOf(lines_, "ANG:KeySIPSIFDAT"),
-                 BRW1_Sort1_Locator, 0, kit::FieldOf(lines_, "ANG:A1_SPS"));
-        AddOrder(BRW1, &BRW1_Sort0_StepClass, kit::KeyOf(lines_, "ANG:KeySIFSIPDAT"),
-                 BRW1_Sort0_Locator, 0, kit::FieldOf(lines_, "ANG:A1_SPS"));
-        for (const char* f : c_.layout->activityQueue) BRW1.AddField(kit::FieldOf(lines_, f));
+        AddOrder(BRW1, &BRW1_Sort1_StepClass, rt::KeyOf(lines_, "ANG:KeySIPSIFDAT"),
+                 BRW1_Sort1_Locator, 0, rt::FieldOf(lines_, "ANG:A1_SPS"));
+        AddOrder(BRW1, &BRW1_Sort0_StepClass, rt::KeyOf(lines_, "ANG:KeySIFSIPDAT"),
+                 BRW1_Sort0_Locator, 0, rt::FieldOf(lines_, "ANG:A1_SPS"));
+        for (const char* f : c_.layout->activityQueue) BRW1.AddField(rt::FieldOf(lines_, f));
 
         // The counters, by club.
         BRW5.Init(c_.counters, Queue_List.ViewPosition, BRW5_View, Queue_List, *Relate::DOKAN,
                   *this);
         BRW5.RetainRow = false;
-        AddOrder(BRW5, nullptr, kit::KeyOf(counters_, "DOK:KeyD1_SIP"), BRW5_Sort0_Locator, 0,
-                 kit::FieldOf(counters_, "DOK:D1_SIP"));
-        for (const char* f : {"DOK:D1_SIP", "DOK:D1_BRJ"})
-            BRW5.AddField(kit::FieldOf(counters_, f));
+        AddOrder(BRW5, nullptr, rt::KeyOf(counters_, "DOK:KeyD1_SIP"), BRW5_Sort0_Locator, 0,
+                 rt::FieldOf(counters_, "DOK:D1_SIP"));
+        for (const char* f : {"DOK:D1_SIP", "DOK:D1_BRJ"}) BRW5.AddField(rt::FieldOf(counters_, f));
 
         // The members, by member code; the view reads the three fields it
         // shows, not the member's long texts.
         BRW6.Init(c_.members, Queue_List_2.ViewPosition, BRW6_View, Queue_List_2, *Relate::CLANOVI,
                   *this);
         BRW6.RetainRow = false;
-        AddOrder(BRW6, nullptr, kit::KeyOf(members_, "CLA:KeyM1_SIF"), BRW6_Sort0_Locator, 0,
-                 kit::FieldOf(members_, "CLA:M1_SIF"));
+        AddOrder(BRW6, nullptr, rt::KeyOf(members_, "CLA:KeyM1_SIF"), BRW6_Sort0_Locator, 0,
+                 rt::FieldOf(members_, "CLA:M1_SIF"));
         for (const char* f : {"CLA:M1_SIF", "CLA:M1_PRE", "CLA:M1_IME"}) {
-            BRW6_View.project(kit::FieldOf(members_, f));
-            BRW6.AddField(kit::FieldOf(members_, f));
+            BRW6_View.project(rt::FieldOf(members_, f));
+            BRW6.AddField(rt::FieldOf(members_, f));
         }
     }
 
@@ -301,7 +300,7 @@ FormIds BuildForm(rt::Window& w, const FormLayout& l) {
     const int sheet = kit::AddSheet(w, "?CurrentTab", {4, 4, 315, 76});
     const int tab = kit::AddTab(w, sheet, "?Tab:1", "Podaci");
     auto entry = [&](const kit::FormField& f) {
-        const int field = kit::FieldOf(lines, f.name + 1).index;
+        const int field = rt::FieldOf(lines, f.name + 1).index;
         const int id = kit::AddFormField(w, tab, f, lines, field);
         c.form.history.push_back({id, field + 1});
         return id;
@@ -311,7 +310,7 @@ FormIds BuildForm(rt::Window& w, const FormLayout& l) {
     };
     auto name = [&](rt::FileStructure& f, const char* label, rt::Rect at, const char* picture) {
         return kit::AddString(w, tab, (std::string("?") + label).c_str(), at, picture,
-                              kit::BindField(f, kit::FieldOf(f, label).index));
+                              kit::BindField(f, rt::FieldOf(f, label).index));
     };
     c.club = entry({"Šifra PD:", {57, 19}, "?ANG:A1_SIP", {95, 19, 23, 10}, "@n_3", false, "Šifra PD"});
     c.clubButton = button("?CALLLOOKUP", {123, 19, 12, 10});

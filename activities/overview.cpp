@@ -67,12 +67,12 @@ QueryControls BuildQuery(rt::Window& w) {
     c.federation = AddEntry(w, "?G1:W1_SPS", {71, 10, 27, 11}, "@n_2", "Šifra PS", G1::W1_SPS);
     c.federationButton = kit::AddLookupButton(w, 0, "?CALLLOOKUP", {106, 10, 12, 12});
     c.federationName = kit::AddString(w, 0, "?PLA1:SP1_NPS", {127, 12, 170, 10}, "@s50",
-                                      kit::BindField(federations, kit::FieldOf(federations, "PLA1:SP1_NPS").index));
+                                      kit::BindField(federations, rt::FieldOf(federations, "PLA1:SP1_NPS").index));
     kit::AddPrompt(w, 0, "?G1:W1_SIP:PROMPT", "Šifra PD:", {31, 24});
     c.club = AddEntry(w, "?G1:W1_SIP", {71, 24, 27, 11}, "@n_3", "Šifra PD", G1::W1_SIP);
     c.clubButton = kit::AddLookupButton(w, 0, "?CALLLOOKUP:2", {106, 24, 12, 12});
     c.clubName = kit::AddString(w, 0, "?PLA:P1_NPD", {127, 26, 170, 10}, "@s50",
-                                kit::BindField(clubs, kit::FieldOf(clubs, "PLA:P1_NPD").index));
+                                kit::BindField(clubs, rt::FieldOf(clubs, "PLA:P1_NPD").index));
     AddGroup(w, "?GROUP2", "Šifra člana PD", {50, 50, 207, 33});
     kit::AddPrompt(w, 0, "?G1:W1_SIFOD:PROMPT", "od:", {65, 65});
     c.from = AddEntry(w, "?G1:W1_SIFOD", {79, 65, 45, 10}, "@n_6", "Šifra člana PD - od", G1::W1_SIFOD);
@@ -214,26 +214,26 @@ class ActivityList : public ListWindowProcedure {
                   *this);
         BRW1.RetainRow = false;
         // A line whose activity has no row is listed with a blank name.
-        BRW1_View.join(kinds, kinds.def().keyIndex("TUR:KeyT1_SIA"),
-                       {kit::FieldOf(lines_, "ANG:A1_SIA")});
+        BRW1_View.join(kinds, rt::KeyOf(kinds, "TUR:KeyT1_SIA").index,
+                       {rt::FieldOf(lines_, "ANG:A1_SIA")});
         BRW1_Sort0_StepClass.Init(StepOption::Alpha);
-        AddOrder(BRW1, &BRW1_Sort0_StepClass, kit::KeyOf(lines_, "ANG:KeySIPSIFDAT"),
-                 BRW1_Sort0_Locator, 0, kit::FieldOf(lines_, "ANG:A1_SPS"));
+        AddOrder(BRW1, &BRW1_Sort0_StepClass, rt::KeyOf(lines_, "ANG:KeySIPSIFDAT"),
+                 BRW1_Sort0_Locator, 0, rt::FieldOf(lines_, "ANG:A1_SPS"));
         BRW1.SetFilter(
             "(ANG:A1_SPS = G1:W1_SPS AND ANG:A1_SIP = G1:W1_SIP AND ANG:A1_SIF => G1:W1_SIFOD AND "
             "ANG:A1_SIF <= G1:W1_SIFDO AND ANG:A1_DAT => G1:W1_DAOD AND ANG:A1_DAT <= "
             "G1:W1_DADO)");
         for (const char* f :
              {"ANG:A1_SIP", "ANG:A1_BRJ", "ANG:A1_RED", "ANG:A1_SIF", "ANG:A1_DAT"}) {
-            BRW1_View.project(kit::FieldOf(lines_, f));
-            BRW1.AddField(kit::FieldOf(lines_, f));
+            BRW1_View.project(rt::FieldOf(lines_, f));
+            BRW1.AddField(rt::FieldOf(lines_, f));
         }
         for (const char* f : {"TUR:T1_SIA", "TUR:T1_NAP"}) {
-            BRW1_View.project(kit::FieldOf(kinds, f));
-            BRW1.AddField(kit::FieldOf(kinds, f));
+            BRW1_View.project(rt::FieldOf(kinds, f));
+            BRW1.AddField(rt::FieldOf(kinds, f));
         }
-        BRW1_View.project(kit::FieldOf(lines_, "ANG:A1_SPS"));
-        BRW1.AddField(kit::FieldOf(lines_, "ANG:A1_SPS"));
+        BRW1_View.project(rt::FieldOf(lines_, "ANG:A1_SPS"));
+        BRW1.AddField(rt::FieldOf(lines_, "ANG:A1_SPS"));
     }
 
   private:

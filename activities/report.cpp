@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/member_name.h"
 #include "framework/globals.h"
 #include "framework/report.h"
 #include "framework/report_kit.h"
@@ -160,11 +161,8 @@ void ActivityReportView(rt::View& view) {
     rt::FileStructure& clubs = fileStructure(FileId::PLAND);
     rt::FileStructure& kinds = fileStructure(FileId::TURPOS);
     rt::FileStructure& federations = fileStructure(FileId::PLANSA);
-    auto field = [](rt::FileStructure& f, const char* label) {
-        return f.field(f.def().fieldIndex(label));
-    };
     for (const char* f : {"ANG:A1_DAT", "ANG:A1_SIA", "ANG:A1_SIF", "ANG:A1_SIP", "ANG:A1_SPS"})
-        view.project(field(lines, f));
+        view.project(rt::FieldOf(lines, f));
     struct Join {
         rt::FileStructure& file;
         const char* key;
@@ -179,14 +177,13 @@ void ActivityReportView(rt::View& view) {
              {clubs, "PLA:KeyP1_SIP", "ANG:A1_SIP", {"PLA:P1_NPD", "PLA:P1_SJD"}},
              {kinds, "TUR:KeyT1_SIA", "ANG:A1_SIA", {"TUR:T1_NAP", "TUR:T1_SIA"}},
              {federations, "PLA1:KeySP1_SPS", "ANG:A1_SPS", {"PLA1:SP1_NPS", "PLA1:SP1_SJD"}}}) {
-        view.join(j.file, j.file.def().keyIndex(j.key), {field(lines, j.on)});
-        for (const char* f : j.fields) view.project(field(j.file, f));
+        view.join(j.file, rt::KeyOf(j.file, j.key).index, {rt::FieldOf(lines, j.on)});
+        for (const char* f : j.fields) view.project(rt::FieldOf(j.file, f));
     }
 }
 
 void ActivityReportReads(ProcessClass& process) {
-    const rt::FileStructure& lines = fileStructure(FileId::ANGAZOV);
-    process.AddSortOrder(lines.def().keyIndex("ANG:KeySIPSIFDAT"));
+    process.AddSortOrder(rt::KeyOf(fileStructure(FileId::ANGAZOV), "ANG:KeySIPSIFDAT").index);
     process.SetFilter(
         "ANG:A1_SPS = G1:W1_SPS AND ANG:A1_SIP = G1:W1_SIP AND ANG:A1_SIF => G1:W1_SIFOD AND "
         "ANG:A1_SIF <= G1:W1_SIFDO AND ANG:A1_DAT => G1:W1_DAOD AND ANG:A1_DAT <= G1:W1_DADO");
@@ -199,16 +196,9 @@ rr::Report ActivityReportDescription(ActivityReportLocals& locals) {
 }
 
 void ActivityReportTakeRecord(ActivityReportLocals& L1) {
-    // Surname, father's name and given name, each without its trailing
-    // blanks: a line whose member has no row shows the separators alone.
-    // (Made in the local's own storage: a line's name costs no allocation.)
-    const std::string_view parts[] = {CLA.M1_PRE.view(), CLA.M1_IOC.view(), CLA.M1_IME.view()};
+    // Made in the local's own storage: a line's name costs no allocation.
     std::string& name = L1.W1_PRE;
-    name.clear();
-    for (std::size_t i = 0; i < std::size(parts); ++i) {
-        if (i) name += ", ";
-        name += rt::trimRight(parts[i]);
-    }
+    FullName(CLA, name);
     if (name.size() > 65) name.resize(65);
     L1.W1_DAD = rt::today();
 }

@@ -8,7 +8,7 @@ namespace activities {
 namespace {
 
 int Key(FileManager& access) {
-    return access.File->def().keyIndex("ANG:KeySPSBRRED");
+    return rt::KeyOf(*access.File, "ANG:KeySPSBRRED").index;
 }
 
 }  // namespace
@@ -16,7 +16,7 @@ int Key(FileManager& access) {
 // The primary key's first three fields are the document; its last the
 // running number.
 RunningNumbers::RunningNumbers(FileManager& access)
-    : last_(access, Key(access), 3, access.File->def().fieldIndex("ANG:A1_RED")) {}
+    : last_(access, Key(access), 3, rt::FieldOf(*access.File, "ANG:A1_RED").index) {}
 
 std::int32_t RunningNumbers::Next(std::int32_t federation, std::int32_t club, std::int32_t document,
                                   std::int64_t none) {

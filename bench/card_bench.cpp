@@ -45,10 +45,6 @@ namespace {
 constexpr int Members = 1000, PhotoW = 1600, PhotoH = 1200;
 constexpr double RatioLimit = 3, FirstPageLimitMs = 100;
 
-constexpr const char* RangeFilter =
-    "CLA:M1_SPS = G1:W1_SPS AND CLA:M1_SIP = G1:W1_SIP AND CLA:M1_SIF => G1:W1_SIFOD AND "
-    "CLA:M1_SIF <= G1:W1_SIFDO";
-
 struct Range {
     std::int32_t sps = 0, sip = 0, from = 0, to = 0;
 };
@@ -58,25 +54,7 @@ struct Range {
 rr::DocumentPtr runCards(int* rows) {
     rt::FileStructure& members = fileStructure(FileId::CLANOVI);
     rt::View view(members);
-    for (const char* f :
-         {"CLA:M1_SPS", "CLA:M1_SIP", "CLA:M1_SIF", "CLA:M1_PRE", "CLA:M1_IME", "CLA:M1_IOC",
-          "CLA:M1_BLK", "CLA:M1_JMB", "CLA:M1_DRO", "CLA:M1_ADR", "CLA:M1_MST", "CLA:M1_KVA",
-          "CLA:M1_ZAN", "CLA:M1_STC", "CLA:M1_CDA", "CLA:M1_DCA", "CLA:M1_EVB", "CLA:M1_SNU",
-          "CLA:M1_CLP", "CLA:M1_PRZ", "CLA:M1_NIZ", "CLA:M1_SIK", "CLA:M1_FTE", "CLA:M1_FMO",
-          "CLA:M1_NAP", "CLA:M1_PUS"})
-        view.project(kit::FieldOf(members, f));
-    auto join = [&](FileId file, const char* key, std::initializer_list<const char*> on,
-                    const char* field) {
-        rt::FileStructure& f = fileStructure(file);
-        std::vector<rt::FieldRef> linking;
-        for (const char* o : on) linking.push_back(kit::FieldOf(members, o));
-        view.join(f, f.def().keyIndex(key), std::move(linking));
-        view.project(kit::FieldOf(f, field));
-    };
-    join(FileId::STUPEM, "STU:KeyK1_KVA", {"CLA:M1_KVA"}, "STU:STU_NAS");
-    join(FileId::NACUC, "NA1:KeyK1_SNU", {"CLA:M1_SNU"}, "NA1:NA1_NAZ");
-    join(FileId::KATEG, "KAT:KeyK1_SIK", {"CLA:M1_SIK"}, "KAT:K1_NAZ");
-    join(FileId::DATAZUR, "DAT:KeySPSSIP", {"CLA:M1_SPS", "CLA:M1_SIP"}, "DAT:DAN_DAD");
+    RecordCardView(view);
 
     RecordCardLocals L;
     rr::Report report = RecordCard(true, L);
@@ -94,8 +72,7 @@ rr::DocumentPtr runCards(int* rows) {
     p.run = &run;
     RelationManager relation;  // the process keeps it; nothing here reads through it
     p.Init(view, relation, 0, L.Progress_Thermometer);
-    p.AddSortOrder(members.def().keyIndex("CLA:KeyM1_UKUPNO"));
-    p.SetFilter(RangeFilter);
+    RecordCardReads(p, true);
     if (!p.Open()) {
         std::cerr << "cannot read the members: " << p.Status().fileError << "\n";
         std::exit(2);
@@ -206,10 +183,7 @@ int main(int argc, char** argv) {
     G1::W1_SIP = range.sip;
     G1::W1_SIFOD = range.from;
     G1::W1_SIFDO = range.to;
-    rt::bind("G1:W1_SPS", &G1::W1_SPS);
-    rt::bind("G1:W1_SIP", &G1::W1_SIP);
-    rt::bind("G1:W1_SIFOD", &G1::W1_SIFOD);
-    rt::bind("G1:W1_SIFDO", &G1::W1_SIFDO);
+    RecordCardBind(true);
 
     // Once untimed: every card printed, with its photo.
     int rows = 0;

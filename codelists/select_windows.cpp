@@ -174,8 +174,8 @@ class SelectWindow : public ListWindowProcedure {
     }
 
   private:
-    rt::FieldRef Field(const char* label) { return kit::FieldOf(file_, label); }
-    rt::KeyRef Key(const char* label) { return kit::KeyOf(file_, label); }
+    rt::FieldRef Field(const char* label) { return rt::FieldOf(file_, label); }
+    rt::KeyRef Key(const char* label) { return rt::KeyOf(file_, label); }
 
     const SelectDef& d_;
     Controls c_;

@@ -90,11 +90,11 @@ class LedgerList : public ListWindowProcedure {
         BRW1.DeleteControl = c_.del;
         BRW1.RetainRow = false;
         BRW1_Sort1_StepClass.Init(StepOption::Alpha);
-        AddOrder(BRW1, &BRW1_Sort1_StepClass, kit::KeyOf(ledger_, "CLA1:KeyCL_SIF"),
-                 BRW1_Sort1_Locator, 0, kit::FieldOf(ledger_, "CLA1:CL_SIF"));
+        AddOrder(BRW1, &BRW1_Sort1_StepClass, rt::KeyOf(ledger_, "CLA1:KeyCL_SIF"),
+                 BRW1_Sort1_Locator, 0, rt::FieldOf(ledger_, "CLA1:CL_SIF"));
         BRW1_Sort0_StepClass.Init(StepOption::Alpha);
-        AddOrder(BRW1, &BRW1_Sort0_StepClass, kit::KeyOf(ledger_, "CLA1:KeyCL_UKP"),
-                 BRW1_Sort0_Locator, 0, kit::FieldOf(ledger_, "CLA1:CL_SPS"));
+        AddOrder(BRW1, &BRW1_Sort0_StepClass, rt::KeyOf(ledger_, "CLA1:KeyCL_UKP"),
+                 BRW1_Sort0_Locator, 0, rt::FieldOf(ledger_, "CLA1:CL_SPS"));
         for (int i = 0; i < static_cast<int>(ledger_.def().fields.size()); ++i)
             BRW1.AddField(ledger_.field(i));
     }

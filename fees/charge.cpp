@@ -6,7 +6,6 @@
 
 #include "core/dictionary/dictionary.h"
 #include "framework/entry_window.h"
-#include "framework/window_kit.h"
 
 namespace fees {
 
@@ -25,10 +24,10 @@ int ReadMembers(std::int32_t club, std::vector<Charged>& out, rt::FileStatus& st
     const CLANOVI_Record& m = *static_cast<const CLANOVI_Record*>(members.record());
     rt::View view(members);
     for (const char* f : {"CLA:M1_SPS", "CLA:M1_SIP", "CLA:M1_SIF", "CLA:M1_SIK", "CLA:M1_STC"})
-        view.project(kit::FieldOf(members, f));
-    view.addRange(kit::FieldOf(members, "CLA:M1_SIP"), rt::Compare::Equal,
+        view.project(rt::FieldOf(members, f));
+    view.addRange(rt::FieldOf(members, "CLA:M1_SIP"), rt::Compare::Equal,
                   [club] { return rt::Value{std::int64_t{club}}; });
-    view.setOrder(kit::KeyOf(members, "CLA:KeyM1_SIP").index);
+    view.setOrder(rt::KeyOf(members, "CLA:KeyM1_SIP").index);
     auto failed = [&](int rc) {
         status = view.status();
         return rc;
@@ -72,12 +71,11 @@ class DayLines {
   public:
     DayLines(rt::FileStructure& ledger, std::string_view document, std::int32_t date)
         : ledger_(ledger), document_(document), date_(date), held_(ledger) {
-        const rt::FileDef& d = ledger.def();
-        key_ = d.keyIndex("CLA1:KeyCL_UKP");
+        key_ = rt::KeyOf(ledger, "CLA1:KeyCL_UKP").index;
         auto value = [](const std::int32_t& v) {
             return [&v] { return rt::Value{std::int64_t{v}}; };
         };
-        auto field = [&](const char* label) { return ledger.field(d.fieldIndex(label)); };
+        auto field = [&](const char* label) { return rt::FieldOf(ledger, label); };
         held_.addRange(field("CLA1:CL_SPS"), rt::Compare::Equal, value(federation_));
         held_.addRange(field("CLA1:CL_SIP"), rt::Compare::Equal, value(club_));
         held_.addRange(field("CLA1:CL_SIF"), rt::Compare::Equal, value(member_));
@@ -121,7 +119,7 @@ class DayLines {
     std::int32_t NextFree(int& rc) {
         if (!last_)
             last_ = std::make_unique<LastInKeyOrder>(ledger_, key_, 4,
-                                                     ledger_.def().fieldIndex("CLA1:CL_RED"));
+                                                     rt::FieldOf(ledger_, "CLA1:CL_RED").index);
         const std::int32_t next = last_->Next({federation_, club_, member_, date_}, 0);
         status_ = last_->Failure();
         rc = status_.ok() ? 0 : status_.code;
@@ -149,32 +147,24 @@ ChargeOutcome ChargeClub(std::int32_t club, std::string_view document, std::int3
     rt::FileStructure& categories = fileStructure(FileId::KATEG);
     CLANAR_Record& line = *static_cast<CLANAR_Record*>(ledger.record());
     KATEG_Record& category = *static_cast<KATEG_Record*>(categories.record());
-    const int categoryKey = kit::KeyOf(categories, "KAT:KeyK1_SIK").index;
+    const int categoryKey = rt::KeyOf(categories, "KAT:KeyK1_SIK").index;
 
     // All of the run or nothing: the members are read and the lines written
-    // in the one transaction.
-    if (int rc = ledger.begin()) return Failed(ledger, rc);
+    // in the one transaction, which every return short of the commit rolls
+    // back.
+    rt::Transaction all(ledger);
+    if (int rc = all.began()) return Failed(ledger, rc);
     std::vector<Charged> charged;
     rt::FileStatus read;
-    if (int rc = ReadMembers(club, charged, read)) {
-        ledger.rollback();
-        ChargeOutcome o;
-        o.error = rc;
-        o.status = read;
-        return o;
-    }
+    if (int rc = ReadMembers(club, charged, read)) return Failed(rc, read);
     ChargeOutcome o;
     DayLines day(ledger, document, date);
-    auto fail = [&](ChargeOutcome failed) {
-        ledger.rollback();
-        return failed;
-    };
     for (const Charged& c : charged) {
         // A member charged on this document and date already (by an earlier
         // run, whatever its running number) is not charged again.
         day.Member(c.federation, club, c.code);
         bool done = false;
-        if (int rc = day.Charged(done)) return fail(Failed(rc, day.status()));
+        if (int rc = day.Charged(done)) return Failed(rc, day.status());
         if (done) {
             ++o.skipped;
             continue;
@@ -197,18 +187,14 @@ ChargeOutcome ChargeClub(std::int32_t club, std::string_view document, std::int3
             // The run's number is held by a line of another document that
             // day (a payment entered that day): the member's next free one.
             const std::int32_t next = day.NextFree(rc);
-            if (rc != 0) return fail(Failed(rc, day.status()));
+            if (rc != 0) return Failed(rc, day.status());
             line.CL_RED = next;
             rc = ledger.add();  // at the largest number: a duplicate, and the run fails
         }
-        if (rc != 0) return fail(Failed(ledger, rc));
+        if (rc != 0) return Failed(ledger, rc);
         ++o.stored;
     }
-    if (int rc = ledger.commit()) {
-        ChargeOutcome failed = Failed(ledger, rc);
-        ledger.rollback();
-        return failed;
-    }
+    if (int rc = all.commit()) return Failed(ledger, rc);
     return o;
 }
 

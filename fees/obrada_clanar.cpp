@@ -9,7 +9,10 @@
 #include <vector>
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/member_name.h"
 #include "core/frame/procedures.h"
+#include "fees/line_totals.h"
+#include "framework/entry_window.h"
 #include "framework/list_window.h"
 #include "framework/window_kit.h"
 #include "runtime/picture.h"
@@ -131,11 +134,11 @@ Controls BuildClub(rt::Window& w, Totals& t) {
     c.spsTab = kit::AddTab(w, c.sheet, "?Tab:2", "Savez i PD");
     c.spsEntry = kit::AddLocatorEntry(w, c.spsTab,
                                       {"?CLA1:CL_SPS", {8, 20, 20, 10}, "@n_2", "Šifra PS", true},
-                                      kit::BindField(l, kit::FieldOf(l, "CLA1:CL_SPS").index));
+                                      kit::BindField(l, rt::FieldOf(l, "CLA1:CL_SPS").index));
     c.sifTab = kit::AddTab(w, c.sheet, "?Tab:3", "Šifra člana PD");
     c.sifEntry = kit::AddLocatorEntry(
         w, c.sifTab, {"?CLA1:CL_SIF", {8, 20, 36, 10}, "@n_6", "Šifra člana PD", true},
-        kit::BindField(l, kit::FieldOf(l, "CLA1:CL_SIF").index));
+        kit::BindField(l, rt::FieldOf(l, "CLA1:CL_SIF").index));
     AddLabel(w, "?String1:3", "Saldo:", {218, 192, 40, 10});
     AddAmount(w, "?L1:W1_SDO", {218, 204, 62, 10}, "@n-14.`2", t.L1_W1_SDO);
     AddLabel(w, "?String1:2", "Potražuje:", {140, 192, 40, 10});
@@ -168,10 +171,10 @@ Controls BuildMember(rt::Window& w, Totals& t) {
     };
     label("?String7", "Planinarski savez:", {8, 20, 70, 10});
     kit::AddString(w, tab, "?PLA1:SP1_NPS", {80, 20, 200, 10}, "@s50",
-                   kit::BindField(federations, kit::FieldOf(federations, "PLA1:SP1_NPS").index));
+                   kit::BindField(federations, rt::FieldOf(federations, "PLA1:SP1_NPS").index));
     label("?String8", "Planinarsko društvo:", {8, 32, 70, 10});
     kit::AddString(w, tab, "?PLA:P1_NPD", {80, 32, 200, 10}, "@s50",
-                   kit::BindField(clubs, kit::FieldOf(clubs, "PLA:P1_NPD").index));
+                   kit::BindField(clubs, rt::FieldOf(clubs, "PLA:P1_NPD").index));
     label("?String13", "Period od:", {300, 20, 40, 10});
     kit::AddString(w, tab, "?G1:W1_DAOD", {342, 20, 50, 10}, "@d6.", rt::bindAtomic(G1::W1_DAOD));
     label("?String13:2", "do:", {396, 20, 16, 10});
@@ -196,8 +199,7 @@ class MemberLinesBrowse : public TabOrderBrowse {
     void SetQueueRecord() override {
         const CLANOVI_Record& m =
             *static_cast<CLANOVI_Record*>(fileStructure(FileId::CLANOVI).record());
-        L1_W1_PRE = std::string(m.M1_PRE.trimmed()) + ", " + std::string(m.M1_IOC.trimmed()) +
-                    ", " + std::string(m.M1_IME.trimmed());
+        L1_W1_PRE = FullName(m);
         TabOrderBrowse::SetQueueRecord();
     }
 };
@@ -215,8 +217,7 @@ class FeeList : public ListWindowProcedure {
           t_(totals),
           c_(c),
           ledger_(Ledger()),
-          BRW1_View(ledger_),
-          sums_(ledger_) {
+          BRW1_View(ledger_) {
         BindSelection(member_);
     }
 
@@ -244,14 +245,14 @@ class FeeList : public ListWindowProcedure {
         } else {
             BRW1_Sort1_StepClass.Init(StepOption::Alpha);
             BRW1_Sort0_StepClass.Init(StepOption::Alpha);
-            AddOrder(BRW1, &BRW1_Sort1_StepClass, kit::KeyOf(ledger_, "CLA1:KeyCL_SIF"),
-                     BRW1_Sort1_Locator, c_.sifEntry, kit::FieldOf(ledger_, "CLA1:CL_SIF"));
-            AddOrder(BRW1, &BRW1_Sort0_StepClass, kit::KeyOf(ledger_, "CLA1:KeyCL_UKP"),
-                     BRW1_Sort0_Locator, c_.spsEntry, kit::FieldOf(ledger_, "CLA1:CL_SPS"));
+            AddOrder(BRW1, &BRW1_Sort1_StepClass, rt::KeyOf(ledger_, "CLA1:KeyCL_SIF"),
+                     BRW1_Sort1_Locator, c_.sifEntry, rt::FieldOf(ledger_, "CLA1:CL_SIF"));
+            AddOrder(BRW1, &BRW1_Sort0_StepClass, rt::KeyOf(ledger_, "CLA1:KeyCL_UKP"),
+                     BRW1_Sort0_Locator, c_.spsEntry, rt::FieldOf(ledger_, "CLA1:CL_SPS"));
             for (const char* f : {"CLA1:CL_SPS", "CLA1:CL_SIP", "CLA1:CL_SIF", "CLA1:CL_SIK",
                                   "CLA1:CL_DOK", "CLA1:CL_DAD", "CLA1:CL_DUG", "CLA1:CL_POD",
                                   "CLA1:CL_RED"})
-                BRW1.AddField(kit::FieldOf(ledger_, f));
+                BRW1.AddField(rt::FieldOf(ledger_, f));
         }
         BRW1.SetFilter(member_ ? MemberFilter : ClubFilter);
     }
@@ -264,64 +265,55 @@ class FeeList : public ListWindowProcedure {
         rt::FileStructure& cla = fileStructure(FileId::CLANOVI);
         // Outer joins: a line whose category, federation, club or member has
         // no row is listed with blank names.
-        BRW1_View.join(kat, kat.def().keyIndex("KAT:KeyK1_SIK"),
-                       {kit::FieldOf(ledger_, "CLA1:CL_SIK")});
-        BRW1_View.join(pla1, pla1.def().keyIndex("PLA1:KeySP1_SPS"),
-                       {kit::FieldOf(ledger_, "CLA1:CL_SPS")});
-        BRW1_View.join(pla, pla.def().keyIndex("PLA:KeyP1_SIP"),
-                       {kit::FieldOf(ledger_, "CLA1:CL_SIP")});
-        BRW1_View.join(cla, cla.def().keyIndex("CLA:KeyM1_SIF"),
-                       {kit::FieldOf(ledger_, "CLA1:CL_SIF")});
-        for (auto f : {kit::FieldOf(kat, "KAT:K1_NAZ"), kit::FieldOf(kat, "KAT:K1_SIK"),
-                       kit::FieldOf(pla1, "PLA1:SP1_NPS"), kit::FieldOf(pla1, "PLA1:SP1_SPS"),
-                       kit::FieldOf(pla, "PLA:P1_NPD"), kit::FieldOf(pla, "PLA:P1_SIP"),
-                       kit::FieldOf(cla, "CLA:M1_SIF")})
+        BRW1_View.join(kat, rt::KeyOf(kat, "KAT:KeyK1_SIK").index,
+                       {rt::FieldOf(ledger_, "CLA1:CL_SIK")});
+        BRW1_View.join(pla1, rt::KeyOf(pla1, "PLA1:KeySP1_SPS").index,
+                       {rt::FieldOf(ledger_, "CLA1:CL_SPS")});
+        BRW1_View.join(pla, rt::KeyOf(pla, "PLA:KeyP1_SIP").index,
+                       {rt::FieldOf(ledger_, "CLA1:CL_SIP")});
+        BRW1_View.join(cla, rt::KeyOf(cla, "CLA:KeyM1_SIF").index,
+                       {rt::FieldOf(ledger_, "CLA1:CL_SIF")});
+        for (auto f : {rt::FieldOf(kat, "KAT:K1_NAZ"), rt::FieldOf(kat, "KAT:K1_SIK"),
+                       rt::FieldOf(pla1, "PLA1:SP1_NPS"), rt::FieldOf(pla1, "PLA1:SP1_SPS"),
+                       rt::FieldOf(pla, "PLA:P1_NPD"), rt::FieldOf(pla, "PLA:P1_SIP"),
+                       rt::FieldOf(cla, "CLA:M1_SIF")})
             BRW1_View.project(f);
         // The one order; a key typed in the list steps through the federation.
         BRW1_Sort0_StepClass.Init(StepOption::Alpha);
-        BRW1.AddSortOrder(&BRW1_Sort0_StepClass, kit::KeyOf(ledger_, "CLA1:KeyCL_UKP"));
+        BRW1.AddSortOrder(&BRW1_Sort0_StepClass, rt::KeyOf(ledger_, "CLA1:KeyCL_UKP"));
         BRW1.AddLocator(BRW1_Sort0_StepLocator);
-        BRW1_Sort0_StepLocator.Init(0, kit::FieldOf(ledger_, "CLA1:CL_SPS"), true, BRW1);
-        for (auto f :
-             {kit::FieldOf(ledger_, "CLA1:CL_SIK"), kit::FieldOf(kat, "KAT:K1_NAZ"),
-              kit::FieldOf(ledger_, "CLA1:CL_DOK"), kit::FieldOf(ledger_, "CLA1:CL_DAD"),
-              kit::FieldOf(ledger_, "CLA1:CL_DUG"), kit::FieldOf(ledger_, "CLA1:CL_POD"),
-              kit::FieldOf(pla1, "PLA1:SP1_NPS"), kit::FieldOf(pla, "PLA:P1_NPD"),
-              kit::FieldOf(ledger_, "CLA1:CL_SPS"), kit::FieldOf(ledger_, "CLA1:CL_SIP"),
-              kit::FieldOf(ledger_, "CLA1:CL_SIF"), kit::FieldOf(ledger_, "CLA1:CL_RED"),
-              kit::FieldOf(kat, "KAT:K1_SIK"), kit::FieldOf(pla1, "PLA1:SP1_SPS"),
-              kit::FieldOf(pla, "PLA:P1_SIP"), kit::FieldOf(cla, "CLA:M1_SIF")})
+        BRW1_Sort0_StepLocator.Init(0, rt::FieldOf(ledger_, "CLA1:CL_SPS"), true, BRW1);
+        for (auto f : {rt::FieldOf(ledger_, "CLA1:CL_SIK"), rt::FieldOf(kat, "KAT:K1_NAZ"),
+                       rt::FieldOf(ledger_, "CLA1:CL_DOK"), rt::FieldOf(ledger_, "CLA1:CL_DAD"),
+                       rt::FieldOf(ledger_, "CLA1:CL_DUG"), rt::FieldOf(ledger_, "CLA1:CL_POD"),
+                       rt::FieldOf(pla1, "PLA1:SP1_NPS"), rt::FieldOf(pla, "PLA:P1_NPD"),
+                       rt::FieldOf(ledger_, "CLA1:CL_SPS"), rt::FieldOf(ledger_, "CLA1:CL_SIP"),
+                       rt::FieldOf(ledger_, "CLA1:CL_SIF"), rt::FieldOf(ledger_, "CLA1:CL_RED"),
+                       rt::FieldOf(kat, "KAT:K1_SIK"), rt::FieldOf(pla1, "PLA1:SP1_SPS"),
+                       rt::FieldOf(pla, "PLA:P1_SIP"), rt::FieldOf(cla, "CLA:M1_SIF")})
             BRW1.AddField(f);
     }
 
     // The totals of exactly the lines the list shows: the federation and club
     // of the highlighted line (both 0 when the list is empty, which then
-    // reads nothing), the member of the selection, and the period, summed
-    // exactly in one statement.
+    // reads nothing and totals 0), the member of the selection, and the
+    // period. Lines that cannot be summed are reported, and the totals stay
+    // as they stood: a failed read never shows as a total of 0.
     void Zbir() {
-        const int h = BRW1.Highlight();
-        t_ = Totals{};
-        if (!h) {
-            G1::W1_SPS = 0;
-            G1::W1_SIP = 0;
+        const auto* line = static_cast<const CLANAR_Record*>(BRW1.HighlightedImage());
+        G1::W1_SPS = line ? line->CL_SPS : 0;
+        G1::W1_SIP = line ? line->CL_SIP : 0;
+        if (!line) {
+            t_ = Totals{};
         } else {
-            const int sps = member_ ? 9 : 1, sip = member_ ? 10 : 2;
-            G1::W1_SPS = static_cast<std::int32_t>(Queue_Browse_1.Integer(h, sps));
-            G1::W1_SIP = static_cast<std::int32_t>(Queue_Browse_1.Integer(h, sip));
             ledger_.stream();
-            sums_.setFilter(member_ ? MemberFilter : ClubFilter);
-            std::vector<rt::Money> sums;
-            if (sums_.open() == 0 &&
-                sums_.sum({kit::FieldOf(ledger_, "CLA1:CL_DUG").index,
-                           kit::FieldOf(ledger_, "CLA1:CL_POD").index},
-                          sums) == 0) {
-                t_.L1_W1_DUG = sums[0];
-                t_.L1_W1_POD = sums[1];
-            }
-            sums_.close();
+            fees::LineTotals sums;
+            const rt::FileStatus failure =
+                fees::SumLines(ledger_, member_ ? MemberFilter : ClubFilter, sums);
             ledger_.flush();
+            if (!ReportRetrievalFailure(failure, "CLANAR"))
+                t_ = {sums.charged, sums.paid, sums.saldo};
         }
-        t_.L1_W1_SDO = rt::saldo(t_.L1_W1_DUG, t_.L1_W1_POD);
         Win->display();
     }
 
@@ -342,7 +334,6 @@ class FeeList : public ListWindowProcedure {
     const Controls& c_;
     rt::FileStructure& ledger_;
     rt::View BRW1_View;
-    rt::View sums_;  // the totals' statement: no row comes into a buffer
     StepLongClass BRW1_Sort1_StepClass, BRW1_Sort0_StepClass;
     EntryLocatorClass BRW1_Sort1_Locator, BRW1_Sort0_Locator;
     StepLocatorClass BRW1_Sort0_StepLocator;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/member_name.h"
 #include "framework/globals.h"
 #include "framework/report.h"
 #include "framework/report_kit.h"
@@ -225,15 +226,15 @@ void LedgerView(rt::View& view, bool member) {
     auto join = [&](FileId file, const char* key, const char* on,
                     std::initializer_list<const char*> fields) {
         rt::FileStructure& f = fileStructure(file);
-        view.join(f, f.def().keyIndex(key), {kit::FieldOf(ledger, on)});
-        for (const char* field : fields) view.project(kit::FieldOf(f, field));
+        view.join(f, rt::KeyOf(f, key).index, {rt::FieldOf(ledger, on)});
+        for (const char* field : fields) view.project(rt::FieldOf(f, field));
     };
     for (const char* f : {"CLA1:CL_DAD", "CLA1:CL_DUG", "CLA1:CL_POD", "CLA1:CL_RED",
                           "CLA1:CL_SIF", "CLA1:CL_SIP", "CLA1:CL_SPS"})
-        view.project(kit::FieldOf(ledger, f));
+        view.project(rt::FieldOf(ledger, f));
     if (member) {
-        view.project(kit::FieldOf(ledger, "CLA1:CL_DOK"));
-        view.project(kit::FieldOf(ledger, "CLA1:CL_SIK"));
+        view.project(rt::FieldOf(ledger, "CLA1:CL_DOK"));
+        view.project(rt::FieldOf(ledger, "CLA1:CL_SIK"));
         join(FileId::KATEG, "KAT:KeyK1_SIK", "CLA1:CL_SIK", {"KAT:K1_NAZ", "KAT:K1_SIK"});
     }
     join(FileId::PLANSA, "PLA1:KeySP1_SPS", "CLA1:CL_SPS", {"PLA1:SP1_NPS", "PLA1:SP1_SJD"});
@@ -244,7 +245,7 @@ void LedgerView(rt::View& view, bool member) {
 
 // The lines in key order, the selection's.
 void LedgerReads(ProcessClass& process, bool member) {
-    process.AddSortOrder(fileStructure(FileId::CLANAR).def().keyIndex("CLA1:KeyCL_UKP"));
+    process.AddSortOrder(rt::KeyOf(fileStructure(FileId::CLANAR), "CLA1:KeyCL_UKP").index);
     process.SetFilter(member ? MemberFilter : ClubFilter);
 }
 
@@ -293,8 +294,7 @@ rt::report::Report FeeReportDescription(FeeReportLocals& locals) {
 void FeeReportTakeRecord(FeeReportLocals& l) {
     const auto& cla = Buffer<FileId::CLANOVI, CLANOVI_Record>();
     const CLANAR_Record& cl = Line();
-    l.L1_W1_PRE = std::string(cla.M1_PRE.trimmed()) + ", " + std::string(cla.M1_IOC.trimmed()) +
-                  ", " + std::string(cla.M1_IME.trimmed());
+    l.L1_W1_PRE = FullName(cla);
     l.L1_W1_DAD = rt::today();
     l.L1_W1_SDO = rt::saldo(cl.CL_DUG, cl.CL_POD);
 }

@@ -7,7 +7,6 @@
 #include "fees/unos_clanar.h"
 
 #include <cstdint>
-#include <limits>
 
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/lookups.h"
@@ -67,7 +66,7 @@ Controls Build(rt::Window& w, Locals& L1) {
     rt::FileStructure& clubs = fileStructure(FileId::PLAND);
     rt::FileStructure& members = fileStructure(FileId::CLANOVI);
     auto field = [](rt::FileStructure& f, const char* label) {
-        return kit::BindField(f, kit::FieldOf(f, label).index);
+        return kit::BindField(f, rt::FieldOf(f, label).index);
     };
     Controls c;
     kit::AddPrompt(w, 0, "?CLA1:CL_SPS:Prompt", "Šifra PS:", {10, 8});
@@ -133,8 +132,9 @@ class ThisWindowClass : public EntryWindowProcedure {
         : EntryWindowProcedure("UnosCLANAR", w, ebt, &tb),
           c_(c),
           L1(L1),
-          nextLine_(*Access::CLANAR, fileStructure(FileId::CLANAR).def().keyIndex("CLA1:KeyCL_UKP"),
-                    2, fileStructure(FileId::CLANAR).def().fieldIndex("CLA1:CL_RED")) {
+          nextLine_(*Access::CLANAR,
+                    rt::KeyOf(fileStructure(FileId::CLANAR), "CLA1:KeyCL_UKP").index, 2,
+                    rt::FieldOf(fileStructure(FileId::CLANAR), "CLA1:CL_RED").index) {
         AddFiles({Relate::CLANAR, Relate::CLANOVI, Relate::KATEG, Relate::PLAND, Relate::PLANSA});
         AddLookupIn(Lookups, FileId::PLANSA,
                     {.Entry = c.federation,
@@ -195,8 +195,7 @@ class ThisWindowClass : public EntryWindowProcedure {
         // A refused line leaves the running number where it is; either way
         // the focus leaves the write field, so the notice's answer writes
         // nothing again.
-        if (AddLine(*Access::CLANAR) && L1.W1_RED < std::numeric_limits<std::int32_t>::max())
-            ++L1.W1_RED;
+        if (AddLine(*Access::CLANAR)) L1.W1_RED = NumberAfter(L1.W1_RED);
         Win->display();
         Win->select(c_.running);
     }

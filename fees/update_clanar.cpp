@@ -36,7 +36,7 @@ Controls Build(rt::Window& w) {
     const int sheet = kit::AddSheet(w, "?CurrentTab", {4, 4, 369, 155});
     const int tab = kit::AddTab(w, sheet, "?Tab:1", "Podaci");
     auto field = [&](const FormField& f) {
-        const int index = kit::FieldOf(l, f.name + 1).index;
+        const int index = rt::FieldOf(l, f.name + 1).index;
         const int id = kit::AddFormField(w, tab, f, l, index);
         c.form.history.push_back({id, index + 1});
         return id;
@@ -47,7 +47,7 @@ Controls Build(rt::Window& w) {
     auto name = [&](FileId file, const char* control, rt::Rect at, const char* picture) {
         rt::FileStructure& f = fileStructure(file);
         return kit::AddString(w, tab, control, at, picture,
-                              kit::BindField(f, kit::FieldOf(f, control + 1).index));
+                              kit::BindField(f, rt::FieldOf(f, control + 1).index));
     };
     c.lookup[0].entry = field({"Šifra PS:", {8, 22}, "?CLA1:CL_SPS", {72, 22, 20, 10}, "@n_2", false, "Šifra PS"});
     c.lookup[0].button = button("?CallLookup", {94, 21, 12, 12});
@@ -115,7 +115,7 @@ class LedgerForm : public LookupWindow<FormWindowProcedure> {
             Line().CL_SIK = Member().M1_SIK;
             rt::FileStructure& categories = fileStructure(FileId::KATEG);
             static_cast<KATEG_Record*>(categories.record())->K1_SIK = Line().CL_SIK;
-            Access::KATEG->Fetch(kit::KeyOf(categories, "KAT:KeyK1_SIK"));
+            Access::KATEG->Fetch(rt::KeyOf(categories, "KAT:KeyK1_SIK"));
         }
         LookupWindow<FormWindowProcedure>::Reset(force);
     }

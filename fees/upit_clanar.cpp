@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/member_name.h"
 #include "core/dictionary/lookups.h"
 #include "fees/obrada_clanar.h"
 #include "framework/query_window.h"
@@ -20,7 +21,7 @@ struct Controls {
 
 rt::Binding NameOf(FileId file, const char* label) {
     rt::FileStructure& f = fileStructure(file);
-    return kit::BindField(f, kit::FieldOf(f, label).index);
+    return kit::BindField(f, rt::FieldOf(f, label).index);
 }
 
 // The federation and the club, as both queries have them (controls 1 to 8).
@@ -117,8 +118,7 @@ class FeeQuery : public QueryWindowProcedure {
         if (!c_.member.entry) return;
         const CLANOVI_Record& m =
             *static_cast<CLANOVI_Record*>(fileStructure(FileId::CLANOVI).record());
-        L1_W1_PRE = std::string(m.M1_PRE.trimmed()) + ", " + std::string(m.M1_IOC.trimmed()) +
-                    ", " + std::string(m.M1_IME.trimmed());  // cut to its width
+        L1_W1_PRE = FullName(m);  // cut to its width
     }
 
     const Controls& c_;

@@ -59,7 +59,7 @@ Controls Build(rt::Window& w, Locals& l) {
     c.clubButton = kit::AddLookupButton(w, 0, "?CallLookup:2", {98, 9, 12, 12});
     rt::FileStructure& clubs = fileStructure(FileId::PLAND);
     c.clubName = kit::AddString(w, 0, "?PLA:P1_NPD", {114, 10, 180, 10}, "@s50",
-                                kit::BindField(clubs, kit::FieldOf(clubs, "PLA:P1_NPD").index));
+                                kit::BindField(clubs, rt::FieldOf(clubs, "PLA:P1_NPD").index));
     c.document =
         entry("?L1:W1_DOK", "Broj dokumenta:", {8, 26}, {72, 26, 104, 10}, "@s25", "Broj dokumenta",
               rt::bindText(l.W1_DOK.bytes.data(), l.W1_DOK.bytes.size()), false);

@@ -120,10 +120,12 @@ std::optional<std::int32_t> LastInKeyOrder::Read(const std::vector<std::int64_t>
     return v;
 }
 
+std::int32_t NumberAfter(std::int64_t n) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        n + 1, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
 std::int32_t LastInKeyOrder::Next(const std::vector<std::int64_t>& values, std::int64_t none) {
     const auto last = Read(values);
-    const std::int64_t after = (last ? std::int64_t{*last} : none) + 1;
-    return static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(after, std::numeric_limits<std::int32_t>::min(),
-                                 std::numeric_limits<std::int32_t>::max()));
+    return NumberAfter(last ? std::int64_t{*last} : none);
 }

@@ -73,6 +73,11 @@ class EntryWindowProcedure : public LookupWindow<WindowProcedure> {
 // true; gives false, saying nothing, for a status that is no failure.
 bool ReportRetrievalFailure(const rt::FileStatus& failure, const char* file);
 
+// The running number after n: n + 1, never past the largest 32-bit number
+// (a line there is refused as a duplicate, never written under a wrapped,
+// negative number).
+std::int32_t NumberAfter(std::int64_t n);
+
 // The last row, in the order of a key, among the rows whose first key fields
 // hold the values given: the way an entry window finds the running number
 // its next line takes. One indexed statement (the key's order backwards,
@@ -94,10 +99,8 @@ class LastInKeyOrder {
     // The field of that last row; nullopt when there is no such row or it
     // cannot be read.
     std::optional<std::int32_t> Read(const std::vector<std::int64_t>& values);
-    // The number after that row's field; after none when there is no such
-    // row (or it cannot be read: see Failure). Never past the largest
-    // 32-bit number: a line there is refused as a duplicate, never written
-    // under a wrapped, negative number.
+    // The number after that row's field (NumberAfter); after none when there
+    // is no such row (or it cannot be read: see Failure).
     std::int32_t Next(const std::vector<std::int64_t>& values, std::int64_t none);
     // Why the last Read gave nullopt when it was not for want of a row
     // (code 0 after a read that succeeded or found no row).

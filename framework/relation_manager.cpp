@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <deque>
+#include <functional>
+#include <optional>
 
 #include "framework/globals.h"
 
@@ -141,30 +143,24 @@ Level RelationManager::Close() {
     return Me->Close();
 }
 
-bool RelationManager::Begin() {
-    if (!UseLogout) return true;
-    const int r = Me->File->begin(std::chrono::seconds(LogoutTimeout));
-    if (r == rt::FileErr::NoError) return true;
-    Me->SetFileErrors(r);
-    Me->errors().ThrowFile(Msg::AbortTransaction, Me->FileNameValue);
-    return false;
-}
-
-int RelationManager::Finish(int code) {
-    if (!UseLogout) {
-        if (code != rt::FileErr::NoError) Me->SetFileErrors(code);
-        return code;
+RelationManager::Framed RelationManager::InTransaction(const std::function<int()>& write) {
+    std::optional<rt::Transaction> frame;
+    if (UseLogout) {
+        frame.emplace(*Me->File, std::chrono::seconds(LogoutTimeout));
+        if (const int r = frame->began(); r != rt::FileErr::NoError) {
+            Me->SetFileErrors(r);
+            Me->errors().ThrowFile(Msg::AbortTransaction, Me->FileNameValue);
+            return Framed::NotBegun;
+        }
     }
-    rt::FileStatus failure;
-    if (code == rt::FileErr::NoError) {
-        code = Me->File->commit();
-        if (code == rt::FileErr::NoError) return code;
-    }
+    int code = write();
+    if (code == rt::FileErr::NoError && frame) code = frame->commit();
+    if (code == rt::FileErr::NoError) return Framed::Done;
     // Keep what failed: the roll-back leaves its own status behind.
-    failure = Me->File->status();
-    Me->File->rollback();
+    const rt::FileStatus failure = Me->File->status();
+    if (frame) frame->rollback();
     Me->SetFileErrors(code, failure);
-    return code;
+    return Framed::Failed;
 }
 
 Level RelationManager::Insert() {
@@ -176,8 +172,9 @@ Level RelationManager::Update(bool fromForm) {
     if (const auto u = Me->UseFile(UseType::Uses); u != 0) return static_cast<Level>(u);
     ErrorClass& errs = Me->errors();
     for (;;) {
-        if (!Begin()) return Level::Notify;
-        if (Finish(Me->File->put()) == rt::FileErr::NoError) return Level::Benign;
+        const Framed put = InTransaction([this] { return Me->File->put(); });
+        if (put == Framed::NotBegun) return Level::Notify;
+        if (put == Framed::Done) return Level::Benign;
         errs.ThrowFile(Msg::UpdateFailed, Me->FileNameValue);
         if (!fromForm) return Level::Notify;
         const Level answer = errs.Throw(Msg::RetrySave);
@@ -194,11 +191,13 @@ Level RelationManager::Delete(bool ask) {
     if (ask && errs.Throw(Msg::ConfirmDelete) != Level::Benign) return Level::Cancel;
     const rt::Position at = Me->File->position();
     for (;;) {
-        if (!Begin()) return Level::Notify;
-        // The row as it is now, found by its position; gone is a failure.
-        int r = Me->File->reget(at);
-        if (r == rt::FileErr::NoError) r = Me->File->remove();
-        if (Finish(r) == rt::FileErr::NoError) return Level::Benign;
+        const Framed removed = InTransaction([this, &at] {
+            // The row as it is now, found by its position; gone is a failure.
+            const int r = Me->File->reget(at);
+            return r == rt::FileErr::NoError ? Me->File->remove() : r;
+        });
+        if (removed == Framed::NotBegun) return Level::Notify;
+        if (removed == Framed::Done) return Level::Benign;
         errs.ThrowFile(Msg::DeleteFailed, Me->FileNameValue);
         if (errs.Throw(Msg::RetryDelete) != Level::Benign) return Level::Notify;
     }
@@ -210,8 +209,9 @@ Level RelationManager::CancelAutoInc() {
     if (const auto u = Me->UseFile(UseType::Uses); u != 0) return static_cast<Level>(u);
     ErrorClass& errs = Me->errors();
     for (;;) {
-        if (!Begin()) return Level::Notify;
-        if (Finish(Me->RemoveReserved()) == rt::FileErr::NoError) {
+        const Framed removed = InTransaction([this] { return Me->RemoveReserved(); });
+        if (removed == Framed::NotBegun) return Level::Notify;
+        if (removed == Framed::Done) {
             Me->ForgetReserved();
             return Level::Benign;
         }

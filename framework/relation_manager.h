@@ -23,6 +23,7 @@
 // rolled back first.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -104,10 +105,13 @@ class RelationManager {
 
   private:
     void EnsureRelations();
-    // Begins a transaction when UseLogout; shows "Transaction cancelled".
-    bool Begin();
-    // Commits (or, with a failure in code, rolls back); returns the result.
-    int Finish(int code);
+    // Runs write (0 or a file error) in a transaction when UseLogout, alone
+    // otherwise. The transaction has ended when this returns: committed
+    // after a write that succeeded, else rolled back. NotBegun: BEGIN failed
+    // and "Transaction cancelled" was shown; Failed: the write or its COMMIT
+    // failed, the file errors say why (nothing shown yet).
+    enum class Framed { Done, NotBegun, Failed };
+    Framed InTransaction(const std::function<int()>& write);
     // What one open counted: an entry of a relation object (by index) and
     // the file it opened.
     struct Counted {

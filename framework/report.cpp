@@ -10,6 +10,7 @@
 #include "framework/window_kit.h"
 #include "runtime/clock.h"
 #include "runtime/dialogs.h"
+#include "runtime/file/errors.h"
 #include "runtime/report/print.h"
 
 // ---------------------------------------------------------------------------
@@ -118,11 +119,11 @@ ProcessClass::Step ProcessClass::Next(int budgetMs) {
                 if (TakeRecord() != Level::Benign) stop = true;
             },
             &got);
-        if (rc != 0 && rc != 33) {
+        if (rc != rt::FileErr::NoError && rc != rt::FileErr::RecordNotAvailable) {
             result = Step::Failed;
             break;
         }
-        if (stop || got < BatchRows || rc == 33) {
+        if (stop || got < BatchRows || rc == rt::FileErr::RecordNotAvailable) {
             result = Step::Done;
             break;
         }
@@ -258,7 +259,7 @@ Level ReportProcedure::Init() {
     SetUpView(View);
     ProgressMgr.Init(data_.stepOptions);
     ThisReport.Init(View, *data_.relate, ids_.PctText, thermometer_, &ProgressMgr,
-                    kit::FieldOf(data_.file, data_.progressField));
+                    rt::FieldOf(data_.file, data_.progressField));
     SetUpReads(ThisReport);
     ReportManager::Init(ThisReport, data_.report, &Previewer);
     Zoom = 100;

@@ -76,20 +76,8 @@ int AddLookupButton(rt::Window& w, int parent, const char* name, rt::Rect at) {
     return w.add(std::move(b));
 }
 
-rt::FieldRef FieldOf(rt::FileStructure& file, std::string_view label) {
-    const int i = file.def().fieldIndex(label);
-    if (i < 0) throw std::out_of_range("no field " + std::string(label));
-    return file.field(i);
-}
-
-rt::KeyRef KeyOf(rt::FileStructure& file, std::string_view label) {
-    const int i = file.def().keyIndex(label);
-    if (i < 0) throw std::out_of_range("no key " + std::string(label));
-    return file.key(i);
-}
-
 std::int32_t& CodeField(rt::FileStructure& file, std::string_view label) {
-    const rt::FieldRef f = FieldOf(file, label);
+    const rt::FieldRef f = rt::FieldOf(file, label);
     const rt::FieldDef& d = file.def().fields[static_cast<std::size_t>(f.index)];
     if (d.type != rt::FieldType::Long)
         throw std::invalid_argument("not a code field: " + std::string(label));

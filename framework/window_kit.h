@@ -88,10 +88,6 @@ rt::Control CancelButton(const char* name, const char* text, rt::Rect at);
 // over by Tab. Returns its number.
 int AddLookupButton(rt::Window& w, int parent, const char* name, rt::Rect at);
 
-// A field or a key of file by its label ("CLA:M1_PRE", "CLA:KeyM1_PRE");
-// throws std::out_of_range for a label the file does not have.
-rt::FieldRef FieldOf(rt::FileStructure& file, std::string_view label);
-rt::KeyRef KeyOf(rt::FileStructure& file, std::string_view label);
 // A code field (32 bits) of file's record buffer on the calling thread, by
 // its label: what a lookup's entry edits and the looked-up code it sets.
 // Throws std::invalid_argument for a field of another type.

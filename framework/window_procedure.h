@@ -38,11 +38,12 @@ class WindowProcedure : public WindowManager {
     const std::string& ProcedureName() const { return name_; }
 
   protected:
-    // The inherited Init (step 3); a level other than benign ends Init there.
+    // The inherited Init, first of all; a level other than benign ends Init
+    // there.
     virtual Level InitBase() { return WindowManager::Init(); }
-    // The control that gets the focus when the window has opened (step 4).
+    // The control that gets the focus when the window has opened.
     virtual int ChooseFirstField() { return FirstField; }
-    // Step 7: the buttons that end the window with a response.
+    // The buttons that end the window with a response (OK, Cancel).
     virtual void RegisterButtons() {}
     // After the files are open, before the window opens (a form primes its
     // record here); a level other than benign ends Init there, unopened.

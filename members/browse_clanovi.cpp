@@ -46,17 +46,17 @@ void BuildDetail(rt::Window& w) {
     };
     memberlist::AddLine(w, {4, 160, 461, 0});
     show("Evidencioni broj u PD:", {8, 166}, "?CLA:M1_EVB", {92, 166, 60, 10}, "@s10",
-         kit::FieldOf(m, "CLA:M1_EVB"));
+         rt::FieldOf(m, "CLA:M1_EVB"));
     show("Datum učlanjenja u PD:", {8, 178}, "?CLA:M1_DCA", {92, 178, 50, 10}, "@d6.",
-         kit::FieldOf(m, "CLA:M1_DCA"));
+         rt::FieldOf(m, "CLA:M1_DCA"));
     show("Telefoni:", {8, 190}, "?CLA:M1_FTE", {92, 190, 90, 10}, "@s20",
-         kit::FieldOf(m, "CLA:M1_FTE"));
-    show(nullptr, {}, "?CLA:M1_FMO", {92, 202, 90, 10}, "@s20", kit::FieldOf(m, "CLA:M1_FMO"));
+         rt::FieldOf(m, "CLA:M1_FTE"));
+    show(nullptr, {}, "?CLA:M1_FMO", {92, 202, 90, 10}, "@s20", rt::FieldOf(m, "CLA:M1_FMO"));
     show("e-mail:", {8, 214}, "?CLA:M1_EML", {92, 214, 130, 10}, "@s30",
-         kit::FieldOf(m, "CLA:M1_EML"));
+         rt::FieldOf(m, "CLA:M1_EML"));
     memberlist::AddLine(w, {234, 164, 0, 62});
     show("Zanimanje:", {240, 166}, "?CLA:M1_ZAN", {300, 166, 165, 10}, "@s50",
-         kit::FieldOf(m, "CLA:M1_ZAN"));
+         rt::FieldOf(m, "CLA:M1_ZAN"));
     show("Kvalifikacija:", {240, 178}, "?STU:STU_NAS", {300, 178, 80, 10}, "@s15",
          memberlist::Field("STU:STU_NAS"));
     show("Bračno stanje:", {240, 190}, "?BRA:B1_BRS", {300, 190, 100, 10}, "@s20",
@@ -111,12 +111,12 @@ class MemberList : public memberlist::PhotoList {
         rt::FileStructure& nac = fileStructure(FileId::NACION);
         rt::FileStructure& bra = fileStructure(FileId::BRAST);
         rt::FileStructure& stu = fileStructure(FileId::STUPEM);
-        BRW1_View.join(nac, nac.def().keyIndex("NAC:KeyN1_SIN"),
-                       {kit::FieldOf(members_, "CLA:M1_SIN")});
-        BRW1_View.join(bra, bra.def().keyIndex("BRA:KeyB1_SIB"),
-                       {kit::FieldOf(members_, "CLA:M1_SIB")});
-        BRW1_View.join(stu, stu.def().keyIndex("STU:KeyK1_KVA"),
-                       {kit::FieldOf(members_, "CLA:M1_KVA")});
+        BRW1_View.join(nac, rt::KeyOf(nac, "NAC:KeyN1_SIN").index,
+                       {rt::FieldOf(members_, "CLA:M1_SIN")});
+        BRW1_View.join(bra, rt::KeyOf(bra, "BRA:KeyB1_SIB").index,
+                       {rt::FieldOf(members_, "CLA:M1_SIB")});
+        BRW1_View.join(stu, rt::KeyOf(stu, "STU:KeyK1_KVA").index,
+                       {rt::FieldOf(members_, "CLA:M1_KVA")});
 
         // The default order, on no tab, is the member code's, located
         // through the member-code entry.

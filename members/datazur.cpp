@@ -87,12 +87,12 @@ class DatesList : public ListWindowProcedure {
         BRW1.DeleteControl = c_.del;
         BRW1.ViewControl = c_.view;
         BRW1.RetainRow = false;
-        AddOrder(BRW1, nullptr, kit::KeyOf(dates_, "DAT:KeySPS"), BRW1_Sort1_Locator, 0,
-                 kit::FieldOf(dates_, "DAT:DAN_SPS"));
-        AddOrder(BRW1, nullptr, kit::KeyOf(dates_, "DAT:KeySIP"), BRW1_Sort2_Locator, 0,
-                 kit::FieldOf(dates_, "DAT:DAN_SIP"));
-        AddOrder(BRW1, nullptr, kit::KeyOf(dates_, "DAT:KeySPSSIP"), BRW1_Sort0_Locator, 0,
-                 kit::FieldOf(dates_, "DAT:DAN_SPS"));
+        AddOrder(BRW1, nullptr, rt::KeyOf(dates_, "DAT:KeySPS"), BRW1_Sort1_Locator, 0,
+                 rt::FieldOf(dates_, "DAT:DAN_SPS"));
+        AddOrder(BRW1, nullptr, rt::KeyOf(dates_, "DAT:KeySIP"), BRW1_Sort2_Locator, 0,
+                 rt::FieldOf(dates_, "DAT:DAN_SIP"));
+        AddOrder(BRW1, nullptr, rt::KeyOf(dates_, "DAT:KeySPSSIP"), BRW1_Sort0_Locator, 0,
+                 rt::FieldOf(dates_, "DAT:DAN_SPS"));
         for (int i = 0; i < static_cast<int>(dates_.def().fields.size()); ++i)
             BRW1.AddField(dates_.field(i));
     }
@@ -123,13 +123,13 @@ FormIds BuildForm(rt::Window& w) {
     const int tab = kit::AddTab(w, sheet, "?Tab:1", "Podaci");
     auto lookup = [&](const kit::FormField& f, const char* button, rt::Rect buttonAt, FileId list,
                       const char* name, rt::Rect nameAt, int& entry, int& buttonId, int& nameId) {
-        const int field = kit::FieldOf(d, f.name + 1).index;
+        const int field = rt::FieldOf(d, f.name + 1).index;
         entry = kit::AddFormField(w, tab, f, d, field);
         c.form.history.push_back({entry, field + 1});
         buttonId = kit::AddLookupButton(w, tab, button, buttonAt);
         rt::FileStructure& l = fileStructure(list);
         nameId = kit::AddString(w, tab, name, nameAt, "@s50",
-                                kit::BindField(l, kit::FieldOf(l, name + 1).index));
+                                kit::BindField(l, rt::FieldOf(l, name + 1).index));
     };
     lookup({"Šifra planinarskog saveza:", {8, 20}, "?DAT:DAN_SPS", {110, 20, 20, 10}, "@n_2", false,
             "Šifra planinarskog saveza"},
@@ -139,7 +139,7 @@ FormIds BuildForm(rt::Window& w) {
             "Šifra PD"},
            "?CallLookup:2", {136, 32, 12, 12}, FileId::PLAND, "?PLA:P1_NPD", {152, 33, 201, 10},
            c.club, c.clubButton, c.clubName);
-    const int date = kit::FieldOf(d, "DAT:DAN_DAD").index;
+    const int date = rt::FieldOf(d, "DAT:DAN_DAD").index;
     c.form.history.push_back(
         {kit::AddFormField(w, tab,
                            {"Datum zadnjeg ažuriranja :", {8, 46}, "?DAT:DAN_DAD", {110, 46, 50, 10},

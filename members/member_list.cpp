@@ -77,8 +77,8 @@ const std::vector<MemberOrder>& TabOrders() {
 rt::FieldRef Field(const char* label) {
     for (FileId f : {FileId::STUPEM, FileId::BRAST, FileId::NACION, FileId::PODPOS})
         if (fileStructure(f).def().fieldIndex(label) >= 0)
-            return kit::FieldOf(fileStructure(f), label);
-    return kit::FieldOf(fileStructure(FileId::CLANOVI), label);  // throws: no such field
+            return rt::FieldOf(fileStructure(f), label);
+    return rt::FieldOf(fileStructure(FileId::CLANOVI), label);  // throws: no such field
 }
 
 int AddLine(rt::Window& w, rt::Rect at) {
@@ -94,8 +94,8 @@ void AddTabs(rt::Window& w, int sheet, int (&tab)[Tabs], int (&entry)[Tabs]) {
     for (int i = 0; i < Tabs; ++i) {
         const MemberOrder& o = TabOrders()[static_cast<std::size_t>(i)];
         tab[i] = kit::AddTab(w, sheet, "?Tab:" + std::to_string(i + 1), o.tabText);
-        entry[i] =
-            kit::AddLocatorEntry(w, tab[i], o.entry, kit::BindField(m, kit::FieldOf(m, o.field).index));
+        entry[i] = kit::AddLocatorEntry(w, tab[i], o.entry,
+                                        kit::BindField(m, rt::FieldOf(m, o.field).index));
     }
 }
 
@@ -120,7 +120,7 @@ void Orders::SetUp(BrowseClass& browse, const int (&entry)[Tabs], const MemberOr
             step = texts[nextText++];
         }
         const int e = i < TabOrders().size() ? entry[i] : defaultEntry;
-        AddOrder(browse, step, kit::KeyOf(m, o.key), *locators[i], e, kit::FieldOf(m, o.field));
+        AddOrder(browse, step, rt::KeyOf(m, o.key), *locators[i], e, rt::FieldOf(m, o.field));
     }
 }
 

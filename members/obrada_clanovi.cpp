@@ -157,7 +157,7 @@ class PrintList : public memberlist::PhotoList {
                               Join{FileId::STUPEM, "STU:KeyK1_KVA", "CLA:M1_KVA"},
                               Join{FileId::PODPOS, "POD:KeyPD1_SIU", "CLA:M1_SIU"}}) {
             rt::FileStructure& f = fileStructure(j.file);
-            BRW1_View.join(f, f.def().keyIndex(j.key), {kit::FieldOf(members_, j.on)});
+            BRW1_View.join(f, rt::KeyOf(f, j.key).index, {rt::FieldOf(members_, j.on)});
         }
         // The default order, on no tab, is the club's, located through the
         // club entry.

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/member_name.h"
 #include "framework/globals.h"
 #include "framework/report.h"
 #include "framework/report_kit.h"
@@ -248,7 +249,7 @@ void RecordCardLines(RecordCardLocals& l) {
     // Every separator is written, also before an empty part.
     l.L1_W1_PRE = part(m.M1_ADR) + ", " + part(m.M1_MST) + ", " + part(m.M1_FTE) + ", " +
                   part(m.M1_FMO);
-    l.L1_W1_ADMJE = part(m.M1_PRE) + ", " + part(m.M1_IOC) + ", " + part(m.M1_IME);
+    l.L1_W1_ADMJE = FullName(m);
     l.L1_W1_SPZAN = part(stu.STU_NAS) + ", " + part(m.M1_ZAN);
     l.L1_W1_NAZST = m.M1_STC == 1 ? "Stalni" : "Povremeni";
     // The photo of the row being printed, which the view reads: never what
@@ -264,14 +265,14 @@ void RecordCardView(rt::View& view) {
           "CLA:M1_ZAN", "CLA:M1_STC", "CLA:M1_CDA", "CLA:M1_DCA", "CLA:M1_EVB", "CLA:M1_SNU",
           "CLA:M1_CLP", "CLA:M1_PRZ", "CLA:M1_NIZ", "CLA:M1_SIK", "CLA:M1_FTE", "CLA:M1_FMO",
           "CLA:M1_NAP", "CLA:M1_PUS"})
-        view.project(kit::FieldOf(members, f));
+        view.project(rt::FieldOf(members, f));
     auto join = [&](FileId file, const char* key, std::initializer_list<const char*> on,
                     const char* field) {
         rt::FileStructure& f = fileStructure(file);
         std::vector<rt::FieldRef> linking;
-        for (const char* o : on) linking.push_back(kit::FieldOf(members, o));
-        view.join(f, f.def().keyIndex(key), std::move(linking));
-        view.project(kit::FieldOf(f, field));
+        for (const char* o : on) linking.push_back(rt::FieldOf(members, o));
+        view.join(f, rt::KeyOf(f, key).index, std::move(linking));
+        view.project(rt::FieldOf(f, field));
     };
     join(FileId::STUPEM, "STU:KeyK1_KVA", {"CLA:M1_KVA"}, "STU:STU_NAS");
     join(FileId::NACUC, "NA1:KeyK1_SNU", {"CLA:M1_SNU"}, "NA1:NA1_NAZ");
@@ -291,7 +292,7 @@ void RecordCardBind(bool range) {
 }
 
 void RecordCardReads(ProcessClass& process, bool range) {
-    process.AddSortOrder(fileStructure(FileId::CLANOVI).def().keyIndex("CLA:KeyM1_UKUPNO"));
+    process.AddSortOrder(rt::KeyOf(fileStructure(FileId::CLANOVI), "CLA:KeyM1_UKUPNO").index);
     process.SetFilter(range ? RangeFilter : OneFilter);
 }
 

@@ -80,7 +80,7 @@ Controls Build(rt::Window& w) {
     for (std::size_t i = 0; i < Tabs().size(); ++i) {
         const OrderTab& t = Tabs()[i];
         c.tab[i] = kit::AddTab(w, c.sheet, t.tab, t.text);
-        const rt::FieldRef field = kit::FieldOf(members, t.entry.name + 1);  // without its "?"
+        const rt::FieldRef field = rt::FieldOf(members, t.entry.name + 1);  // without its "?"
         c.entry[i] =
             kit::AddLocatorEntry(w, c.tab[i], t.entry, kit::BindField(members, field.index));
     }
@@ -115,8 +115,8 @@ class SelectMembers : public ListWindowProcedure {
         Sort0_StepClass.Init(StepOption::Alpha);
         auto order = [&](StepClass& step, const char* key, LocatorClass& locator, int tab,
                          const char* field) {
-            AddOrder(BRW1, &step, kit::KeyOf(members_, key), locator, c_.entry[tab],
-                     kit::FieldOf(members_, field));
+            AddOrder(BRW1, &step, rt::KeyOf(members_, key), locator, c_.entry[tab],
+                     rt::FieldOf(members_, field));
         };
         order(Sort2_StepClass, "CLA:KeyM1_PRE", BRW1_Sort2_Locator, 1, "CLA:M1_PRE");
         order(Sort3_StepClass, "CLA:KeyM1_IME", BRW1_Sort3_Locator, 2, "CLA:M1_IME");
@@ -124,8 +124,8 @@ class SelectMembers : public ListWindowProcedure {
         order(Sort7_StepClass, "CLA:KeyM1_SNU", BRW1_Sort7_Locator, 4, "CLA:M1_SNU");
         order(Sort0_StepClass, "CLA:KeyM1_SIF", BRW1_Sort0_Locator, 0, "CLA:M1_SIF");
         for (const char* f : QueueFields()) {
-            BRW1_View.project(kit::FieldOf(members_, f));
-            BRW1.AddField(kit::FieldOf(members_, f));
+            BRW1_View.project(rt::FieldOf(members_, f));
+            BRW1.AddField(rt::FieldOf(members_, f));
         }
     }
 

@@ -93,7 +93,7 @@ class Builder {
 
     // A prompt and its entry (or text box); a history control of its field.
     int field(int tab, const FormField& f) {
-        const int index = kit::FieldOf(m_, f.name + 1).index;
+        const int index = rt::FieldOf(m_, f.name + 1).index;
         const int id = kit::AddFormField(w_, tab, f, m_, index);
         c_.form.history.push_back({id, index + 1});
         return id;
@@ -105,7 +105,7 @@ class Builder {
         ids.entry = field(tab, l.layout);
         ids.button = kit::AddLookupButton(w_, tab, l.button, l.buttonAt);
         rt::FileStructure& list = fileStructure(l.list);
-        const rt::FieldRef name = kit::FieldOf(list, l.name + 1);
+        const rt::FieldRef name = rt::FieldOf(list, l.name + 1);
         ids.name = kit::AddString(w_, tab, l.name, l.nameAt, l.namePicture,
                                   kit::BindField(list, name.index));
     }
@@ -141,7 +141,7 @@ Controls Build(rt::Window& w) {
             {"Broj lične karte:", {8, 98}, "?CLA:M1_BLK", {92, 98, 90, 10}, "@s20", false, nullptr});
     // The status: the first radio stores 1 ("Stalni"), the second 2; any
     // other value selects neither.
-    const int status = kit::FieldOf(m, "CLA:M1_STC").index;
+    const int status = rt::FieldOf(m, "CLA:M1_STC").index;
     const int box = kit::AddOptionBox(
         w, tab1, "?CLA:M1_STC", "Status članstva", {212, 56, 108, 40}, kit::BindField(m, status),
         {{"?CLA:M1_STC:Radio1", "Stalni", {218, 67, 80, 10}},

@@ -17,7 +17,7 @@ struct Controls {
 
 rt::Binding NameOf(FileId file, const char* label) {
     rt::FileStructure& f = fileStructure(file);
-    return kit::BindField(f, kit::FieldOf(f, label).index);
+    return kit::BindField(f, rt::FieldOf(f, label).index);
 }
 
 Controls Build(rt::Window& w) {

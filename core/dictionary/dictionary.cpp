@@ -126,8 +126,7 @@ const std::vector<int>& relationList(FileId id) {
 }
 
 rt::FieldRef fieldOf(FileId id, const char* label) {
-    rt::FileStructure& f = fileStructure(id);
-    return f.field(f.def().fieldIndex(label));
+    return rt::FieldOf(fileStructure(id), label);
 }
 
 }  // namespace

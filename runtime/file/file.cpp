@@ -6,6 +6,8 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <stdexcept>
+#include <string>
 
 #include "runtime/file/driver.h"
 #include "runtime/threads.h"
@@ -534,6 +536,42 @@ int FileStructure::rollback() {
     int rc = handle_->rollback(st);
     status_ = st;
     return rc;
+}
+
+FieldRef FieldOf(FileStructure& file, std::string_view label) {
+    const int i = file.def().fieldIndex(label);
+    if (i < 0)
+        throw std::out_of_range("no field " + std::string(label) + " in " + file.def().label);
+    return file.field(i);
+}
+
+KeyRef KeyOf(FileStructure& file, std::string_view label) {
+    const int i = file.def().keyIndex(label);
+    if (i < 0) throw std::out_of_range("no key " + std::string(label) + " in " + file.def().label);
+    return file.key(i);
+}
+
+Transaction::Transaction(FileStructure& file, std::chrono::milliseconds timeout)
+    : file_(file), began_(file.begin(timeout)), open_(began_ == 0) {}
+
+Transaction::~Transaction() {
+    try {
+        rollback();
+    } catch (...) {
+    }
+}
+
+int Transaction::commit() {
+    if (!open_) return began_ != 0 ? began_ : FileErr::FileSystemError;
+    const int rc = file_.commit();
+    if (rc == 0) open_ = false;
+    return rc;
+}
+
+int Transaction::rollback() {
+    if (!open_) return 0;
+    open_ = false;
+    return file_.rollback();
 }
 
 int FileStructure::count(std::int64_t& rows) {

@@ -284,6 +284,50 @@ class FileStructure {
 // Every file structure of the calling thread (in the order they were made).
 std::vector<FileStructure*> threadFileStructures();
 
+// A field or a key of file by its label ("CLA:M1_PRE", "CLA:KeyM1_PRE"; the
+// column or key name will do). A label the file does not have throws
+// std::out_of_range naming it and the file: a misspelt name in a window's
+// description stops the window as it is built, and the test that builds
+// every window finds it, instead of an index of -1 reaching a read.
+FieldRef FieldOf(FileStructure& file, std::string_view label);
+KeyRef KeyOf(FileStructure& file, std::string_view label);
+
+// A transaction on a file's connection that cannot be left open by an early
+// return or an exception: begun when made, rolled back when it goes out of
+// scope uncommitted. From BEGIN to its end the thread owns the connection
+// (FileStructure::begin), so show no message box while one is open: let the
+// scope close, or call rollback(), first. One at a time on a connection: a
+// second one made inside it begins nothing and would end the first.
+class Transaction {
+  public:
+    // BEGIN on file's connection; COMMIT and ROLLBACK wait up to timeout on
+    // a busy database.
+    explicit Transaction(FileStructure& file,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(2));
+    // Rolls back unless committed or rolled back already. Never throws: the
+    // roll-back's own failure has nobody to go to (a connection that closes
+    // ends its transaction all the same).
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    // 0 when BEGIN succeeded; else its error (file.status() says why), and
+    // there is nothing to commit or roll back.
+    int began() const { return began_; }
+    // COMMIT: 0 only when everything is stored. A COMMIT that failed (another
+    // process still reading when the wait ran out) leaves the transaction
+    // open for the roll-back, file.status() telling why until then. Without
+    // an open transaction: BEGIN's error, or 90.
+    int commit();
+    // ROLLBACK now: 0 or its error; 0 when nothing is open.
+    int rollback();
+
+  private:
+    FileStructure& file_;
+    int began_;
+    bool open_;
+};
+
 // ---------------------------------------------------------------------------
 // Bound variables (per thread): the names a view filter compares with.
 

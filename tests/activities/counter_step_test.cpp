@@ -143,4 +143,33 @@ TEST_F(CounterStepTest, NothingIsStoredWhenTheStepCannotBeMade) {
     EXPECT_EQ(stored(), "1|2147483647 2|-2147483648 3|7");
 }
 
+// Another process still reading when the step is to be stored: COMMIT
+// waits its two seconds, then nothing is stored, the buffer keeps the stored
+// value and the notice says why; with the reader gone the same step goes
+// through.
+TEST_F(CounterStepTest, AStepWhoseCommitFailsIsNotStored) {
+    RawDb("Clanovi.sqlite").exec("INSERT INTO DOKAN VALUES (1, 17)");
+    lookWhenShown = false;
+    std::vector<bool> ok;
+    std::vector<std::int32_t> buffer;
+    auto step = [&](int) {
+        ok.push_back(activities::StepDocumentCounter(1, 1));
+        buffer.push_back(DOK.D1_BRJ);
+    };
+    {
+        storage::closeAllConnections();  // none may cross the fork
+        storagetest::OtherProcess reader("Clanovi.sqlite", {"BEGIN", "SELECT COUNT(*) FROM DOKAN"});
+        ASSERT_TRUE(reader.ready());
+        onThreads(1, step);
+    }
+    onThreads(1, step);
+    EXPECT_EQ(ok, (std::vector<bool>{false, true}));
+    EXPECT_EQ(buffer, (std::vector<std::int32_t>{17, 18}));
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].title, "Record was not updated");
+    EXPECT_NE(shown[0].text.find("locked"), std::string::npos) << shown[0].text;
+    EXPECT_EQ(shown[1].text, "Tekući broj je 18");
+    EXPECT_EQ(stored(), "1|18");
+}
+
 }  // namespace

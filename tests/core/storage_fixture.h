@@ -2,9 +2,13 @@
 // Small files for the storage tests, a raw connection to look at what the
 // storage wrote, and a fixture that gives each test a fresh directory.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -196,6 +200,56 @@ class RawDb {
     const storage::SqliteApi& api_;
     sqlite3* db_ = nullptr;
     int rc_ = 0;
+};
+
+// A child process holding a connection of its own to the database, in a
+// state set by its statements, until told to let go.
+class OtherProcess {
+  public:
+    OtherProcess(const std::string& path, std::vector<std::string> statements) {
+        int up[2], down[2];
+        if (pipe(up) != 0 || pipe(down) != 0) std::abort();
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(up[0]);
+            close(down[1]);
+            char ok = 1;
+            {
+                RawDb raw(path);
+                for (auto& s : statements)
+                    if (raw.exec(s) != SQLITE_OK) ok = 0;
+                // Keep a read open if asked: step a statement and leave it.
+                if (write(up[1], &ok, 1) != 1) _exit(2);
+                char c;
+                if (read(down[0], &c, 1) < 0) _exit(3);
+            }
+            _exit(0);
+        }
+        close(up[1]);
+        close(down[0]);
+        up_ = up[0];
+        down_ = down[1];
+        char ok = 0;
+        if (read(up_, &ok, 1) != 1) ok = 0;
+        ready_ = ok == 1;
+    }
+    ~OtherProcess() { release(); }
+    bool ready() const { return ready_; }
+    void release() {
+        if (pid_ <= 0) return;
+        char c = 0;
+        if (write(down_, &c, 1) != 1) kill(pid_, SIGKILL);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        close(up_);
+        close(down_);
+        pid_ = -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    int up_ = -1, down_ = -1;
+    bool ready_ = false;
 };
 
 // Why a statement would grow with the table: a sort, an OFFSET, no row limit,

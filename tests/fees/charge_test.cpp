@@ -20,49 +20,8 @@
 
 namespace {
 
+using storagetest::OtherProcess;
 using storagetest::RawDb;
-
-// A child process holding the database in the state its statements left,
-// until told to let go.
-class OtherProcess {
-  public:
-    explicit OtherProcess(const char* statement) {
-        int up[2], down[2];
-        if (pipe(up) != 0 || pipe(down) != 0) std::abort();
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(up[0]);
-            close(down[1]);
-            char ok = 1;
-            {
-                RawDb raw("Clanovi.sqlite");
-                if (raw.exec(statement) != SQLITE_OK) ok = 0;
-                if (write(up[1], &ok, 1) != 1) _exit(2);
-                char c;
-                if (read(down[0], &c, 1) < 0) _exit(3);
-            }
-            _exit(0);
-        }
-        close(up[1]);
-        close(down[0]);
-        char ok = 0;
-        ready_ = read(up[0], &ok, 1) == 1 && ok == 1;
-        close(up[0]);
-        down_ = down[1];
-    }
-    ~OtherProcess() {
-        char c = 0;
-        if (write(down_, &c, 1) != 1) kill(pid_, SIGKILL);
-        close(down_);
-        waitpid(pid_, nullptr, 0);
-    }
-    bool ready() const { return ready_; }
-
-  private:
-    pid_t pid_ = -1;
-    int down_ = -1;
-    bool ready_ = false;
-};
 
 class ChargeTest : public ::testing::Test {
   protected:
@@ -204,7 +163,7 @@ TEST_F(ChargeTest, AnotherProcessHoldingTheDatabaseLeavesNoLineOfTheRun) {
     for (const char* lock : {"BEGIN EXCLUSIVE", "BEGIN IMMEDIATE"}) {
         SCOPED_TRACE(lock);
         {
-            OtherProcess other(lock);
+            OtherProcess other("Clanovi.sqlite", {lock});
             ASSERT_TRUE(other.ready());
             const fees::ChargeOutcome o = fees::ChargeClub(7, "ZAD", 81467, 1);
             EXPECT_NE(o.error, 0);

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <atomic>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -99,6 +100,44 @@ TEST_F(LastInKeyOrderTest, TheClubsLastLineInKeyOrder) {
     // A line written since is found at once.
     store(1, 3, 10, 1, 2);
     EXPECT_EQ(next.Read({1, 3}), 2);
+}
+
+// The number the next line takes: one after the club's last line, after
+// the number given when the club has none, never past the largest 32-bit
+// number; lines that cannot be read give the number after the one given
+// and say why.
+TEST_F(LastInKeyOrderTest, NextIsOneAfterTheLastLineOrAfterTheNumberGiven) {
+    constexpr std::int32_t Largest = std::numeric_limits<std::int32_t>::max();
+    const rt::FileDef& def = storagetest::ledgerDef();
+    LastInKeyOrder next(access, def.keyIndex("CLA1:KeyCL_UKP"), 2, def.fieldIndex("CLA1:CL_RED"));
+    store(1, 3, 5, 100, 7);
+    store(1, 4, 5, 100, Largest);
+    struct Case {
+        const char* what;
+        std::int64_t sip, none;
+        std::int32_t want;
+    };
+    const Case cases[] = {
+        {"no line", 9, 0, 1},
+        {"no line, from the number shown", 9, 41, 42},
+        {"no line, from the largest", 9, Largest, Largest},
+        {"a line", 3, 41, 8},
+        {"a line under the largest", 4, 0, Largest},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(next.Next({1, c.sip}, c.none), c.want);
+        EXPECT_TRUE(next.Failure().ok()) << next.Failure().fileError;
+    }
+    {
+        storagetest::OtherProcess other(storagetest::databasePath(), {"BEGIN EXCLUSIVE"});
+        ASSERT_TRUE(other.ready());
+        EXPECT_EQ(next.Next({1, 3}, 41), 42);
+        EXPECT_EQ(next.Failure().code, rt::FileErr::FileSystemError);
+        EXPECT_EQ(next.Failure().fileError, "The database file is locked");
+    }
+    EXPECT_EQ(next.Next({1, 3}, 41), 8);
+    EXPECT_TRUE(next.Failure().ok());
 }
 
 // An entry window of three entries that counts the arrivals in each; its

@@ -83,7 +83,7 @@ class Storage : public rt::StorageDriver, public std::enable_shared_from_this<St
     std::vector<Statement> log;
     // Scripted results, per file label, taken one per call (0 = go on).
     std::map<std::string, std::deque<int>> openResults, createResults, insertResults, beginResults,
-        scanResults;
+        commitResults, scanResults;
     // Runs before an insert reaches the table (a race with another station).
     std::function<void(const std::string& file, const Row& row)> beforeInsert;
     std::map<std::string, rt::OpenMode> openedMode;
@@ -253,6 +253,7 @@ class Handle : public rt::StorageHandle {
     int commit(rt::FileStatus& st) override {
         std::lock_guard g(s_->lock);
         s_->log.push_back({label_, "COMMIT", {}});
+        if (int r = Storage::take(s_->commitResults, label_)) return Storage::failWith(st, r);
         return Storage::ok(st);
     }
     int rollback(rt::FileStatus& st) override {

@@ -93,6 +93,7 @@ void setUpManager(FileManager& fm, rt::FileStructure& fs, const char* name) {
 
 class FileManagerTest : public ::testing::Test {
   protected:
+    using V = std::vector<std::string>;
     std::shared_ptr<fake::Storage> store = std::make_shared<fake::Storage>();
     CodeRec code;
     ItemRec item, note;
@@ -104,6 +105,7 @@ class FileManagerTest : public ::testing::Test {
 
     struct Shown {
         std::string title, text;
+        std::string lastStatement;  // the last one CODES had when the box showed
     };
     std::vector<Shown> shown;
     std::deque<rt::Button> answers;
@@ -113,7 +115,8 @@ class FileManagerTest : public ::testing::Test {
         rt::setStorageDriver(store);
         GlobalErrors().Init(&GlobalErrorStatus);
         rt::setMessageHandler([this](const rt::MessageRequest& r) {
-            shown.push_back({r.title, r.text});
+            const V verbs = store->verbs("CODES");
+            shown.push_back({r.title, r.text, verbs.empty() ? "" : verbs.back()});
             // Unscripted questions are answered No, so a retry loop that
             // never ends shows up as a failure rather than a hang.
             if (answers.empty() || shown.size() > 50)
@@ -144,6 +147,13 @@ class FileManagerTest : public ::testing::Test {
         r.NAZ = naz;
         store->table("CODES").rows.push_back(rowOf(r));
     }
+    // CODES open through its relation object, row 3 stored and fetched.
+    void openOnThree() {
+        ASSERT_EQ(codesRm.Open(), Level::Benign);
+        store_(3, "three");
+        code.SIF = 3;
+        ASSERT_EQ(codesFm.Fetch(codes.key(0)), Level::Benign);
+    }
     std::vector<std::int32_t> storedCodes() {
         std::vector<std::int32_t> out;
         for (const auto& r : store->rowsOf(CODES_Def)) out.push_back(codeOf(r).SIF);
@@ -154,7 +164,6 @@ class FileManagerTest : public ::testing::Test {
         for (const auto& s : shown) out.push_back(s.title);
         return out;
     }
-    using V = std::vector<std::string>;
     using C = std::vector<std::int32_t>;
 };
 
@@ -323,10 +332,7 @@ TEST_F(FileManagerTest, CancellingAReservedRowThatIsGoneCountsAsDone) {
 // --- changes and deletions
 
 TEST_F(FileManagerTest, UpdateWritesOnlyTheChangedColumnsInATransaction) {
-    ASSERT_EQ(codesRm.Open(), Level::Benign);
-    store_(3, "three");
-    code.SIF = 3;
-    ASSERT_EQ(codesFm.Fetch(codes.key(0)), Level::Benign);
+    ASSERT_NO_FATAL_FAILURE(openOnThree());
     code.IZN = rt::Money{1234};
     ASSERT_EQ(codesRm.Update(), Level::Benign);
     const auto& last = store->log[store->log.size() - 2];
@@ -342,10 +348,7 @@ TEST_F(FileManagerTest, UpdateWritesOnlyTheChangedColumnsInATransaction) {
 }
 
 TEST_F(FileManagerTest, UpdateThatReachesNoRowFailsAndAsksToTryAgain) {
-    ASSERT_EQ(codesRm.Open(), Level::Benign);
-    store_(3, "three");
-    code.SIF = 3;
-    ASSERT_EQ(codesFm.Fetch(codes.key(0)), Level::Benign);
+    ASSERT_NO_FATAL_FAILURE(openOnThree());
     store->table("CODES").rows.clear();  // deleted by another station
     code.NAZ = "changed";
 
@@ -371,15 +374,35 @@ TEST_F(FileManagerTest, UpdateThatReachesNoRowFailsAndAsksToTryAgain) {
 }
 
 TEST_F(FileManagerTest, TransactionThatCannotBeginIsCancelledAndWritesNothing) {
-    ASSERT_EQ(codesRm.Open(), Level::Benign);
-    store_(3, "three");
-    code.SIF = 3;
-    ASSERT_EQ(codesFm.Fetch(codes.key(0)), Level::Benign);
+    ASSERT_NO_FATAL_FAILURE(openOnThree());
     code.NAZ = "changed";
     store->beginResults["CODES"] = {90, 90};
     EXPECT_EQ(codesRm.Update(), Level::Notify);
     EXPECT_EQ(codesRm.Delete(false), Level::Notify);
     EXPECT_EQ(titles(), (V{"Transaction cancelled", "Transaction cancelled"}));
+    EXPECT_EQ(codeOf(store->rowsOf(CODES_Def)[0]).NAZ, "three");
+}
+
+// A COMMIT that fails (another process still reading when the wait ran
+// out) is a failure as the write's own is: rolled back before the notice
+// says so with the database's text, never taken for stored.
+TEST_F(FileManagerTest, CommitThatFailsIsRolledBackAndReported) {
+    ASSERT_NO_FATAL_FAILURE(openOnThree());
+    code.NAZ = "changed";
+    store->commitResults["CODES"] = {90, 90};
+    answers = {rt::ButtonOk, rt::ButtonOk, rt::ButtonNo};
+    EXPECT_EQ(codesRm.Update(false), Level::Notify);
+    EXPECT_EQ(codesRm.Delete(false), Level::Notify);
+    ASSERT_EQ(titles(),
+              (V{"Record was not updated", "Record was not deleted", "Record Delete Error"}));
+    for (const Shown& s : shown) {
+        SCOPED_TRACE(s.title);
+        EXPECT_EQ(s.lastStatement, "ROLLBACK");
+    }
+    for (std::size_t i : {0u, 1u})
+        EXPECT_NE(shown[i].text.find("The database file is locked"), std::string::npos)
+            << shown[i].text;
+    ASSERT_EQ(storedCodes(), C{3});
     EXPECT_EQ(codeOf(store->rowsOf(CODES_Def)[0]).NAZ, "three");
 }
 
@@ -405,10 +428,7 @@ TEST_F(FileManagerTest, DeleteAsksThenDeletesTheRowByItsPositionInATransaction) 
 }
 
 TEST_F(FileManagerTest, DeleteOfAVanishedRowFailsAndRetriesOnYes) {
-    ASSERT_EQ(codesRm.Open(), Level::Benign);
-    store_(3, "three");
-    code.SIF = 3;
-    ASSERT_EQ(codesFm.Fetch(codes.key(0)), Level::Benign);
+    ASSERT_NO_FATAL_FAILURE(openOnThree());
     store->table("CODES").rows.clear();
     answers = {rt::ButtonOk, rt::ButtonYes, rt::ButtonOk, rt::ButtonNo};
     EXPECT_EQ(codesRm.Delete(false), Level::Notify);

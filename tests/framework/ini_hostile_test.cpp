@@ -186,8 +186,9 @@ double readAndWriteBack(int n) {
     ini.Init(".\\Sutrik.INI", 0, 0);
     const double readMs = msSince(t0);
     EXPECT_EQ(ini.Sectors().size(), static_cast<std::size_t>(n));
-    if (ini.Sectors().size() == static_cast<std::size_t>(n))
+    if (ini.Sectors().size() == static_cast<std::size_t>(n)) {
         EXPECT_EQ(ini.Sectors()[n - 1].item, "Item " + std::to_string(n));
+    }
     const auto t1 = CpuClock::now();
     EXPECT_TRUE(ini.Kill());
     const double writeMs = msSince(t1);

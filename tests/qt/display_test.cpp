@@ -11,10 +11,13 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTreeWidget>
+#include <algorithm>
 #include <limits>
+#include <map>
 #include <memory>
 
 #include "runtime/backend/qt/controls.h"
@@ -194,7 +197,7 @@ TEST_F(DisplayTest, ListRowsFillThePageAndColumnsHaveBorders) {
 // Dark pixels (text, not the header's or cells' grey lines) in a part of an
 // image: their leftmost and rightmost x and their mean y, or none.
 struct Ink {
-    int left = -1, right = -1;
+    int left = -1, right = -1, top = -1;
     double y = 0;
     bool any() const { return left >= 0; }
     double centre() const { return (left + right) / 2.0; }
@@ -206,6 +209,7 @@ Ink inkIn(const QImage& img, const QRect& r) {
         for (int x = std::max(0, r.left()); x <= r.right() && x < img.width(); ++x) {
             if (img.pixelColor(x, y).lightness() >= 100) continue;
             if (ink.left < 0 || x < ink.left) ink.left = x;
+            if (ink.top < 0) ink.top = y;
             ink.right = std::max(ink.right, x);
             ys += y;
             ++n;
@@ -333,6 +337,52 @@ TEST_F(DisplayTest, AHeadingWiderThanItsColumnStartsAtItsLeftEdge) {
     EXPECT_GT(fitsInk.left - fits.left(), 8);
 }
 
+// A heading line holds its font's full ascent: the caron over a capital
+// ("Šifra PS") shows above the letter, in a one-line header as in the lower
+// line under a group. Beside a heading without one ("Sifra PS"), its ink
+// reaches higher by as much as the same two texts drawn freely in the
+// header's font.
+TEST_F(DisplayTest, AHeadingLineHoldsACaronOverACapital) {
+    const QString caron = QString::fromUtf8("Šifra PS"), plain = "Sifra PS";
+    // The top of each text's ink, drawn freely: the caron's rows.
+    auto freeTop = [](const QFont& font, const QString& text) {
+        QImage img(200, 60, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        QPainter p(&img);
+        p.setFont(font);
+        p.setPen(Qt::black);
+        p.drawText(QPoint(5, 40), text);
+        p.end();
+        return inkIn(img, img.rect()).top;
+    };
+    for (bool grouped : {false, true}) {
+        SCOPED_TRACE(grouped ? "under a group" : "one line");
+        std::vector<rt::Column> columns = {column("Šifra PS", 40, rt::Align::Right, 2, "@n_2"),
+                                           column("Sifra PS", 40, rt::Align::Right, 2, "@n_2"),
+                                           column("Ime", 60, rt::Align::Left, 2, "@s20")};
+        if (grouped) columns[0].group = columns[1].group = "Savez";
+        backend_->closed(Child);  // a new list, with its own header
+        settle();
+        show(child({list(1, {8, 8, 200, 72}, columns, 4)}));
+        auto* tree = qobject_cast<QTreeWidget*>(widget(1));
+        ASSERT_TRUE(tree);
+        QHeaderView* header = tree->header();
+        const int line = units().y(10);
+        ASSERT_EQ(header->height(), grouped ? 2 * line : line);
+        const int caronRows = freeTop(header->font(), plain) - freeTop(header->font(), caron);
+        ASSERT_GT(caronRows, 1);
+        const QImage img = header->viewport()->grab().toImage();
+        auto top = [&](int i) {
+            const QRect r(header->sectionViewportPosition(i) + 2, grouped ? line : 0,
+                          header->sectionSize(i) - 4, line);
+            const Ink ink = inkIn(img, r);
+            EXPECT_TRUE(ink.any()) << "heading " << i;
+            return ink.top;
+        };
+        EXPECT_GE(top(1) - top(0), caronRows - 1) << "the caron is cut off";
+    }
+}
+
 TEST_F(DisplayTest, DecimalColumnsLineUpTheirPoints) {
     const QFontMetrics fm(QApplication::font());
     const QRect cell(10, 0, 120, 15);
@@ -453,6 +503,75 @@ TEST_F(DisplayTest, AControlsOwnBackgroundIsPainted) {
     EXPECT_NE(field(3).rgb(), QColor(0xff, 0xff, 0x00).rgb());
 }
 
+// A window waiting on a message box, a select window, a popup or a progress
+// window is disabled: its texts stay readable in the disabled grey, plainly
+// apart from the silver they lie on and plainly dimmer than enabled. Where
+// the enabled window draws a control's text (its dark pixels), the disabled
+// one must draw it too.
+TEST_F(DisplayTest, ADisabledWindowKeepsItsTextsReadable) {
+    ControlView sheet = control(1, ControlKind::Sheet, {4, 4, 290, 150});
+    sheet.payload = rt::SheetPayload{2};
+    ControlView tab = control(2, ControlKind::Tab, {}, "Podaci-1");
+    tab.parent = 1;
+    ControlView group = control(9, ControlKind::Group, {150, 80, 100, 40}, "Status članstva");
+    const std::vector<ControlView> controls = {
+        sheet,
+        tab,
+        control(3, ControlKind::Prompt, {10, 24, 60, 10}, "Šifra PS:"),
+        control(4, ControlKind::Entry, {80, 24, 60, 10}, "Planinar"),
+        control(5, ControlKind::String, {150, 24, 100, 10}, "Planinarski savez"),
+        control(6, ControlKind::Check, {10, 44, 80, 10}, "Stalni član"),
+        control(7, ControlKind::Radio, {10, 64, 80, 10}, "Povremeni"),
+        control(8, ControlKind::Button, {10, 84, 50, 14}, "Uredu"),
+        group};
+    struct Text {
+        const char* what;
+        int id;
+    };
+    const Text texts[] = {{"tab caption", -1}, {"prompt", 3}, {"entry", 4},  {"string", 5},
+                          {"check box", 6},    {"radio", 7},  {"button", 8}, {"group title", 9}};
+    std::map<int, std::vector<QPoint>> ink;  // each text's dark pixels, enabled
+    std::map<int, int> enabledInk;
+    WindowView v = child(controls);
+    show(v);
+    for (const Text& t : texts) {
+        ASSERT_TRUE(widget(t.id)) << t.what;
+        const QImage img = widget(t.id)->grab().toImage();
+        int least = 255;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (const int l = img.pixelColor(x, y).lightness(); l < 100) {
+                    ink[t.id].push_back({x, y});
+                    least = std::min(least, l);
+                }
+        ASSERT_FALSE(ink[t.id].empty()) << "no text drawn on the " << t.what;
+        enabledInk[t.id] = least;
+    }
+
+    v.enabled = false;  // as while a message box is open over it
+    show(v);
+    for (const Text& t : texts) {
+        SCOPED_TRACE(t.what);
+        const QImage img = widget(t.id)->grab().toImage();
+        // What the text lies on: the middle lightness around it, within
+        // the box its letters take.
+        QRect box;
+        for (const QPoint& p : ink[t.id]) box |= QRect(p, QSize(1, 1));
+        std::vector<int> around;
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x)
+                if (std::find(ink[t.id].begin(), ink[t.id].end(), QPoint(x, y)) == ink[t.id].end())
+                    around.push_back(img.pixelColor(x, y).lightness());
+        ASSERT_FALSE(around.empty());
+        std::nth_element(around.begin(), around.begin() + around.size() / 2, around.end());
+        const int ground = around[around.size() / 2];
+        int least = 255;
+        for (const QPoint& p : ink[t.id]) least = std::min(least, img.pixelColor(p).lightness());
+        EXPECT_LT(least, ground - 50) << "the text is lost in its ground";
+        EXPECT_GT(least, enabledInk[t.id] + 30) << "the text looks enabled";
+    }
+}
+
 TEST_F(DisplayTest, ASheetsOnlyTabIsDrawnAsATab) {
     ControlView sheet = control(1, ControlKind::Sheet, {4, 4, 290, 150});
     sheet.payload = rt::SheetPayload{2};
@@ -467,32 +586,42 @@ TEST_F(DisplayTest, ASheetsOnlyTabIsDrawnAsATab) {
     EXPECT_LT(r.width(), bar->width() / 3) << "a strip over the whole sheet, not a tab";
 }
 
-// A value wider than its entry shows whole: a number's box grows to the
-// left (its right edge stays), a text's to the right while it is not being
-// edited; one that fits keeps its size.
-TEST_F(DisplayTest, AValueWiderThanItsEntryIsShownWhole) {
-    ControlView code = control(1, ControlKind::Entry, {100, 10, 23, 10}, "100000");
-    code.align = rt::Align::Right;
-    code.focused = true;
-    ControlView text = control(2, ControlKind::Entry, {10, 30, 30, 10}, "WWWWWWWWWW");
-    ControlView small = control(3, ControlKind::Entry, {100, 50, 23, 10}, "12");
-    small.align = rt::Align::Right;
-    show(child({code, text, small}));
-    for (int id : {1, 2}) {
-        auto* e = qobject_cast<QLineEdit*>(widget(id));
-        ASSERT_TRUE(e);
-        SCOPED_TRACE(e->text().toStdString());
-        EXPECT_GT(e->width(), e->fontMetrics().horizontalAdvance(e->text()));
+// An entry keeps its designed box whatever it shows: a value wider than the
+// box scrolls inside it (the caret the view gives, here at the end, in
+// sight), focused or not, a number or a text; nothing it shows reaches past
+// the box into the controls or the sheet's border beside it.
+TEST_F(DisplayTest, AnEntryKeepsItsDesignedSize) {
+    struct Case {
+        const char* what;
+        const char* text;
+        rt::Align align;
+        bool focused;
+    };
+    const Case cases[] = {
+        {"a long path, not focused", "/home/pd/slike/pd_treskavica/clanovi_fotografije_2024/stojan",
+         rt::Align::Left, false},
+        {"a long path being edited", "/home/pd/slike/pd_treskavica/clanovi_fotografije_2024/stojan",
+         rt::Align::Left, true},
+        {"a number wider than its box", "100000", rt::Align::Right, false},
+        {"a number that fits", "12", rt::Align::Right, false},
+    };
+    const rt::Rect at{100, 30, 23, 10};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        ControlView e = control(1, ControlKind::Entry, at, k.text);
+        e.align = k.align;
+        e.focused = k.focused;
+        e.caret = e.anchor = static_cast<int>(QString::fromUtf8(k.text).size());
+        show(child({e}));
+        auto* box = qobject_cast<QLineEdit*>(widget(1));
+        ASSERT_TRUE(box);
+        box->grab();  // laid out and scrolled as drawn
+        EXPECT_EQ(box->geometry(),
+                  QRect(units().x(at.x), units().y(at.y), units().x(at.w), units().y(at.h)));
+        EXPECT_EQ(box->text().toStdString(), k.text) << "the value is cut";
+        const QRect caret = box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        EXPECT_TRUE(box->rect().contains(caret.center())) << "the caret is out of sight";
     }
-    EXPECT_EQ(widget(1)->geometry().right() + 1, units().x(100) + units().x(23));
-    EXPECT_EQ(widget(2)->geometry().left(), units().x(10));
-    EXPECT_EQ(widget(3)->geometry(),
-              QRect(units().x(100), units().y(50), units().x(23), units().y(10)));
-    // Being edited, the text scrolls in its box as usual.
-    text.focused = true;
-    code.focused = false;
-    show(child({code, text, small}));
-    EXPECT_EQ(widget(2)->width(), units().x(30));
 }
 
 // Typing runs ahead of the window's thread: a view made before the window

@@ -4,9 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
+#include <new>
+#include <stdexcept>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "runtime/file/driver.h"
 #include "runtime/file/file.h"
@@ -43,6 +48,11 @@ struct FakeStore {
     std::vector<rt::ScanRequest> scans;
     std::vector<std::int32_t> boundCodes;
     int opens = 0, closes = 0;
+    // The transaction statements in the order they came, and their scripted
+    // results (a roll-back may throw, as an allocation can).
+    std::vector<std::string> transaction;
+    int beginResult = 0, commitResult = 0;
+    bool rollbackThrows = false;
 };
 
 class FakeHandle : public rt::StorageHandle {
@@ -94,9 +104,19 @@ class FakeHandle : public rt::StorageHandle {
         return st.code = 0;
     }
     int remove(const rt::FileDef&, const void*, rt::FileStatus& st) override { return st.code = 0; }
-    int begin(std::chrono::milliseconds, rt::FileStatus& st) override { return st.code = 0; }
-    int commit(rt::FileStatus& st) override { return st.code = 0; }
-    int rollback(rt::FileStatus& st) override { return st.code = 0; }
+    int begin(std::chrono::milliseconds, rt::FileStatus& st) override {
+        s_.transaction.push_back("BEGIN");
+        return st.code = s_.beginResult;
+    }
+    int commit(rt::FileStatus& st) override {
+        s_.transaction.push_back("COMMIT");
+        return st.code = s_.commitResult;
+    }
+    int rollback(rt::FileStatus& st) override {
+        s_.transaction.push_back("ROLLBACK");
+        if (s_.rollbackThrows) throw std::bad_alloc();
+        return st.code = 0;
+    }
     int count(const rt::FileDef&, std::int64_t& n, rt::FileStatus& st) override {
         n = s_.rows;
         return st.code = 0;
@@ -246,6 +266,64 @@ TEST_F(FileLayerTest, OrderedReadsAskForTheRightBoundsAndReadAhead) {
     r.NAME = "keep";
     EXPECT_EQ(f.get(0), rt::FileErr::RecordNotAvailable);
     EXPECT_EQ(r.NAME, "keep");
+}
+
+// The transaction guard: whatever leaves its scope (a return, an exception,
+// a failed COMMIT) ends the transaction with one ROLLBACK unless it was
+// committed; a COMMIT that failed is never reported as done.
+TEST_F(FileLayerTest, TransactionRollsBackUnlessCommitted) {
+    static constexpr int Locked = rt::FileErr::FileSystemError;
+    using V = std::vector<std::string>;
+    struct Case {
+        const char* what;
+        int beginResult, commitResult;
+        bool rollbackThrows;
+        std::function<void(rt::Transaction&)> body;
+        V statements;
+    };
+    auto commitOk = [](rt::Transaction& t) { EXPECT_EQ(t.commit(), 0); };
+    const Case cases[] = {
+        {"committed", 0, 0, false, commitOk, V{"BEGIN", "COMMIT"}},
+        {"left without a commit", 0, 0, false, [](rt::Transaction&) {}, V{"BEGIN", "ROLLBACK"}},
+        {"left by an exception", 0, 0, false,
+         [](rt::Transaction&) { throw std::runtime_error("out"); }, V{"BEGIN", "ROLLBACK"}},
+        {"rolled back by hand", 0, 0, false,
+         [](rt::Transaction& t) {
+             EXPECT_EQ(t.rollback(), 0);
+             EXPECT_EQ(t.commit(), Locked);  // nothing left to commit
+         },
+         V{"BEGIN", "ROLLBACK"}},
+        {"BEGIN failed", Locked, 0, false,
+         [](rt::Transaction& t) {
+             EXPECT_EQ(t.began(), Locked);
+             EXPECT_EQ(t.commit(), Locked);
+         },
+         V{"BEGIN"}},
+        {"COMMIT failed", 0, Locked, false,
+         [](rt::Transaction& t) {
+             EXPECT_EQ(t.commit(), Locked);
+             EXPECT_EQ(t.commit(), Locked);  // tried again: still not stored
+         },
+         V{"BEGIN", "COMMIT", "COMMIT", "ROLLBACK"}},
+        {"ROLLBACK threw", 0, 0, true, [](rt::Transaction&) {}, V{"BEGIN", "ROLLBACK"}},
+    };
+    Rec r;
+    rt::FileStructure f(recDef(), &r);
+    ASSERT_EQ(f.open(), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        store.transaction.clear();
+        store.beginResult = c.beginResult;
+        store.commitResult = c.commitResult;
+        store.rollbackThrows = c.rollbackThrows;
+        try {
+            rt::Transaction t(f);
+            EXPECT_EQ(t.began(), c.beginResult);
+            c.body(t);
+        } catch (const std::runtime_error&) {
+        }
+        EXPECT_EQ(store.transaction, c.statements);
+    }
 }
 
 TEST(FileBindings, ValuesAreReadWhenAsked) {

@@ -37,9 +37,7 @@
 #include "runtime/window/window.h"
 #include "tests/scenarios/driver.h"
 #include "tests/runtime/image_fixtures.h"
-#ifdef CLANOVI_TEST_WINDOWS
 #include "tests/scenarios/test_windows.h"
-#endif
 
 namespace fs = std::filesystem;
 
@@ -450,9 +448,7 @@ void Runner::start() {
     started_ = true;
     rt::setBackend(d_.backend());
     RegisterAllProcedures();
-#ifdef CLANOVI_TEST_WINDOWS
     RegisterTestProcedures();  // test-only windows, started by `open`
-#endif
     // Stand-in windows for procedures the program does not have yet.
     for (const auto& [proc, title] : testWindows_) {
         if (FindProcedure(proc)) continue;

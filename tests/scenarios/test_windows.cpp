@@ -174,7 +174,5 @@ void RegisterTestProcedures() {
     RegisterProcedure("TestLookup", [] { RunTestLookup("TestLookup", "Test lookup", false); });
     RegisterProcedure("TestLookupForm",
                       [] { RunTestLookup("TestLookupForm", "Test lookup form", true); });
-#ifdef CLANOVI_TEST_MEMBERS
     RegisterMemberTestProcedures();
-#endif
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/dictionary/dictionary.h"
+#include "core/dictionary/member_name.h"
 #include "core/frame/procedures.h"
 #include "framework/globals.h"
 #include "framework/report_kit.h"
@@ -89,12 +90,7 @@ rr::Report TestReportDescription(TestReportLocals& L) {
 void TestReportTakeRecord(TestReportLocals& L) {
     const CLANOVI_Record& m = *members();
     const CLANAR_Record& cl = *ledger();
-    std::string name(m.M1_PRE.trimmed());
-    name += ", ";
-    name += m.M1_IOC.trimmed();
-    name += ", ";
-    name += m.M1_IME.trimmed();
-    L.PRE.assign(name);
+    L.PRE.assign(FullName(m));
     L.SDO = cl.CL_DUG - cl.CL_POD;
 }
 
@@ -103,8 +99,8 @@ void TestReportCLANAR() {
     std::uint8_t thermometer = 0;
     rt::View view(fileStructure(FileId::CLANAR));
     view.join(fileStructure(FileId::CLANOVI),
-              kit::KeyOf(fileStructure(FileId::CLANOVI), "CLA:KeyM1_SIF").index,
-              {kit::FieldOf(fileStructure(FileId::CLANAR), "CLA1:CL_SIF")});
+              rt::KeyOf(fileStructure(FileId::CLANOVI), "CLA:KeyM1_SIF").index,
+              {rt::FieldOf(fileStructure(FileId::CLANAR), "CLA1:CL_SIF")});
     for (const char* f : {"CLA1:CL_DAD", "CLA1:CL_DUG", "CLA1:CL_POD", "CLA1:CL_RED", "CLA1:CL_SIF",
                           "CLA1:CL_SIP", "CLA1:CL_SPS"})
         view.project(fileStructure(FileId::CLANAR), f);
@@ -139,8 +135,8 @@ void TestReportCLANAR() {
             if (l != Level::Benign) return l;
             step->Init(4);
             process->Init(*view, *Relate::CLANAR, pct, *thermometer, step,
-                          kit::FieldOf(fileStructure(FileId::CLANAR), "CLA1:CL_SPS"));
-            process->AddSortOrder(kit::KeyOf(fileStructure(FileId::CLANAR), "CLA1:KeyCL_UKP").index);
+                          rt::FieldOf(fileStructure(FileId::CLANAR), "CLA1:CL_SPS"));
+            process->AddSortOrder(rt::KeyOf(fileStructure(FileId::CLANAR), "CLA1:KeyCL_UKP").index);
             ReportManager::Init(*process, *report, previewer);
             Zoom = 100;
             previewer->SetINIManager(INIMgr());

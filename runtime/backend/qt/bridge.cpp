@@ -90,6 +90,7 @@ QtBackend::QtBackend() : s_(std::make_unique<State>()) {
     s_->filter = filter;
     s_->appFont = QFont(QStringLiteral("Liberation Sans"), 8);
     QApplication::setFont(s_->appFont);
+    useDisabledGrey();
     s_->units = unitsOf(s_->appFont);
     // Photos decoded and scaled on the photo threads come back through the
     // queue, as everything else does.

@@ -123,6 +123,10 @@ inline QString q(std::string_view s) {
 
 QFont qfont(const Font& f);
 
+// Disabled texts in the application's palette drawn in the disabled grey
+// (controls/controls.cpp).
+void useDisabledGrey();
+
 // The dialog units of a font, measured as the original platform measures them.
 DialogUnits unitsOf(const QFont& font);
 

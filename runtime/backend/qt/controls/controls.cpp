@@ -35,6 +35,19 @@ QColor halfway(const QColor& a, const QColor& b) {
 
 }  // namespace
 
+// The display's own disabled text is a light grey, about the silver of the
+// program's grey windows: a window waiting on a message box, a select window,
+// a popup or a progress window would lose every text in it. The classic
+// disabled grey stands apart from silver, from the display's window colour
+// and from an entry's white field alike.
+void useDisabledGrey() {
+    const QColor grey(0x80, 0x80, 0x80);
+    QPalette p = QApplication::palette();
+    for (QPalette::ColorRole r : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, r, grey);
+    QApplication::setPalette(p);
+}
+
 void paintFill(QWidget* widget, const ControlView& c) {
     QPalette p = widget->palette();
     const QPalette own = QApplication::palette(widget);
@@ -59,9 +72,9 @@ void paintFill(QWidget* widget, const ControlView& c) {
     for (QPalette::ColorGroup g : groups)
         for (QPalette::ColorRole r : {QPalette::Base, QPalette::Window, QPalette::Button})
             p.setColor(g, r, fill);
-    // The display's disabled grey can be the fill itself (silver): a disabled
-    // control's text goes halfway from its own colour to the fill instead,
-    // plainly dimmer and still readable on any fill.
+    // A fill of its own can be the disabled grey itself: a disabled control's
+    // text goes halfway from its own colour to the fill instead, plainly
+    // dimmer and still readable on any fill.
     for (QPalette::ColorRole r : texts)
         p.setColor(QPalette::Disabled, r, halfway(p.color(QPalette::Active, r), fill));
     widget->setPalette(p);

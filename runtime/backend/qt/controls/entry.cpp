@@ -1,8 +1,9 @@
 // Entries, spins and combos: a one-line edit box that reports each edit
 // with its caret, and each move of the caret or the selection. The window
-// layer keeps both; the box shows them as each view says.
+// layer keeps both; the box shows them as each view says. The box keeps its
+// designed place and size: a value wider than it scrolls inside it, the
+// caret in sight (a new value puts the caret at its end).
 #include <QLineEdit>
-#include <QStyle>
 
 #include "runtime/backend/qt/controls.h"
 #include "runtime/window/window.h"
@@ -23,29 +24,6 @@ std::pair<int, int> caretOf(const QLineEdit* e) {
 
 class EntryAdapter final : public ControlAdapter {
   public:
-    // A value wider than its box is shown whole: the box grows from the edge
-    // its text is aligned to (a number's right edge stays), up to the
-    // window's edge. A text entry being edited scrolls as usual instead.
-    static void fit(const Win& w, QLineEdit* e, const ControlView& c) {
-        QRect r(w.units.x(c.at.x), w.units.y(c.at.y), w.units.x(c.at.w), w.units.y(c.at.h));
-        const bool grows = c.align == Align::Right || !c.focused;
-        const QMargins m = e->textMargins();
-        const int frame =
-            e->hasFrame() ? 2 * e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) : 0;
-        // The edit's own margin is 2 px a side, and the caret takes one more.
-        const int need = e->fontMetrics().horizontalAdvance(e->text()) + m.left() + m.right() +
-                         frame + 2 * 2 + 1;
-        if (grows && need > r.width()) {
-            const int room = e->parentWidget() ? e->parentWidget()->width() : need;
-            if (c.align == Align::Right)
-                r.setLeft(std::max(0, r.right() + 1 - need));
-            else
-                r.setWidth(std::min(need, std::max(r.width(), room - r.x())));
-            e->raise();
-        }
-        if (e->geometry() != r) e->setGeometry(r);
-    }
-
     Made create(Building& b, const ControlView& c) const override {
         auto* e = new QLineEdit(b.surface);
         e->setFocusPolicy(Qt::ClickFocus);
@@ -75,7 +53,6 @@ class EntryAdapter final : public ControlAdapter {
         // put the typing back: the box keeps it until a view that holds it.
         const bool ahead = ownChangeAhead(e, w);
         if (!ahead && e->text() != text) e->setText(text);
-        fit(w, e, c);
         e->setReadOnly(c.readOnly);
         if (!ahead && caretOf(e) != std::pair{c.caret, c.anchor}) {
             const int anchor = indexOfChar(text, c.anchor);

@@ -142,12 +142,12 @@ class ListHeader final : public QHeaderView {
     void paintSection(QPainter* p, const QRect& rect, int logical) const override {
         const QString group = groupOf(logical);
         if (group.isEmpty()) {
-            QHeaderView::paintSection(p, rect, logical);
+            paintHeading(p, rect, logical);
             return;
         }
         const int upper = rect.height() / 2;
-        const QRect own(rect.left(), rect.top() + upper, rect.width(), rect.height() - upper);
-        QHeaderView::paintSection(p, own, logical);
+        paintHeading(p, QRect(rect.left(), rect.top() + upper, rect.width(), rect.height() - upper),
+                     logical);
         // The group's neighbours as they stand on the screen.
         int first = visualIndex(logical), last = first;
         while (first > 0 && groupOf(logicalIndex(first - 1)) == group) --first;
@@ -179,6 +179,25 @@ class ListHeader final : public QHeaderView {
     }
 
   private:
+    // A column's own heading in its part of the header. The style keeps a
+    // margin above and below the text as well as beside it, which at a
+    // line's height cuts off the top of a capital's caron ("Šifra"): the
+    // text takes the section's whole height, the margin only beside it.
+    void paintHeading(QPainter* p, const QRect& rect, int logical) const {
+        if (!rect.isValid()) return;
+        QStyleOptionHeader opt;
+        initStyleOption(&opt);
+        initStyleOptionForIndex(&opt, logical);
+        opt.rect = rect;
+        p->save();
+        p->setClipRect(rect, Qt::IntersectClip);
+        style()->drawControl(QStyle::CE_HeaderSection, &opt, p, this);
+        const int margin = style()->pixelMetric(QStyle::PM_HeaderMargin, &opt, this);
+        opt.rect = rect.adjusted(margin, 0, -margin, 0);
+        style()->drawControl(QStyle::CE_HeaderLabel, &opt, p, this);
+        p->restore();
+    }
+
     QString groupOf(int logical) const {
         return logical >= 0 && static_cast<std::size_t>(logical) < groups.size()
                    ? groups[static_cast<std::size_t>(logical)]
