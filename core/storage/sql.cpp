@@ -81,6 +81,14 @@ std::vector<std::string> schemaSql(const rt::FileDef& def) {
     return out;
 }
 
+bool rowNumberIsPrimaryKey(const rt::FileDef& def) {
+    const int pk = def.primaryKey();
+    if (pk < 0) return false;
+    const auto& fields = def.keys[static_cast<std::size_t>(pk)].fields;
+    return fields.size() == 1 &&
+           def.fields[static_cast<std::size_t>(fields[0])].type == rt::FieldType::Long;
+}
+
 std::vector<OrderTerm> orderTerms(const rt::FileDef& def, int key) {
     std::vector<OrderTerm> terms;
     const rt::KeyDef& k = def.keys[static_cast<std::size_t>(key)];
@@ -142,19 +150,15 @@ OrderSql orderSql(const rt::FileDef& def, const rt::ScanRequest& r, const std::s
         if (end - skip == 1) return cols + " " + with + " " + vals;
         return "(" + cols + ") " + with + " (" + vals + ")";
     };
-    const int pk = def.primaryKey();
-    bool lastIsRowNumber = false;
-    if (pk >= 0 && n - skip >= 2) {
-        const auto& pkFields = def.keys[static_cast<std::size_t>(pk)].fields;
-        lastIsRowNumber =
-            pkFields.size() == 1 && terms[n - 1].field == pkFields[0] &&
-            def.fields[static_cast<std::size_t>(pkFields[0])].type == rt::FieldType::Long;
-    }
+    const bool lastIsRowNumber =
+        n - skip >= 2 && rowNumberIsPrimaryKey(def) &&
+        terms[n - 1].field == def.keys[static_cast<std::size_t>(def.primaryKey())].fields[0];
     if (!lastIsRowNumber) {
         out.condition = compare(n, op);
         return out;
     }
-    for (std::size_t i = skip; i + 1 < n; ++i) out.condition += column(i) + " = " + value(i) + " AND ";
+    for (std::size_t i = skip; i + 1 < n; ++i)
+        out.condition += column(i) + " = " + value(i) + " AND ";
     out.condition += column(n - 1) + " " + op + " " + value(n - 1);
     out.pastRun = compare(n - 1, r.forward ? ">" : "<");
     return out;

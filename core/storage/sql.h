@@ -26,6 +26,10 @@ struct OrderTerm {
     bool noCase = false;
 };
 
+// Whether the primary key is one INTEGER column: then it is the table's row
+// number, in whose order every index holds the rows of equal keys.
+bool rowNumberIsPrimaryKey(const rt::FileDef& def);
+
 // The columns a key orders by: its own, then the primary key's that it
 // lacks (the tie-breaker). A secondary case-insensitive key's terms carry
 // COLLATE NOCASE; the primary key's use the column's own collation.
