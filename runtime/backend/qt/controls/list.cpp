@@ -1,5 +1,6 @@
 // Lists and drop lists: a tree widget with one column per list column. The
-// rows are rebuilt only when they differ from the last view's.
+// rows change only when they differ from the last view's: a page of as many
+// rows goes into the items there (refill), another is made anew.
 //
 // A browse's list holds one page of rows, so Qt's own vertical scroll bar
 // has nothing to scroll: the list shows the browse's thumb on a scroll bar
