@@ -59,19 +59,21 @@ class CopyConnection : public RawConnection {
     }
 };
 
+// Each member's photo is foto<code> with the extension of photo, a link to it.
 inline void makeCopy(const std::filesystem::path& from, const std::filesystem::path& dir,
-                     bool photos, const std::filesystem::path& jpeg) {
+                     bool photos, const std::filesystem::path& photo) {
     std::filesystem::create_directories(dir);
     std::filesystem::copy_file(from, dir / "Clanovi.sqlite",
                                std::filesystem::copy_options::overwrite_existing);
     CopyConnection raw((dir / "Clanovi.sqlite").string());
-    raw.run(photos ? "UPDATE CLANOVI SET M1_PUS = printf('%-60s', 'foto' || M1_SIF || '.jpg')"
+    const std::string ext = photo.extension().string();
+    raw.run(photos ? "UPDATE CLANOVI SET M1_PUS = printf('%-60s', 'foto' || M1_SIF || '" + ext + "')"
                    : "UPDATE CLANOVI SET M1_PUS = printf('%-60s', '')");
     if (!photos) return;
     for (std::int64_t code : raw.codes()) {
-        const std::filesystem::path link = dir / ("foto" + std::to_string(code) + ".jpg");
+        const std::filesystem::path link = dir / ("foto" + std::to_string(code) + ext);
         std::error_code ec;
-        std::filesystem::create_symlink(jpeg, link, ec);
+        std::filesystem::create_symlink(photo, link, ec);
     }
 }
 

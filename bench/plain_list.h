@@ -2,9 +2,9 @@
 // The limit beside the painted figures: a minimal Qt list of our own, a
 // plain QTableWidget in a window of its own, of the size, font, columns and
 // row height of the program's list, that runs the same page's statement on
-// the GUI thread when a key comes and sets the cells' texts. And the watch
-// that tells when a window's backing store has been flushed with what a
-// figure waits for.
+// the GUI thread when a key comes and sets the cells' texts; the same for a
+// photo, a text box and a form. And the watch that tells when a window's
+// backing store has been flushed with what a figure waits for.
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -14,7 +14,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QHeaderView>
+#include <QImageReader>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QWindow>
@@ -69,6 +71,16 @@ void onGuiThread(rt::QtBackend& b, F& fn) {
         p.set_value();
     });
     p.get_future().get();
+}
+
+// The figure's µs once it has ended; a figure that has not ended within
+// 30 s ends the benchmark, saying what did not show.
+inline double shownWithin(std::future<double>& done, const char* what) {
+    if (done.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        std::cerr << what << "\n";
+        std::exit(3);
+    }
+    return done.get();
 }
 
 class PaintWatch : public QObject {
@@ -257,11 +269,7 @@ class PlainList {
         });
         watch.start();
         postKey(b_, window, k);
-        if (done.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
-            std::cerr << "the plain list did not show the page\n";
-            std::exit(3);
-        }
-        return done.get();
+        return shownWithin(done, "the plain list did not show the page");
     }
 
     // What tells one page from another: its first and last rows.
@@ -366,11 +374,7 @@ class PlainTextBox {
         });
         watch.start();
         postKey(b_, window, k, Qt::NoModifier, text);
-        if (done.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
-            std::cerr << "the plain text box did not show the key\n";
-            std::exit(3);
-        }
-        return done.get();
+        return shownWithin(done, "the plain text box did not show the key");
     }
 
   private:
@@ -380,6 +384,84 @@ class PlainTextBox {
     }
     rt::QtBackend& b_;
     QPlainTextEdit* box_ = nullptr;
+};
+
+// A plain picture of the program's photo's size in a window of its own: on
+// Down, the photo's file read at the size of the box it is drawn in
+// (QImageReader, which reduces a JPEG as it decodes it and scales the rest)
+// and painted there, on the GUI thread, as the least Qt program showing a
+// photo does.
+class PlainPhoto {
+  public:
+    PlainPhoto(rt::QtBackend& b, QString file) : b_(b), file_(std::move(file)) {}
+    ~PlainPhoto() {
+        onGui([&] {
+            delete picture_;
+            picture_ = nullptr;
+        });
+    }
+    // The widget's size and where its picture is drawn in it (rtDrawn).
+    void likeThat(const QWidget* w) {
+        onGui([&] {
+            picture_ = new Picture(file_, w->property("rtDrawn").toRect());
+            picture_->resize(w->size());
+            picture_->show();
+            picture_->activateWindow();
+            picture_->setFocus();
+        });
+    }
+    // Down posted to the window: the µs until the photo read anew is
+    // painted, flushed.
+    double key(PaintWatch& watch) {
+        std::future<double> done;
+        QWindow* window = nullptr;
+        onGui([&] {
+            Picture* p = picture_;
+            const int before = p->reads;
+            done = watch.arm([p, before](QObject* o) { return o == p && p->reads != before; });
+            window = p->windowHandle();
+        });
+        watch.start();
+        postKey(b_, window, Qt::Key_Down);
+        return shownWithin(done, "the plain photo did not show");
+    }
+
+  private:
+    class Picture : public QWidget {
+      public:
+        Picture(QString file, QRect drawn) : file_(std::move(file)), drawn_(drawn) {}
+        int reads = 0;
+
+      protected:
+        void keyPressEvent(QKeyEvent* e) override {
+            if (e->key() != Qt::Key_Down) return QWidget::keyPressEvent(e);
+            QImageReader reader(file_);
+            reader.setScaledSize(drawn_.size());
+            image_ = reader.read();
+            if (image_.isNull()) {
+                std::cerr << "the plain photo cannot read " << file_.toStdString() << "\n";
+                std::exit(3);
+            }
+            ++reads;
+            update();
+        }
+        void paintEvent(QPaintEvent*) override {
+            QPainter painter(this);
+            painter.drawImage(drawn_.topLeft(), image_);
+        }
+
+      private:
+        QString file_;
+        QRect drawn_;
+        QImage image_;
+    };
+    template <class F>
+    void onGui(F fn) {
+        onGuiThread(b_, fn);
+    }
+    rt::QtBackend& b_;
+    QString file_;
+    Picture* picture_ = nullptr;
 };
 
 // A plain window of a form's size holding widgets of the same kinds, places,

@@ -6,7 +6,9 @@
 // widget painted showing the new page. Beside each, its limit: a plain
 // QTableWidget of our own (plain_list.h) of the same size, font and columns,
 // which runs the same statement on the GUI thread and shows the same page,
-// timed the same way, its samples taken in turn with ours.
+// timed the same way, its samples taken in turn with ours. The member's
+// photo is timed the same way, beside a plain picture that reads and paints
+// the same file on the GUI thread.
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
@@ -33,6 +35,7 @@
 #include <vector>
 
 #include "app/procedures.h"
+#include "bench/photo_support.h"
 #include "bench/plain_list.h"
 #include "bench/window_bench.h"
 #include "core/dictionary/dictionary.h"
@@ -55,6 +58,7 @@ constexpr int WarmPages = 10;
 constexpr int Openings = 6;  // timed openings, after one untimed
 constexpr int Locates = 30;  // timed locates and keys, after WarmPages
 constexpr int Keys = 30;
+constexpr int Photos = 30;  // timed photos, after WarmPages
 
 // Runs fn on the GUI thread and waits for its result.
 template <class F>
@@ -122,6 +126,86 @@ class Run {
         for (const auto& [dir, size] : lc.fixtures) fixture(lc, dir, size);
     }
 
+    // The highlighted member's photo, every member with a 1600 x 1200 JPEG
+    // of about 1 MiB: from Down in the member list until the photo of the
+    // member it moved to is painted and flushed, beside a plain picture that
+    // reads the same file for the same box on Down and paints it. Then,
+    // every member's photo an 8000 x 8000 PNG: Down again and again while
+    // the photos load, each key until the list shows the highlight moved,
+    // flushed; a key a frame's time or longer is a stall.
+    void photos(const ListCase& lc, const fs::path& jpegDir, const fs::path& pngDir, int size) {
+        const std::string platform = platform_.empty() ? "" : "_" + platform_;
+        {
+            QTreeWidget* t = openWithPhotos(lc, jpegDir);
+            QWidget* picture = onGui(b_, [&] { return pictureWidget(); });
+            const auto shown = [&] {
+                return onGui(b_, [&] { return picture->property("rtShown").toBool(); });
+            };
+            for (int i = 0; i < 10000 && !shown(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (!shown()) {
+                std::cerr << "the first member's photo did not show\n";
+                std::exit(3);
+            }
+            const std::string file =
+                onGui(b_, [&] { return picture->property("rtFile").toString().toStdString(); });
+            bench::PlainPhoto plain(b_, QString::fromStdString((jpegDir / file).string()));
+            plain.likeThat(picture);
+            QWindow* window = onGui(b_, [&] { return t->window()->windowHandle(); });
+            Figure f;
+            for (int i = 0; i < Photos + WarmPages; ++i) {
+                rt::waitIdle(10000);
+                std::this_thread::sleep_for(bench::AsleepAfter);
+                auto done = onGui(b_, [&] {
+                    const QString before = picture->property("rtFile").toString();
+                    return watch_->arm([picture, before](QObject* o) {
+                        return o == picture && picture->property("rtShown").toBool() &&
+                               picture->property("rtFile").toString() != before;
+                    });
+                });
+                watch_->start();
+                bench::postKey(b_, window, Qt::Key_Down);
+                const double us = wait(done, "the next member's photo did not show");
+                rt::waitIdle(10000);
+                std::this_thread::sleep_for(bench::AsleepAfter);
+                const double limit = plain.key(*watch_);
+                if (i >= WarmPages) {
+                    f.ours.push_back(us);
+                    f.limit.push_back(limit);
+                }
+            }
+            printFigure("photo" + platform + "_painted_" + std::to_string(size), f);
+            closeList();
+        }
+        QTreeWidget* t = openWithPhotos(lc, pngDir);
+        QWindow* window = onGui(b_, [&] { return t->window()->windowHandle(); });
+        std::vector<double> keys;
+        int reading = 0;
+        for (int i = 0; i < Keys + WarmPages; ++i) {
+            std::this_thread::sleep_for(bench::AsleepAfter);
+            auto done = onGui(b_, [&] {
+                if (i >= WarmPages && photoReading()) ++reading;
+                const QString before = currentRow(t);
+                return watch_->arm([t, before](QObject* o) {
+                    return o == t->viewport() && currentRow(t) != before;
+                });
+            });
+            watch_->start();
+            bench::postKey(b_, window, Qt::Key_Down);
+            const double us = wait(done, "the highlight did not move while the photos load");
+            if (i >= WarmPages) keys.push_back(us);
+        }
+        rt::waitIdle(30000);
+        const double frame = 1e6 / 60;
+        const double p95 = bench::percentile(keys, 0.95);
+        std::printf("bench photo_8000_png_key%s_painted_%d ours=%.2f ours_p95=%.2f limit=%.0f %s "
+                    "keys_while_reading=%d/%d\n",
+                    platform.c_str(), size, bench::median(keys), p95, frame,
+                    p95 < frame ? "within" : "BEYOND", reading, Keys);
+        std::fflush(stdout);
+        closeList();
+    }
+
     void closeFrame() {
         onGui(b_, [&] {
             delete watch_;
@@ -131,6 +215,57 @@ class Run {
     }
 
   private:
+    // The member list opened from the menu over the copy in dir, the list
+    // taking the keys.
+    QTreeWidget* openWithPhotos(const ListCase& lc, const fs::path& dir) {
+        fs::current_path(dir);
+        storage::closeAllConnections();
+        open(lc);
+        QTreeWidget* t = onGui(b_, [&] { return listWidget(b_); });
+        if (!onGui(b_, [&] { return pictureWidget(); })) {
+            std::cerr << "the member list shows no picture\n";
+            std::exit(3);
+        }
+        focus(t);
+        return t;
+    }
+    void closeList() {
+        close();
+        rt::joinAllThreads();
+        storage::closeAllConnections();
+    }
+
+    // The open child window's picture (GUI thread), or null.
+    QWidget* pictureWidget() const {
+        const rt::QtBackend::Probe pr = b_.probe();
+        for (int w : pr.windows) {
+            const rt::ViewPtr v = pr.lastView(w);
+            if (!v || v->kind != rt::WindowKind::Child) continue;
+            for (const auto& c : v->controls)
+                if (c.kind == rt::ControlKind::Image) return pr.widget(w, c.id);
+        }
+        return nullptr;
+    }
+    // The open child window's picture is being read (GUI thread).
+    bool photoReading() const {
+        const rt::QtBackend::Probe pr = b_.probe();
+        for (int w : pr.windows) {
+            const rt::ViewPtr v = pr.lastView(w);
+            if (!v || v->kind != rt::WindowKind::Child) continue;
+            for (const auto& c : v->controls)
+                if (const rt::ImagePayload* p = c.kind == rt::ControlKind::Image ? c.image() : nullptr)
+                    return !p->path.empty() && !p->loaded;
+        }
+        return false;
+    }
+    // The highlighted row's texts.
+    static QString currentRow(const QTreeWidget* t) {
+        QString s;
+        if (const QTreeWidgetItem* item = t->currentItem())
+            for (int c = 0; c < t->columnCount(); ++c) s += item->text(c) + '|';
+        return s;
+    }
+
     std::string name(const ListCase& lc, const char* what, int size) const {
         return std::string(lc.figure) + "_" + what + (platform_.empty() ? "" : "_" + platform_) +
                "_painted_" + std::to_string(size);
@@ -182,13 +317,7 @@ class Run {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 
-    double wait(std::future<double>& f, const char* what) {
-        if (f.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
-            std::cerr << what << "\n";
-            std::exit(3);
-        }
-        return f.get();
-    }
+    double wait(std::future<double>& f, const char* what) { return bench::shownWithin(f, what); }
 
     // A key posted to the window holding the list, as the window system's
     // come; the µs until the list is painted with another page and flushed.
@@ -202,6 +331,25 @@ class Run {
         watch_->start();
         bench::postKey(b_, window, k);
         return wait(done, "the page did not show");
+    }
+
+    // The list takes the keys: a click on it, as the user's.
+    void focus(QTreeWidget* t) {
+        onGui(b_, [&] {
+            clickOn(t->viewport(), QPoint(5, 5));
+            return 0;
+        });
+        // (The member list's first click goes to its row, not its focus.)
+        onGui(b_, [&] {
+            const rt::QtBackend::Probe pr = b_.probe();
+            for (int w : pr.windows)
+                if (const rt::ViewPtr v = pr.lastView(w))
+                    for (const auto& c : v->controls)
+                        if (c.kind == rt::ControlKind::List && pr.widget(w, c.id) == t)
+                            rt::input(w, rt::Input{rt::Input::Kind::Focus, c.id});
+            return 0;
+        });
+        rt::waitIdle(10000);
     }
 
     void fixture(const ListCase& lc, const std::string& dir, int size) {
@@ -231,28 +379,7 @@ class Run {
         }
         printFigure(name(lc, "open_from_menu", size), opening);
         QTreeWidget* t = onGui(b_, [&] { return listWidget(b_); });
-        // The list takes the keys: a click on it, as the user's.
-        onGui(b_, [&] {
-            const QPoint p(5, 5);
-            QMouseEvent press(QEvent::MouseButtonPress, p, t->viewport()->mapToGlobal(p),
-                              Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(t->viewport(), &press);
-            QMouseEvent release(QEvent::MouseButtonRelease, p, t->viewport()->mapToGlobal(p),
-                                Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(t->viewport(), &release);
-            return 0;
-        });
-        // (The member list's first click goes to its row, not its focus.)
-        onGui(b_, [&] {
-            const rt::QtBackend::Probe pr = b_.probe();
-            for (int w : pr.windows)
-                if (const rt::ViewPtr v = pr.lastView(w))
-                    for (const auto& c : v->controls)
-                        if (c.kind == rt::ControlKind::List && pr.widget(w, c.id) == t)
-                            rt::input(w, rt::Input{rt::Input::Kind::Focus, c.id});
-            return 0;
-        });
-        rt::waitIdle(10000);
+        focus(t);
         // A page down from a row above the page's last moves the highlight
         // there first; the figure is the page after it.
         auto toLastRow = [&] {
@@ -494,8 +621,7 @@ class Run {
     }
 
     // A left click on w, as the user's (GUI thread).
-    static void clickOn(QWidget* w) {
-        const QPoint p(4, 4);
+    static void clickOn(QWidget* w, QPoint p = QPoint(4, 4)) {
         QMouseEvent press(QEvent::MouseButtonPress, p, w->mapToGlobal(p), Qt::LeftButton,
                           Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(w, &press);
@@ -530,6 +656,20 @@ class Run {
     bench::PaintWatch* watch_ = nullptr;
 };
 
+// An 8000 x 8000 RGB picture as PNG: shades and squares.
+bool writeLargePng(const fs::path& file) {
+    QImage big(8000, 8000, QImage::Format_RGB888);
+    for (int y = 0; y < big.height(); ++y) {
+        uchar* line = big.scanLine(y);
+        for (int x = 0; x < big.width(); ++x) {
+            line[3 * x] = static_cast<uchar>(x * 255 / big.width());
+            line[3 * x + 1] = static_cast<uchar>(y * 255 / big.height());
+            line[3 * x + 2] = static_cast<uchar>((x / 50 + y / 50) % 2 * 160);
+        }
+    }
+    return big.save(QString::fromStdString(file.string()), "PNG");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -541,7 +681,8 @@ int main(int argc, char** argv) {
     if (!bench::makeDatabase(data + "/small", 1000, 1000) ||
         !bench::makeDatabase(data + "/clubs-100000", 1000, 100000) ||
         !bench::makeDatabase(data + "/members-20000", 20000, 120) ||
-        !bench::makeDatabase(data + "/members-100000", 100000, 120)) {
+        !bench::makeDatabase(data + "/members-100000", 100000, 120) ||
+        !bench::makeDatabase(data + "/club-1000", 1000, 1)) {
         std::cerr << "could not make the fixtures\n";
         return 2;
     }
@@ -555,6 +696,17 @@ int main(int argc, char** argv) {
     };
     const fs::path scratch = fs::temp_directory_path() / ("qt-bench-" + std::to_string(getpid()));
     fs::create_directories(scratch);
+    // One club of 1 000 members, copied twice: each member with a photo of
+    // his own, a link to one JPEG, then to one large PNG.
+    const fs::path jpeg = scratch / "photo.jpg", png = scratch / "photo.png";
+    bench::writeFile(jpeg, bench::photoOfOneMiB(1600, 1200));
+    if (!writeLargePng(png)) {
+        std::cerr << "could not write the large PNG\n";
+        return 2;
+    }
+    const fs::path club = fs::path(data) / "club-1000" / "Clanovi.sqlite";
+    bench::makeCopy(club, scratch / "jpeg", true, jpeg);
+    bench::makeCopy(club, scratch / "png", true, png);
     const fs::path home = fs::current_path();
     RegisterAllProcedures();
     const int status = rt::runQtProgram(argc, argv, [&] {
@@ -575,6 +727,7 @@ int main(int argc, char** argv) {
                     std::this_thread::sleep_for(std::chrono::milliseconds(10));
                 Run run(*b, platform);
                 for (const ListCase& lc : lists) run.list(lc);
+                run.photos(lists[1], scratch / "jpeg", scratch / "png", 1000);
                 run.closeFrame();
             });
             // The driver ends the run by shutting the windows down, which

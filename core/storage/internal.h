@@ -231,26 +231,22 @@ void bindPrimary(const rt::FileDef& def, sqlite3_stmt* s, int at, const char* re
                  std::vector<std::string>* trace);
 
 // The values of an ordered read (orderedSelect): for each of its reads
-// the caller's (bindWhere), that many of the bound's terms and the
-// limit; after two reads the limit once more, for the whole.
+// the caller's (bindWhere) and that many of the bound's terms; then the
+// limit.
 template <class BindWhere>
 int bindBound(sqlite3_stmt* s, const rt::FileDef& def, const std::vector<OrderTerm>& terms,
               const std::vector<std::size_t>& readTerms, const rt::ScanRequest& r, int limit,
               std::vector<std::string>* trace, BindWhere bindWhere) {
     const SqliteApi& api = *sqlite().api;
     int at = 1;
-    auto bindLimit = [&] {
-        api.bind_int(s, at++, limit);
-        if (trace) trace->push_back(std::to_string(limit));
-    };
     for (std::size_t n : readTerms) {
         if (int rc = bindWhere(at)) return rc;
         for (std::size_t i = 0; i < n; ++i)
             bindField(s, at++, def.fields[static_cast<std::size_t>(terms[i].field)],
                       static_cast<const char*>(r.boundRecord), trace);
-        bindLimit();
     }
-    if (readTerms.size() > 1) bindLimit();
+    api.bind_int(s, at, limit);
+    if (trace) trace->push_back(std::to_string(limit));
     return 0;
 }
 

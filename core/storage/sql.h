@@ -64,10 +64,9 @@ OrderSql orderSql(const rt::FileDef& def, const rt::ScanRequest& request, const 
 
 // The ordered read "selectFrom WHERE where AND bound ORDER BY orderBy LIMIT ?"
 // (where may be empty). With a pastRun condition it is the two reads in one
-// UNION ALL, the run's rest first, each with its LIMIT ? and then one for
-// the whole; the second is not read once the first filled the page. Each
-// read binds the caller's values of where, then its bound's values
-// (readTerms), then its limit; the whole's limit follows them.
+// UNION ALL ordered by orderBy, whose terms are therefore columns that
+// selectFrom selects. Each read binds the caller's values of where, then
+// its bound's values (readTerms); the limit follows them, once.
 std::string orderedSelect(const std::string& selectFrom, const std::string& where,
                           const OrderSql& order, const std::string& orderBy);
 

@@ -12,6 +12,7 @@
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTreeWidget>
@@ -404,6 +405,49 @@ TEST_F(DisplayTest, DecimalColumnsLineUpTheirPoints) {
         rt::cellTextX(fm, "ABC", cell, rt::Align::Right, 3, '.') + fm.horizontalAdvance("ABC"),
         right - 3);
     EXPECT_EQ(rt::cellTextX(fm, "ABC", cell, rt::Align::Left, 3, '.'), cell.left() + 3);
+}
+
+// The next page, of as many rows, takes the place of the one shown: what
+// the window's backing store holds then is what a list opened on that page
+// shows.
+TEST_F(DisplayTest, ANextPageShowsAsAListOpenedOnIt) {
+    auto page = [](int first, int highlight) {
+        ControlView l = list(1, {8, 8, 200, 62},
+                             {column("A", 40, rt::Align::Right, 2, "@n_3"),
+                              column("B", 60, rt::Align::Left, 2, "@s20")},
+                             5);
+        rt::ListPayload& p = std::get<rt::ListPayload>(l.payload);
+        p.rows.clear();
+        for (int r = first; r < first + 5; ++r)
+            p.rows.push_back(rt::ListRow({std::to_string(r), "Član " + std::to_string(r * 7)}));
+        p.highlight = highlight;
+        return l;
+    };
+    // The list's pixels in its window's backing store, as last flushed.
+    auto flushed = [](QTreeWidget* t) {
+        QWidget* vp = t->viewport();
+        const QPoint at = vp->mapTo(vp->window(), QPoint(0, 0));
+        return vp->screen()
+            ->grabWindow(vp->window()->winId(), at.x(), at.y(), vp->width(), vp->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    show(child({page(1, 5)}));
+    auto* tree = qobject_cast<QTreeWidget*>(widget(1));
+    ASSERT_TRUE(tree);
+    const QImage first = flushed(tree);
+    show(child({page(6, 1)}));
+    ASSERT_EQ(tree->topLevelItemCount(), 5);
+    EXPECT_EQ(tree->topLevelItem(4)->text(1), QString::fromUtf8("Član 70"));
+    EXPECT_EQ(tree->currentItem(), tree->topLevelItem(0));
+    const QImage next = flushed(tree);
+    EXPECT_NE(next, first);
+    WindowView fresh = child({page(6, 1)});
+    fresh.id = Child + 1;
+    show(fresh);
+    auto* opened = qobject_cast<QTreeWidget*>(backend_->probe().widget(Child + 1, 1));
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(next, flushed(opened));
 }
 
 TEST_F(DisplayTest, FocusedListsHighlightDiffersFromAnUnfocusedOnes) {

@@ -1,5 +1,6 @@
 // Lists and drop lists: a tree widget with one column per list column. The
-// rows are rebuilt only when they differ from the last view's.
+// rows change only when they differ from the last view's: a page of as many
+// rows goes into the items there (refill), another is made anew.
 //
 // A browse's list holds one page of rows, so Qt's own vertical scroll bar
 // has nothing to scroll: the list shows the browse's thumb on a scroll bar
@@ -248,10 +249,12 @@ class ListTree final : public QTreeWidget {
 class ListDelegate final : public QStyledItemDelegate {
   public:
     explicit ListDelegate(ListTree* tree) : QStyledItemDelegate(tree), tree_(tree) {}
+    // At the line height only the height counts: the columns have the
+    // widths the list gives them. Measuring the text would shape every cell
+    // of the row each time the tree asks (each change of the page).
     QSize sizeHint(const QStyleOptionViewItem& o, const QModelIndex& index) const override {
-        QSize s = QStyledItemDelegate::sizeHint(o, index);
-        if (tree_->rowHeight > 0) s.setHeight(tree_->rowHeight);
-        return s;
+        if (tree_->rowHeight > 0) return {tree_->columnWidth(index.column()), tree_->rowHeight};
+        return QStyledItemDelegate::sizeHint(o, index);
     }
     void paint(QPainter* p, const QStyleOptionViewItem& o,
                const QModelIndex& index) const override {
@@ -274,9 +277,11 @@ class ListDelegate final : public QStyledItemDelegate {
         const int x = cellTextX(fm, text, r, col ? col->align : Align::Left,
                                 col ? tree_->units.x(col->indent) : 0,
                                 n < tree_->points.size() ? tree_->points[n] : QChar('.'));
-        p->drawText(
-            QRect(x, r.top(), std::max(r.right() + 1 - x, fm.horizontalAdvance(text)), r.height()),
-            Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        // Not clipped to its own rectangle (the cell's clip holds): a text
+        // wider than the cell is shaped once, not measured for it first.
+        p->drawText(QRect(x, r.top(), std::max(1, r.right() + 1 - x), r.height()),
+                    Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip,
+                    text);
         if (!col || col->rightBorder) {
             p->setPen(opt.palette.color(QPalette::Normal, QPalette::Mid));
             p->drawLine(r.right(), r.top(), r.right(), r.bottom());
@@ -301,6 +306,39 @@ int pageOf(const ControlView& c) {
     const ListPayload& l = listOf(c);
     const int header = std::max(1, headerLines(l.columns.items())) * l.lineHeight;
     return std::max(1, (c.at.h - header) / l.lineHeight);
+}
+
+// A page of as many rows of as many cells as the tree holds: the texts
+// set in the items there, and the change told once for the rows it
+// touched. A cell's own change has the tree measure its row again and
+// update its part; a new set of items resets the tree, its header and its
+// layout. False, and nothing set, when the rows do not fit the items.
+bool refill(QTreeWidget* t, const ListPayload& l) {
+    const int n = static_cast<int>(l.rows.size());
+    if (n == 0 || t->topLevelItemCount() != n) return false;
+    for (int r = 0; r < n; ++r)
+        if (t->topLevelItem(r)->columnCount() != static_cast<int>(l.rows[r].size())) return false;
+    QAbstractItemModel* model = t->model();
+    int first = -1, last = -1;
+    {
+        const QSignalBlocker quiet(model);
+        for (int r = 0; r < n; ++r) {
+            QTreeWidgetItem* item = t->topLevelItem(r);
+            const auto& row = l.rows[static_cast<std::size_t>(r)];
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                const QString text = q(row[i]);
+                if (item->text(static_cast<int>(i)) == text) continue;
+                item->setText(static_cast<int>(i), text);
+                if (first < 0) first = r;
+                last = r;
+            }
+        }
+    }
+    if (first >= 0)
+        emit model->dataChanged(model->index(first, 0),
+                                model->index(last, std::max(0, model->columnCount() - 1)),
+                                {Qt::DisplayRole});
+    return true;
 }
 
 // The tree, and the bar at its right while the list shows a thumb.
@@ -389,7 +427,7 @@ class ListAdapter final : public ControlAdapter {
                 if (oc.id == c.id) return listOf(oc).rows == l.rows;
             return false;
         }();
-        if (!same || t->topLevelItemCount() != static_cast<int>(l.rows.size())) {
+        if (!same && !refill(t, l)) {
             t->clear();
             for (const auto& row : l.rows) {
                 QStringList cells;

@@ -67,8 +67,11 @@ class TabAdapter final : public ControlAdapter {
     bool update(Win& w, QWidget* widget, const WindowView*, const ControlView& c) const override {
         auto* bar = static_cast<QTabBar*>(widget);
         const int index = w.tabIndex[c.id];
-        bar->setTabText(index, q(c.text));
-        bar->setTabEnabled(index, c.enabled);
+        // Either lays the bar's tabs out anew and repaints it, the same
+        // text or not.
+        const QString text = q(c.text);
+        if (bar->tabText(index) != text) bar->setTabText(index, text);
+        if (bar->isTabEnabled(index) != c.enabled) bar->setTabEnabled(index, c.enabled);
         return false;
     }
 };
