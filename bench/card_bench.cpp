@@ -243,18 +243,20 @@ int main(int argc, char** argv) {
     // The preview keeps the photos it drew, so drawing page 1 again mostly
     // meets its photo decoded: here each time a card whose photo is not
     // (another member's card shown first), what a first page costs cold.
-    benchmark::RegisterBenchmark("CARDS_first_preview_page_1000/cold", [&](benchmark::State& st) {
-        if (!last) last = runCards(nullptr);
-        int n = 0;
-        for (auto _ : st) bench::drawPage(*last, 1 + n++ % Members);
-    })->Unit(benchmark::kMicrosecond)->Iterations(100);
+    benchmark::RegisterBenchmark("CARDS_first_preview_page_1000/cold",
+                                 [&](benchmark::State& st) {
+                                     if (!last) last = runCards(nullptr);
+                                     int n = 0;
+                                     for (auto _ : st) bench::drawPage(*last, 1 + n++ % Members);
+                                 })
+        ->Unit(benchmark::kMicrosecond)
+        ->Iterations(100);
     bench::runRegistered(argc, argv);
 
     std::printf("\nthe photo: %d x %d JPEG, %zu bytes\n", PhotoW, PhotoH, photo.size());
     bool within = true;
     for (const char* n : {"CARDS_pages_1000", "CARDS_pages_drawn_1000"}) {
-        const auto o = bench::micros().find(n),
-                   r = bench::micros().find(std::string(n) + "/raw");
+        const auto o = bench::micros().find(n), r = bench::micros().find(std::string(n) + "/raw");
         if (o == bench::micros().end() || r == bench::micros().end()) continue;
         const bool ok = o->second <= RatioLimit * r->second;
         within &= ok;

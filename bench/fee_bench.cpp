@@ -113,7 +113,8 @@ void Ours(benchmark::State& state, Case* c) {
     cleaner.clean();
     for (auto _ : state) {
         const fees::ChargeOutcome o = fees::ChargeClub(Club, Document, Date, ++c->run);
-        if (o.error != 0 || o.stored != c->charged) state.SkipWithError("the run did not store all");
+        if (o.error != 0 || o.stored != c->charged)
+            state.SkipWithError("the run did not store all");
         state.PauseTiming();
         cleaner.clean();
         state.ResumeTiming();

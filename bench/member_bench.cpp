@@ -56,10 +56,10 @@ struct Order {
     int keyColumn;        // the key's column in the statement
 };
 const Order Orders[2] = {
-    {"ORDER BY M1_SIP COLLATE NOCASE, M1_SIF",
-     "WHERE M1_SIP = ? COLLATE NOCASE AND M1_SIF > ? ", "WHERE M1_SIP > ? COLLATE NOCASE ", 1},
-    {"ORDER BY M1_PRE COLLATE NOCASE, M1_SIF",
-     "WHERE M1_PRE = ? COLLATE NOCASE AND M1_SIF > ? ", "WHERE M1_PRE > ? COLLATE NOCASE ", 3},
+    {"ORDER BY M1_SIP COLLATE NOCASE, M1_SIF", "WHERE M1_SIP = ? COLLATE NOCASE AND M1_SIF > ? ",
+     "WHERE M1_SIP > ? COLLATE NOCASE ", 1},
+    {"ORDER BY M1_PRE COLLATE NOCASE, M1_SIF", "WHERE M1_PRE = ? COLLATE NOCASE AND M1_SIF > ? ",
+     "WHERE M1_PRE > ? COLLATE NOCASE ", 3},
 };
 
 struct Case : bench::WindowCase {
@@ -264,10 +264,12 @@ void registerCase(Case* c) {
         [c](int n) { return rawLocate(c, n % 2); });
     // Page downs from the top: fewer than the 1 000 members hold.
     reg(
-        "page_down_club_order", 20, [c](benchmark::State& s, Samples& i) { oursPageDown(s, c, 0, i); },
+        "page_down_club_order", 20,
+        [c](benchmark::State& s, Samples& i) { oursPageDown(s, c, 0, i); },
         [c](int) { return rawNextPage(c, 0); });
     reg(
-        "page_down_surname_order", 20, [c](benchmark::State& s, Samples& i) { oursPageDown(s, c, 1, i); },
+        "page_down_surname_order", 20,
+        [c](benchmark::State& s, Samples& i) { oursPageDown(s, c, 1, i); },
         [c](int) { return rawNextPage(c, 1); });
 }
 

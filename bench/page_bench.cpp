@@ -69,8 +69,9 @@ struct Ours {
         }
         view = std::make_unique<rt::View>(*file);
         for (const rt::FieldDef& f : CLANOVI_Def.fields)
-            if (allFields || f.column == std::string("M1_SIP") || f.column == std::string("M1_PRE") ||
-                f.column == std::string("M1_SIF") || f.column == std::string("M1_IME"))
+            if (allFields || f.column == std::string("M1_SIP") ||
+                f.column == std::string("M1_PRE") || f.column == std::string("M1_SIF") ||
+                f.column == std::string("M1_IME"))
                 view->project(*file, f.label);
         view->setOrder(CLANOVI_Def.keyIndex(key));
         if (view->open() != 0) fail("view", view->status());
@@ -118,14 +119,17 @@ class Raw : public bench::Raw {
              std::string* lastKey, std::int64_t* lastCode, int keyColumn, int codeColumn) {
         sqlite3_stmt* s = stmt(sql);
         int at = 1;
-        if (key) api_.bind_text(s, at++, key->data(), static_cast<int>(key->size()), SQLITE_TRANSIENT);
+        if (key)
+            api_.bind_text(s, at++, key->data(), static_cast<int>(key->size()), SQLITE_TRANSIENT);
         if (code) api_.bind_int64(s, at++, *code);
         api_.bind_int(s, at, limit);
         return run(s, lastKey, lastCode, keyColumn, codeColumn);
     }
 };
 
-std::string allColumns() { return storage::columnList(CLANOVI_Def); }
+std::string allColumns() {
+    return storage::columnList(CLANOVI_Def);
+}
 
 // --- cold
 
@@ -171,8 +175,8 @@ void cold(int size) {
         mapped.push_back(rawSide(club, true));
     }
     const double o = bench::median(ours), r = bench::median(raws);
-    std::printf("bench CLANOVI_page_down_cold_%d ours=%.2f raw=%.2f ratio=%.2f raw_mmap=%.2f\n", size,
-                o, r, o / r, bench::median(mapped));
+    std::printf("bench CLANOVI_page_down_cold_%d ours=%.2f raw=%.2f ratio=%.2f raw_mmap=%.2f\n",
+                size, o, r, o / r, bench::median(mapped));
     std::fflush(stdout);
 }
 
@@ -185,8 +189,9 @@ void deep() {
     const fs::path db = dir / "Clanovi.sqlite";
     if (!existed) {
         Raw raw(db.string());
-        raw.runAll("UPDATE CLANOVI SET M1_SIP = 1, M1_PRE = (SELECT M1_PRE FROM CLANOVI ORDER BY "
-                   "M1_SIF LIMIT 1) WHERE M1_SIF % 5 <> 0");
+        raw.runAll(
+            "UPDATE CLANOVI SET M1_SIP = 1, M1_PRE = (SELECT M1_PRE FROM CLANOVI ORDER BY "
+            "M1_SIF LIMIT 1) WHERE M1_SIF % 5 <> 0");
         raw.runAll("UPDATE CLANOVI SET M1_SIP = 1");
     }
     fs::current_path(dir);
@@ -202,9 +207,11 @@ void deep() {
     for (const Order& ord : orders) {
         const std::string col = ord.column;
         const std::string by = "ORDER BY " + col + " COLLATE NOCASE, M1_SIF LIMIT ?";
-        const std::string inRun = cols + "WHERE " + col + " = ? COLLATE NOCASE AND M1_SIF > ? " + by;
+        const std::string inRun =
+            cols + "WHERE " + col + " = ? COLLATE NOCASE AND M1_SIF > ? " + by;
         const std::string pastRun = cols + "WHERE " + col + " > ? COLLATE NOCASE " + by;
-        const std::string rowValue = cols + "WHERE (" + col + ", M1_SIF) > (? COLLATE NOCASE, ?) " + by;
+        const std::string rowValue =
+            cols + "WHERE (" + col + ", M1_SIF) > (? COLLATE NOCASE, ?) " + by;
         // The run: the key value most members share, its members by code.
         sqlite3_stmt* s = raw.stmt("SELECT " + col + ", COUNT(*) FROM CLANOVI GROUP BY " + col +
                                    " COLLATE NOCASE ORDER BY 2 DESC LIMIT 1");
@@ -257,9 +264,10 @@ void deep() {
             }
             const double mo = bench::median(ours), mr = bench::median(raws),
                          mv = bench::median(rows);
-            std::printf("bench CLANOVI_page_down_%s_deep_%d ours=%.2f raw=%.2f ratio=%.2f "
-                        "rowvalue=%.2f\n",
-                        ord.figure, d, mo, mr, mo / mr, mv);
+            std::printf(
+                "bench CLANOVI_page_down_%s_deep_%d ours=%.2f raw=%.2f ratio=%.2f "
+                "rowvalue=%.2f\n",
+                ord.figure, d, mo, mr, mo / mr, mv);
             if (d == depths.front()) shallow[0] = mo, shallow[1] = mv;
             if (d == depths[depths.size() - 2]) deepest[0] = mo, deepest[1] = mv;
         }

@@ -196,7 +196,8 @@ int main() {
         std::cerr << "could not make the fixture\n";
         return 2;
     }
-    const fs::path scratch = fs::temp_directory_path() / ("photo-bench-" + std::to_string(getpid()));
+    const fs::path scratch =
+        fs::temp_directory_path() / ("photo-bench-" + std::to_string(getpid()));
     const fs::path withPhotos = scratch / "photos", without = scratch / "plain";
     const fs::path jpeg = scratch / "photo.jpg";
     fs::create_directories(scratch);

@@ -67,8 +67,9 @@ inline void makeCopy(const std::filesystem::path& from, const std::filesystem::p
                                std::filesystem::copy_options::overwrite_existing);
     CopyConnection raw((dir / "Clanovi.sqlite").string());
     const std::string ext = photo.extension().string();
-    raw.run(photos ? "UPDATE CLANOVI SET M1_PUS = printf('%-60s', 'foto' || M1_SIF || '" + ext + "')"
-                   : "UPDATE CLANOVI SET M1_PUS = printf('%-60s', '')");
+    raw.run(photos
+                ? "UPDATE CLANOVI SET M1_PUS = printf('%-60s', 'foto' || M1_SIF || '" + ext + "')"
+                : "UPDATE CLANOVI SET M1_PUS = printf('%-60s', '')");
     if (!photos) return;
     for (std::int64_t code : raw.codes()) {
         const std::filesystem::path link = dir / ("foto" + std::to_string(code) + ext);

@@ -8,15 +8,15 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QHeaderView>
 #include <QImageReader>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QWindow>
@@ -126,7 +126,8 @@ class PaintWatch : public QObject {
             promise_.set_value(us);
             if (then_)
                 QMetaObject::invokeMethod(
-                    this, [then = std::exchange(then_, {}), us] { then(us); }, Qt::QueuedConnection);
+                    this, [then = std::exchange(then_, {}), us] { then(us); },
+                    Qt::QueuedConnection);
         }
         return true;
     }
@@ -152,12 +153,13 @@ struct PlainQuery {
 inline PlainQuery clubsQuery() {
     const std::string cols =
         "SELECT P1_SIP,P1_NPD,P1_ADR,P1_SJD,P1_BRG,P1_DAR,P1_TEL,P1_FAX,P1_WEB,P1_EML FROM PLAND ";
-    return {cols + "ORDER BY P1_SIP LIMIT ?",
-            cols + "WHERE P1_SIP > ? ORDER BY P1_SIP LIMIT ?",
-            "",
-            0,
-            0,
-            cols + "WHERE P1_NPD >= ? COLLATE NOCASE ORDER BY P1_NPD COLLATE NOCASE, P1_SIP LIMIT ?"};
+    return {
+        cols + "ORDER BY P1_SIP LIMIT ?",
+        cols + "WHERE P1_SIP > ? ORDER BY P1_SIP LIMIT ?",
+        "",
+        0,
+        0,
+        cols + "WHERE P1_NPD >= ? COLLATE NOCASE ORDER BY P1_NPD COLLATE NOCASE, P1_SIP LIMIT ?"};
 }
 
 // The member list in the club order it opens on: the thirty fields and the
@@ -309,7 +311,8 @@ class PlainList {
         while (api.step(s) == SQLITE_ROW) {
             for (int c = 0; c < cols && c < api.column_count(s); ++c) {
                 const auto* t = reinterpret_cast<const char*>(api.column_text(s, c));
-                const std::string text(t ? t : "", static_cast<std::size_t>(api.column_bytes(s, c)));
+                const std::string text(t ? t : "",
+                                       static_cast<std::size_t>(api.column_bytes(s, c)));
                 table_->item(row, c)->setText(QString::fromStdString(rt::toUtf8(text)));
             }
             lastKey_.assign(reinterpret_cast<const char*>(api.column_text(s, q_.keyColumn)),
@@ -523,8 +526,8 @@ class PlainForm {
             if (api.step(s) == SQLITE_ROW)
                 for (int c = 0; c < api.column_count(s); ++c) {
                     const auto* t = reinterpret_cast<const char*>(api.column_text(s, c));
-                    values.push_back(QString::fromStdString(
-                        rt::toUtf8(std::string(t ? t : "", static_cast<std::size_t>(api.column_bytes(s, c))))));
+                    values.push_back(QString::fromStdString(rt::toUtf8(std::string(
+                        t ? t : "", static_cast<std::size_t>(api.column_bytes(s, c))))));
                 }
             api.reset(s);
             std::size_t value = 0;
@@ -536,18 +539,30 @@ class PlainForm {
                     benchmark::DoNotOptimize(values[value++ % values.size()]);
                 QWidget* w = nullptr;
                 switch (p.kind) {
-                    case Part::Label: w = new QLabel(p.text, window_); break;
-                    case Part::Entry: w = new QLineEdit(p.text, window_); break;
+                    case Part::Label:
+                        w = new QLabel(p.text, window_);
+                        break;
+                    case Part::Entry:
+                        w = new QLineEdit(p.text, window_);
+                        break;
                     case Part::Box: {
                         auto* e = new QPlainTextEdit(window_);
                         e->setPlainText(p.text);
                         w = e;
                         break;
                     }
-                    case Part::Check: w = new QCheckBox(p.text, window_); break;
-                    case Part::Radio: w = new QRadioButton(p.text, window_); break;
-                    case Part::Button: w = new QPushButton(p.text, window_); break;
-                    case Part::Group: w = new QGroupBox(p.text, window_); break;
+                    case Part::Check:
+                        w = new QCheckBox(p.text, window_);
+                        break;
+                    case Part::Radio:
+                        w = new QRadioButton(p.text, window_);
+                        break;
+                    case Part::Button:
+                        w = new QPushButton(p.text, window_);
+                        break;
+                    case Part::Group:
+                        w = new QGroupBox(p.text, window_);
+                        break;
                 }
                 w->setFont(p.font);
                 w->setGeometry(p.at);
@@ -556,7 +571,8 @@ class PlainForm {
             }
             QWidget* win = window_;
             QWidget* one = last ? last : win;
-            done = watch.arm([win, one](QObject* o) { return o == one || (o == win && one == win); });
+            done =
+                watch.arm([win, one](QObject* o) { return o == one || (o == win && one == win); });
             window_->show();
         });
         return done.get();

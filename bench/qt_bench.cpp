@@ -9,6 +9,8 @@
 // timed the same way, its samples taken in turn with ours. The member's
 // photo is timed the same way, beside a plain picture that reads and paints
 // the same file on the GUI thread.
+#include <unistd.h>
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
@@ -16,11 +18,9 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMessageBox>
-#include <QAbstractButton>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
 #include <QWindow>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -98,16 +98,15 @@ struct Figure {
 
 void printFigure(const std::string& name, const Figure& f) {
     const double o = bench::median(f.ours), l = bench::median(f.limit);
-    std::printf("bench %s ours=%.2f raw=%.2f ratio=%.2f ours_p95=%.2f raw_p95=%.2f\n",
-                name.c_str(), o, l, o / l, bench::percentile(f.ours, 0.95),
-                bench::percentile(f.limit, 0.95));
+    std::printf("bench %s ours=%.2f raw=%.2f ratio=%.2f ours_p95=%.2f raw_p95=%.2f\n", name.c_str(),
+                o, l, o / l, bench::percentile(f.ours, 0.95), bench::percentile(f.limit, 0.95));
     std::fflush(stdout);
 }
 
 // One list of the program: the menu item that opens it, the statements of
 // its pages for the limit, its fixtures.
 struct ListCase {
-    const char* figure;  // "PLAND", "CLANOVI"
+    const char* figure;    // "PLAND", "CLANOVI"
     const char* menuItem;  // its label
     bench::PlainQuery query;
     std::vector<std::pair<std::string, int>> fixtures;  // directory, size
@@ -198,10 +197,11 @@ class Run {
         rt::waitIdle(30000);
         const double frame = 1e6 / 60;
         const double p95 = bench::percentile(keys, 0.95);
-        std::printf("bench photo_8000_png_key%s_painted_%d ours=%.2f ours_p95=%.2f limit=%.0f %s "
-                    "keys_while_reading=%d/%d\n",
-                    platform.c_str(), size, bench::median(keys), p95, frame,
-                    p95 < frame ? "within" : "BEYOND", reading, Keys);
+        std::printf(
+            "bench photo_8000_png_key%s_painted_%d ours=%.2f ours_p95=%.2f limit=%.0f %s "
+            "keys_while_reading=%d/%d\n",
+            platform.c_str(), size, bench::median(keys), p95, frame,
+            p95 < frame ? "within" : "BEYOND", reading, Keys);
         std::fflush(stdout);
         closeList();
     }
@@ -253,7 +253,8 @@ class Run {
             const rt::ViewPtr v = pr.lastView(w);
             if (!v || v->kind != rt::WindowKind::Child) continue;
             for (const auto& c : v->controls)
-                if (const rt::ImagePayload* p = c.kind == rt::ControlKind::Image ? c.image() : nullptr)
+                if (const rt::ImagePayload* p =
+                        c.kind == rt::ControlKind::Image ? c.image() : nullptr)
                     return !p->path.empty() && !p->loaded;
         }
         return false;
@@ -278,8 +279,7 @@ class Run {
             const rt::ViewPtr v = pr.lastView(w);
             if (!v || v->kind != rt::WindowKind::Frame) continue;
             for (const auto& c : v->controls)
-                if (c.kind == rt::ControlKind::Item && c.name == label)
-                    return pr.action(w, c.id);
+                if (c.kind == rt::ControlKind::Item && c.name == label) return pr.action(w, c.id);
         }
         return nullptr;
     }
@@ -397,7 +397,8 @@ class Run {
         const QString first = onGui(b_, [&] { return pageOf(t); });
         toLastRow();
         if (onGui(b_, [&] { return pageOf(t); }) == first) {
-            std::printf("note %s: the list shows its only page\n", name(lc, "page_down", size).c_str());
+            std::printf("note %s: the list shows its only page\n",
+                        name(lc, "page_down", size).c_str());
             more(lc, dir, size, t, plain);
             close();
             plain.close();
@@ -417,7 +418,8 @@ class Run {
                     toLastRow();
                 plain.top(*watch_);
             }
-            std::this_thread::sleep_for(bench::AsleepAfter);  // the key meets the list's thread asleep
+            std::this_thread::sleep_for(
+                bench::AsleepAfter);  // the key meets the list's thread asleep
             const double us = key(t->viewport(), Qt::Key_PageDown, [&] { return pageOf(t); });
             rt::waitIdle(10000);
             std::this_thread::sleep_for(bench::AsleepAfter);
@@ -532,7 +534,8 @@ class Run {
         bench::PlainForm plain(b_, (fs::path(dir) / "Clanovi.sqlite").string());
         const auto inForm = [](QObject* o) {
             for (QObject* p = o; p; p = p->parent())
-                if (auto* sub = qobject_cast<QMdiSubWindow*>(p)) return sub->windowTitle() == "Promjena";
+                if (auto* sub = qobject_cast<QMdiSubWindow*>(p))
+                    return sub->windowTitle() == "Promjena";
             return false;
         };
         Figure opening;
@@ -574,7 +577,8 @@ class Run {
             });
         });
         const int boxId = onGui(b_, [&] {
-            return control(formWin, [](const rt::ControlView& c) { return c.name == "?CLA:M1_CLP"; });
+            return control(formWin,
+                           [](const rt::ControlView& c) { return c.name == "?CLA:M1_CLP"; });
         });
         rt::input(formWin, rt::Input{rt::Input::Kind::TabChosen, tab});
         rt::input(formWin, rt::Input{rt::Input::Kind::Focus, boxId});
@@ -583,7 +587,8 @@ class Run {
         text.caret = text.anchor = 4999;
         rt::input(formWin, text);
         rt::waitIdle(10000);
-        auto* box = onGui(b_, [&] { return qobject_cast<QPlainTextEdit*>(b_.probe().widget(formWin, boxId)); });
+        auto* box = onGui(
+            b_, [&] { return qobject_cast<QPlainTextEdit*>(b_.probe().widget(formWin, boxId)); });
         if (!box || onGui(b_, [&] { return box->document()->characterCount() != 5000; })) {
             std::cerr << "the long text box does not hold its 4 999 characters\n";
             std::exit(3);
@@ -634,18 +639,21 @@ class Run {
     // whether its changes may be lost is answered Yes.
     void closeChild(int w) {
         rt::input(w, rt::Input{rt::Input::Kind::Close});
-        for (int i = 0; i < 3000 && onGui(b_, [&] {
-                            const rt::QtBackend::Probe pr = b_.probe();
-                            for (int d : pr.dialogs)
-                                if (auto* box = qobject_cast<QMessageBox*>(pr.dialogWidget(d)))
-                                    for (QAbstractButton* btn : box->buttons())
-                                        if (btn->property("rtButton").toUInt() == rt::ButtonYes) {
-                                            btn->click();
-                                            break;
-                                        }
-                            return std::find(pr.windows.begin(), pr.windows.end(), w) !=
-                                   pr.windows.end();
-                        });
+        for (int i = 0;
+             i < 3000 &&
+             onGui(b_,
+                   [&] {
+                       const rt::QtBackend::Probe pr = b_.probe();
+                       for (int d : pr.dialogs)
+                           if (auto* box = qobject_cast<QMessageBox*>(pr.dialogWidget(d)))
+                               for (QAbstractButton* btn : box->buttons())
+                                   if (btn->property("rtButton").toUInt() == rt::ButtonYes) {
+                                       btn->click();
+                                       break;
+                                   }
+                       return std::find(pr.windows.begin(), pr.windows.end(), w) !=
+                              pr.windows.end();
+                   });
              ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         rt::waitIdle(10000);
@@ -687,9 +695,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::vector<ListCase> lists = {
-        {"PLAND", "?SIFARNICIPLANINARSKADRUSTVA", bench::clubsQuery(),
+        {"PLAND",
+         "?SIFARNICIPLANINARSKADRUSTVA",
+         bench::clubsQuery(),
          {{data + "/small", 1000}, {data + "/clubs-100000", 100000}}},
-        {"CLANOVI", "?BROWSECLANOVI", bench::membersQuery(),
+        {"CLANOVI",
+         "?BROWSECLANOVI",
+         bench::membersQuery(),
          {{data + "/small", 1000},
           {data + "/members-20000", 20000},
           {data + "/members-100000", 100000}}},

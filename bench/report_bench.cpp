@@ -84,8 +84,8 @@ std::size_t rawReport(Case& c) {
         "ORDER BY CL_SPS, CL_SIP, CL_SIF, CL_DAD, CL_RED");
     const auto& api = c.raw->api();
     int k = 0;
-    for (std::int32_t v : {G1::W1_SPS.load(), G1::W1_SIP.load(), G1::W1_DAOD.load(),
-                           G1::W1_DADO.load()})
+    for (std::int32_t v :
+         {G1::W1_SPS.load(), G1::W1_SIP.load(), G1::W1_DAOD.load(), G1::W1_DADO.load()})
         api.bind_int64(s, ++k, v);
     static const rt::Picture record = *rt::Picture::parse("@s10");
     static const rt::Picture code = *rt::Picture::parse("@n_6"),

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "bench/report_support.h"
 #include "bench/bench_support.h"
+#include "bench/report_support.h"
 #include "core/dictionary/files.h"
 #include "core/storage/storage.h"
 #include "framework/relation_manager.h"

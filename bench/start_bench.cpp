@@ -6,12 +6,12 @@
 // program nine times after one untimed start and prints the median:
 //
 //     bench start_to_paint ours=<ms> p10=<ms> p90=<ms>
-#include <QApplication>
-#include <QMainWindow>
-#include <QPointer>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QApplication>
+#include <QMainWindow>
+#include <QPointer>
 
 #include <chrono>
 #include <cstdio>
@@ -97,7 +97,8 @@ double start(const std::string& self, const fs::path& dir) {
     }
     std::string text;
     char buf[256];
-    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<std::size_t>(n));
+    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;)
+        text.append(buf, static_cast<std::size_t>(n));
     close(out[0]);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -121,7 +122,8 @@ int main(int argc, char** argv) {
     const std::string self = fs::canonical("/proc/self/exe").string();
     // Each start in a directory of its own, as a first start is (no
     // database, no Sutrik.INI yet).
-    const fs::path scratch = fs::temp_directory_path() / ("start-bench-" + std::to_string(getpid()));
+    const fs::path scratch =
+        fs::temp_directory_path() / ("start-bench-" + std::to_string(getpid()));
     std::vector<double> ms;
     for (int i = 0; i <= Starts; ++i) {
         const fs::path dir = scratch / std::to_string(i);
@@ -138,7 +140,6 @@ int main(int argc, char** argv) {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     const std::string suffix = platform == "offscreen" ? "" : "_" + platform.toStdString();
     std::printf("bench start_to_paint%s ours=%.1f p10=%.1f p90=%.1f\n", suffix.c_str(),
-                bench::median(ms),
-                bench::percentile(ms, 0.10), bench::percentile(ms, 0.90));
+                bench::median(ms), bench::percentile(ms, 0.10), bench::percentile(ms, 0.90));
     return 0;
 }

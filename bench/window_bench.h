@@ -38,8 +38,8 @@
 #include "core/storage/storage.h"
 #include "framework/globals.h"
 #include "framework/ini.h"
-#include "runtime/threads.h"
 #include "runtime/text.h"
+#include "runtime/threads.h"
 #include "runtime/window/window.h"
 
 namespace bench {
@@ -265,8 +265,7 @@ constexpr auto WarmUp = std::chrono::milliseconds(150);
 // same page each time it is called; ready, on the calling thread, makes
 // sure it can.
 inline void timeWakeFloor(benchmark::State& state, Samples& into,
-                          const std::function<double()>& raw,
-                          const std::function<void()>& ready) {
+                          const std::function<double()>& raw, const std::function<void()>& ready) {
     std::mutex m;
     std::condition_variable cv;
     bool go = false, stop = false, read = false;

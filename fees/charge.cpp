@@ -79,9 +79,8 @@ class DayLines {
         held_.addRange(field("CLA1:CL_SPS"), rt::Compare::Equal, value(federation_));
         held_.addRange(field("CLA1:CL_SIP"), rt::Compare::Equal, value(club_));
         held_.addRange(field("CLA1:CL_SIF"), rt::Compare::Equal, value(member_));
-        held_.addRange(field("CLA1:CL_DAD"), rt::Compare::Equal, [this] {
-            return rt::Value{std::int64_t{date_}};
-        });
+        held_.addRange(field("CLA1:CL_DAD"), rt::Compare::Equal,
+                       [this] { return rt::Value{std::int64_t{date_}}; });
         held_.addRange(field("CLA1:CL_DOK"), rt::Compare::Equal,
                        [this] { return rt::Value{document_}; });
         held_.project(field("CLA1:CL_RED"));
@@ -105,7 +104,9 @@ class DayLines {
         int rows = 0;
         int rc = held_.open();
         if (rc == 0) rc = held_.set(rt::SetFrom::Start);
-        if (rc == 0) rc = held_.page(1, true, [] {}, &rows);
+        if (rc == 0)
+            rc = held_.page(
+                1, true, [] {}, &rows);
         if (rc != 0 && rc != rt::FileErr::RecordNotAvailable) {
             status_ = held_.status();
             return rc;

@@ -155,7 +155,8 @@ Controls BuildMember(rt::Window& w, Totals& t) {
     rt::FileStructure& federations = fileStructure(FileId::PLANSA);
     rt::FileStructure& clubs = fileStructure(FileId::PLAND);
     Controls c;
-    rt::Control list = kit::ListBox({8, 76, 483, 140}, kit::BrowsingMessage(l.def()), MemberColumns());
+    rt::Control list =
+        kit::ListBox({8, 76, 483, 140}, kit::BrowsingMessage(l.def()), MemberColumns());
     kit::GroupColumns(list, 0, 2, "Ketegorija članstva");
     c.list = w.add(std::move(list));
     c.zbir = w.add(ZbirButton("   Zbir", {8, 236, 45, 14}));
@@ -249,9 +250,9 @@ class FeeList : public ListWindowProcedure {
                      BRW1_Sort1_Locator, c_.sifEntry, rt::FieldOf(ledger_, "CLA1:CL_SIF"));
             AddOrder(BRW1, &BRW1_Sort0_StepClass, rt::KeyOf(ledger_, "CLA1:KeyCL_UKP"),
                      BRW1_Sort0_Locator, c_.spsEntry, rt::FieldOf(ledger_, "CLA1:CL_SPS"));
-            for (const char* f : {"CLA1:CL_SPS", "CLA1:CL_SIP", "CLA1:CL_SIF", "CLA1:CL_SIK",
-                                  "CLA1:CL_DOK", "CLA1:CL_DAD", "CLA1:CL_DUG", "CLA1:CL_POD",
-                                  "CLA1:CL_RED"})
+            for (const char* f :
+                 {"CLA1:CL_SPS", "CLA1:CL_SIP", "CLA1:CL_SIF", "CLA1:CL_SIK", "CLA1:CL_DOK",
+                  "CLA1:CL_DAD", "CLA1:CL_DUG", "CLA1:CL_POD", "CLA1:CL_RED"})
                 BRW1.AddField(rt::FieldOf(ledger_, f));
         }
         BRW1.SetFilter(member_ ? MemberFilter : ClubFilter);

@@ -149,8 +149,13 @@ rep::Report ClubReport(Locals& l) {
     r.header.add(Titled(Text("?String11", "Pregled članarine", 3156, 635), Arial(11, true)));
     r.header.add(Line("?Line4", 31, 906, 7938, 0));
     AddHeadings(r.header, 969,
-                {{"R.broj", 52}, {"Šif-čl.PD", 417}, {"Ev-broj", 969}, {"Prezime i ime", 2000},
-                 {"Duguje", 5865}, {"Potražuje", 6552}, {"Saldo", 7479}});
+                {{"R.broj", 52},
+                 {"Šif-čl.PD", 417},
+                 {"Ev-broj", 969},
+                 {"Prezime i ime", 2000},
+                 {"Duguje", 5865},
+                 {"Potražuje", 6552},
+                 {"Saldo", 7479}});
     r.header.add(Line("?Line4:2", 21, 1167, 7938, 0));
 
     rep::Band d = BandAt("?Detail1", 0, 0, 7990, 219);
@@ -168,9 +173,12 @@ rep::Report ClubReport(Locals& l) {
     rep::Band club = BandAt("?GroupFooter2", 0, 0, 8000, 313);
     club.font = Arial(8, true);
     club.add(Text("?String30", "Ukupno planinarsko društvo:", 3677, 63));
-    club.add(Sum(Field("?CLA1:CL_DUG:2", rep::Source::of(cl.CL_DUG), "@n-14.`2", 5427, 63, 771, R)));
-    club.add(Sum(Field("?CLA1:CL_POD:2", rep::Source::of(cl.CL_POD), "@n-15.`2", 6292, 63, 719, R)));
-    club.add(Sum(Field("?L1:W1_SDO:2", rep::Source::of(l.L1_W1_SDO), "@n-13.`2", 7073, 63, 677, R)));
+    club.add(
+        Sum(Field("?CLA1:CL_DUG:2", rep::Source::of(cl.CL_DUG), "@n-14.`2", 5427, 63, 771, R)));
+    club.add(
+        Sum(Field("?CLA1:CL_POD:2", rep::Source::of(cl.CL_POD), "@n-15.`2", 6292, 63, 719, R)));
+    club.add(
+        Sum(Field("?L1:W1_SDO:2", rep::Source::of(l.L1_W1_SDO), "@n-13.`2", 7073, 63, 677, R)));
     AddBreaks(r, std::move(club), 344);
     return r;
 }
@@ -194,8 +202,12 @@ rep::Report MemberReport(Locals& l) {
     r.header.add(Field("?CLA:M1_EVB", rep::Source::of(cla.M1_EVB), "@s10", 6542, 854, 688));
     r.header.add(Line("?Line4", 146, 1052, 7677, 0));
     AddHeadings(r.header, 1135,
-                {{"R.broj", 1010}, {"Dokumenat", 1562}, {"Datum", 3406}, {"Duguje", 4646},
-                 {"Potražuje", 5437}, {"Saldo", 6531}});
+                {{"R.broj", 1010},
+                 {"Dokumenat", 1562},
+                 {"Datum", 3406},
+                 {"Duguje", 4646},
+                 {"Potražuje", 5437},
+                 {"Saldo", 6531}});
     r.header.add(Line("?Line4:2", 146, 1333, 7677, 0));
 
     rep::Band d = BandAt("?Detail1", 0, 0, 7990, 219);
@@ -212,9 +224,12 @@ rep::Report MemberReport(Locals& l) {
     rep::Band member = BandAt("?GroupFooter2", 0, 0, 8000, 313);
     member.font = Arial(8, true);
     member.add(Text("?String30", "Ukupno za člana PD::", 2979, 63));
-    member.add(Sum(Field("?CLA1:CL_DUG:2", rep::Source::of(cl.CL_DUG), "@n-14.`2", 4229, 63, 771, R)));
-    member.add(Sum(Field("?CLA1:CL_POD:2", rep::Source::of(cl.CL_POD), "@n-15.`2", 5094, 63, 823, R)));
-    member.add(Sum(Field("?L1:W1_SDO:2", rep::Source::of(l.L1_W1_SDO), "@n-13.`2", 6052, 63, 781, R)));
+    member.add(
+        Sum(Field("?CLA1:CL_DUG:2", rep::Source::of(cl.CL_DUG), "@n-14.`2", 4229, 63, 771, R)));
+    member.add(
+        Sum(Field("?CLA1:CL_POD:2", rep::Source::of(cl.CL_POD), "@n-15.`2", 5094, 63, 823, R)));
+    member.add(
+        Sum(Field("?L1:W1_SDO:2", rep::Source::of(l.L1_W1_SDO), "@n-13.`2", 6052, 63, 781, R)));
     AddBreaks(r, std::move(member), 0);
     return r;
 }
@@ -229,8 +244,8 @@ void LedgerView(rt::View& view, bool member) {
         view.join(f, rt::KeyOf(f, key).index, {rt::FieldOf(ledger, on)});
         for (const char* field : fields) view.project(rt::FieldOf(f, field));
     };
-    for (const char* f : {"CLA1:CL_DAD", "CLA1:CL_DUG", "CLA1:CL_POD", "CLA1:CL_RED",
-                          "CLA1:CL_SIF", "CLA1:CL_SIP", "CLA1:CL_SPS"})
+    for (const char* f : {"CLA1:CL_DAD", "CLA1:CL_DUG", "CLA1:CL_POD", "CLA1:CL_RED", "CLA1:CL_SIF",
+                          "CLA1:CL_SIP", "CLA1:CL_SPS"})
         view.project(rt::FieldOf(ledger, f));
     if (member) {
         view.project(rt::FieldOf(ledger, "CLA1:CL_DOK"));

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "core/dictionary/dictionary.h"
-#include "core/dictionary/member_name.h"
 #include "core/dictionary/lookups.h"
+#include "core/dictionary/member_name.h"
 #include "fees/obrada_clanar.h"
 #include "framework/query_window.h"
 #include "runtime/text.h"
@@ -26,6 +26,7 @@ rt::Binding NameOf(FileId file, const char* label) {
 
 // The federation and the club, as both queries have them (controls 1 to 8).
 void BuildClub(rt::Window& w, Controls& c) {
+    // clang-format off
     c.federation = kit::AddQueryCode(w,
                                      {"Šifra PS:", {8, 10}, "?G1:W1_SPS", {64, 10, 20, 10}, "@n_2",
                                       "Šifra PS", "?CallLookup", {86, 9, 12, 12}, "?PLA1:SP1_NPS",
@@ -36,6 +37,7 @@ void BuildClub(rt::Window& w, Controls& c) {
                                 "Šifra PD", "?CallLookup:2", {90, 25, 12, 12}, "?PLA:P1_NPD",
                                 {106, 26, 200, 10}, "@s50"},
                                G1::W1_SIP, NameOf(FileId::PLAND, "PLA:P1_NPD"));
+    // clang-format on
 }
 
 // The boxed group "Datum" with the period's two entries.
@@ -50,8 +52,8 @@ void BuildPeriod(rt::Window& w, int top) {
                        "Datum", G1::W1_DAOD);
     // The second prompt carries the first one's name with a suffix.
     const int before = w.controlCount();
-    kit::AddValueEntry(w, 0, "do:", {100, top + 13}, "?G1:W1_DADO", {116, top + 13, 50, 10},
-                       "@d6.", "Datum", G1::W1_DADO);
+    kit::AddValueEntry(w, 0, "do:", {100, top + 13}, "?G1:W1_DADO", {116, top + 13, 50, 10}, "@d6.",
+                       "Datum", G1::W1_DADO);
     w.control(before + 1).name = "?G1:W1_DAOD:Prompt:2";
 }
 
@@ -76,11 +78,13 @@ thread_local rt::Text<45> L1_W1_PRE;
 Controls BuildOne(rt::Window& w) {
     Controls c;
     BuildClub(w, c);
+    // clang-format off
     c.member = kit::AddQueryCode(w,
                                  {"Šifra člana PD:", {8, 42}, "?G1:W1_SIF", {64, 42, 36, 10},
                                   "@n_6", "Šifra člana PD", "?CallLookup:3", {102, 41, 12, 12},
                                   "?L1:W1_PRE", {118, 42, 188, 10}, "@s45"},
                                  G1::W1_SIF, rt::bindText(L1_W1_PRE.bytes.data(), 45));
+    // clang-format on
     BuildPeriod(w, 60);
     BuildButtons(w, c, 108);
     return c;
@@ -134,6 +138,6 @@ void UpitCLANAR() {
 
 void UpitCLANAR1() {
     L1_W1_PRE.clear();
-    RunWindow<FeeQuery>(kit::QueryWindowDesc(311, 131, "Upit članarine za jednog člana"),
-                        BuildOne, "UpitCLANAR1", &ObradaCLANAR1);
+    RunWindow<FeeQuery>(kit::QueryWindowDesc(311, 131, "Upit članarine za jednog člana"), BuildOne,
+                        "UpitCLANAR1", &ObradaCLANAR1);
 }

@@ -200,13 +200,15 @@ void BrowseClass::keepImage(BrowseQueue::Entry& e, const rt::FileStructure& p) {
         std::sort(spans.begin(), spans.end());
         for (const auto& [a, b] : spans) {
             if (!imageRuns_.empty() && imageRuns_.back().from + imageRuns_.back().size >= a)
-                imageRuns_.back().size = std::max(imageRuns_.back().size, b - imageRuns_.back().from);
+                imageRuns_.back().size =
+                    std::max(imageRuns_.back().size, b - imageRuns_.back().from);
             else
                 imageRuns_.push_back({a, b - a});
         }
         if (imageRuns_.empty()) imageRuns_.push_back({0, d.recordSize});
     }
-    for (const ImageRun& r : imageRuns_) std::memcpy(e.Image.data() + r.from, from + r.from, r.size);
+    for (const ImageRun& r : imageRuns_)
+        std::memcpy(e.Image.data() + r.from, from + r.from, r.size);
 }
 
 void BrowseClass::AddLocator(LocatorClass& locator) {
@@ -519,8 +521,7 @@ void BrowseClass::firstFill(bool fromBuffer) {
     setPage(std::move(rows), 1);
 }
 
-void BrowseClass::fillAround(const rt::Position& position, std::span<const char> image,
-                             int line) {
+void BrowseClass::fillAround(const rt::Position& position, std::span<const char> image, int line) {
     loaded_ = true;
     const int n = ItemsToFill();
     line = std::clamp(line, 1, n);

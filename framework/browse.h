@@ -282,10 +282,10 @@ class BrowseClass : public ViewManager, public WindowComponent {
     std::uint32_t format_ = 1;  // grows when a column's picture changes: rows are formatted again
     std::uint32_t page_ = 0;    // grows whenever the queue's entries change (the rows' version)
     int plannedFields_ = -1;    // the queue fields the columns' ways were worked out for
-    rt::ListRow::Builder rowBuilder_;  // kept: its buffers serve every row formatted
-    Rows spare_;                       // entries a page let go, kept for their buffers
+    rt::ListRow::Builder rowBuilder_;      // kept: its buffers serve every row formatted
+    Rows spare_;                           // entries a page let go, kept for their buffers
     std::vector<std::size_t> pageHashes_;  // readBeside's, kept for its buffer
-    int current_ = 0;                  // the current sort (1-based), 0 before the first
+    int current_ = 0;                      // the current sort (1-based), 0 before the first
     bool loaded_ = false;
     bool attached_ = false;
     bool resetRequired_ = false;

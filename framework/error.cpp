@@ -6,6 +6,7 @@
 #include <string_view>
 
 std::string fileErrorName(int errorCode) {
+    // clang-format off
     switch (errorCode) {
         case FileError::NoError: return {};
         case FileError::NoFile: return "File Not Found";
@@ -17,6 +18,7 @@ std::string fileErrorName(int errorCode) {
         case FileError::FileSystemError: return "File System Error";
         default: return "Error " + std::to_string(errorCode);
     }
+    // clang-format on
 }
 
 const std::vector<ErrorEntry>& errorTable() {
@@ -144,12 +146,24 @@ void ErrorClass::SetErrors(int errorCode, int fileErrorCode, std::string fileErr
     s.fileError = std::move(fileError);
 }
 
-void ErrorClass::ClearErrors() { SetErrors(0); }
-void ErrorClass::SetFile(std::string file) { Status().file = std::move(file); }
-void ErrorClass::SetField(std::string field) { Status().field = std::move(field); }
-void ErrorClass::SetKey(std::string key) { Status().key = std::move(key); }
-void ErrorClass::SetMessage(std::string message) { Status().message = std::move(message); }
-void ErrorClass::SetCategory(std::string category) { Status().category = std::move(category); }
+void ErrorClass::ClearErrors() {
+    SetErrors(0);
+}
+void ErrorClass::SetFile(std::string file) {
+    Status().file = std::move(file);
+}
+void ErrorClass::SetField(std::string field) {
+    Status().field = std::move(field);
+}
+void ErrorClass::SetKey(std::string key) {
+    Status().key = std::move(key);
+}
+void ErrorClass::SetMessage(std::string message) {
+    Status().message = std::move(message);
+}
+void ErrorClass::SetCategory(std::string category) {
+    Status().category = std::move(category);
+}
 
 std::string ErrorClass::ErrorText() const {
     const auto& s = Status();

@@ -26,27 +26,27 @@ std::string fileErrorName(int errorCode);
 enum class Msg : int {
     // questions
     ConfirmDelete = 1,
-    ConfirmCancel,          // "Changes will be lost!"
-    RetryAutoInc,           // "Auto Increment Error"
-    RetrySave,              // "Record Update Error" (Yes, No, Cancel)
-    RetryDelete,            // "Record Delete Error"
+    ConfirmCancel,  // "Changes will be lost!"
+    RetryAutoInc,   // "Auto Increment Error"
+    RetrySave,      // "Record Update Error" (Yes, No, Cancel)
+    RetryDelete,    // "Record Delete Error"
     // notices
-    DuplicateKey,           // "Duplicate Key Error"
-    AddFailed,              // "Record Insert Error"
-    AbortTransaction,       // "Transaction cancelled"
-    UpdateFailed,           // "Record was not updated"
-    DeleteFailed,           // "Record was not deleted"
-    AccessDenied,           // "Access Denied"
-    RetrievalPrime,         // "Record Retrieval Error" while priming
-    RecordChanged,          // "Record Retrieval Error": changed by another station
-    ViewOpenFailed,         // "View Open Error"
-    NoRecords,              // "No Records"
-    LookupNotSaved,         // "Record Not Saved": a looked-up code with no row stopped OK
-    RetrievalFailed,        // "Record Retrieval Error": a keyed read that failed
+    DuplicateKey,      // "Duplicate Key Error"
+    AddFailed,         // "Record Insert Error"
+    AbortTransaction,  // "Transaction cancelled"
+    UpdateFailed,      // "Record was not updated"
+    DeleteFailed,      // "Record was not deleted"
+    AccessDenied,      // "Access Denied"
+    RetrievalPrime,    // "Record Retrieval Error" while priming
+    RecordChanged,     // "Record Retrieval Error": changed by another station
+    ViewOpenFailed,    // "View Open Error"
+    NoRecords,         // "No Records"
+    LookupNotSaved,    // "Record Not Saved": a looked-up code with no row stopped OK
+    RetrievalFailed,   // "Record Retrieval Error": a keyed read that failed
     // fatal
-    OpenFailed,             // "File Access Error"
-    CreateFailed,           // "File Creation Error"
-    InvalidFile,            // "Invalid File"
+    OpenFailed,    // "File Access Error"
+    CreateFailed,  // "File Creation Error"
+    InvalidFile,   // "Invalid File"
 };
 
 enum class Severity { Question, QuestionYesNoCancel, Notice, Fatal };
@@ -65,22 +65,22 @@ const ErrorEntry& errorEntry(Msg id);
 // The thread's current error: what the last failed operation left behind,
 // and the names the next message quotes.
 class ErrorStatusClass {
-public:
-    int errorCode = 0;          // a FileError number
-    std::string error;          // its name (set with the code)
-    int fileErrorCode = 0;      // the storage's own code (negated result code)
-    std::string fileError;      // the storage's own text
-    std::string file;           // %File
-    std::string field;          // %Field
-    std::string key;            // %Key
-    std::string message;        // %Message
-    std::string category;       // %Category
-    std::string previous;       // %Previous: the text of the message shown before
+  public:
+    int errorCode = 0;      // a FileError number
+    std::string error;      // its name (set with the code)
+    int fileErrorCode = 0;  // the storage's own code (negated result code)
+    std::string fileError;  // the storage's own text
+    std::string file;       // %File
+    std::string field;      // %Field
+    std::string key;        // %Key
+    std::string message;    // %Message
+    std::string category;   // %Category
+    std::string previous;   // %Previous: the text of the message shown before
     void clear() { *this = ErrorStatusClass{}; }
 };
 
 class ErrorClass {
-public:
+  public:
     ErrorClass();
     ErrorClass(const ErrorClass&) = delete;
     ErrorClass& operator=(const ErrorClass&) = delete;
@@ -128,7 +128,7 @@ public:
     std::string LastTitle() const;
     std::string LastText() const;
 
-private:
+  private:
     struct NameEntry {
         rt::ThreadNumber thread;
         std::string name;

@@ -34,7 +34,9 @@ INIClass& INIMgr() {
     return *ini;
 }
 
-ErrorStatusClass& GlobalErrorStatus() { return errorStatus; }
+ErrorStatusClass& GlobalErrorStatus() {
+    return errorStatus;
+}
 
 void installFrameworkComponents() {
     using rt::Scope;

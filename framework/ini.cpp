@@ -65,7 +65,8 @@ std::size_t asCount(const std::string& v) {
     for (char c : d) {
         if (c < '0' || c > '9') return 0;
         const std::size_t digit = static_cast<std::size_t>(c - '0');
-        if (n > (std::numeric_limits<std::size_t>::max() - digit) / 10) return std::numeric_limits<std::size_t>::max();
+        if (n > (std::numeric_limits<std::size_t>::max() - digit) / 10)
+            return std::numeric_limits<std::size_t>::max();
         n = n * 10 + digit;
     }
     return n;
@@ -80,8 +81,10 @@ constexpr std::string_view Bom = "\xEF\xBB\xBF";
 // i of an entry named "Sectors_i" (i written as the program writes it: no
 // sign, no leading zero); 0 for any other name.
 std::size_t sectorNumber(std::string_view key) {
-    if (key.size() <= SectorEntryPrefix.size() || key.size() > SectorEntryPrefix.size() + 18) return 0;
-    if (!rt::equalIgnoringCase(key.substr(0, SectorEntryPrefix.size()), SectorEntryPrefix)) return 0;
+    if (key.size() <= SectorEntryPrefix.size() || key.size() > SectorEntryPrefix.size() + 18)
+        return 0;
+    if (!rt::equalIgnoringCase(key.substr(0, SectorEntryPrefix.size()), SectorEntryPrefix))
+        return 0;
     const std::string_view digits = key.substr(SectorEntryPrefix.size());
     if (digits[0] == '0') return 0;
     std::size_t n = 0;
@@ -129,7 +132,7 @@ struct Fd {
 // ahead: the rename keeps the file whole, only a concurrent update of
 // another process may be lost.
 class DirectoryLock {
-public:
+  public:
     explicit DirectoryLock(const std::string& file)
         : fd_(::open(directoryOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
         if (fd_.fd >= 0)
@@ -137,7 +140,7 @@ public:
             }
     }
 
-private:
+  private:
     Fd fd_;  // closing it releases the lock
 };
 
@@ -162,13 +165,16 @@ void INIClass::parse(std::string_view text, Document& doc) {
             continue;
         }
         const auto eq = line.find('=');
-        std::string key = t.empty() || t[0] == ';' || eq == std::string::npos ? std::string() : trimmed(line.substr(0, eq));
+        std::string key = t.empty() || t[0] == ';' || eq == std::string::npos
+                              ? std::string()
+                              : trimmed(line.substr(0, eq));
         if (key.empty()) {
             doc.sections.back().entries.push_back({{}, {}, std::move(line), true});
             continue;
         }
         std::string value = trimmed(line.substr(eq + 1));
-        doc.sections.back().entries.push_back({std::move(key), std::move(value), std::move(line), true});
+        doc.sections.back().entries.push_back(
+            {std::move(key), std::move(value), std::move(line), true});
     }
 }
 
@@ -298,7 +304,8 @@ bool INIClass::store(const Document& doc) const {
     // (its own new inode: another copy of the program writes a new one too).
     // The rename changed its change time, so the stamp is taken afterwards.
     struct stat now;
-    if (::stat(path_.c_str(), &now) == 0 && now.st_ino == written.st_ino && now.st_dev == written.st_dev) {
+    if (::stat(path_.c_str(), &now) == 0 && now.st_ino == written.st_ino &&
+        now.st_dev == written.st_dev) {
         cached_ = doc;
         stamp_ = rt::fileStamp(now);
     }
@@ -332,7 +339,8 @@ std::string INIClass::NoticeText() const {
     const auto slash = path_.rfind('/');
     const std::string name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
     return "The settings file " + name +
-           " cannot be read or kept.\nIt is left as it is; window positions and sizes are not saved.";
+           " cannot be read or kept.\nIt is left as it is; window positions and sizes are not "
+           "saved.";
 }
 
 void INIClass::troubleOnce() const {
@@ -379,7 +387,9 @@ void INIClass::Init(const std::string& fileName, int /*mode*/, int /*other*/) {
             std::size_t start = 0;
             for (int f = 0; f < 3; ++f) {
                 const auto comma = f < 2 ? value.find(',', start) : std::string::npos;
-                *fields[f] = value.substr(start, comma == std::string::npos ? std::string::npos : comma - start)
+                *fields[f] = value
+                                 .substr(start, comma == std::string::npos ? std::string::npos
+                                                                           : comma - start)
                                  .substr(0, SectorFieldMax);
                 if (comma == std::string::npos) break;
                 start = comma + 1;
@@ -426,13 +436,15 @@ bool INIClass::Kill() {
         set(SectorsKey, std::to_string(sectors.size()));
         for (std::size_t i = 0; i < sectors.size(); ++i) {
             const auto& sec = sectors[i];
-            set(std::string(SectorsKey) + "_" + std::to_string(i + 1), sec.family + "," + sec.item + "," + sec.type);
+            set(std::string(SectorsKey) + "_" + std::to_string(i + 1),
+                sec.family + "," + sec.item + "," + sec.type);
         }
         return true;
     });
 }
 
-std::optional<std::string> INIClass::TryFetch(const std::string& section, const std::string& key) const {
+std::optional<std::string> INIClass::TryFetch(const std::string& section,
+                                              const std::string& key) const {
     std::optional<std::string> out;
     bool unreadable = false;
     {
@@ -476,14 +488,17 @@ bool removeKey(Sec* s, const std::string& key) {
     auto& es = s->entries;
     const auto before = es.size();
     es.erase(std::remove_if(es.begin(), es.end(),
-                            [&](const auto& e) { return !e.key.empty() && rt::equalIgnoringCase(e.key, key); }),
+                            [&](const auto& e) {
+                                return !e.key.empty() && rt::equalIgnoringCase(e.key, key);
+                            }),
              es.end());
     return es.size() != before;
 }
 
 }  // namespace
 
-bool INIClass::Update(const std::string& section, const std::string& key, const std::string& value) {
+bool INIClass::Update(const std::string& section, const std::string& key,
+                      const std::string& value) {
     return modify([&](Document& doc) {
         setKey(sectionFor(doc, section), key, value);
         return true;
@@ -510,7 +525,8 @@ WindowPlacementFetch INIClass::FetchWindow(const std::string& procedure, bool re
             return std::nullopt;
         };
         const auto maximize = get("Maximize");
-        if (maximize && (rt::equalIgnoringCase(*maximize, "Yes") || rt::equalIgnoringCase(*maximize, "No"))) {
+        if (maximize &&
+            (rt::equalIgnoringCase(*maximize, "Yes") || rt::equalIgnoringCase(*maximize, "No"))) {
             out.apply = true;
             out.maximize = rt::equalIgnoringCase(*maximize, "Yes");
             out.x = asInt(get("XPos"));

@@ -45,14 +45,14 @@ struct WindowPlacement {
 
 // What Fetch found in a window's section; the window applies it.
 struct WindowPlacementFetch {
-    bool apply = false;      // "Maximize" read "Yes" or "No"
-    bool maximize = false;   // "Yes"
-    std::optional<int> x, y;             // present keys
-    std::optional<int> width, height;    // present keys, only for a resizable window
+    bool apply = false;                // "Maximize" read "Yes" or "No"
+    bool maximize = false;             // "Yes"
+    std::optional<int> x, y;           // present keys
+    std::optional<int> width, height;  // present keys, only for a resizable window
 };
 
 class INIClass {
-public:
+  public:
     struct Sector {
         std::string family, item, type;
     };
@@ -98,7 +98,7 @@ public:
     static constexpr const char* NoticeTitle = "Settings";
     std::string NoticeText() const;
 
-private:
+  private:
     struct Entry {
         std::string key, value;  // key empty: a line the program does not read
         std::string raw;         // the line as read

@@ -32,7 +32,8 @@ QueryCodeIds AddQueryCode(rt::Window& w, const QueryCode& c, std::atomic<std::in
     QueryCodeIds ids;
     ids.entry = AddValueEntry(w, 0, c.prompt, c.promptAt, c.name, c.at, c.picture, c.tip, value);
     ids.button = AddLookupButton(w, 0, c.button, c.buttonAt);
-    if (c.nameControl) ids.name = AddString(w, 0, c.nameControl, c.nameAt, c.namePicture, std::move(name));
+    if (c.nameControl)
+        ids.name = AddString(w, 0, c.nameControl, c.nameAt, c.namePicture, std::move(name));
     return ids;
 }
 

@@ -196,9 +196,10 @@ Level ReportManager::TakeWindowEvent() {
         run_ = std::make_unique<rt::report::Run>(*report_);
         if (!process_->Open()) {
             outcome_ = Outcome::Failed;
-            rt::showMessage({"Report", "The report cannot read its records.\n" +
-                                           rt::toUtf8(process_->Status().fileError),
-                             rt::ButtonOk, rt::ButtonOk, rt::Icon::Hand});
+            rt::showMessage(
+                {"Report",
+                 "The report cannot read its records.\n" + rt::toUtf8(process_->Status().fileError),
+                 rt::ButtonOk, rt::ButtonOk, rt::Icon::Hand});
             Response = ::Response::Cancelled;
             Win->post(rt::Event::CloseWindow);
             return Level::Notify;
@@ -208,9 +209,10 @@ Level ReportManager::TakeWindowEvent() {
     if (step == ProcessClass::Step::More) return Level::Notify;
     if (step == ProcessClass::Step::Failed) {
         outcome_ = Outcome::Failed;
-        rt::showMessage({"Report", "The report cannot read its records.\n" +
-                                       rt::toUtf8(process_->Status().fileError),
-                         rt::ButtonOk, rt::ButtonOk, rt::Icon::Hand});
+        rt::showMessage(
+            {"Report",
+             "The report cannot read its records.\n" + rt::toUtf8(process_->Status().fileError),
+             rt::ButtonOk, rt::ButtonOk, rt::Icon::Hand});
         Response = ::Response::Cancelled;
         Win->post(rt::Event::CloseWindow);
         return Level::Notify;

@@ -114,7 +114,8 @@ bool PrintPreviewClass::Display(rt::report::DocumentPtr document) {
     of.name = "?PageOf";
     of.at = {346, 6, 90, 10};
     const int ofId = w.add(std::move(of));
-    const int closeId = w.add(Button("?Close", "Close", {440 - 44, 3, 40, 14}, "Close the preview"));
+    const int closeId =
+        w.add(Button("?Close", "Close", {440 - 44, 3, 40, 14}, "Close the preview"));
     rt::Control pc;
     pc.kind = rt::ControlKind::Page;
     pc.name = "?Page";
@@ -139,8 +140,7 @@ bool PrintPreviewClass::Display(rt::report::DocumentPtr document) {
     };
     auto layout = [&] {
         const rt::Rect r = w.present();
-        if (r.w > 0 && r.h > BarHeight)
-            w.control(pageId).at = {0, BarHeight, r.w, r.h - BarHeight};
+        if (r.w > 0 && r.h > BarHeight) w.control(pageId).at = {0, BarHeight, r.w, r.h - BarHeight};
         w.control(closeId).at.x = std::max(346 + 90 + 4, r.w - 44);
         w.changed();
     };

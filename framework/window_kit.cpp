@@ -57,9 +57,9 @@ rt::Control ActionButton(const std::string& name, const char* text, rt::Rect at,
 }
 
 rt::Control OkButton(const char* name, const char* text, rt::Rect at) {
-    rt::Control b = PushButton(name, text, {at.x, at.y, at.w ? at.w : 49, at.h ? at.h : 14},
-                               "Accept data and close the window",
-                               "Accept data and close the window");
+    rt::Control b =
+        PushButton(name, text, {at.x, at.y, at.w ? at.w : 49, at.h ? at.h : 14},
+                   "Accept data and close the window", "Accept data and close the window");
     b.isDefault = true;
     return b;
 }

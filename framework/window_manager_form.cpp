@@ -155,8 +155,9 @@ void WindowManager::RestoreField(int control) {
     if (Win && control > 0 && control <= Win->controlCount() &&
         Win->control(control).kind == rt::ControlKind::Radio && Win->control(control).parent) {
         const int box = Win->control(control).parent;
-        const bool own = std::any_of(historyFields_.begin(), historyFields_.end(),
-                                     [control](const HistoryField& h) { return h.control == control; });
+        const bool own =
+            std::any_of(historyFields_.begin(), historyFields_.end(),
+                        [control](const HistoryField& h) { return h.control == control; });
         if (!own) control = box;
     }
     for (const HistoryField& h : historyFields_) {

@@ -103,11 +103,11 @@ void Orders::SetUp(BrowseClass& browse, const int (&entry)[Tabs], const MemberOr
                    int defaultEntry) {
     rt::FileStructure& m = fileStructure(FileId::CLANOVI);
     StepLongClass* longs[] = {&BRW1_Sort1_StepClass, &BRW1_Sort0_StepClass};
-    StepStringClass* texts[] = {&BRW1_Sort2_StepClass, &BRW1_Sort3_StepClass,
-                                &BRW1_Sort4_StepClass, &BRW1_Sort5_StepClass};
-    EntryLocatorClass* locators[] = {
-        &BRW1_Sort9_Locator, &BRW1_Sort1_Locator, &BRW1_Sort2_Locator,  &BRW1_Sort3_Locator,
-        &BRW1_Sort4_Locator, &BRW1_Sort5_Locator, &BRW1_Sort10_Locator, &BRW1_Sort0_Locator};
+    StepStringClass* texts[] = {&BRW1_Sort2_StepClass, &BRW1_Sort3_StepClass, &BRW1_Sort4_StepClass,
+                                &BRW1_Sort5_StepClass};
+    EntryLocatorClass* locators[] = {&BRW1_Sort9_Locator,  &BRW1_Sort1_Locator, &BRW1_Sort2_Locator,
+                                     &BRW1_Sort3_Locator,  &BRW1_Sort4_Locator, &BRW1_Sort5_Locator,
+                                     &BRW1_Sort10_Locator, &BRW1_Sort0_Locator};
     std::size_t nextLong = 0, nextText = 0;
     for (std::size_t i = 0; i <= TabOrders().size(); ++i) {
         const MemberOrder& o = i < TabOrders().size() ? TabOrders()[i] : byDefault;

@@ -98,11 +98,13 @@ Controls Build(rt::Window& w) {
         return w.add(std::move(b));
     };
     hidden(kit::ActionButton("?Insert:2", "Upis", {8, 132, 49, 14}, "Insert a Record", true));
-    hidden(kit::ActionButton("?Change:2", "Promjena", {60, 132, 49, 14}, "Change the Record", true));
-    hidden(kit::ActionButton("?Delete:2", "Brisanje", {112, 132, 49, 14}, "Delete the Record", true));
+    hidden(
+        kit::ActionButton("?Change:2", "Promjena", {60, 132, 49, 14}, "Change the Record", true));
+    hidden(
+        kit::ActionButton("?Delete:2", "Brisanje", {112, 132, 49, 14}, "Delete the Record", true));
     c.close = hidden(kit::CloseButton("Zatvori", {273, 132}));
-    c.single = w.add(kit::PushButton("?Button5", "Štampa pod. za jednog člana", {8, 132, 120, 14},
-                                     "", ""));
+    c.single = w.add(
+        kit::PushButton("?Button5", "Štampa pod. za jednog člana", {8, 132, 120, 14}, "", ""));
     c.all = w.add(kit::PushButton("?Button5:2", "Štampa pod.za sve članoive PD",
                                   {194, 132, 128, 14}, "", ""));
     BuildDetail(w);

@@ -163,8 +163,8 @@ rep::Report RecordCard(bool range, RecordCardLocals& l) {
          "@s65", 2500, 4229, 4708, false},
         // The two date labels end with a line break in the layout; it
         // prints nothing.
-        {"Član planianarskog društva:", 781, 5083, "?CLA:M1_CDA", rep::Source::of(m.M1_CDA),
-         "@d6.", 2531, 5104, 0, true},
+        {"Član planianarskog društva:", 781, 5083, "?CLA:M1_CDA", rep::Source::of(m.M1_CDA), "@d6.",
+         2531, 5104, 0, true},
         {"Datum učlanjenja u sadašnje planinarsko društvo:", 781, 5344, "?CLA:M1_DCA",
          rep::Source::of(m.M1_DCA), "@d6.", 3802, 5354, 0, true},
         {"Evidencioni broj u planinarskom društvu:", 781, 5594, "?CLA:M1_EVB:2",
@@ -195,8 +195,8 @@ rep::Report RecordCard(bool range, RecordCardLocals& l) {
     d.add(Label(std::string(63, '.').c_str(), 5448, 10375, Arial(8)));
 
     // The frame: the rows' lines, the two sides, the remark's box.
-    for (int y : {2375, 2771, 3052, 3323, 3604, 3865, 4156, 4448, 5010, 5281, 5542, 5792, 6052,
-                  6719, 7292, 7844, 8135, 8437, 8979, 9698})
+    for (int y : {2375, 2771, 3052, 3323, 3604, 3865, 4156, 4448, 5010, 5281,
+                  5542, 5792, 6052, 6719, 7292, 7844, 8135, 8437, 8979, 9698})
         d.add(Line(479, y, 6937, 0));
     d.add(Line(479, 2375, 0, 8427 - 2375));
     d.add(Line(7448, 2375, 0, 8437 - 2375));
@@ -247,8 +247,8 @@ void RecordCardLines(RecordCardLocals& l) {
     const auto& stu = Buffer<FileId::STUPEM, STUPEM_Record>();
     auto part = [](const auto& t) { return std::string(t.trimmed()); };
     // Every separator is written, also before an empty part.
-    l.L1_W1_PRE = part(m.M1_ADR) + ", " + part(m.M1_MST) + ", " + part(m.M1_FTE) + ", " +
-                  part(m.M1_FMO);
+    l.L1_W1_PRE =
+        part(m.M1_ADR) + ", " + part(m.M1_MST) + ", " + part(m.M1_FTE) + ", " + part(m.M1_FMO);
     l.L1_W1_ADMJE = FullName(m);
     l.L1_W1_SPZAN = part(stu.STU_NAS) + ", " + part(m.M1_ZAN);
     l.L1_W1_NAZST = m.M1_STC == 1 ? "Stalni" : "Povremeni";

@@ -22,6 +22,7 @@ rt::Binding NameOf(FileId file, const char* label) {
 
 Controls Build(rt::Window& w) {
     Controls c;
+    // clang-format off
     c.federation = kit::AddQueryCode(w,
                                      {"Šifra PS:", {8, 10}, "?G1:W1_SPS", {64, 10, 20, 10}, "@n_2",
                                       "Šifra PS", "?CallLookup", {86, 9, 12, 12}, "?PLA1:SP1_NPS",
@@ -32,12 +33,14 @@ Controls Build(rt::Window& w) {
                                 "Šifra PD", "?CallLookup:2", {90, 25, 12, 12}, "?PLA:P1_NPD",
                                 {106, 26, 200, 10}, "@s50"},
                                G1::W1_SIP, NameOf(FileId::PLAND, "PLA:P1_NPD"));
+    // clang-format on
     rt::Control group;
     group.kind = rt::ControlKind::Group;
     group.name = "?Group2";
     group.text = kit::WindowText("Šifra člana PD");
     group.at = {8, 44, 200, 30};
     w.add(std::move(group));
+    // clang-format off
     c.from = kit::AddQueryCode(w,
                                {"od:", {16, 57}, "?G1:W1_SIFOD", {32, 57, 40, 10}, "@n_6",
                                 "Šifra člana PD - od", "?CallLookup:3", {74, 56, 12, 12}, nullptr,
@@ -48,6 +51,7 @@ Controls Build(rt::Window& w) {
                               "Šifra člana PD do", "?CallLookup:4", {168, 56, 12, 12}, nullptr, {},
                               nullptr},
                              G1::W1_SIFDO);
+    // clang-format on
     rt::Control ok = kit::PushButton("?OkButton", "Dalje", {200, 96, 50, 14}, "", "");
     ok.isDefault = true;
     c.ok = w.add(std::move(ok));

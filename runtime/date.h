@@ -9,8 +9,8 @@ namespace rt {
 
 using DayNumber = std::int32_t;
 
-constexpr DayNumber FirstDay = 4;        // 1 January 1801
-constexpr DayNumber LastDay = 2994626;   // 31 December 9999
+constexpr DayNumber FirstDay = 4;       // 1 January 1801
+constexpr DayNumber LastDay = 2994626;  // 31 December 9999
 
 struct CivilDate {
     int year = 0;

@@ -1,8 +1,8 @@
 #pragma once
 // Money: exact hundredths in memory. Stored as a double, rounded to two places
 // on the way back.
-#include <cstdint>
 #include <compare>
+#include <cstdint>
 
 namespace rt {
 
@@ -36,9 +36,7 @@ struct Money {
   private:
     static Money limit(bool positive) { return {positive ? Limit : -Limit}; }
     // The limits are symmetric: the lowest count stands for -max.
-    static Money clamped(std::int64_t r) {
-        return r == -Limit - 1 ? limit(false) : Money{r};
-    }
+    static Money clamped(std::int64_t r) { return r == -Limit - 1 ? limit(false) : Money{r}; }
 };
 
 // A saldo, debit less credit, that stays saturated when either side is: the

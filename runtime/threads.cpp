@@ -240,7 +240,9 @@ ThreadNumber startThread(std::function<void()> procedure, std::size_t requested)
     return number;
 }
 
-ThreadNumber currentThread() { return tlsNumber; }
+ThreadNumber currentThread() {
+    return tlsNumber;
+}
 
 std::size_t requestedStack(ThreadNumber thread) {
     auto& r = registry();

@@ -69,7 +69,8 @@ void setEscapeHandler(EscapeHandler handler);
 // and returns its thread number (0 when the thread could not be started). The
 // thread-start steps run on the new thread before the procedure, the
 // thread-end steps after it returns.
-ThreadNumber startThread(std::function<void()> procedure, std::size_t requestedStack = DefaultStack);
+ThreadNumber startThread(std::function<void()> procedure,
+                         std::size_t requestedStack = DefaultStack);
 
 // The calling thread's number: 1 for the program body, 0 for a thread the
 // runtime did not start (the GUI thread, for instance).

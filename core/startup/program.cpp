@@ -16,10 +16,13 @@ void ProgramBody(const std::function<void()>& frame) {
     DctInit();
     frame();
     if (!INIMgr().Kill())
-        std::fprintf(stderr, "Sutrik.INI was not written (it could not be read or kept): %s\n", INIMgr().FilePath().c_str());
+        std::fprintf(stderr, "Sutrik.INI was not written (it could not be read or kept): %s\n",
+                     INIMgr().FilePath().c_str());
 }
 
-void ProgramBody() { ProgramBody(Main); }
+void ProgramBody() {
+    ProgramBody(Main);
+}
 
 void installComponents() {
     static std::once_flag once;

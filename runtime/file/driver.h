@@ -74,8 +74,8 @@ class StorageHandle {
                             FileStatus& st) = 0;
     // The exact sums of money fields of the primary over the rows that pass,
     // one per field (0 when none pass). A driver without it fails the call.
-    virtual int viewSum(const View& view, const std::vector<int>& fields,
-                        std::vector<Money>& sums, FileStatus& st);
+    virtual int viewSum(const View& view, const std::vector<int>& fields, std::vector<Money>& sums,
+                        FileStatus& st);
 };
 
 class StorageDriver {

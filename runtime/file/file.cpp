@@ -927,8 +927,8 @@ int View::set(SetFrom from) {
             pos.atEnd(order_);
             break;
         case SetFrom::Buffer:
-            pos.atValues(order_, primary_->record(), primary_->def(), state_->positionFields,
-                         false, Bound::Inclusive, Bound::Inclusive);
+            pos.atValues(order_, primary_->record(), primary_->def(), state_->positionFields, false,
+                         Bound::Inclusive, Bound::Inclusive);
             break;
     }
     state_->ahead.drop();

@@ -24,8 +24,8 @@
 #include <variant>
 #include <vector>
 
-#include "runtime/money.h"
 #include "runtime/file/errors.h"
+#include "runtime/money.h"
 #include "runtime/text.h"
 
 namespace rt {

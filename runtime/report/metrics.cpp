@@ -42,7 +42,8 @@ std::string fileName(const Font& f) {
 
 std::string findFile(const std::string& name) {
     namespace fs = std::filesystem;
-    for (const char* dir : {"/usr/share/fonts/truetype/liberation", "/usr/share/fonts/truetype/liberation2"}) {
+    for (const char* dir :
+         {"/usr/share/fonts/truetype/liberation", "/usr/share/fonts/truetype/liberation2"}) {
         fs::path p = fs::path(dir) / name;
         std::error_code ec;
         if (fs::is_regular_file(p, ec)) return p.string();

@@ -12,9 +12,9 @@
 namespace rt::report {
 
 struct PrintTarget {
-    std::string printer;  // UTF-8; empty: the display's chosen or default printer
-    std::string file;     // UTF-8; a PDF file instead of a printer when not empty
-    int from = 1, to = 0; // pages, from 1; to 0: the last
+    std::string printer;   // UTF-8; empty: the display's chosen or default printer
+    std::string file;      // UTF-8; a PDF file instead of a printer when not empty
+    int from = 1, to = 0;  // pages, from 1; to 0: the last
 };
 
 // Asks the print dialog for the target (the asking thread waits; its windows

@@ -240,8 +240,8 @@ struct Prepared {
     std::uint16_t font = 0;
     const Font* fontDesc = nullptr;
     std::optional<Picture> picture;
-    int w = 0;  // the box's width (a field without one: its picture's)
-    int total = -1;  // index into the run's totals
+    int w = 0;            // the box's width (a field without one: its picture's)
+    int total = -1;       // index into the run's totals
     bool number = false;  // a field that formats a number: printed whole
 };
 
@@ -358,8 +358,8 @@ struct Run::State {
     // hold), the overflow mark. A view of the text where it stands when it
     // shows as it is, else of buf, which then holds it (no string made per
     // field printed).
-    std::string_view formatInto(const Prepared& p, std::int64_t number, bool isMoney,
-                                bool overflow, const std::string_view* text, std::string& buf) {
+    std::string_view formatInto(const Prepared& p, std::int64_t number, bool isMoney, bool overflow,
+                                const std::string_view* text, std::string& buf) {
         const Picture* pic = p.picture ? &*p.picture : nullptr;
         if (text) return pic ? textShown(*pic, *text) : trimRight(*text);
         overflow = overflow || (isMoney && Money{number}.saturated());
@@ -420,7 +420,8 @@ struct Run::State {
         std::size_t n = 0;
         std::int64_t u = 0;
         while (n < s.size()) {
-            const unsigned char ch = static_cast<unsigned char>(fromEnd ? s[s.size() - 1 - n] : s[n]);
+            const unsigned char ch =
+                static_cast<unsigned char>(fromEnd ? s[s.size() - 1 - n] : s[n]);
             if (m.toMils(u + m.advance[ch], f.size) > w) break;
             u += m.advance[ch];
             ++n;
@@ -552,7 +553,8 @@ struct Run::State {
     std::string wrapped;
 
     void emit(PreparedBand& pb, int bx, int by) {
-        Page::Item placed{pb.id, place(bx), place(by), static_cast<std::uint32_t>(page->texts_.size()),
+        Page::Item placed{pb.id, place(bx), place(by),
+                          static_cast<std::uint32_t>(page->texts_.size()),
                           static_cast<std::uint32_t>(page->lengths_.size())};
         page->items_.push_back(placed);
         for (std::size_t k = 0; k < pb.controls.size(); ++k) {
@@ -573,13 +575,14 @@ struct Run::State {
                     break;
                 }
                 case Control::Kind::Text: {
-                    const std::string_view s =
-                        pb.keepsValues ? std::string_view(pb.kept[k]) : controlView(p, fieldScratch);
+                    const std::string_view s = pb.keepsValues ? std::string_view(pb.kept[k])
+                                                              : controlView(p, fieldScratch);
                     const std::string& lines = wrap(p, s);
                     slot(lines);
                     // a text box counts an item a line
-                    if (!lines.empty()) page->count_ += static_cast<std::size_t>(
-                        std::count(lines.begin(), lines.end(), '\n'));
+                    if (!lines.empty())
+                        page->count_ +=
+                            static_cast<std::size_t>(std::count(lines.begin(), lines.end(), '\n'));
                     break;
                 }
                 case Control::Kind::Image: {

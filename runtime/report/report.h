@@ -106,10 +106,10 @@ struct Control {
         Box,
     };
     Kind kind = Kind::String;
-    std::string name;  // "?CLA1:CL_DUG:2"
+    std::string name;                // "?CLA1:CL_DUG:2"
     int x = 0, y = 0, w = 0, h = 0;  // inside its band
-    std::string text;  // String: Windows-1250
-    Source value;      // Field, Text; Image: the picture file's path (Windows-1250)
+    std::string text;                // String: Windows-1250
+    Source value;                    // Field, Text; Image: the picture file's path (Windows-1250)
     std::string picture;
     Align align = Align::Left;
     bool hasFont = false;  // otherwise the band's font

@@ -360,8 +360,8 @@ void Window::handleKey(int k) {
                 break;
         }
     }
-    if (k == ' ' && (kind == ControlKind::Button || kind == ControlKind::Check ||
-                     kind == ControlKind::Radio))
+    if (k == ' ' &&
+        (kind == ControlKind::Button || kind == ControlKind::Check || kind == ControlKind::Radio))
         pressButton(f);
 }
 

@@ -36,7 +36,7 @@ constexpr int CtrlPageUp = Base + 23;
 // The frame's next and previous child window.
 constexpr int CtrlF6 = Base + 24;
 constexpr int CtrlShiftF6 = Base + 25;
-constexpr int F1 = Base + 0x40;     // F1 ... F12 follow
+constexpr int F1 = Base + 0x40;  // F1 ... F12 follow
 constexpr int MouseLeft = Base + 0x80;
 constexpr int MouseLeft2 = Base + 0x81;  // double click
 constexpr int MouseRight = Base + 0x82;

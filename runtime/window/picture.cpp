@@ -165,9 +165,8 @@ class PictureReaders {
             // A large photo is reduced while it decodes, as far as it still
             // covers its control on any display; the display scales the
             // rest of the way.
-            image::Decoded d =
-                image::decodeFileFor(*file, std::max(j.box.w, 1) * MaxPixelsPerUnit,
-                                     std::max(j.box.h, 1) * MaxPixelsPerUnit);
+            image::Decoded d = image::decodeFileFor(*file, std::max(j.box.w, 1) * MaxPixelsPerUnit,
+                                                    std::max(j.box.h, 1) * MaxPixelsPerUnit);
             if (d.ok()) {
                 r->loaded = true;
                 r->file = std::move(*file);
@@ -307,7 +306,8 @@ void Window::takePicture(const PictureRead& r) {
     if (s.fitBox) {
         s.fitBox = false;
         if (r.loaded) {
-            const image::Box b = image::resizeImage({c.at.x, c.at.y, c.at.w, c.at.h}, r.width, r.height);
+            const image::Box b =
+                image::resizeImage({c.at.x, c.at.y, c.at.w, c.at.h}, r.width, r.height);
             c.at = {b.x, b.y, b.w, b.h};
         }
     }

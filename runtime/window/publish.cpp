@@ -151,11 +151,10 @@ ViewPtr Window::makeView() const {
         if (m.view) {
             const ControlView& o = *m.view;
             const ListPayload* ol = wasList;
-            const bool list =
-                c.kind != ControlKind::List ||
-                (ol && ol->highlight == c.highlight && ol->thumb == c.thumb &&
-                 ol->lineHeight == c.lineHeight && (sameRows || ol->rows == rows) &&
-                 m.columns == c.columns);
+            const bool list = c.kind != ControlKind::List ||
+                              (ol && ol->highlight == c.highlight && ol->thumb == c.thumb &&
+                               ol->lineHeight == c.lineHeight && (sameRows || ol->rows == rows) &&
+                               m.columns == c.columns);
             const SheetPayload* os = o.sheet();
             const bool sheet =
                 c.kind != ControlKind::Sheet || (os && os->selectedTab == c.selectedTab);
@@ -164,11 +163,11 @@ ViewPtr Window::makeView() const {
                                  (oi && m.image == c.image.version && oi->mode == c.pictureMode);
             const PagePayload* op = std::get_if<PagePayload>(&o.payload);
             const bool page = c.kind != ControlKind::Page || (op && *op == c.page);
-            if (list && sheet && picture && page && o.kind == c.kind && o.at == c.at && o.parent == c.parent &&
-                o.hidden == c.hidden && o.visible == visible && o.enabled == enabled &&
-                o.focused == focused && o.isDefault == c.isDefault && o.readOnly == c.readOnly &&
-                o.hasFont == c.hasFont && o.font == c.font && o.align == c.align &&
-                o.indent == c.indent && o.bevelOuter == c.bevelOuter &&
+            if (list && sheet && picture && page && o.kind == c.kind && o.at == c.at &&
+                o.parent == c.parent && o.hidden == c.hidden && o.visible == visible &&
+                o.enabled == enabled && o.focused == focused && o.isDefault == c.isDefault &&
+                o.readOnly == c.readOnly && o.hasFont == c.hasFont && o.font == c.font &&
+                o.align == c.align && o.indent == c.indent && o.bevelOuter == c.bevelOuter &&
                 o.bevelInner == c.bevelInner && o.bevelStyle == c.bevelStyle && o.fill == c.fill &&
                 o.checked == checked && o.caret == c.caret && o.anchor == c.anchor &&
                 m.name == c.name && m.text == *text && m.msg == c.msg && m.tip == c.tip) {

@@ -200,8 +200,8 @@ class ColumnList {
 struct ListPayload {
     ColumnList columns;
     std::vector<ListRow> rows;
-    int highlight = 0;  // 1-based, 0 for none
-    int thumb = -1;     // the scroll thumb, 0 (top) to 100 (bottom); -1 the list's own
+    int highlight = 0;   // 1-based, 0 for none
+    int thumb = -1;      // the scroll thumb, 0 (top) to 100 (bottom); -1 the list's own
     int lineHeight = 0;  // a row's (and the header's) height in dialog units; 0 the display's own
 };
 
@@ -224,10 +224,10 @@ struct ImagePayload {
     // the control to the picture); Fit: scaled into the control, proportions
     // kept, centred (the lists, the record card).
     enum class Mode { Stretch, Fit };
-    std::string path;                  // UTF-8, as the control names it
-    std::string file;                  // the file read (the path rule applied); empty when none
-    bool loaded = false;               // false: none, missing or unreadable, nothing to draw
-    int width = 0, height = 0;         // the picture's own size in pixels, which its fitting takes
+    std::string path;           // UTF-8, as the control names it
+    std::string file;           // the file read (the path rule applied); empty when none
+    bool loaded = false;        // false: none, missing or unreadable, nothing to draw
+    int width = 0, height = 0;  // the picture's own size in pixels, which its fitting takes
     // The pixels as decoded: fewer than the picture's own where the decoder
     // reduced a large picture to what its control can show (never less than
     // MaxPixelsPerUnit device pixels for each dialog unit of the control).
@@ -275,7 +275,7 @@ struct ControlView {
     bool focused = false;
     bool isDefault = false;
     bool readOnly = false;
-    bool checked = false;  // check box, radio
+    bool checked = false;       // check box, radio
     int caret = 0, anchor = 0;  // entries and text boxes: in characters of text
     bool hasFont = false;
     Font font;
@@ -427,8 +427,8 @@ struct DialogRequest {
 
 struct DialogAnswer {
     Button button = ButtonOk;
-    std::string path;  // file dialog: empty when cancelled
-    int item = 0;      // popup: 1-based, 0 when dismissed
+    std::string path;       // file dialog: empty when cancelled
+    int item = 0;           // popup: 1-based, 0 when dismissed
     bool closeBox = false;  // message box: closed by its close box (or Esc), no button
     std::string printer;    // print: the printer chosen (UTF-8; empty with a path: a PDF file)
 };

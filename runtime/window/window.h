@@ -163,8 +163,8 @@ struct Control {
         bool reload = false;           // read the file again at the next redraw
         bool fitBox = false;           // take the form's fitting once read
         bool loaded = false;
-        std::string file;              // UTF-8, the file read
-        int width = 0, height = 0;     // the picture's own size
+        std::string file;                       // UTF-8, the file read
+        int width = 0, height = 0;              // the picture's own size
         int pixelsWidth = 0, pixelsHeight = 0;  // the pixels' (reduced while decoding)
         std::shared_ptr<const std::vector<std::uint8_t>> pixels;
         std::uint64_t version = 0;  // grows with every change a view shows
@@ -395,8 +395,8 @@ class Window {
     struct Shown {
         ControlList::Ptr view;
         std::string name, text, msg, tip;
-        std::vector<Column> columns;  // as the control has them; the view's are UTF-8
-        std::uint64_t image = 0;      // the picture's version shown
+        std::vector<Column> columns;        // as the control has them; the view's are UTF-8
+        std::uint64_t image = 0;            // the picture's version shown
         std::optional<std::uint64_t> rows;  // the list's rows version the view has
     };
     mutable std::vector<Shown> shown_;

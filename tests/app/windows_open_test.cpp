@@ -153,8 +153,8 @@ class EveryWindowTest : public ::testing::Test {
                 return !rt::openDialogs().empty() || now.empty() || now.back()->id != id;
             };
             if (pressed.insert(id).second) {
-                const auto insert = std::find_if(top->controls.begin(), top->controls.end(),
-                                                 IsInsertButton);
+                const auto insert =
+                    std::find_if(top->controls.begin(), top->controls.end(), IsInsertButton);
                 if (insert != top->controls.end()) {
                     rt::input(id, rt::Input{rt::Input::Kind::Click, insert->id});
                     waitFor(changed, 5000);

@@ -18,11 +18,13 @@ TEST(MemberName, SurnameFathersNameGivenName) {
     const std::string wide25(25, 'W'), wide20(20, 'M');
     const Case cases[] = {
         {"Horvat", "Marko", "Ivan", "Horvat, Marko, Ivan"},
-        {"Kovač", "", "Ana", "Kovač, , Ana"},                       // an empty part keeps its separators
-        {"", "", "", ", , "},                                        // a member with no row
-        {"Van Der Berg", " Jan", "Ana Marija", "Van Der Berg,  Jan, Ana Marija"},  // inner blanks stay
+        {"Kovač", "", "Ana", "Kovač, , Ana"},  // an empty part keeps its separators
+        {"", "", "", ", , "},                  // a member with no row
+        {"Van Der Berg", " Jan", "Ana Marija",
+         "Van Der Berg,  Jan, Ana Marija"},  // inner blanks stay
         {wide25.c_str(), wide20.c_str(), wide20.c_str(), wide25 + ", " + wide20 + ", " + wide20},
-        {"\x8A" "ari\xE6", "\xC8" "edo", "\x8E" "eljko", "\x8A" "ari\xE6, \xC8" "edo, \x8E" "eljko"},
+        {"\212ari\346", "\310edo", "\216eljko",
+         "\212ari\346, \310edo, \216eljko"},  // Šarić, Čedo, Željko
     };
     std::string out = "what the buffer held before";
     for (const Case& c : cases) {

@@ -114,8 +114,9 @@ TEST_F(StorageTest, AnIdleConnectionServesOnlyTheFileAsItWas) {
                                 "P1_TEL CHAR(30), P1_FAX CHAR(30), P1_WEB CHAR(30), P1_SIP "
                                 "INTEGER PRIMARY KEY)"),
                        SQLITE_OK);
-             ASSERT_EQ(raw.exec("INSERT INTO PLAND (P1_EML, P1_NPD, P1_SIP) VALUES ('e', 'remade', 7)"),
-                       SQLITE_OK);
+             ASSERT_EQ(
+                 raw.exec("INSERT INTO PLAND (P1_EML, P1_NPD, P1_SIP) VALUES ('e', 'remade', 7)"),
+                 SQLITE_OK);
          },
          true,
          {"remade"}},
@@ -262,7 +263,8 @@ TEST_F(StorageTest, ThreadsTakingTheConnectionInTurnReadTheirOwnRows) {
         Club c;
         rt::FileStructure clubs(clubDef(), &c);
         ASSERT_EQ(openOrCreate(clubs), 0);
-        for (int code = 1; code <= 8; ++code) addClub(clubs, c, code, "club " + std::to_string(code));
+        for (int code = 1; code <= 8; ++code)
+            addClub(clubs, c, code, "club " + std::to_string(code));
     }
     std::atomic<int> wrong{0};
     std::vector<std::thread> threads;

@@ -75,7 +75,8 @@ class OtherWriter {
     // Whether the club was written and committed.
     bool write(int code) {
         char ok = 0;
-        if (::write(down_, &code, sizeof code) != sizeof code || read(up_, &ok, 1) != 1) return false;
+        if (::write(down_, &code, sizeof code) != sizeof code || read(up_, &ok, 1) != 1)
+            return false;
         return ok == 1;
     }
 
@@ -588,9 +589,9 @@ TEST_F(StorageTest, APhotoNamingTheDatabaseNeverCostsItsLocks) {
     ASSERT_EQ(clubs.begin(), 0);
     addClub(clubs, c, 2);  // our write lock, and the journal beside the file
     ASSERT_TRUE(fs::exists("Clanovi.sqlite-journal"));
-    for (const char* photo : {"Clanovi.sqlite", "./Clanovi.sqlite", "./clanovi.SQLITE",
-                              "CLANOVI.SQLITE", "sub/../Clanovi.sqlite", "link.png", "hard.jpg",
-                              "Clanovi.sqlite-journal"}) {
+    for (const char* photo :
+         {"Clanovi.sqlite", "./Clanovi.sqlite", "./clanovi.SQLITE", "CLANOVI.SQLITE",
+          "sub/../Clanovi.sqlite", "link.png", "hard.jpg", "Clanovi.sqlite-journal"}) {
         SCOPED_TRACE(photo);
         // As the picture controls read a photo, and as the preview does.
         const std::optional<std::string> file = rt::pictureFile(photo);
@@ -606,9 +607,8 @@ TEST_F(StorageTest, APhotoNamingTheDatabaseNeverCostsItsLocks) {
     ASSERT_EQ(clubs.commit(), 0) << clubs.status().fileError;
     EXPECT_TRUE(other.write(99));
     // A PDF is never written over it either.
-    rt::report::setRenderer([](const rt::report::Document&, const rt::report::PrintTarget&) {
-        return true;
-    });
+    rt::report::setRenderer(
+        [](const rt::report::Document&, const rt::report::PrintTarget&) { return true; });
     rt::report::Document none;
     rt::report::PrintTarget pdf;
     pdf.file = "hard.jpg";

@@ -145,10 +145,14 @@ std::vector<std::int32_t> readPages(rt::View& v, Line& l, int size, bool forward
     std::vector<std::int32_t> got;
     for (int pages = 0; pages < 1000; ++pages) {
         int n = 0;
-        EXPECT_EQ(v.page(size, forward, [&] {
-            got.push_back(l.L_SPS * 100000 + l.L_SIP * 10000 + l.L_BRJ * 100 + l.L_RED);
-        }, &n),
-                  0)
+        EXPECT_EQ(
+            v.page(
+                size, forward,
+                [&] {
+                    got.push_back(l.L_SPS * 100000 + l.L_SIP * 10000 + l.L_BRJ * 100 + l.L_RED);
+                },
+                &n),
+            0)
             << v.status().fileError;
         if (n < size) break;
     }
@@ -174,7 +178,8 @@ void readPagesOnFromLast(rt::View& v, Line& l, int key, int size, bool forward,
                          std::vector<std::string>& seen, std::vector<std::int32_t>& lastIds) {
     for (int pages = 0; pages < 1000; ++pages) {
         int n = 0;
-        EXPECT_EQ(v.page(size, forward, [&] { seen.push_back(keyAndName(l, key)); }, &n),
+        EXPECT_EQ(v.page(
+                      size, forward, [&] { seen.push_back(keyAndName(l, key)); }, &n),
                   0)
             << v.status().fileError;
         if (n > 0) lastIds.push_back(l.L_SPS * 100000 + l.L_SIP * 10000 + l.L_BRJ * 100 + l.L_RED);
@@ -294,7 +299,8 @@ TEST_F(PagingTest, ATableWithoutRowNumbersIsReadWhole) {
         ASSERT_EQ(raw.exec("INSERT INTO LINIJE SELECT * FROM OLD; DROP TABLE OLD"), SQLITE_OK);
         for (const auto& ix : indexes) ASSERT_EQ(raw.exec(ix[1]), SQLITE_OK);
     }
-    const std::vector<std::int32_t> want = expect(BySif, [](const Line&) { return true; }, true);
+    const std::vector<std::int32_t> want = expect(
+        BySif, [](const Line&) { return true; }, true);
     // On the connection open since before the change (the statement fails
     // at its first step), and on a new one (it fails to prepare).
     for (const bool fresh : {false, true}) {
@@ -464,8 +470,7 @@ TEST_F(PagingTest, CountsLeaveOutOnlyJoinsThatCannotChangeTheRows) {
         {"filtered by the club's date of foundation", false, "LIN:L_SPS = 1 AND PLA:P1_DAR = 0",
          "PLAND", nullptr, 80},
         // Each line of federation 1 once for every line of its day (60 a day).
-        {"joined by a key with duplicates", true, "LIN:L_SPS = 1", "LINIJE t2", "PLAND",
-         120 * 60},
+        {"joined by a key with duplicates", true, "LIN:L_SPS = 1", "LINIJE t2", "PLAND", 120 * 60},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
@@ -516,7 +521,8 @@ const rt::FileDef& climberDef() {
         "MEM",
         &owner,
         true,
-        {RT_FIELD(Climber, M_SIF, "MEM:M_SIF", "@n_6"), RT_FIELD(Climber, M_SPS, "MEM:M_SPS", "@n_2"),
+        {RT_FIELD(Climber, M_SIF, "MEM:M_SIF", "@n_6"),
+         RT_FIELD(Climber, M_SPS, "MEM:M_SPS", "@n_2"),
          RT_FIELD(Climber, M_PRE, "MEM:M_PRE", "@s6")},
         {{"MEM:KeySIF", "KeySIF", {0}, true, true, true, false, true},
          {"MEM:KeyPRE", "KeyPRE", {2}, false, false, true, false, false},
@@ -566,7 +572,9 @@ class RunPagingTest : public StorageTest {
     std::vector<std::int32_t> pages(rt::View& v, int size, bool forward) {
         std::vector<std::int32_t> got;
         for (int n = size; n == size && got.size() <= rows.size();) {
-            EXPECT_EQ(v.page(size, forward, [&] { got.push_back(m.M_SIF); }, &n), 0)
+            EXPECT_EQ(v.page(
+                          size, forward, [&] { got.push_back(m.M_SIF); }, &n),
+                      0)
                 << v.status().fileError;
         }
         return got;
@@ -646,7 +654,13 @@ TEST_F(RunPagingTest, PagesThroughLongRunsOfEqualKeys) {
             ASSERT_EQ(v.set(rt::SetFrom::Start), 0);
             rt::Position kept;
             for (int n = 40; n == 40 && kept.empty();)
-                ASSERT_EQ(v.page(40, true, [&] { if (m.M_SIF == pos.M_SIF) kept = v.position(); }, &n), 0);
+                ASSERT_EQ(v.page(
+                              40, true,
+                              [&] {
+                                  if (m.M_SIF == pos.M_SIF) kept = v.position();
+                              },
+                              &n),
+                          0);
             ASSERT_FALSE(kept.empty());
             for (int size : {1, 7, 40}) {
                 SCOPED_TRACE("pages of " + std::to_string(size) + " beside the row");

@@ -778,17 +778,21 @@ TEST_F(ReadTest, AValueBeyondItsFieldsRangeFailsTheReadThatMeetsIt) {
          "CLANOVI.M1_SIF holds 4294967296, outside the range of its field"},
         {"a code below 32 bits", "M1_SIF = -2147483649",
          "CLANOVI.M1_SIF holds -2147483649, outside the range of its field"},
-        {"a status past a byte", "M1_STC = 256", "CLANOVI.M1_STC holds 256, outside the range of its field"},
+        {"a status past a byte", "M1_STC = 256",
+         "CLANOVI.M1_STC holds 256, outside the range of its field"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         {
             RawDb raw("Clanovi.sqlite");
             // Member 3 back as it was, then given the case's value.
-            ASSERT_EQ(raw.exec("UPDATE CLANOVI SET M1_SIF = 3, M1_STC = 0 WHERE M1_SIF NOT BETWEEN 0 AND 1000 "
-                               "OR M1_STC > 255"),
+            ASSERT_EQ(
+                raw.exec(
+                    "UPDATE CLANOVI SET M1_SIF = 3, M1_STC = 0 WHERE M1_SIF NOT BETWEEN 0 AND 1000 "
+                    "OR M1_STC > 255"),
+                0);
+            ASSERT_EQ(raw.exec("UPDATE CLANOVI SET " + std::string(c.sql) + " WHERE M1_SIF = 3"),
                       0);
-            ASSERT_EQ(raw.exec("UPDATE CLANOVI SET " + std::string(c.sql) + " WHERE M1_SIF = 3"), 0);
         }
         // An ordered read over every row.
         ASSERT_EQ(members.set(1, rt::SetFrom::Start), 0);
@@ -810,7 +814,9 @@ TEST_F(ReadTest, AValueBeyondItsFieldsRangeFailsTheReadThatMeetsIt) {
         ASSERT_EQ(v.open(), 0);
         ASSERT_EQ(v.set(rt::SetFrom::Start), 0);
         int n = 0;
-        EXPECT_EQ(v.page(300, true, [] {}, &n), rt::FileErr::FileSystemError);
+        EXPECT_EQ(v.page(
+                      300, true, [] {}, &n),
+                  rt::FileErr::FileSystemError);
         EXPECT_EQ(v.status().fileError, c.error);
     }
 }

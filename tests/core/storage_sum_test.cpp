@@ -40,7 +40,8 @@ TEST_F(StorageTest, ViewSumsAreExactHundredthsOfTheRowsThatPass) {
     rt::bind("G1:W1_DAOD", &from);
     rt::bind("G1:W1_DADO", &to);
     rt::View v(ledger);
-    v.setFilter("CLA1:CL_SIP = G1:W1_SIP AND CLA1:CL_DAD => G1:W1_DAOD AND CLA1:CL_DAD <= G1:W1_DADO");
+    v.setFilter(
+        "CLA1:CL_SIP = G1:W1_SIP AND CLA1:CL_DAD => G1:W1_DAOD AND CLA1:CL_DAD <= G1:W1_DADO");
     ASSERT_EQ(v.open(), 0) << v.status().fileError;
     const std::vector<int> money{7, 8};
     std::vector<rt::Money> sums;

@@ -110,8 +110,8 @@ TEST_F(ChargeTest, ChargedMembersSkippedOtherDocumentsLinesMakeRoom) {
     RawDb raw("Clanovi.sqlite");
     auto line = [](int sps, int sif, std::int64_t red, const char* doc, int dad) {
         return "(" + std::to_string(sps) + ", 7, " + std::to_string(sif) + ", " +
-               std::to_string(red) + ", 1, printf('%-25s', '" + doc + "'), " +
-               std::to_string(dad) + ", 99.0, 0)";
+               std::to_string(red) + ", 1, printf('%-25s', '" + doc + "'), " + std::to_string(dad) +
+               ", 99.0, 0)";
     };
     // Member 1 holds this run's document under number 5; member 2 two
     // payments that day, number 1 among them; member 4 a line under number

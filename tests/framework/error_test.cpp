@@ -13,10 +13,12 @@
 namespace {
 
 thread_local ErrorStatusClass status;
-ErrorStatusClass& statusOfThisThread() { return status; }
+ErrorStatusClass& statusOfThisThread() {
+    return status;
+}
 
 class ErrorClassTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         errors.Init(&statusOfThisThread);
         rt::setMessageHandler([this](const rt::MessageRequest& r) {
@@ -70,8 +72,10 @@ TEST_F(ErrorClassTest, SeverityDecidesTheBoxAndTheLevel) {
         Level level;
     };
     const Case cases[] = {
-        {Msg::ConfirmDelete, rt::ButtonYes, rt::ButtonYes | rt::ButtonNo, rt::ButtonYes, Level::Benign},
-        {Msg::ConfirmCancel, rt::ButtonNo, rt::ButtonYes | rt::ButtonNo, rt::ButtonYes, Level::Cancel},
+        {Msg::ConfirmDelete, rt::ButtonYes, rt::ButtonYes | rt::ButtonNo, rt::ButtonYes,
+         Level::Benign},
+        {Msg::ConfirmCancel, rt::ButtonNo, rt::ButtonYes | rt::ButtonNo, rt::ButtonYes,
+         Level::Cancel},
         {Msg::RetrySave, rt::ButtonYes, rt::ButtonYes | rt::ButtonNo | rt::ButtonCancel,
          rt::ButtonCancel, Level::Benign},
         {Msg::RetrySave, rt::ButtonNo, rt::ButtonYes | rt::ButtonNo | rt::ButtonCancel,

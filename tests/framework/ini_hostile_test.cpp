@@ -12,8 +12,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -126,17 +126,21 @@ TEST(INIHostileFileTest, TheSectorsAreTheEntriesPresentAndOtherLinesStayAsTheyWe
     };
     const std::string two = "Sectors_1=a,b,c\r\nSectors_2=d,e,f\r\n";
     const Case cases[] = {
-        {"count 2147483647, two entries", DT + "Sectors=2147483647\r\n" + two, 2, DT + "Sectors=2\r\n" + two},
+        {"count 2147483647, two entries", DT + "Sectors=2147483647\r\n" + two, 2,
+         DT + "Sectors=2\r\n" + two},
         {"count 100000000, one entry", DT + "Sectors=100000000\r\nSectors_1=a,b,c\r\n", 1,
          DT + "Sectors=1\r\nSectors_1=a,b,c\r\n"},
         {"count 1000000, three entries and a section after them",
          DT + "Sectors=1000000\r\n" + two + "Sectors_3=g,h,i\r\n[Main]\r\nMaximize=Yes\r\n", 3,
          DT + "Sectors=3\r\n" + two + "Sectors_3=g,h,i\r\n[Main]\r\nMaximize=Yes\r\n"},
-        {"count beyond any integer", DT + "Sectors=99999999999999999999\r\n" + two, 2, DT + "Sectors=2\r\n" + two},
-        {"an entry beyond the count is no sector", DT + "Sectors=1\r\n" + two, 1, DT + "Sectors=1\r\n" + two},
+        {"count beyond any integer", DT + "Sectors=99999999999999999999\r\n" + two, 2,
+         DT + "Sectors=2\r\n" + two},
+        {"an entry beyond the count is no sector", DT + "Sectors=1\r\n" + two, 1,
+         DT + "Sectors=1\r\n" + two},
         {"a blank key", "[Main]\r\n=[X]\r\nA=1\r\n" + DT + "Sectors=0\r\n", 0,
          "[Main]\r\n=[X]\r\nA=1\r\n" + DT + "Sectors=0\r\n"},
-        {"a byte-order mark before the first section", "\xEF\xBB\xBF" + DT + "Sectors=1\r\nSectors_1=a,b,c\r\n", 1,
+        {"a byte-order mark before the first section",
+         "\xEF\xBB\xBF" + DT + "Sectors=1\r\nSectors_1=a,b,c\r\n", 1,
          "\xEF\xBB\xBF" + DT + "Sectors=1\r\nSectors_1=a,b,c\r\n"},
         {"comments, blank lines, words without a key",
          "; a note\r\n\r\njust words\r\n[Main]\r\n  \r\nA = 1\r\n" + DT + "Sectors=0\r\n", 0,
@@ -192,7 +196,8 @@ double readAndWriteBack(int n) {
     const auto t1 = CpuClock::now();
     EXPECT_TRUE(ini.Kill());
     const double writeMs = msSince(t1);
-    std::printf("[ figures  ] %d sectors: read %.1f ms, written back %.1f ms\n", n, readMs, writeMs);
+    std::printf("[ figures  ] %d sectors: read %.1f ms, written back %.1f ms\n", n, readMs,
+                writeMs);
     EXPECT_EQ(readFile("Sutrik.INI"), file);
     return readMs + writeMs;
 }
@@ -226,7 +231,10 @@ TEST(INIHostileFileTest, AFileThatCannotBeReadIsLeftUntouchedAndTheUserToldOnce)
              writeFile("Sutrik.INI", original);
              fs::permissions("Sutrik.INI", fs::perms::none);
          },
-         [&] { return fs::status("Sutrik.INI").permissions() == fs::perms::none && readFile("Sutrik.INI") == original; }},
+         [&] {
+             return fs::status("Sutrik.INI").permissions() == fs::perms::none &&
+                    readFile("Sutrik.INI") == original;
+         }},
         {"a directory in its place",
          [&] {
              fs::create_directory("Sutrik.INI");
@@ -235,7 +243,10 @@ TEST(INIHostileFileTest, AFileThatCannotBeReadIsLeftUntouchedAndTheUserToldOnce)
          [&] { return fs::is_directory("Sutrik.INI") && readFile("Sutrik.INI/inside") == "x"; }},
         {"a link to a file that is not there",
          [&] { fs::create_symlink("elsewhere/Sutrik.INI", "Sutrik.INI"); },
-         [&] { return fs::is_symlink("Sutrik.INI") && fs::read_symlink("Sutrik.INI") == "elsewhere/Sutrik.INI"; }},
+         [&] {
+             return fs::is_symlink("Sutrik.INI") &&
+                    fs::read_symlink("Sutrik.INI") == "elsewhere/Sutrik.INI";
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -250,7 +261,8 @@ TEST(INIHostileFileTest, AFileThatCannotBeReadIsLeftUntouchedAndTheUserToldOnce)
             ini.Init(".\\Sutrik.INI", 0, 0);
             if (!ini.Sectors().empty()) out += "sectors read; ";
             if (ini.Update("Main", "Maximize", "No")) out += "Update wrote; ";
-            if (ini.UpdateWindow("Main", {false, false, true, 1, 2, 3, 4})) out += "UpdateWindow wrote; ";
+            if (ini.UpdateWindow("Main", {false, false, true, 1, 2, 3, 4}))
+                out += "UpdateWindow wrote; ";
             if (ini.FetchWindow("Main", true).apply) out += "window state applied; ";
             if (ini.Kill()) out += "Kill reported success; ";
             return out + boxes.checkOneSettingsBox();
@@ -284,8 +296,9 @@ TEST(INIHostileFileTest, AFileThatCannotBeKeptIsReportedOnceAndStaysAsItWas) {
     const std::string original = "[Main]\r\nXPos=5\r\n" + DT + "Sectors=1\r\nSectors_1=a,b,c\r\n";
     writeFile("Sutrik.INI", original);
     // Readable, but no file can be made beside it.
-    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                    fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec |
+                                    fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
     const std::string got = inChild(true, [] {
         Boxes boxes;
         std::string out;
@@ -329,7 +342,8 @@ TEST(INIHostileFileTest, TwoProcessesUpdatingOneFileLoseNothing) {
             INIClass ini;
             ini.Init(".\\Sutrik.INI", 0, 0);
             for (int i = 0; i < updates; ++i)
-                if (!ini.Update("Stress", "P" + std::to_string(p) + "_" + std::to_string(i), std::to_string(i)))
+                if (!ini.Update("Stress", "P" + std::to_string(p) + "_" + std::to_string(i),
+                                std::to_string(i)))
                     ++failed;
             if (!ini.Kill()) ++failed;
             ::_exit(failed > 250 ? 250 : failed);
@@ -367,9 +381,13 @@ TEST(INIHostileFileTest, TwoProcessesUpdatingOneFileLoseNothing) {
     int present = 0;
     for (int p = 0; p < 2; ++p)
         for (int i = 0; i < updates; ++i)
-            if (ini.TryFetch("Stress", "P" + std::to_string(p) + "_" + std::to_string(i)) == std::to_string(i)) ++present;
-    std::printf("[ figures  ] 2 processes x %d updates: %.0f ms, %d of %d entries present, file looked at %d times\n",
-                updates, ms, present, 2 * updates, looks);
+            if (ini.TryFetch("Stress", "P" + std::to_string(p) + "_" + std::to_string(i)) ==
+                std::to_string(i))
+                ++present;
+    std::printf(
+        "[ figures  ] 2 processes x %d updates: %.0f ms, %d of %d entries present, file looked at "
+        "%d times\n",
+        updates, ms, present, 2 * updates, looks);
     EXPECT_EQ(exitCodes, (std::vector<int>{0, 0}));  // failed updates per process
     EXPECT_EQ(present, 2 * updates);
     EXPECT_EQ(missing, 0);

@@ -28,7 +28,8 @@ TEST(INIClassTest, TheListOfSectorsIsWrittenBackUnchanged) {
     TempDir dir;
     const std::string original =
         "[Main]\r\nMaximize=Yes\r\n; a note someone left\r\n"
-        "[__Dont_Touch_Me__]\r\nSectors=2\r\nSectors_1=Fam,Item one,T1\r\nSectors_2=F2,I2,Type 2\r\n";
+        "[__Dont_Touch_Me__]\r\nSectors=2\r\nSectors_1=Fam,Item one,T1\r\nSectors_2=F2,I2,Type "
+        "2\r\n";
     writeFile("Sutrik.INI", original);
     INIClass ini;
     ini.Init(".\\Sutrik.INI", 0, 0);
@@ -50,7 +51,8 @@ TEST(INIClassTest, KeysAreFoundWithoutRegardToCaseAndOtherSectionsSurvive) {
     ASSERT_TRUE(ini.Update("BROWSEPLAND", "YPOS", "20"));
     ASSERT_TRUE(ini.Update("New", "K", "v"));
     ASSERT_TRUE(ini.DeleteKey("Other", "A"));
-    EXPECT_EQ(readFile("Sutrik.INI"), "[BrowsePLAND]\r\nXPos=10\r\nYPOS=20\r\n[Other]\r\n[New]\r\nK=v\r\n");
+    EXPECT_EQ(readFile("Sutrik.INI"),
+              "[BrowsePLAND]\r\nXPos=10\r\nYPOS=20\r\n[Other]\r\n[New]\r\nK=v\r\n");
 }
 
 TEST(INIClassTest, WindowStateFollowsTheMaximizeKey) {
@@ -63,7 +65,8 @@ TEST(INIClassTest, WindowStateFollowsTheMaximizeKey) {
     ASSERT_TRUE(ini.UpdateWindow("Main", {true, false, true, 1, 2, 3, 4}));
     EXPECT_EQ(ini.Fetch("Main", "Maximize"), "Yes");
     EXPECT_EQ(ini.Fetch("Main", "Minimize"), "No");
-    for (const char* k : {"XPos", "YPos", "Width", "Height"}) EXPECT_FALSE(ini.TryFetch("Main", k)) << k;
+    for (const char* k : {"XPos", "YPos", "Width", "Height"})
+        EXPECT_FALSE(ini.TryFetch("Main", k)) << k;
 
     // A window that cannot be resized keeps no size.
     ASSERT_TRUE(ini.UpdateWindow("SplashIt", {false, false, false, 30, 40, 99, 99}));
@@ -76,11 +79,9 @@ TEST(INIClassTest, WindowStateFollowsTheMaximizeKey) {
         bool apply, maximized, hasPos, hasSize;
     };
     const Case cases[] = {
-        {"Yes", true, true, true, true, true},
-        {"No", true, true, false, true, true},
+        {"Yes", true, true, true, true, true},       {"No", true, true, false, true, true},
         {"No", false, true, false, true, false},  // size only for a resizable window
-        {"maybe", true, false, false, false, false},
-        {nullptr, true, false, false, false, false},
+        {"maybe", true, false, false, false, false}, {nullptr, true, false, false, false, false},
     };
     for (const auto& c : cases) {
         ini.DeleteKey("W", "Maximize");

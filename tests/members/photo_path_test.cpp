@@ -24,8 +24,8 @@ TEST(StoredPhotoPath, BareNameOnlyForTheCurrentDirectoryAsItStands) {
              Case{"/CLUB/SLIKE/foto1.jpg", "/CLUB", "/CLUB/SLIKE/foto1.jpg"},
              Case{"/foto.jpg", "/", "/foto.jpg"}, Case{"/foto.jpg", "", "/foto.jpg"},
              Case{"foto1.jpg", "/CLUB", "foto1.jpg"}, Case{"", "/CLUB", ""},
-             Case{"/CLUB/foto1.jpg  ", "/CLUB", "FOTO1.JPG"},   // trailing blanks ignored
-             Case{"/club/foto1.jpg", "/CLUB", "FOTO1.JPG"},     // the directory part in upper case
+             Case{"/CLUB/foto1.jpg  ", "/CLUB", "FOTO1.JPG"},  // trailing blanks ignored
+             Case{"/club/foto1.jpg", "/CLUB", "FOTO1.JPG"},    // the directory part in upper case
              Case{"C:\\CLUB\\FOTO1.JPG", "C:\\CLUB", "C:\\CLUB\\FOTO1.JPG"},  // "\" is no separator
              Case{"/CLUB/\x9a"
                   "uma.jpg",

@@ -226,10 +226,9 @@ Ink inkIn(const QImage& img, const QRect& r) {
 // the line height. Resizing and scrolling move the group's text with it; a
 // group wider than the list has its text in the part in sight.
 TEST_F(DisplayTest, AGroupHeadingStandsOverItsColumns) {
-    std::vector<rt::Column> columns = {column("A", 30, rt::Align::Right, 2, "@n_3"),
-                                       column("B", 30, rt::Align::Right, 2, "@n_3"),
-                                       column("C", 60, rt::Align::Left, 2, "@s20"),
-                                       column("D", 50, rt::Align::Left, 2, "@s40")};
+    std::vector<rt::Column> columns = {
+        column("A", 30, rt::Align::Right, 2, "@n_3"), column("B", 30, rt::Align::Right, 2, "@n_3"),
+        column("C", 60, rt::Align::Left, 2, "@s20"), column("D", 50, rt::Align::Left, 2, "@s40")};
     for (auto& c : columns) c.headerAlign = rt::Align::Center;
     columns[1].group = columns[2].group = "Grupa";
     // Two header lines, four rows of 10 units and the frame.
@@ -302,8 +301,8 @@ TEST_F(DisplayTest, AGroupHeadingStandsOverItsColumns) {
     settle();
     img = header->viewport()->grab().toImage();
     const int seenRight = header->viewport()->width() - 1;
-    const Ink seen = inkIn(img, QRect(section(1).left() + 2, 2, seenRight - section(1).left() - 2,
-                                      line - 4));
+    const Ink seen =
+        inkIn(img, QRect(section(1).left() + 2, 2, seenRight - section(1).left() - 2, line - 4));
     ASSERT_TRUE(seen.any()) << "the heading of a wide group is out of sight";
     EXPECT_NEAR(seen.centre(), (section(1).left() + seenRight) / 2.0, 3);
 }
@@ -312,10 +311,10 @@ TEST_F(DisplayTest, AGroupHeadingStandsOverItsColumns) {
 // it is aligned right (its first letters would be cut off); one that fits
 // keeps its alignment.
 TEST_F(DisplayTest, AHeadingWiderThanItsColumnStartsAtItsLeftEdge) {
-    std::vector<rt::Column> columns = {column("1", 30, rt::Align::Right, 2, "@n_3"),
-                                       column("MM                                i", 20,
-                                              rt::Align::Right, 2, "@n_6"),
-                                       column("D", 80, rt::Align::Left, 2, "@s40")};
+    std::vector<rt::Column> columns = {
+        column("1", 30, rt::Align::Right, 2, "@n_3"),
+        column("MM                                i", 20, rt::Align::Right, 2, "@n_6"),
+        column("D", 80, rt::Align::Left, 2, "@s40")};
     for (auto& c : columns) c.headerAlign = rt::Align::Right;
     show(child({list(1, {8, 8, 200, 62}, columns, 4)}));
     auto* tree = qobject_cast<QTreeWidget*>(widget(1));

@@ -25,7 +25,8 @@ namespace {
 std::string Output(const std::string& command, const std::string& file) {
     const std::string out = file + ".out";
     const bool text = command.rfind("pdftotext", 0) == 0;  // to stdout with "-"
-    if (std::system((command + " '" + file + "'" + (text ? " -" : "") + " > '" + out + "'").c_str()) != 0)
+    if (std::system(
+            (command + " '" + file + "'" + (text ? " -" : "") + " > '" + out + "'").c_str()) != 0)
         return "<" + command + " failed>";
     std::ifstream in(out);
     std::stringstream s;

@@ -57,7 +57,8 @@ void writeHalves(const char* path, int w, int h) {
 }
 
 bool near(QRgb p, int r, int g, int b) {
-    return std::abs(qRed(p) - r) < 40 && std::abs(qGreen(p) - g) < 40 && std::abs(qBlue(p) - b) < 40;
+    return std::abs(qRed(p) - r) < 40 && std::abs(qGreen(p) - g) < 40 &&
+           std::abs(qBlue(p) - b) < 40;
 }
 
 TEST_F(QtPictureTest, DrawsThePixelsFittedIntoTheControl) {
@@ -184,7 +185,8 @@ TEST_F(QtPictureTest, KeysAreHandledAtOnceWhileLargePhotosLoad) {
     // (A full decode of such a file takes seconds under the sanitizers.)
     bool drawnAtLast = false;
     for (int tries = 0; tries < 12 && !drawnAtLast; ++tries)
-        drawnAtLast = pumpUntil([&] { return rt::waitIdle(0) && picture->property("rtShown").toBool(); });
+        drawnAtLast =
+            pumpUntil([&] { return rt::waitIdle(0) && picture->property("rtShown").toBool(); });
     ASSERT_TRUE(drawnAtLast);
     EXPECT_EQ(picture->property("rtFile").toString(), "big0.png");
     const QRect drawn = picture->property("rtDrawn").toRect();

@@ -133,8 +133,8 @@ TEST(ReportEngine, BreaksPrintTheirFootersWithTheirSumsInOrder) {
     auto doc = f.run({{1, 10, 10000}, {1, 10, -3000}, {1, 11, 550}, {2, 20, 700}});
     ASSERT_EQ(doc->pageCount(), 1u);
     const std::vector<std::string> want = {
-        "Društvo 1", "1", "1", "10", "100,00", "2", "10", "-30,00", "3", "11", "5,50",
-        "Ukupno:",   "75,50", "4", "20", "7,00", "Ukupno:", "7,00"};
+        "Društvo 1", "1",    "1",       "10",    "100,00", "2",  "10",   "-30,00",  "3",
+        "11",        "5,50", "Ukupno:", "75,50", "4",      "20", "7,00", "Ukupno:", "7,00"};
     // The page header and page number come first; then the lines in order.
     EXPECT_EQ(texts(*doc), want);
 }
@@ -198,8 +198,9 @@ TEST(ReportEngine, CountNeverResetsWhileSumsResetAtTheirBreak) {
 TEST(ReportEngine, FieldsAreClippedToTheirBoxAndTextBoxesWrapWithinTheirHeight) {
     rt::Font arial{"Arial", 8};
     std::string name = *rt::fromUtf8("Šimunović-Đurđević Žaklina Čedomirka");
-    std::string note(*rt::fromUtf8("Član planinarskog društva od osnivanja, vodič i markacist; "
-                                   "sudjelovao u mnogim pohodima i akcijama spašavanja."));
+    std::string note(
+        *rt::fromUtf8("Član planinarskog društva od osnivanja, vodič i markacist; "
+                      "sudjelovao u mnogim pohodima i akcijama spašavanja."));
     rr::Report r;
     r.x = 200;
     r.y = 1000;
@@ -260,7 +261,7 @@ TEST(ReportEngine, AmountsAreExactAndTooWideForThePictureShowTheOverflowMark) {
         {1000000000, "@n-13.`2", "10.000.000,00"},
         {-7000, "@n-13.`2", "-70,00"},
         {99999999999, "@n-13.`2", "#############"},  // 15 characters in 13
-        {123456, "@n_4", "####"},                     // a code wider than its picture
+        {123456, "@n_4", "####"},                    // a code wider than its picture
         {1, "@n-14.`2", "0,01"},
     };
     for (const Case& c : cases) {
@@ -270,11 +271,11 @@ TEST(ReportEngine, AmountsAreExactAndTooWideForThePictureShowTheOverflowMark) {
         r.y = 1000;
         r.h = 9000;
         rr::Band d{"?D", 0, 0, 8000, 200};
-        rr::Control f = Fixture::field(
-            "?F", 0, 0, 3000,
-            std::string(c.picture).find('`') != std::string::npos ? rr::Source::of(m)
-                                                                  : rr::Source::of(code),
-            c.picture);
+        rr::Control f = Fixture::field("?F", 0, 0, 3000,
+                                       std::string(c.picture).find('`') != std::string::npos
+                                           ? rr::Source::of(m)
+                                           : rr::Source::of(code),
+                                       c.picture);
         d.add(f);
         r.details.push_back(std::move(d));
         rr::Run run(r);
@@ -468,11 +469,12 @@ TEST(ReportEngine, ImagesAreKeptByTheFileTheirPathNamesAndBlankPathsPrintNothing
 
 TEST(ReportEngine, AGroupFooterShowsItsOwnGroupsValuesNotTheRecordThatBrokeIt) {
     Fixture f;
-    f.r.breaks[0].footer->add(Fixture::field("?ClubCode", 1000, 50, 500, rr::Source::of(f.club), "@n_3"));
+    f.r.breaks[0].footer->add(
+        Fixture::field("?ClubCode", 1000, 50, 500, rr::Source::of(f.club), "@n_3"));
     auto doc = f.run({{4, 10, 100}, {9, 20, 100}});
     // The first club's footer prints while the buffers hold club 9's line:
     // it still names club 4.
-    EXPECT_EQ(texts(*doc), (std::vector<std::string>{"Društvo 4", "1", "1", "10", "1,00",
-                                                     "Ukupno:", "4", "1,00", "2", "20", "1,00",
-                                                     "Ukupno:", "9", "1,00"}));
+    EXPECT_EQ(texts(*doc),
+              (std::vector<std::string>{"Društvo 4", "1", "1", "10", "1,00", "Ukupno:", "4", "1,00",
+                                        "2", "20", "1,00", "Ukupno:", "9", "1,00"}));
 }

@@ -6,9 +6,9 @@
 #include <atomic>
 #include <fstream>
 #include <mutex>
-#include <thread>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -23,12 +23,14 @@ struct Recorder {
 };
 
 class ThreadsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { rt::clearComponents(); }
     void TearDown() override { rt::clearComponents(); }
 };
 
-std::string tag(const char* what) { return std::string(what) + "@" + std::to_string(rt::currentThread()); }
+std::string tag(const char* what) {
+    return std::string(what) + "@" + std::to_string(rt::currentThread());
+}
 
 TEST_F(ThreadsTest, HooksRunInTheFixedOrderAroundProcessAndThreads) {
     Recorder rec;
@@ -36,20 +38,21 @@ TEST_F(ThreadsTest, HooksRunInTheFixedOrderAroundProcessAndThreads) {
     // Registered out of order on purpose: the stage decides.
     rt::registerComponent(Scope::PerThread, rt::stage::Views, "views", nullptr,
                           [&] { rec.add(tag("views-closed")); });
-    rt::registerComponent(Scope::PerThread, rt::stage::Dictionary, "dict",
-                          [&] { rec.add(tag("dictionary-built")); },
-                          [&] { rec.add(tag("dictionary-destroyed")); });
-    rt::registerComponent(Scope::ProcessWide, rt::stage::IniManager, "ini",
-                          [&] { rec.add(tag("ini-built")); }, [&] { rec.add(tag("ini-destroyed")); });
-    rt::registerComponent(Scope::PerThread, rt::stage::ErrorStatus, "status",
-                          [&] { rec.add(tag("status-built")); },
-                          [&] { rec.add(tag("status-destroyed")); });
-    rt::registerComponent(Scope::ProcessWide, rt::stage::ErrorReporter, "errors",
-                          [&] { rec.add(tag("errors-built")); },
-                          [&] { rec.add(tag("errors-destroyed")); });
-    rt::registerComponent(Scope::PerThread, rt::stage::FileStructures, "files",
-                          [&] { rec.add(tag("files-set-up")); },
-                          [&] { rec.add(tag("files-destroyed")); });
+    rt::registerComponent(
+        Scope::PerThread, rt::stage::Dictionary, "dict", [&] { rec.add(tag("dictionary-built")); },
+        [&] { rec.add(tag("dictionary-destroyed")); });
+    rt::registerComponent(
+        Scope::ProcessWide, rt::stage::IniManager, "ini", [&] { rec.add(tag("ini-built")); },
+        [&] { rec.add(tag("ini-destroyed")); });
+    rt::registerComponent(
+        Scope::PerThread, rt::stage::ErrorStatus, "status", [&] { rec.add(tag("status-built")); },
+        [&] { rec.add(tag("status-destroyed")); });
+    rt::registerComponent(
+        Scope::ProcessWide, rt::stage::ErrorReporter, "errors",
+        [&] { rec.add(tag("errors-built")); }, [&] { rec.add(tag("errors-destroyed")); });
+    rt::registerComponent(
+        Scope::PerThread, rt::stage::FileStructures, "files", [&] { rec.add(tag("files-set-up")); },
+        [&] { rec.add(tag("files-destroyed")); });
 
     rt::ThreadNumber n = 0;
     rt::runProcess([&] {
@@ -60,12 +63,13 @@ TEST_F(ThreadsTest, HooksRunInTheFixedOrderAroundProcessAndThreads) {
     const std::string t = "@" + std::to_string(n);
 
     const std::vector<std::string> expected = {
-        "files-set-up@1", "errors-built@1", "ini-built@1", "status-built@1", "dictionary-built@1",
-        "body@1",
-        "files-set-up" + t, "status-built" + t, "dictionary-built" + t, "procedure" + t,
-        "views-closed" + t, "dictionary-destroyed" + t, "status-destroyed" + t, "files-destroyed" + t,
-        "views-closed@1", "dictionary-destroyed@1", "status-destroyed@1", "files-destroyed@1",
-        "ini-destroyed@1", "errors-destroyed@1"};
+        "files-set-up@1",         "errors-built@1",      "ini-built@1",
+        "status-built@1",         "dictionary-built@1",  "body@1",
+        "files-set-up" + t,       "status-built" + t,    "dictionary-built" + t,
+        "procedure" + t,          "views-closed" + t,    "dictionary-destroyed" + t,
+        "status-destroyed" + t,   "files-destroyed" + t, "views-closed@1",
+        "dictionary-destroyed@1", "status-destroyed@1",  "files-destroyed@1",
+        "ini-destroyed@1",        "errors-destroyed@1"};
     EXPECT_EQ(rec.events, expected);
 }
 

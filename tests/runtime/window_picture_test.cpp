@@ -52,8 +52,8 @@ struct Recorder : NullBackend {
     void show(rt::ViewPtr v) override {
         std::lock_guard g(m);
         for (const auto& c : v->controls)
-            if (const auto* p = c.image(); p && p->loaded &&
-                                            forbidden.count(fs::path(p->file).filename().string()))
+            if (const auto* p = c.image();
+                p && p->loaded && forbidden.count(fs::path(p->file).filename().string()))
                 ++forbiddenShown;
     }
     std::mutex m;
@@ -149,17 +149,17 @@ TEST_F(PictureControlTest, WhatCannotBeReadShowsNothing) {
         // Larger than any photo is read: the file is refused unread.
         std::ofstream huge("huge.png", std::ios::binary);
         const imgtest::Bytes head = png(8, 8);
-        huge.write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
+        huge.write(reinterpret_cast<const char*>(head.data()),
+                   static_cast<std::streamsize>(head.size()));
     }
     fs::resize_file("huge.png", rt::image::MaxFileBytes + 1);
     const std::string longName(5000, 'a');
-    const char* paths[] = {"missing.png", "folder",       "pipe.png", "cut.png",
-                           "empty.jpg",   "noise.bmp",    "huge.png", "C:\\GOOD.PNG",
+    const char* paths[] = {"missing.png", "folder",     "pipe.png",      "cut.png",
+                           "empty.jpg",   "noise.bmp",  "huge.png",      "C:\\GOOD.PNG",
                            "   ",         "good.png\\", longName.c_str()};
     std::atomic<int> which{0};
-    run({0, 0, 50, 50}, rt::ImagePayload::Mode::Fit, [&](rt::Window& w, int k) {
-        w.setPicture(1, k == F2 ? "good.png" : paths[which.load()]);
-    });
+    run({0, 0, 50, 50}, rt::ImagePayload::Mode::Fit,
+        [&](rt::Window& w, int k) { w.setPicture(1, k == F2 ? "good.png" : paths[which.load()]); });
     for (int i = 0; i < static_cast<int>(std::size(paths)); ++i) {
         SCOPED_TRACE(paths[i]);
         key(id_, F2);
@@ -223,9 +223,8 @@ TEST_F(PictureControlTest, FittingTheBoxToThePicture) {
     const Step steps[] = {
         {"photo.png", {210, 98, 109, 82}},  // 82 * 4 / 3 = 109, centred across
         {"photo.png", {210, 98, 109, 82}},  // the same again: fitted into the box it left
-        {"missing.png", {210, 98, 109, 82}},
-        {"line.png", {210, 138, 109, 1}},   // never 0 high
-        {"tall.png", {264, 138, 1, 1}},     // never 0 wide
+        {"missing.png", {210, 98, 109, 82}}, {"line.png", {210, 138, 109, 1}},  // never 0 high
+        {"tall.png", {264, 138, 1, 1}},                                         // never 0 wide
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.file);
@@ -254,14 +253,18 @@ TEST(PicturePath, StoredPathsFindTheirFiles) {
     };
     const Case cases[] = {
         {"foto1.jpg", "foto1.jpg"},
-        {"FOTO1.JPG  ", "foto1.jpg"},                       // a bare upper-case name
-        {"SLIKE\\STARE\\\x8e" "ABA.PNG", "Slike/Stare/Žaba.png"},  // "\" as "/", Ž matched
-        {"slike/stare/\x9e" "aba.png", "Slike/Stare/Žaba.png"},    // ž
-        {"two.PNG", "TWO.png"},                             // several: the first in byte order
-        {"Two.png", "Two.png"},                             // as it stands when it is there
-        {"nema.jpg", "nema.jpg"},                           // missing: reading it says so
+        {"FOTO1.JPG  ", "foto1.jpg"},  // a bare upper-case name
+        {"SLIKE\\STARE\\\x8e"
+         "ABA.PNG",
+         "Slike/Stare/Žaba.png"},  // "\" as "/", Ž matched
+        {"slike/stare/\x9e"
+         "aba.png",
+         "Slike/Stare/Žaba.png"},  // ž
+        {"two.PNG", "TWO.png"},    // several: the first in byte order
+        {"Two.png", "Two.png"},    // as it stands when it is there
+        {"nema.jpg", "nema.jpg"},  // missing: reading it says so
         {abs, abs},
-        {"C:\\PROGRAM\\FOTO1.JPG", std::nullopt},           // another system's drive
+        {"C:\\PROGRAM\\FOTO1.JPG", std::nullopt},  // another system's drive
         {"c:foto1.jpg", std::nullopt},
         {"", std::nullopt},
         {"    ", std::nullopt},

@@ -111,7 +111,7 @@ TEST_F(WindowTest, EntriesTakeWhatThePictureAcceptsAndRefuseTheRest) {
         {"@n_3", "12", true, "12"},
         {"@n_3", "abc", false, "7"},
         {"@s5", "Šuma", true, "Šuma"},
-        {"@s5", "Ωmega", false, "old"},      // no Windows-1250 byte for Ω
+        {"@s5", "Ωmega", false, "old"},  // no Windows-1250 byte for Ω
         {"@s5", "a\tb", false, "old"},
         {"@s5", "a\x1b", false, "old"},
         {"@s5", std::string("a\0b", 3), false, "old"},
@@ -643,7 +643,10 @@ TEST_F(WindowTest, AColumnGroupReachesTheViewInUtf8) {
         rt::Control l;
         l.kind = rt::ControlKind::List;
         l.name = "?Browse:1";
-        l.columns = {rt::Column{"PD", 20}, rt::Column{"\x9a" "ifra", 30},
+        l.columns = {rt::Column{"PD", 20},
+                     rt::Column{"\x9a"
+                                "ifra",
+                                30},
                      rt::Column{"Naziv", 50}};
         l.columns[1].group = l.columns[2].group = "Aktivnosti \x8a";
         l.rowCount = [] { return 0; };
@@ -968,7 +971,7 @@ TEST_F(WindowTest, AnOptionBoxIsOneTabStopAndTheArrowKeysChoose) {
     };
     // Controls: 1 entry, 2 the box, 3 to 5 its radios (values 1 to 3), 6 entry.
     const Case cases[] = {
-        {0, 0, 3, k::Down, 4}, {2, 0, 4, k::Up, 3},    {3, 0, 5, k::Right, 3},
+        {0, 0, 3, k::Down, 4}, {2, 0, 4, k::Up, 3},   {3, 0, 5, k::Right, 3},
         {0, 3, 4, k::Left, 5}, {1, 4, 3, k::Down, 5}, {1, 0, 3, k::Up, 5},
     };
     for (const Case& c : cases) {

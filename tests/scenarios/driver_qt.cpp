@@ -20,13 +20,13 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMenuBar>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -388,7 +388,8 @@ class QtDriver : public Driver {
             c.visible = surface ? w->isVisibleTo(surface) : w->isVisible();
             if (c.kind == rt::ControlKind::Image) {
                 // What the picture widget draws, and where (controls/image.cpp).
-                rt::ImagePayload& p = c.image() ? *c.image() : c.payload.emplace<rt::ImagePayload>();
+                rt::ImagePayload& p =
+                    c.image() ? *c.image() : c.payload.emplace<rt::ImagePayload>();
                 p.loaded = w->property("rtShown").toBool();
                 p.file = p.loaded ? s(w->property("rtFile").toString()) : std::string();
                 const QRect d = w->property("rtDrawn").toRect();

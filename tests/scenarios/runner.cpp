@@ -35,8 +35,8 @@
 #include "runtime/report/report.h"
 #include "runtime/text.h"
 #include "runtime/window/window.h"
-#include "tests/scenarios/driver.h"
 #include "tests/runtime/image_fixtures.h"
+#include "tests/scenarios/driver.h"
 #include "tests/scenarios/test_windows.h"
 
 namespace fs = std::filesystem;
@@ -606,8 +606,8 @@ void Runner::expectReport(const Words& w) {
     const std::string& sub = w[2];
     if (sub == "none") {
         if (rt::report::documentNoted())
-            mismatch("no report run", std::to_string(rt::report::lastDocument()->pageCount()) +
-                                          " pages made");
+            mismatch("no report run",
+                     std::to_string(rt::report::lastDocument()->pageCount()) + " pages made");
         return;
     }
     auto doc = rt::report::documentNoted() ? rt::report::lastDocument() : nullptr;
@@ -658,7 +658,8 @@ void Runner::expectReport(const Words& w) {
             for (const auto& i : images)
                 if (lowerAscii(i) == lowerAscii(w[5])) found = true;
             if (none ? !images.empty() : !found)
-                mismatch("report page " + w[3] + (none ? " without an image" : " image \"" + w[5] + "\""),
+                mismatch("report page " + w[3] +
+                             (none ? " without an image" : " image \"" + w[5] + "\""),
                          images.empty() ? "no image" : "images " + seen(images));
             return;
         }
@@ -709,7 +710,7 @@ void Runner::expect(const Words& w) {
             if (present) mismatch("[" + w[2] + "] " + w[3] + " absent", "\"" + v + "\"");
         } else if (!present || !textMatches(want, v)) {
             mismatch("[" + w[2] + "] " + w[3] + " = \"" + want + "\"",
-                 present ? "\"" + v + "\"" : "absent");
+                     present ? "\"" + v + "\"" : "absent");
         }
         return;
     }
@@ -827,9 +828,9 @@ void Runner::expect(const Words& w) {
     if (what == "nomessage") {
         // A popup menu is a box the user must deal with too.
         if (messageBox()) mismatch("no message box");
-        if (auto p = popup()) mismatch("no message box", "a popup menu of " +
-                                                         std::to_string(p->request.items.size()) +
-                                                         " items open");
+        if (auto p = popup())
+            mismatch("no message box",
+                     "a popup menu of " + std::to_string(p->request.items.size()) + " items open");
         return;
     }
     if (what == "nopopup") {
@@ -857,13 +858,14 @@ void Runner::expect(const Words& w) {
         const bool open = findWindow(w[2], 0) != nullptr;
         if (open != (what == "window"))
             mismatch(std::string(open ? "no " : "") + "window \"" + w[2] + "\"",
-                 open ? "it is open" : "none");
+                     open ? "it is open" : "none");
         return;
     }
     if (what == "status") {
         need(w, 4);
         const std::string s = d_.status(std::atoi(w[2].c_str()));
-        if (!textMatches(w[3], s)) mismatch("status " + w[2] + " \"" + w[3] + "\"", "\"" + s + "\"");
+        if (!textMatches(w[3], s))
+            mismatch("status " + w[2] + " \"" + w[3] + "\"", "\"" + s + "\"");
         return;
     }
     if (what == "position") {
@@ -942,10 +944,10 @@ void Runner::expect(const Words& w) {
         const rt::ImagePayload* p = c.image();
         if (!p) fail("a picture control " + w[2]);
         const bool shows = c.visible && p->loaded;
-        const std::string saw =
-            !shows ? std::string(p->loaded ? "a picture, hidden" : "no picture")
-                   : "\"" + fs::path(p->file).filename().string() + "\" drawn " +
-                         std::to_string(p->drawn.w) + "x" + std::to_string(p->drawn.h);
+        const std::string saw = !shows ? std::string(p->loaded ? "a picture, hidden" : "no picture")
+                                       : "\"" + fs::path(p->file).filename().string() +
+                                             "\" drawn " + std::to_string(p->drawn.w) + "x" +
+                                             std::to_string(p->drawn.h);
         if (w[3] == "none") {
             if (shows) mismatch(w[2] + " showing no picture", saw);
         } else if (auto size = sizeOf(w[3])) {
@@ -981,7 +983,8 @@ void Runner::expect(const Words& w) {
         const bool cur = what == "current";
         need(w, cur ? 4 : 5);
         const int row = cur ? list.highlight : std::atoi(w[3].c_str());
-        if (row < 1 || row > static_cast<int>(list.rows.size())) mismatch(w[2] + " row " + w[3], "none");
+        if (row < 1 || row > static_cast<int>(list.rows.size()))
+            mismatch(w[2] + " row " + w[3], "none");
         const auto& cells = list.rows[static_cast<std::size_t>(row - 1)];
         std::string saw;
         for (const auto& cell : cells) saw.append(" \"").append(cell).append("\"");
@@ -995,7 +998,8 @@ void Runner::expect(const Words& w) {
     } else if (what == "selected") {
         need(w, 4);
         if (std::to_string(list.highlight) != w[3])
-            mismatch(w[2] + " row " + w[3] + " highlighted", "row " + std::to_string(list.highlight));
+            mismatch(w[2] + " row " + w[3] + " highlighted",
+                     "row " + std::to_string(list.highlight));
     } else {
         fail("a known check");
     }

@@ -250,8 +250,8 @@ std::string XTestInput::windowName(unsigned long window) {
     unsigned long items = 0, after = 0;
     unsigned char* data = nullptr;
     std::string name;
-    if (XGetWindowProperty(d, window, netName, 0, 1024, False, utf8, &type, &format, &items,
-                           &after, &data) == Success &&
+    if (XGetWindowProperty(d, window, netName, 0, 1024, False, utf8, &type, &format, &items, &after,
+                           &data) == Success &&
         data && type == utf8 && format == 8)
         name.assign(reinterpret_cast<const char*>(data), items);
     if (data) XFree(data);

@@ -12,7 +12,7 @@
 namespace testsupport {
 
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "clanovi-test-XXXXXX").string();
@@ -31,7 +31,7 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_, old_;
 };
 

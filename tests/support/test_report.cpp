@@ -39,8 +39,8 @@ rr::Report TestReportDescription(TestReportLocals& L) {
 
     r.header = rr::Band{"?Header", 200, 250, 8021, 1198};
     r.header.add(Text("Strana:", 6448, 375));
-    r.header.add(Field("?L1:W1_STR", rr::Source::pageNumber(), "@n_4", 6875, 385, 0,
-                       rt::Align::Right));
+    r.header.add(
+        Field("?L1:W1_STR", rr::Source::pageNumber(), "@n_4", 6875, 385, 0, rt::Align::Right));
     rr::Control title = Text("Pregled članarine", 3156, 635);
     title.hasFont = true;
     title.font = rt::Font{"Arial", 11, true, false, 0, 238};
@@ -63,8 +63,7 @@ rr::Report TestReportDescription(TestReportLocals& L) {
                 rt::Align::Right));
     d.add(Field("?CLA1:CL_POD", rr::Source::of(cl.CL_POD), "@n-15.`2", 6302, 42, 719,
                 rt::Align::Right));
-    d.add(Field("?L1:W1_SDO", rr::Source::of(L.SDO), "@n-13.`2", 7115, 42, 646,
-                rt::Align::Right));
+    d.add(Field("?L1:W1_SDO", rr::Source::of(L.SDO), "@n-13.`2", 7115, 42, 646, rt::Align::Right));
     r.details.push_back(std::move(d));
 
     r.addBreak("?Break1", rr::Source::of(cl.CL_SPS));
@@ -72,8 +71,8 @@ rr::Report TestReportDescription(TestReportLocals& L) {
     r.addBreak("?Break3", rr::Source::of(cl.CL_SIF));
     r.breaks[0].footer = std::make_unique<rr::Band>(rr::Band{"?GroupFooter3", 0, 0, 8000, 344});
     r.breaks[2].footer = std::make_unique<rr::Band>(rr::Band{"?GroupFooter1", 0, 0, 8000, 0});
-    auto& club = r.breaks[1].footer = std::make_unique<rr::Band>(
-        rr::Band{"?GroupFooter2", 0, 0, 8000, 313, true, rt::Font{"Arial", 8, true, false, 0, 238}});
+    auto& club = r.breaks[1].footer = std::make_unique<rr::Band>(rr::Band{
+        "?GroupFooter2", 0, 0, 8000, 313, true, rt::Font{"Arial", 8, true, false, 0, 238}});
     club->add(Text("Ukupno planinarsko društvo:", 3677, 63));
     auto sum = [&](const char* name, rr::Source s, const char* picture, int x, int w) {
         rr::Control c = Field(name, std::move(s), picture, x, 63, w, rt::Align::Right);

@@ -232,7 +232,10 @@ int runQtProgram(int argc, char** argv, std::function<int()> body) {
         const char* name = argc > 0 && argv[0] ? std::strrchr(argv[0], '/') : nullptr;
         std::fprintf(stderr,
                      "%s: this program needs a graphical display (an X server) and has none: %s\n",
-                     name ? name + 1 : argc > 0 && argv[0] ? argv[0] : "clanovi", why->c_str());
+                     name                  ? name + 1
+                     : argc > 0 && argv[0] ? argv[0]
+                                           : "clanovi",
+                     why->c_str());
         return 1;
     }
     QApplication app(argc, argv);

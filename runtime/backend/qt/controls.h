@@ -50,21 +50,21 @@ class ControlAdapter {
 const ControlAdapter* adapterFor(ControlKind kind);
 
 // The adapters, one file each.
-const ControlAdapter& labelAdapter();      // prompts and strings
-const ControlAdapter& entryAdapter();      // entries, spins, combos
-const ControlAdapter& textBoxAdapter();    // text boxes
-const ControlAdapter& buttonAdapter();     // push buttons
-const ControlAdapter& checkAdapter();      // check boxes
-const ControlAdapter& radioAdapter();      // radio buttons
-const ControlAdapter& groupAdapter();      // groups and option groups
-const ControlAdapter& listAdapter();       // lists and drop lists
-const ControlAdapter& sheetAdapter();      // sheets
-const ControlAdapter& tabAdapter();        // a sheet's tabs
-const ControlAdapter& panelAdapter();      // panels and boxes
-const ControlAdapter& imageAdapter();      // pictures
-const ControlAdapter& lineAdapter();       // lines
-const ControlAdapter& pageAdapter();       // a report page (report_page.cpp)
-const ControlAdapter& progressAdapter();   // progress bars (report_page.cpp)
+const ControlAdapter& labelAdapter();     // prompts and strings
+const ControlAdapter& entryAdapter();     // entries, spins, combos
+const ControlAdapter& textBoxAdapter();   // text boxes
+const ControlAdapter& buttonAdapter();    // push buttons
+const ControlAdapter& checkAdapter();     // check boxes
+const ControlAdapter& radioAdapter();     // radio buttons
+const ControlAdapter& groupAdapter();     // groups and option groups
+const ControlAdapter& listAdapter();      // lists and drop lists
+const ControlAdapter& sheetAdapter();     // sheets
+const ControlAdapter& tabAdapter();       // a sheet's tabs
+const ControlAdapter& panelAdapter();     // panels and boxes
+const ControlAdapter& imageAdapter();     // pictures
+const ControlAdapter& lineAdapter();      // lines
+const ControlAdapter& pageAdapter();      // a report page (report_page.cpp)
+const ControlAdapter& progressAdapter();  // progress bars (report_page.cpp)
 
 QFrame::Shadow shadowOf(int bevel);
 

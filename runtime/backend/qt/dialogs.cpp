@@ -81,8 +81,7 @@ void QtBackend::State::openDialog(int id, const DialogRequest& r) {
             box->setWindowModality(Qt::NonModal);
             // A box without a caption of its own shows an empty one: Qt
             // would put the program's name in a title left empty.
-            box->setWindowTitle(r.message.title.empty() ? QStringLiteral(" ")
-                                                        : q(r.message.title));
+            box->setWindowTitle(r.message.title.empty() ? QStringLiteral(" ") : q(r.message.title));
             box->setText(q(r.message.text));
             switch (r.message.icon) {
                 case Icon::Question:

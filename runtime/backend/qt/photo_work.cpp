@@ -114,9 +114,9 @@ QImage sized(const std::uint8_t* rgba, int width, int height, QSize size) {
     // the image keeps.
     const QImage decoded(rgba, width, height, width * 4,
                          opaque ? QImage::Format_RGBX8888 : QImage::Format_RGBA8888);
-    const QImage scaled = size == decoded.size()
-                              ? decoded
-                              : decoded.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage scaled = size == decoded.size() ? decoded
+                                                 : decoded.scaled(size, Qt::IgnoreAspectRatio,
+                                                                  Qt::SmoothTransformation);
     return scaled.convertToFormat(opaque ? QImage::Format_RGB32
                                          : QImage::Format_ARGB32_Premultiplied);
 }

@@ -80,7 +80,8 @@ class Photos {
         if (std::optional<Drawn> d = kept(key, stamp)) return d;
         {
             std::lock_guard lock(mutex_);
-            if (std::find(making_.begin(), making_.end(), key) != making_.end()) return std::nullopt;
+            if (std::find(making_.begin(), making_.end(), key) != making_.end())
+                return std::nullopt;
             making_.push_back(key);
         }
         photowork::run(
@@ -207,8 +208,9 @@ void drawPageItems(QPainter& p, const std::vector<PageItem>& items, double scale
                 f.setStyleStrategy(QFont::PreferOutline);
                 p.setFont(f);
                 p.setPen(colorOf(i.font.color));
-                p.drawText(r, static_cast<int>(alignOf(i.align) | Qt::AlignTop | Qt::TextSingleLine |
-                                               Qt::TextDontClip),
+                p.drawText(r,
+                           static_cast<int>(alignOf(i.align) | Qt::AlignTop | Qt::TextSingleLine |
+                                            Qt::TextDontClip),
                            QString::fromUtf8(i.text.data(), static_cast<int>(i.text.size())));
                 break;
             }

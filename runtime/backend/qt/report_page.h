@@ -18,8 +18,8 @@ namespace rt {
 // page is drawn on, whose photos are made on a photo thread (nothing drawn
 // for one until it is ready, then the widget is painted again); nullptr
 // makes them at once (the printer).
-void drawPageItems(QPainter& painter, const std::vector<PageItem>& items, double scale,
-                   double dpiY, QWidget* later = nullptr);
+void drawPageItems(QPainter& painter, const std::vector<PageItem>& items, double scale, double dpiY,
+                   QWidget* later = nullptr);
 
 // The renderer the Qt display installs (report::setRenderer): pages
 // from..to of the document on the target, A4 portrait, the job title as the

@@ -61,7 +61,7 @@ struct QtBackend::State {
     std::vector<std::string> pendingStatus;
     QObject* filter = nullptr;
     PrinterChoice printer;  // the printer set-up's last OK
-    bool syncing = false;  // the display itself activates or focuses: report nothing
+    bool syncing = false;   // the display itself activates or focuses: report nothing
     // Where syncActive last put the focus (window, control; 0 its surface).
     struct FocusShown {
         int window = 0, control = -1;

@@ -82,8 +82,7 @@ void paintFill(QWidget* widget, const ControlView& c) {
 }
 
 void ControlAdapter::place(const Win& w, QWidget* widget, const ControlView& c) const {
-    widget->setGeometry(w.units.x(c.at.x), w.units.y(c.at.y), w.units.x(c.at.w),
-                        w.units.y(c.at.h));
+    widget->setGeometry(w.units.x(c.at.x), w.units.y(c.at.y), w.units.x(c.at.w), w.units.y(c.at.h));
 }
 
 const ControlAdapter* adapterFor(ControlKind kind) {
@@ -161,9 +160,12 @@ QFrame::Shadow shadowOf(int bevel) {
 Qt::Alignment columnAlignment(Align a) {
     switch (a) {
         case Align::Right:
-        case Align::Decimal: return Qt::AlignRight | Qt::AlignVCenter;
-        case Align::Center: return Qt::AlignHCenter | Qt::AlignVCenter;
-        case Align::Left: break;
+        case Align::Decimal:
+            return Qt::AlignRight | Qt::AlignVCenter;
+        case Align::Center:
+            return Qt::AlignHCenter | Qt::AlignVCenter;
+        case Align::Left:
+            break;
     }
     return Qt::AlignLeft | Qt::AlignVCenter;
 }

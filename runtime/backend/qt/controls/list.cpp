@@ -160,8 +160,7 @@ class ListHeader final : public QHeaderView {
         // centred in what of the group is in sight (a group wider than the
         // list still shows its heading).
         const QRect band(left, rect.top(), right - left, upper);
-        const QRect seen =
-            band.intersected(QRect(0, rect.top(), viewport()->width(), upper));
+        const QRect seen = band.intersected(QRect(0, rect.top(), viewport()->width(), upper));
         QStyleOptionHeader opt;
         initStyleOption(&opt);
         opt.rect = band;
@@ -213,7 +212,7 @@ class ListTree final : public QTreeWidget {
     int window, control;
     Wheel wheel;
     ThumbBar* bar = nullptr;
-    bool thumbShown = false;        // the browse's thumb on the bar, not the tree's own
+    bool thumbShown = false;  // the browse's thumb on the bar, not the tree's own
     std::optional<std::pair<bool, std::uint32_t>> focusLook;  // the highlight drawn: focus, fill
     std::vector<Column> columns;
     std::vector<QChar> points;  // each column's decimal point
@@ -280,8 +279,7 @@ class ListDelegate final : public QStyledItemDelegate {
         // Not clipped to its own rectangle (the cell's clip holds): a text
         // wider than the cell is shaped once, not measured for it first.
         p->drawText(QRect(x, r.top(), std::max(1, r.right() + 1 - x), r.height()),
-                    Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip,
-                    text);
+                    Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip, text);
         if (!col || col->rightBorder) {
             p->setPen(opt.palette.color(QPalette::Normal, QPalette::Mid));
             p->drawLine(r.right(), r.top(), r.right(), r.bottom());

@@ -34,8 +34,8 @@ class SheetAdapter final : public ControlAdapter {
     }
     // The frame lies under the bar.
     void place(const Win& w, QWidget* widget, const ControlView& c) const override {
-        widget->setGeometry(w.units.x(c.at.x), w.units.y(c.at.y) + w.units.y(11),
-                            w.units.x(c.at.w), std::max(1, w.units.y(c.at.h - 11)));
+        widget->setGeometry(w.units.x(c.at.x), w.units.y(c.at.y) + w.units.y(11), w.units.x(c.at.w),
+                            std::max(1, w.units.y(c.at.h - 11)));
         if (auto bar = w.widgets.find(-c.id); bar != w.widgets.end())
             bar->second->setGeometry(w.units.x(c.at.x), w.units.y(c.at.y), w.units.x(c.at.w),
                                      w.units.y(12));
