@@ -6,7 +6,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake g++ clang pkg-config
+  build-essential cmake g++ clang clang-format pkg-config
   libsqlite3-dev sqlite3
   libpng-dev zlib1g-dev libjpeg62-turbo-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
