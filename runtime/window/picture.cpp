@@ -11,18 +11,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <map>
 #include <mutex>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include "runtime/image/fit.h"
 #include "runtime/image/image.h"
+#include "runtime/job_threads.h"
 #include "runtime/text.h"
 #include "runtime/window/hub.h"
 #include "runtime/window/window.h"
@@ -115,34 +112,16 @@ struct Job {
     Rect box;          // the control's, dialog units
 };
 
-// Two threads: a read that became moot while it ran never holds up the
-// next one. They live as long as the process, idle on a condition.
-constexpr std::size_t Readers = 2;
-
 class PictureReaders {
   public:
     void ask(Job job) {
-        std::optional<Job> dropped;
         {
             std::lock_guard g(m_);
             latest_[{job.window, job.control}] = job.generation;
-            jobs_.push_back(std::move(job));
-            if (idle_ == 0 && started_ < Readers) {
-                try {
-                    std::thread([this] { work(); }).detach();
-                    ++started_;
-                } catch (const std::system_error&) {
-                    // No thread to be had: with none at all, the picture
-                    // shows nothing rather than keeping the window busy.
-                    if (started_ == 0) {
-                        dropped = std::move(jobs_.back());
-                        jobs_.pop_back();
-                    }
-                }
-            }
-            cv_.notify_one();
         }
-        if (dropped) deliver(*dropped, nullptr);
+        // With no thread to be had at all, the picture shows nothing rather
+        // than keeping the window busy.
+        if (!threads_.post([this, job] { run(job); })) deliver(job, nullptr);
     }
     void forget(int window) {
         std::lock_guard g(m_);
@@ -200,35 +179,24 @@ class PictureReaders {
         h.idle.notify_all();
     }
 
-    void work() {
-        for (;;) {
-            Job j;
-            {
-                std::unique_lock g(m_);
-                ++idle_;
-                cv_.wait(g, [this] { return !jobs_.empty(); });
-                --idle_;
-                j = std::move(jobs_.front());
-                jobs_.pop_front();
-            }
-            std::shared_ptr<PictureRead> r;
-            try {
-                if (current(j)) r = read(j);
-            } catch (...) {
-                // Out of memory finding the file: it shows nothing.
-                r = std::make_shared<PictureRead>();
-                r->control = j.control;
-                r->generation = j.generation;
-            }
-            deliver(j, std::move(r));
+    void run(const Job& j) {
+        std::shared_ptr<PictureRead> r;
+        try {
+            if (current(j)) r = read(j);
+        } catch (...) {
+            // Out of memory finding the file: it shows nothing.
+            r = std::make_shared<PictureRead>();
+            r->control = j.control;
+            r->generation = j.generation;
         }
+        deliver(j, std::move(r));
     }
 
-    std::mutex m_;
-    std::condition_variable cv_;
-    std::deque<Job> jobs_;
+    std::mutex m_;                                         // latest_
     std::map<std::pair<int, int>, std::uint64_t> latest_;  // window, control: the generation wanted
-    std::size_t started_ = 0, idle_ = 0;
+    // Two threads: a read that became moot while it ran never holds up the
+    // next one.
+    JobThreads threads_{2};
 };
 
 PictureReaders& readers() {

@@ -1,12 +1,10 @@
 #include "runtime/backend/qt/photo_work.h"
 
 #include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
+
+#include "runtime/job_threads.h"
 
 namespace rt::photowork {
 
@@ -17,30 +15,14 @@ struct Job {
     std::function<void(QImage)> done;
 };
 
-// Two threads, so that a large photo being scaled does not hold up the
-// next one; they live as long as the process, idle on a condition.
-constexpr int Threads = 2;
-
 class Workers {
   public:
     void add(Job job) {
         pending_.fetch_add(1);
-        std::lock_guard g(m_);
-        jobs_.push_back(std::move(job));
-        if (idle_ == 0 && started_ < Threads) {
-            try {
-                std::thread([this] { work(); }).detach();
-                ++started_;
-            } catch (const std::system_error&) {
-                // No thread to be had: with none at all, the work is dropped
-                // (the picture shows nothing) rather than never done.
-                if (started_ == 0) {
-                    jobs_.pop_back();
-                    pending_.fetch_sub(1);
-                }
-            }
-        }
-        cv_.notify_one();
+        // With no thread to be had at all, the work is dropped (the picture
+        // shows nothing) rather than never done.
+        if (!threads_.post([this, job = std::move(job)]() mutable { work(std::move(job)); }))
+            pending_.fetch_sub(1);
     }
     bool pending() const { return pending_.load() > 0; }
     void setPoster(std::function<void(std::function<void()>)> post) {
@@ -49,42 +31,30 @@ class Workers {
     }
 
   private:
-    void work() {
-        for (;;) {
-            Job j;
-            {
-                std::unique_lock g(m_);
-                ++idle_;
-                cv_.wait(g, [this] { return !jobs_.empty(); });
-                --idle_;
-                j = std::move(jobs_.front());
-                jobs_.pop_front();
-            }
-            std::optional<QImage> made;
-            try {
-                made = j.make();
-            } catch (...) {
-                // Out of memory scaling: the picture shows nothing.
-                made = QImage();
-            }
-            if (made) {
-                std::lock_guard g(posterLock_);
-                if (poster_)
-                    poster_([done = std::move(j.done), image = std::move(*made)] { done(image); });
-            }
-            // Only now: the result is in the display's queue, which keeps it
-            // counted as not drawn until it has been taken.
-            pending_.fetch_sub(1);
+    void work(Job j) {
+        std::optional<QImage> made;
+        try {
+            made = j.make();
+        } catch (...) {
+            // Out of memory scaling: the picture shows nothing.
+            made = QImage();
         }
+        if (made) {
+            std::lock_guard g(posterLock_);
+            if (poster_)
+                poster_([done = std::move(j.done), image = std::move(*made)] { done(image); });
+        }
+        // Only now: the result is in the display's queue, which keeps it
+        // counted as not drawn until it has been taken.
+        pending_.fetch_sub(1);
     }
 
-    std::mutex m_;
-    std::condition_variable cv_;
-    std::deque<Job> jobs_;
-    int started_ = 0, idle_ = 0;
     std::atomic<int> pending_{0};
     std::mutex posterLock_;
     std::function<void(std::function<void()>)> poster_;
+    // Two threads, so that a large photo being scaled does not hold up the
+    // next one.
+    JobThreads threads_{2};
 };
 
 Workers& workers() {
